@@ -1,0 +1,10 @@
+#include "PelmoraApp.h"
+
+#include "ui/PelmoraDlg.h"
+
+bool CPelmoraApp::InitInstance()
+{
+    CPelmoraDlg dialog;
+    dialog.exec();
+    return false;
+}

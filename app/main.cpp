@@ -1,0 +1,14 @@
+#include "PelmoraApp.h"
+#include "Version.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral(PELMORA_APPLICATION_NAME));
+    QApplication::setApplicationVersion(QStringLiteral(PELMORA_VERSION));
+    CPelmoraApp app;
+    app.InitInstance();
+    return 0;
+}

@@ -1,0 +1,40 @@
+#include "BadgingParser.h"
+
+namespace {
+
+// The bytes between the first apostrophe at or after `from` and the next apostrophe.
+bool ExtractQuoted(const QByteArray &output, qsizetype from, QByteArray &value)
+{
+    const qsizetype open = output.indexOf('\'', from);
+    if (open < 0)
+        return false;
+    const qsizetype close = output.indexOf('\'', open + 1);
+    if (close < 0)
+        return false;
+    value = output.sliced(open + 1, close - open - 1);
+    return true;
+}
+
+// Extracts the value quoted after the first occurrence of `marker`.
+bool ExtractAfterMarker(const QByteArray &output, const char *marker, QByteArray &value)
+{
+    const qsizetype at = output.indexOf(marker);
+    return at >= 0 && ExtractQuoted(output, at, value);
+}
+
+} // namespace
+
+BadgingStatus ParseBadging(QByteArray output, BadgingInfo &info)
+{
+    if (output.isEmpty())
+        return NoOutput;
+    // Kept strict on purpose: a damaged package is reported even if a package line came first.
+    if (output.contains("ERROR"))
+        return ToolError;
+    if (!output.contains("package: name="))
+        return NoPackageLine;
+    if (ExtractAfterMarker(output, "package: name=", info.packageName) &&
+        ExtractAfterMarker(output, "versionName=", info.versionName))
+        ExtractAfterMarker(output, "application-icon", info.iconPath);
+    return Parsed;
+}

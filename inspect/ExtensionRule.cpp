@@ -1,0 +1,14 @@
+#include "ExtensionRule.h"
+
+QStringView FindExtension(QStringView path)
+{
+    qsizetype dot = -1;
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const QChar c = path[i];
+        if (c == u'.')
+            dot = i;
+        else if (c == u'/' || c == u' ')
+            dot = -1;
+    }
+    return dot < 0 ? QStringView() : path.sliced(dot);
+}

@@ -1,0 +1,315 @@
+// The drop handler through real drop events on the main dialog, on the offscreen platform.
+#include "TestSupport.h"
+#include "ui/PelmoraDlg.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+namespace {
+
+struct Shown
+{
+    QString path, package, md5, version;
+    bool operator==(const Shown &) const = default;
+};
+
+QString BoxText(const CPelmoraDlg &dialog, int id)
+{
+    return qobject_cast<QLineEdit *>(dialog.GetDlgItem(id))->text();
+}
+
+Shown Boxes(const CPelmoraDlg &dialog)
+{
+    return {BoxText(dialog, CPelmoraDlg::PathBox), BoxText(dialog, CPelmoraDlg::PackageBox),
+            BoxText(dialog, CPelmoraDlg::Md5Box), BoxText(dialog, CPelmoraDlg::VersionBox)};
+}
+
+// What a message box showed, and what the window looked like while it was up.
+struct Message
+{
+    QString text;
+    Shown boxesMeanwhile;
+    bool plain = false;      // captioned "Pelmora", no icon, one button
+    bool waitCursor = false; // the wait cursor was still on
+};
+
+// Drops `paths` onto the dialog as a file manager would, answering any message box with OK.
+QList<Message> Drop(CPelmoraDlg &dialog, const QStringList &paths)
+{
+    QList<Message> messages;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        messages.append({box->text(), Boxes(dialog),
+                         box->windowTitle() == QStringLiteral("Pelmora") &&
+                             box->icon() == QMessageBox::NoIcon && box->buttons().size() == 1,
+                         QApplication::overrideCursor() != nullptr});
+        box->button(QMessageBox::Ok)->click();
+    });
+    watcher.start(5);
+
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint centre = dialog.rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &enter);
+    if (enter.isAccepted()) {
+        QDropEvent drop(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&dialog, &drop);
+    }
+    return messages;
+}
+
+QString Md5Of(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    hash.addData(&file);
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+} // namespace
+
+class InspectDroppedFileTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void drop_data();
+    void drop();
+    void acceptsOnlyLocalFiles();
+    void toolMissing();
+    void toolSaysError();
+    void toolSilent();
+
+private:
+    QString file(const QString &name) const { return directory.filePath(name); }
+    QTemporaryDir directory;
+    Shown good;
+};
+
+void InspectDroppedFileTest::initTestCase()
+{
+    QVERIFY(!BuildTestPackage(directory.path(), QStringLiteral("good.apk"),
+                              {QStringLiteral("com.example.good"), QStringLiteral("1.2.0"),
+                               QStringLiteral("Good")})
+                 .isEmpty());
+    QVERIFY(!BuildTestPackage(directory.path(), QStringLiteral("other.apk"),
+                              {QStringLiteral("com.example.other"), QStringLiteral("3.0 beta"),
+                               QStringLiteral("其他")})
+                 .isEmpty());
+    QVERIFY(!BuildTestPackage(directory.path(), QStringLiteral("noversion.apk"),
+                              {QStringLiteral("com.example.nov"), QString(), QStringLiteral("N")})
+                 .isEmpty());
+    for (const char *copy : {"Upper.APK", "readme", "app.apk (1)", "copy.apkx", "我的 包.apk"})
+        QVERIFY(QFile::copy(file(QStringLiteral("other.apk")), file(QString::fromUtf8(copy))));
+    const auto write = [this](const char *name, const QByteArray &content) {
+        QFile f(file(QString::fromUtf8(name)));
+        return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
+    };
+    QVERIFY(write("notes.txt", "text"));
+    QVERIFY(write("broken.apk", QByteArray(3000, '\x5a')));
+    QVERIFY(write("empty.apk", {}));
+    QVERIFY(QDir(directory.path()).mkdir(QStringLiteral("subdir")));
+    QVERIFY(QDir(directory.path()).mkdir(QStringLiteral("backup.apk")));
+    QCOMPARE(::mkfifo(QFile::encodeName(file(QStringLiteral("fifo.apk"))).constData(), 0600), 0);
+
+    good = {file(QStringLiteral("good.apk")), QStringLiteral("com.example.good"),
+            Md5Of(file(QStringLiteral("good.apk"))).toUpper(), QStringLiteral("1.2.0")};
+}
+
+void InspectDroppedFileTest::drop_data()
+{
+    QTest::addColumn<QStringList>("dropped");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("package");
+    QTest::addColumn<QString>("version");
+
+    const auto files = [this](std::initializer_list<const char *> names) {
+        QStringList paths;
+        for (const char *name : names)
+            paths.append(file(QString::fromUtf8(name)));
+        return paths;
+    };
+    const QString wrongType = QStringLiteral("类型错误");
+    const QString noFolders = QStringLiteral("不处理文件夹");
+    const QString damaged = QStringLiteral("apk类型已经损坏");
+    const QString kept = QStringLiteral("1.2.0");
+
+    QTest::newRow("package") << files({"other.apk"}) << QString()
+                             << QStringLiteral("com.example.other") << QStringLiteral("3.0 beta");
+    QTest::newRow("three files: the first counts")
+        << files({"other.apk", "good.apk", "notes.txt"}) << QString()
+        << QStringLiteral("com.example.other") << QStringLiteral("3.0 beta");
+    QTest::newRow(".apkx accepted") << files({"copy.apkx"}) << QString()
+                                    << QStringLiteral("com.example.other")
+                                    << QStringLiteral("3.0 beta");
+    QTest::newRow("blank and Chinese in the name")
+        << files({"我的 包.apk"}) << QString() << QStringLiteral("com.example.other")
+        << QStringLiteral("3.0 beta");
+    QTest::newRow("no versionName: version box emptied")
+        << files({"noversion.apk"}) << QString() << QStringLiteral("com.example.nov") << QString();
+    QTest::newRow("wrong extension") << files({"notes.txt"}) << wrongType << QString() << kept;
+    QTest::newRow(".APK refused") << files({"Upper.APK"}) << wrongType << QString() << kept;
+    QTest::newRow("no extension") << files({"readme"}) << noFolders << QString() << kept;
+    QTest::newRow("blank cancels the extension")
+        << files({"app.apk (1)"}) << noFolders << QString() << kept;
+    QTest::newRow("folder") << files({"subdir"}) << noFolders << QString() << kept;
+    QTest::newRow("folder named like a package")
+        << files({"backup.apk"}) << damaged << QString() << kept;
+    QTest::newRow("damaged package") << files({"broken.apk"}) << damaged << QString() << kept;
+    QTest::newRow("empty package") << files({"empty.apk"}) << damaged << QString() << kept;
+    QTest::newRow("FIFO named like a package")
+        << files({"fifo.apk"}) << damaged << QString() << kept;
+}
+
+void InspectDroppedFileTest::drop()
+{
+    QFETCH(QStringList, dropped);
+    QFETCH(QString, message);
+    CPelmoraDlg dialog;
+    dialog.show();
+
+    QVERIFY(Drop(dialog, {good.path}).isEmpty());
+    QCOMPARE(Boxes(dialog), good);
+
+    const QList<Message> messages = Drop(dialog, dropped);
+    const Shown shown = Boxes(dialog);
+    if (message.isEmpty()) {
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(shown.path, dropped.first());
+        QCOMPARE(dialog.displayFields().md5Text, Md5Of(dropped.first()));
+        QCOMPARE(shown.md5, Md5Of(dropped.first()).toUpper());
+    } else {
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().text, message);
+        QVERIFY(messages.first().plain);
+        QVERIFY2(!messages.first().waitCursor, "the wait cursor must be gone before a message");
+        QCOMPARE(messages.first().boxesMeanwhile, good);
+        QVERIFY(shown.path.isEmpty());
+        QVERIFY(shown.md5.isEmpty());
+    }
+    QTEST(shown.package, "package");
+    QTEST(shown.version, "version");
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+void InspectDroppedFileTest::acceptsOnlyLocalFiles()
+{
+    CPelmoraDlg dialog;
+    QMimeData data;
+    data.setUrls({QUrl(QStringLiteral("https://example.com/a.apk"))});
+    QDragEnterEvent remote(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    remote.setAccepted(false);
+    QApplication::sendEvent(&dialog, &remote);
+    QVERIFY(!remote.isAccepted());
+
+    data.setUrls({QUrl::fromLocalFile(good.path)});
+    QDragEnterEvent local(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    local.setAccepted(false);
+    QApplication::sendEvent(&dialog, &local);
+    QVERIFY(local.isAccepted());
+}
+
+void InspectDroppedFileTest::toolMissing()
+{
+    QCOMPARE(RunCopyBesideTool(QString(), QStringLiteral("toolMissing")), 0);
+}
+
+void InspectDroppedFileTest::toolSaysError()
+{
+    QCOMPARE(RunCopyBesideTool(QStringLiteral(FAKE_TOOL), QStringLiteral("toolSaysError"),
+                               QStringLiteral("error")),
+             0);
+}
+
+void InspectDroppedFileTest::toolSilent()
+{
+    QCOMPARE(RunCopyBesideTool(QStringLiteral(FAKE_TOOL), QStringLiteral("toolSilent"),
+                               QStringLiteral("silent")),
+             0);
+}
+
+// Runs in a copy of this executable, beside no tool or a fake one.
+class BesideOtherTool : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void toolMissing();
+    void toolSaysError();
+    void toolSilent();
+
+private:
+    void expectPathAndDigestOnly();
+    QTemporaryDir directory;
+    QString package;
+};
+
+void BesideOtherTool::initTestCase()
+{
+    package = BuildTestPackage(directory.path(), QStringLiteral("good.apk"),
+                               {QStringLiteral("com.example.good"), QStringLiteral("1.2.0"),
+                                QStringLiteral("Good")});
+    QVERIFY(!package.isEmpty());
+}
+
+void BesideOtherTool::expectPathAndDigestOnly()
+{
+    CPelmoraDlg dialog;
+    QVERIFY(Drop(dialog, {package}).isEmpty());
+    QCOMPARE(Boxes(dialog), (Shown{package, QString(), Md5Of(package).toUpper(), QString()}));
+}
+
+void BesideOtherTool::toolMissing()
+{
+    QVERIFY(!QFileInfo::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/aapt")));
+    expectPathAndDigestOnly();
+}
+
+void BesideOtherTool::toolSilent()
+{
+    expectPathAndDigestOnly();
+}
+
+void BesideOtherTool::toolSaysError()
+{
+    CPelmoraDlg dialog;
+    const QList<Message> messages = Drop(dialog, {package});
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages.first().text, QStringLiteral("apk类型已经损坏"));
+    QCOMPARE(Boxes(dialog), Shown{});
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Pelmora"));
+    if (RunningInCopy()) {
+        BesideOtherTool test;
+        return QTest::qExec(&test, argc, argv);
+    }
+    InspectDroppedFileTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "InspectDroppedFileTest.moc"
