@@ -3,7 +3,6 @@
 #include "Md5.h"
 
 #include <QFile>
-
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>

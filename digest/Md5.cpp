@@ -1,8 +1,7 @@
 #include "Md5.h"
 
-#include <openssl/evp.h>
-
 #include <new>
+#include <openssl/evp.h>
 
 Md5::Md5() : context(EVP_MD_CTX_new())
 {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-
 #include <cstddef>
 
 struct evp_md_ctx_st;

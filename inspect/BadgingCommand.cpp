@@ -9,7 +9,7 @@ int BuildBadgingCommand(QStringList &command, const QString &packagePath)
     const QString directory = ProgramDirectory();
     if (directory.isEmpty())
         return 0;
-    command = {directory + QStringLiteral("/aapt"), QStringLiteral("dump"), QStringLiteral("badging"),
-               packagePath};
+    command = {directory + QStringLiteral("/aapt"), QStringLiteral("dump"),
+               QStringLiteral("badging"), packagePath};
     return 1;
 }

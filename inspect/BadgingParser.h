@@ -10,7 +10,8 @@ struct BadgingInfo
     QByteArray iconPath;
 };
 
-enum BadgingStatus : int {
+enum BadgingStatus : int
+{
     ToolError = 0,     // the output contains "ERROR"
     Parsed = 1,        // a package line was found, whether or not a value could be extracted
     NoOutput = 2,      // the output is empty

@@ -1,7 +1,6 @@
 #include "ToolCapture.h"
 
 #include <QProcess>
-
 #include <unistd.h>
 
 namespace {
@@ -30,8 +29,8 @@ int RunToolCapture(const QStringList &command, QByteArray &output)
         if (!tool.waitForStarted(-1))
             return 0;
 
-        while (tool.waitForReadyRead(-1))
-            output += tool.readAll();
+        // Waiting keeps draining the pipe into QProcess's buffer, so a tool that writes more
+        // than a pipe holds never blocks against us.
         tool.waitForFinished(-1);
         output += tool.readAll();
         return 1;

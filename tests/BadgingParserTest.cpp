@@ -35,18 +35,17 @@ void BadgingParserTest::parse_data()
     QTest::newRow("ERROR before the package line")
         << QByteArray("ERROR\npackage: name='a.b'\n") << int(ToolError) << QByteArray()
         << QByteArray() << QByteArray();
-    QTest::newRow("ERROR inside a value") << QByteArray("package: name='TERRORS' versionName='1'")
-                                          << int(ToolError) << QByteArray() << QByteArray()
-                                          << QByteArray();
+    QTest::newRow("ERROR inside a value")
+        << QByteArray("package: name='TERRORS' versionName='1'") << int(ToolError) << QByteArray()
+        << QByteArray() << QByteArray();
     QTest::newRow("lower-case error is no error")
         << QByteArray("package: name='a.b' versionName='1'\nerror: x\n") << int(Parsed)
         << QByteArray("a.b") << QByteArray("1") << QByteArray();
-    QTest::newRow("no package line") << QByteArray("W/asset: something odd\n")
-                                     << int(NoPackageLine) << QByteArray() << QByteArray()
-                                     << QByteArray();
+    QTest::newRow("no package line") << QByteArray("W/asset: something odd\n") << int(NoPackageLine)
+                                     << QByteArray() << QByteArray() << QByteArray();
     QTest::newRow("marker differs by case")
-        << QByteArray("Package: name='a.b' versionName='1'\n") << int(NoPackageLine)
-        << QByteArray() << QByteArray() << QByteArray();
+        << QByteArray("Package: name='a.b' versionName='1'\n") << int(NoPackageLine) << QByteArray()
+        << QByteArray() << QByteArray();
     QTest::newRow("adjacent apostrophes, parsing goes on")
         << QByteArray("package: name='' versionName='2.0' x\napplication-icon-120:'i.png'\n")
         << int(Parsed) << QByteArray() << QByteArray("2.0") << QByteArray("i.png");
@@ -102,9 +101,9 @@ void BadgingParserTest::capturedOutput_data()
     QTest::addColumn<QByteArray>("version");
     QTest::addColumn<QByteArray>("icon");
 
-    QTest::newRow("framework-res.apk") << QStringLiteral("framework-res.txt") << int(Parsed)
-                                       << QByteArray("android") << QByteArray("10.0.0")
-                                       << QByteArray("res/drawable-ldpi-v4/ic_launcher_android.png");
+    QTest::newRow("framework-res.apk")
+        << QStringLiteral("framework-res.txt") << int(Parsed) << QByteArray("android")
+        << QByteArray("10.0.0") << QByteArray("res/drawable-ldpi-v4/ic_launcher_android.png");
     QTest::newRow("Chinese label, no icon")
         << QStringLiteral("chinese-label.txt") << int(Parsed) << QByteArray("com.example.app")
         << QByteArray("1.2.0") << QByteArray();

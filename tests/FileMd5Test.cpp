@@ -6,7 +6,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,11 +53,11 @@ void FileMd5Test::knownDigests_data()
     QTest::newRow("A-Za-z0-9")
         << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789")
         << QByteArray("d174ab98d277d9f5a5611c2c9f419d9f");
-    QTest::newRow("8 x 1234567890") << QByteArray("1234567890").repeated(8)
-                                    << QByteArray("57edf4a22be3c955ac49da2e2107b67a");
+    QTest::newRow("8 x 1234567890")
+        << QByteArray("1234567890").repeated(8) << QByteArray("57edf4a22be3c955ac49da2e2107b67a");
     // More than one read: 3 MiB + 1 of 'a'.
-    QTest::newRow("several chunks") << QByteArray((3 << 20) + 1, 'a')
-                                    << QByteArray("9aa778d728a1108a6e8457026db5a877");
+    QTest::newRow("several chunks")
+        << QByteArray((3 << 20) + 1, 'a') << QByteArray("9aa778d728a1108a6e8457026db5a877");
 }
 
 void FileMd5Test::knownDigests()
@@ -102,8 +101,8 @@ void FileMd5Test::readOnlyFileIsHashed()
     const QString path = write(QStringLiteral("readonly.apk"), "abc");
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     // Root ignores permission bits; only an immutable file refuses a writer there.
-    if (::geteuid() == 0 && QProcess::execute(QStringLiteral("chattr"),
-                                              {QStringLiteral("+i"), path}) != 0)
+    if (::geteuid() == 0 &&
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) != 0)
         QSKIP("running as root on a file system without chattr +i: a write open would succeed");
     QVERIFY2(!QFile(path).open(QIODevice::ReadWrite), "the file must refuse a writer");
 

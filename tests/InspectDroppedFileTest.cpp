@@ -12,7 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
 #include <sys/stat.h>
 
 namespace {
@@ -159,9 +158,9 @@ void InspectDroppedFileTest::drop_data()
     QTest::newRow("three files: the first counts")
         << files({"other.apk", "good.apk", "notes.txt"}) << QString()
         << QStringLiteral("com.example.other") << QStringLiteral("3.0 beta");
-    QTest::newRow(".apkx accepted") << files({"copy.apkx"}) << QString()
-                                    << QStringLiteral("com.example.other")
-                                    << QStringLiteral("3.0 beta");
+    QTest::newRow(".apkx accepted")
+        << files({"copy.apkx"}) << QString() << QStringLiteral("com.example.other")
+        << QStringLiteral("3.0 beta");
     QTest::newRow("blank and Chinese in the name")
         << files({"我的 包.apk"}) << QString() << QStringLiteral("com.example.other")
         << QStringLiteral("3.0 beta");
@@ -267,9 +266,9 @@ private:
 
 void BesideOtherTool::initTestCase()
 {
-    package = BuildTestPackage(directory.path(), QStringLiteral("good.apk"),
-                               {QStringLiteral("com.example.good"), QStringLiteral("1.2.0"),
-                                QStringLiteral("Good")});
+    package = BuildTestPackage(
+        directory.path(), QStringLiteral("good.apk"),
+        {QStringLiteral("com.example.good"), QStringLiteral("1.2.0"), QStringLiteral("Good")});
     QVERIFY(!package.isEmpty());
 }
 

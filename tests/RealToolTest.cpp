@@ -46,17 +46,17 @@ void RealToolTest::inspectsRealPackages_data()
                            << QByteArray("com.example.plain") << QByteArray("1.2.0");
     QTest::newRow("Chinese label and file name")
         << build("示例 应用.apk", {QStringLiteral("cn.example.app"), QStringLiteral("2.0"),
-                                  QStringLiteral("示例应用")})
+                                   QStringLiteral("示例应用")})
         << QByteArray("cn.example.app") << QByteArray("2.0");
     QTest::newRow("no versionName") << build("noversion.apk", {QStringLiteral("com.example.nov"),
                                                                QString(), QStringLiteral("X")})
                                     << QByteArray("com.example.nov") << QByteArray();
     QTest::newRow("versionName with blanks")
-        << build("blanks.apk", {QStringLiteral("com.example.blank"),
-                                QStringLiteral("1.0 beta 2"), QStringLiteral("B")})
+        << build("blanks.apk", {QStringLiteral("com.example.blank"), QStringLiteral("1.0 beta 2"),
+                                QStringLiteral("B")})
         << QByteArray("com.example.blank") << QByteArray("1.0 beta 2");
-    QTest::newRow("framework-res.apk") << QStringLiteral(FRAMEWORK_RES) << QByteArray("android")
-                                       << QByteArray("10.0.0");
+    QTest::newRow("framework-res.apk")
+        << QStringLiteral(FRAMEWORK_RES) << QByteArray("android") << QByteArray("10.0.0");
 }
 
 void RealToolTest::inspectsRealPackages()

@@ -22,15 +22,17 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
 {
     QTemporaryDir source;
     QDir(source.path()).mkpath(QStringLiteral("res/values"));
-    const QString version = package.versionName.isNull()
-                                ? QString()
-                                : QStringLiteral(" android:versionName=\"%1\"").arg(package.versionName);
-    const QString manifest = QStringLiteral(
-        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-        "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\"\n"
-        "    package=\"%1\" android:versionCode=\"7\"%2>\n"
-        "  <application android:label=\"@string/app_name\"/>\n"
-        "</manifest>\n").arg(package.packageName, version);
+    const QString version =
+        package.versionName.isNull()
+            ? QString()
+            : QStringLiteral(" android:versionName=\"%1\"").arg(package.versionName);
+    const QString manifest =
+        QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                       "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\"\n"
+                       "    package=\"%1\" android:versionCode=\"7\"%2>\n"
+                       "  <application android:label=\"@string/app_name\"/>\n"
+                       "</manifest>\n")
+            .arg(package.packageName, version);
     const QString strings =
         QStringLiteral("<resources><string name=\"app_name\">%1</string></resources>\n")
             .arg(package.label);

@@ -1,13 +1,13 @@
 // Running the tool: arguments passed intact, output reassembled, nothing of ours inherited.
+#include "inspect/ToolCapture.h"
+
 #include "TestSupport.h"
 #include "inspect/BadgingCommand.h"
 #include "inspect/ProgramDirectory.h"
-#include "inspect/ToolCapture.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <fcntl.h>
 #include <unistd.h>
 

@@ -104,9 +104,8 @@ QHash<int, QWidget *> BuildFromTemplate(QDialog &dialog, int templateId)
     if (HasStyle(tmpl, "sysmenu"))
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     dialog.setWindowFlags(flags);
-    dialog.setAcceptDrops(tmpl.value(QLatin1String("exStyles"))
-                              .toArray()
-                              .contains(QLatin1String("acceptfiles")));
+    dialog.setAcceptDrops(
+        tmpl.value(QLatin1String("exStyles")).toArray().contains(QLatin1String("acceptfiles")));
 
     const QJsonArray size = tmpl.value(QLatin1String("size")).toArray();
     const QSize pixels =

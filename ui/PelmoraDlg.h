@@ -21,7 +21,13 @@ class CPelmoraDlg : public QDialog
     Q_OBJECT
 
 public:
-    enum ControlId { PathBox = 1000, PackageBox = 1006, Md5Box = 1007, VersionBox = 1009 };
+    enum ControlId
+    {
+        PathBox = 1000,
+        PackageBox = 1006,
+        Md5Box = 1007,
+        VersionBox = 1009
+    };
 
     explicit CPelmoraDlg(QWidget *parent = nullptr);
 

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs what is missing, then runs the whole test suite: the normal build, the same suite
+# under AddressSanitizer and UndefinedBehaviorSanitizer, and the badging-parser fuzzer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+fuzz_seconds=${PELMORA_FUZZ_SECONDS:-60}
+jobs=$(nproc)
+
+scripts/install-deps.sh
+
+passed=0
+step() {
+    echo "=== $1"
+}
+
+step "build and test"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure
+passed=$((passed + 1))
+
+step "build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPELMORA_SANITIZE=ON
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build-asan --output-on-failure
+passed=$((passed + 1))
+
+step "fuzz the badging parser for ${fuzz_seconds} s"
+cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMORA_FUZZ=ON \
+    -DCMAKE_CXX_COMPILER=clang++
+cmake --build build-fuzz -j"$jobs"
+corpus=$(mktemp -d)
+trap 'rm -rf "$corpus"' EXIT
+build-fuzz/bin/ParseBadgingFuzzer -max_total_time="$fuzz_seconds" -print_final_stats=1 \
+    -dict=tests/fuzz/badging.dict -artifact_prefix=build-fuzz/ "$corpus" tests/data
+passed=$((passed + 1))
+
+echo "check: $passed passed, 0 failed"

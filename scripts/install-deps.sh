@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing Pelmora need, if missing.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake g++ make qt6-base-dev libssl-dev
+    # run: the badging tool and a font for the Chinese interface
+    aapt fonts-wqy-microhei
+    # test: packages are built against the framework; chattr for immutable files
+    android-framework-res e2fsprogs
+    # end-to-end: an X server, a window manager and tools that drag, type and read the clipboard
+    xvfb xauth openbox xdotool xclip x11-utils
+    # fuzzing
+    clang libclang-rt-14-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+        missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

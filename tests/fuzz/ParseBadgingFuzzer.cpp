@@ -1,0 +1,45 @@
+// libFuzzer target: any tool output must parse without a crash, and the result must keep the
+// parser's promises.
+#include "inspect/BadgingParser.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+void Require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const QByteArray output(reinterpret_cast<const char *>(data), qsizetype(size));
+    BadgingInfo info;
+    const BadgingStatus status = ParseBadging(output, info);
+    const bool nothing =
+        info.packageName.isEmpty() && info.versionName.isEmpty() && info.iconPath.isEmpty();
+    switch (status) {
+    case NoOutput:
+        Require(size == 0 && nothing);
+        break;
+    case ToolError:
+        Require(output.contains("ERROR") && nothing);
+        break;
+    case NoPackageLine:
+        Require(!output.contains("package: name=") && nothing);
+        break;
+    case Parsed:
+        // Values never hold the apostrophes that delimit them, and always come from the output.
+        for (const QByteArray *value : {&info.packageName, &info.versionName, &info.iconPath})
+            Require(!value->contains('\'') && output.contains(*value));
+        Require(info.iconPath.isEmpty() || output.contains("application-icon"));
+        break;
+    default:
+        std::abort();
+    }
+    return 0;
+}
