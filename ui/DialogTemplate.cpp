@@ -55,8 +55,13 @@ QWidget *CreateControl(const QJsonObject &item, QDialog &dialog)
         edit->setFocusPolicy(HasStyle(item, "tabstop") ? Qt::StrongFocus : Qt::ClickFocus);
         return edit;
     }
-    if (kind == QLatin1String("groupbox"))
-        return new QGroupBox(text, &dialog);
+    if (kind == QLatin1String("groupbox")) {
+        // A frame only: kept beneath the controls it surrounds so that it never takes their
+        // clicks or drops.
+        auto *group = new QGroupBox(text, &dialog);
+        group->lower();
+        return group;
+    }
     if (kind == QLatin1String("button")) {
         auto *button = new QPushButton(text, &dialog);
         button->setDefault(HasStyle(item, "defpushbutton"));
