@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr int IdOk = 1;
+
 QJsonObject LoadTemplate(int templateId)
 {
     QFile file(QStringLiteral(":/res/dialog%1.json").arg(templateId));
@@ -53,6 +55,7 @@ QWidget *CreateControl(const QJsonObject &item, QDialog &dialog)
         if (HasStyle(item, "uppercase"))
             ForceUpperCase(edit);
         edit->setFocusPolicy(HasStyle(item, "tabstop") ? Qt::StrongFocus : Qt::ClickFocus);
+        edit->setAccessibleName(item.value(QLatin1String("accessibleName")).toString());
         return edit;
     }
     if (kind == QLatin1String("groupbox")) {
@@ -66,6 +69,9 @@ QWidget *CreateControl(const QJsonObject &item, QDialog &dialog)
         auto *button = new QPushButton(text, &dialog);
         button->setDefault(HasStyle(item, "defpushbutton"));
         button->setAutoDefault(button->isDefault());
+        // As in the dialog manager, the button with the OK id ends the dialog.
+        if (item.value(QLatin1String("id")).toInt() == IdOk)
+            QObject::connect(button, &QPushButton::clicked, &dialog, &QDialog::accept);
         return button;
     }
     auto *label = new QLabel(text, &dialog);
@@ -105,7 +111,11 @@ QHash<int, QWidget *> BuildFromTemplate(QDialog &dialog, int templateId)
                          fontSpec.value(QLatin1String("pointSize")).toInt()));
     const DialogBaseUnits base = BaseUnitsOf(dialog.font());
 
-    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    // An application window is a top-level window of its own (on the taskbar), not a dialog.
+    const bool appWindow =
+        tmpl.value(QLatin1String("exStyles")).toArray().contains(QLatin1String("appwindow"));
+    Qt::WindowFlags flags =
+        (appWindow ? Qt::Window : Qt::Dialog) | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if (HasStyle(tmpl, "sysmenu"))
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     dialog.setWindowFlags(flags);

@@ -1,18 +1,68 @@
 #include "PelmoraDlg.h"
 
+#include "AboutDlg.h"
 #include "DataExchange.h"
 #include "DialogTemplate.h"
+#include "StringTable.h"
 
 #include <QDragEnterEvent>
+#include <QMenu>
 #include <QMimeData>
+#include <QShortcut>
 
 namespace {
 constexpr int MainDialogTemplate = 102;
-}
+constexpr int AboutMenuString = 101;
+} // namespace
 
 CPelmoraDlg::CPelmoraDlg(QWidget *parent)
     : QDialog(parent), controls(BuildFromTemplate(*this, MainDialogTemplate))
 {
+    OnInitDialog();
+}
+
+void CPelmoraDlg::OnInitDialog()
+{
+    UpdateData(false);
+
+    // Window managers own the title-bar menu on Linux, so the dialog carries its own.
+    systemMenu = new QMenu(this);
+    systemMenu->addAction(QStringLiteral("关闭(&C)"), this, [this] { OnSysCommand(ScClose); });
+    const QString about = LoadResourceString(AboutMenuString);
+    if (!about.isEmpty()) {
+        systemMenu->addSeparator();
+        systemMenu->addAction(about, this, [this] { OnSysCommand(IdmAboutBox); });
+    }
+    auto *shiftF10 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
+    connect(shiftF10, &QShortcut::activated, this,
+            [this] { systemMenu->exec(mapToGlobal(QPoint(0, 0))); });
+
+    setWindowIcon(QIcon(QStringLiteral(":/res/icon128.png")));
+}
+
+void CPelmoraDlg::OnSysCommand(unsigned commandId)
+{
+    if ((commandId & 0xFFF0) == IdmAboutBox) {
+        CAboutDlg about(this);
+        about.exec();
+    } else if ((commandId & 0xFFF0) == ScClose) {
+        close();
+    }
+    // Moving, sizing and the rest belong to the window manager here.
+}
+
+void CPelmoraDlg::contextMenuEvent(QContextMenuEvent *event)
+{
+    systemMenu->exec(event->globalPos());
+}
+
+void CPelmoraDlg::keyPressEvent(QKeyEvent *event)
+{
+    // A dialog without buttons still takes Enter as OK, and so closes, like Esc.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        accept();
+    else
+        QDialog::keyPressEvent(event);
 }
 
 void CPelmoraDlg::UpdateData(bool saveAndValidate)

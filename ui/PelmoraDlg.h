@@ -5,6 +5,7 @@
 #include <QString>
 
 class DataExchange;
+class QMenu;
 
 // What the four boxes of the main dialog show.
 struct DisplayFields
@@ -15,7 +16,8 @@ struct DisplayFields
     QString versionText;
 };
 
-// The main window: four read-only boxes that show the last dropped package.
+// The main window: four read-only boxes that show the last dropped package, and a window menu
+// with "close" and "about".
 class CPelmoraDlg : public QDialog
 {
     Q_OBJECT
@@ -28,23 +30,35 @@ public:
         Md5Box = 1007,
         VersionBox = 1009
     };
+    enum SysCommand : unsigned
+    {
+        IdmAboutBox = 0x0010,
+        ScClose = 0xF060
+    };
 
     explicit CPelmoraDlg(QWidget *parent = nullptr);
 
     const DisplayFields &displayFields() const { return fields; }
     QWidget *GetDlgItem(int controlId) const { return controls.value(controlId); }
+    QMenu *GetSystemMenu() const { return systemMenu; }
     // Copies the display fields into the boxes, or with `saveAndValidate` the boxes back.
     void UpdateData(bool saveAndValidate);
+    // Every window-menu command arrives here; the low four bits are the system's own.
+    void OnSysCommand(unsigned commandId);
 
 protected:
     virtual void DoDataExchange(const DataExchange &dx);
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
+    void OnInitDialog();
     void InspectDroppedFile(QDropEvent *drop);
     void ClearInspection();
 
     QHash<int, QWidget *> controls;
     DisplayFields fields;
+    QMenu *systemMenu = nullptr;
 };

@@ -1,0 +1,12 @@
+#include "AboutDlg.h"
+
+#include "DialogTemplate.h"
+
+namespace {
+constexpr int AboutDialogTemplate = 100;
+}
+
+CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)
+{
+    BuildFromTemplate(*this, AboutDialogTemplate);
+}
