@@ -7,10 +7,12 @@ packages=(
     cmake g++ make qt6-base-dev libssl-dev
     # run: the badging tool and a font for the Chinese interface
     aapt fonts-wqy-microhei
-    # test: packages are built against the framework; chattr for immutable files
-    android-framework-res e2fsprogs
-    # end-to-end: an X server, a window manager and tools that drag, type and read the clipboard
-    xvfb xauth openbox xdotool xclip x11-utils
+    # test: packages are built against the framework; chattr for immutable files; validators
+    # for what gets installed
+    android-framework-res e2fsprogs desktop-file-utils appstream file dpkg
+    # end-to-end: an X server, a window manager, tools that drag, type and read the clipboard,
+    # and the accessibility bus that a screen reader reads message boxes through
+    xvfb xauth openbox xdotool xclip x11-utils dbus at-spi2-core python3-pyatspi
     # fuzzing
     clang libclang-rt-14-dev
 )
