@@ -226,6 +226,7 @@ void MainDialogTest::menuOpensByRightClickAndKeyboard_data()
     // end-to-end test covers it.
     QTest::newRow("right click") << 0;
     QTest::newRow("Shift+F10") << 1;
+    QTest::newRow("context-menu key while a box has the focus") << 2;
 }
 
 void MainDialogTest::menuOpensByRightClickAndKeyboard()
@@ -244,8 +245,13 @@ void MainDialogTest::menuOpensByRightClickAndKeyboard()
             if (way == 0) {
                 QContextMenuEvent event(QContextMenuEvent::Mouse, spot, dialog.mapToGlobal(spot));
                 QApplication::sendEvent(&dialog, &event);
-            } else {
+            } else if (way == 1) {
                 QTest::keyClick(&dialog, Qt::Key_F10, Qt::ShiftModifier);
+            } else {
+                QWidget *box = dialog.GetDlgItem(1006);
+                QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(2, 2),
+                                        box->mapToGlobal(QPoint(2, 2)));
+                QApplication::sendEvent(box, &event);
             }
         },
         [&](QWidget *open) {

@@ -34,8 +34,11 @@ void CPelmoraDlg::OnInitDialog()
         systemMenu->addAction(about, this, [this] { OnSysCommand(IdmAboutBox); });
     }
     auto *shiftF10 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
-    connect(shiftF10, &QShortcut::activated, this,
-            [this] { systemMenu->exec(mapToGlobal(QPoint(0, 0))); });
+    connect(shiftF10, &QShortcut::activated, this, &CPelmoraDlg::ShowWindowMenu);
+    // The context-menu key opens the window menu even while a box has the focus; a right click
+    // on a box keeps the box's own copy menu.
+    for (QWidget *box : std::as_const(controls))
+        box->installEventFilter(this);
 
     setWindowIcon(QIcon(QStringLiteral(":/res/icon128.png")));
 }
@@ -51,9 +54,24 @@ void CPelmoraDlg::OnSysCommand(unsigned commandId)
     // Moving, sizing and the rest belong to the window manager here.
 }
 
+void CPelmoraDlg::ShowWindowMenu()
+{
+    systemMenu->exec(mapToGlobal(QPoint(0, 0)));
+}
+
 void CPelmoraDlg::contextMenuEvent(QContextMenuEvent *event)
 {
     systemMenu->exec(event->globalPos());
+}
+
+bool CPelmoraDlg::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+        ShowWindowMenu();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CPelmoraDlg::keyPressEvent(QKeyEvent *event)

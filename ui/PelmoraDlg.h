@@ -49,12 +49,14 @@ public:
 protected:
     virtual void DoDataExchange(const DataExchange &dx);
     void contextMenuEvent(QContextMenuEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
     void OnInitDialog();
+    void ShowWindowMenu();
     void InspectDroppedFile(QDropEvent *drop);
     void ClearInspection();
 
