@@ -15,6 +15,8 @@ packages=(
     xvfb xauth openbox xdotool xclip x11-utils dbus at-spi2-core python3-pyatspi
     # fuzzing
     clang libclang-rt-14-dev
+    # benchmark: watching windows map, and the openssl command to compare with
+    libxcb1-dev openssl
 )
 
 missing=()
