@@ -2,8 +2,6 @@
 // against a minimal Qt 6 dialog, alternately in one run. Needs an X server without a window
 // manager (xvfb-run), so that top-level windows map straight onto the root window.
 // Usage: ColdStartBench PELMORA MINIMAL_DIALOG [ROUNDS]
-#include <xcb/xcb.h>
-
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -13,6 +11,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <vector>
+#include <xcb/xcb.h>
 
 extern char **environ;
 
@@ -42,7 +41,8 @@ double TimeToFirstWindow(xcb_connection_t *x, const char *program)
             std::exit(1);
         }
         if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY)
-            seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);

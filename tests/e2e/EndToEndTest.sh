@@ -70,8 +70,10 @@ geometry_of() { # WINDOW -> x y width height
                             /Width:/ {w = $2} /Height:/ {h = $2} END {print x, y, w, h}'
 }
 
-drag_onto_pelmora() { # FILE...
-    "$drag_source" "$@" &
+# Drags FILE from the drag source onto Pelmora. With MESSAGE, a message box must come up with
+# that text; it is read and closed with Enter while the drop is still under way.
+drop() { # FILE [MESSAGE]
+    "$drag_source" "$1" &
     local source=$!
     local window x y w h tx ty
     window=$(first_window_of "$source")
@@ -93,12 +95,13 @@ drag_onto_pelmora() { # FILE...
     sleep 0.3
     xdotool mouseup 1
     sleep 0.5
-    echo "$source" >"$work/drag-source"
-}
-
-end_drag_source() {
-    kill "$(cat "$work/drag-source")" 2>/dev/null || true
-    wait "$(cat "$work/drag-source")" 2>/dev/null || true
+    if [ $# -gt 1 ]; then
+        local message
+        message=$(read_and_dismiss Pelmora)
+        [ "$message" = "$2" ] || fail "the message reads \"$message\", expected \"$2\""
+    fi
+    kill "$source" 2>/dev/null || true
+    wait "$source" 2>/dev/null || true
 }
 
 # Reads a window's texts on the accessibility bus, then presses Enter to close it.
@@ -152,34 +155,25 @@ timeout 10 xdotool windowmove --sync "$pelmora_window" 60 60 || true
     fail "the window title is $(xprop -id "$pelmora_window" _NET_WM_NAME)"
 
 step "a valid package shows all four values, the MD5 in capitals"
-drag_onto_pelmora "$good"
-end_drag_source
+drop "$good"
 expect_boxes "path=$good
 package=com.example.endtoend
 md5=$good_md5
 version=2.5 beta"
 
-step "a wrong extension: message, three boxes cleared, version kept"
-drag_onto_pelmora "$work/notes.txt"
-message=$(read_and_dismiss Pelmora)
-end_drag_source
-[ "$message" = "类型错误" ] || fail "the message reads \"$message\""
-expect_boxes "path=
+cleared_but_version="path=
 package=
 md5=
 version=2.5 beta"
 
+step "a wrong extension: message, three boxes cleared, version kept"
+drop "$work/notes.txt" "类型错误"
+expect_boxes "$cleared_but_version"
+
 step "a damaged package after a good one: message, version kept"
-drag_onto_pelmora "$good"
-end_drag_source
-drag_onto_pelmora "$work/damaged.apk"
-message=$(read_and_dismiss Pelmora)
-end_drag_source
-[ "$message" = "apk类型已经损坏" ] || fail "the message reads \"$message\""
-expect_boxes "path=
-package=
-md5=
-version=2.5 beta"
+drop "$good"
+drop "$work/damaged.apk" "apk类型已经损坏"
+expect_boxes "$cleared_but_version"
 
 step "the context-menu key opens the window menu; its about item the about box"
 timeout 10 xdotool windowactivate --sync "$pelmora_window" >/dev/null 2>&1 || true
