@@ -1,10 +1,12 @@
 // Stands in for aapt where the real tool cannot be made to misbehave. FAKE_TOOL_MODE picks:
-//   argv    - writes each argument it got, argv[0] included, each followed by a NUL byte
-//   fds     - writes the numbers of its open descriptors, then what its standard input is
-//   chunks  - writes over 1 MiB in uneven chunks with pauses, alternating stdout and stderr,
-//             and keeps a copy of everything it sent in the file FAKE_TOOL_LOG
-//   error   - prints a good package line and then an "ERROR" line
-//   silent  - prints nothing
+//   argv      - writes each argument it got, argv[0] included, each followed by a NUL byte
+//   fds       - writes the numbers of its open descriptors, then what its standard input is
+//   chunks    - writes over 1 MiB in uneven chunks with pauses, alternating stdout and stderr,
+//               and keeps a copy of everything it sent in the file FAKE_TOOL_LOG
+//   error     - prints a good package line and then an "ERROR" line
+//   package   - prints a good package line, whatever the file is
+//   nopackage - prints lines of badging output but no package line
+//   silent    - prints nothing
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -84,6 +86,10 @@ int main(int argc, char **argv)
     else if (m == "error")
         WriteAll(1, "package: name='com.example.good' versionCode='1' versionName='9.9'\n"
                     "ERROR getting 'android:icon' attribute: attribute is not a string value\n");
+    else if (m == "package")
+        WriteAll(1, "package: name='com.example.fake' versionCode='1' versionName='1.0'\n");
+    else if (m == "nopackage")
+        WriteAll(1, "sdkVersion:'29'\nlocales: '--_--'\n");
     else if (m != "silent")
         return 2;
     return 0;

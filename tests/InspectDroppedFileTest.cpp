@@ -98,6 +98,8 @@ private slots:
     void toolMissing();
     void toolSaysError();
     void toolSilent();
+    void toolWithoutPackageLine();
+    void fileWithoutDigest();
 
 private:
     QString file(const QString &name) const { return directory.filePath(name); }
@@ -247,6 +249,20 @@ void InspectDroppedFileTest::toolSilent()
              0);
 }
 
+void InspectDroppedFileTest::toolWithoutPackageLine()
+{
+    QCOMPARE(RunCopyBesideTool(QStringLiteral(FAKE_TOOL), QStringLiteral("toolWithoutPackageLine"),
+                               QStringLiteral("nopackage")),
+             0);
+}
+
+void InspectDroppedFileTest::fileWithoutDigest()
+{
+    QCOMPARE(RunCopyBesideTool(QStringLiteral(FAKE_TOOL), QStringLiteral("fileWithoutDigest"),
+                               QStringLiteral("package")),
+             0);
+}
+
 // Runs in a copy of this executable, beside no tool or a fake one.
 class BesideOtherTool : public QObject
 {
@@ -257,6 +273,9 @@ private slots:
     void toolMissing();
     void toolSaysError();
     void toolSilent();
+    void toolWithoutPackageLine();
+    void fileWithoutDigest_data();
+    void fileWithoutDigest();
 
 private:
     void expectPathAndDigestOnly();
@@ -288,6 +307,35 @@ void BesideOtherTool::toolMissing()
 void BesideOtherTool::toolSilent()
 {
     expectPathAndDigestOnly();
+}
+
+void BesideOtherTool::toolWithoutPackageLine()
+{
+    expectPathAndDigestOnly();
+}
+
+void BesideOtherTool::fileWithoutDigest_data()
+{
+    QTest::addColumn<QString>("path");
+    const auto file = [this](const char *name, qint64 size) {
+        QFile f(directory.filePath(QString::fromUtf8(name)));
+        return f.open(QIODevice::WriteOnly) && f.resize(size) ? f.fileName() : QString();
+    };
+    QTest::newRow("empty") << file("empty.apk", 0);
+    QTest::newRow("4 GiB") << file("huge.apk", qint64(1) << 32);
+    QDir(directory.path()).mkdir(QStringLiteral("folder.apk"));
+    QTest::newRow("folder") << directory.filePath(QStringLiteral("folder.apk"));
+}
+
+// The tool vouches for the package, but the file gives no digest: the rest is still shown.
+void BesideOtherTool::fileWithoutDigest()
+{
+    QFETCH(QString, path);
+    QVERIFY(!path.isEmpty());
+    CPelmoraDlg dialog;
+    QVERIFY(Drop(dialog, {path}).isEmpty());
+    QCOMPARE(Boxes(dialog), (Shown{path, QStringLiteral("com.example.fake"), QString(),
+                                  QStringLiteral("1.0")}));
 }
 
 void BesideOtherTool::toolSaysError()
