@@ -36,15 +36,10 @@ void CPelmoraDlg::InspectDroppedFile(QDropEvent *drop)
     const QString path = FirstDroppedPath(drop);
     const QStringView extension = FindExtension(path);
     // Case-sensitive, and only the first four characters count, so ".apkx" passes.
-    if (!extension.isEmpty() && !extension.startsWith(u".apk")) {
+    if (!extension.startsWith(u".apk")) {
         ClearInspection();
-        ShowMessage(this, QStringLiteral("类型错误"));
-        UpdateData(false);
-        return;
-    }
-    if (extension.isEmpty()) {
-        ClearInspection();
-        ShowMessage(this, QStringLiteral("不处理文件夹"));
+        ShowMessage(this, extension.isEmpty() ? QStringLiteral("不处理文件夹")
+                                              : QStringLiteral("类型错误"));
         UpdateData(false);
         return;
     }

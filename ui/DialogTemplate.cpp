@@ -111,16 +111,15 @@ QHash<int, QWidget *> BuildFromTemplate(QDialog &dialog, int templateId)
                          fontSpec.value(QLatin1String("pointSize")).toInt()));
     const DialogBaseUnits base = BaseUnitsOf(dialog.font());
 
+    const QJsonArray exStyles = tmpl.value(QLatin1String("exStyles")).toArray();
     // An application window is a top-level window of its own (on the taskbar), not a dialog.
-    const bool appWindow =
-        tmpl.value(QLatin1String("exStyles")).toArray().contains(QLatin1String("appwindow"));
+    const bool appWindow = exStyles.contains(QLatin1String("appwindow"));
     Qt::WindowFlags flags =
         (appWindow ? Qt::Window : Qt::Dialog) | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if (HasStyle(tmpl, "sysmenu"))
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     dialog.setWindowFlags(flags);
-    dialog.setAcceptDrops(
-        tmpl.value(QLatin1String("exStyles")).toArray().contains(QLatin1String("acceptfiles")));
+    dialog.setAcceptDrops(exStyles.contains(QLatin1String("acceptfiles")));
 
     const QJsonArray size = tmpl.value(QLatin1String("size")).toArray();
     const QSize pixels =
