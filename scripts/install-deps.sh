@@ -6,7 +6,7 @@ packages=(
     # build
     cmake g++ make qt6-base-dev libssl-dev
     # run: the badging tool and a font for the Chinese interface
-    aapt fonts-wqy-microhei
+    aapt fonts-wqy-microhei qt6-translations-l10n
     # test: packages are built against the framework; chattr for immutable files; validators
     # for what gets installed
     android-framework-res e2fsprogs desktop-file-utils appstream file dpkg

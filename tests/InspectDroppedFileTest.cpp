@@ -334,8 +334,8 @@ void BesideOtherTool::fileWithoutDigest()
     QVERIFY(!path.isEmpty());
     CPelmoraDlg dialog;
     QVERIFY(Drop(dialog, {path}).isEmpty());
-    QCOMPARE(Boxes(dialog), (Shown{path, QStringLiteral("com.example.fake"), QString(),
-                                  QStringLiteral("1.0")}));
+    QCOMPARE(Boxes(dialog),
+             (Shown{path, QStringLiteral("com.example.fake"), QString(), QStringLiteral("1.0")}));
 }
 
 void BesideOtherTool::toolSaysError()

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -335,14 +336,26 @@ void MainDialogTest::aboutBox()
 
 void MainDialogTest::applicationEndsWhenTheDialogCloses()
 {
+    QString okButton, copyItem;
     QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [] {
-        if (auto *dialog = qobject_cast<CPelmoraDlg *>(QApplication::activeModalWidget()))
-            dialog->OnSysCommand(CPelmoraDlg::ScClose);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<CPelmoraDlg *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        // Qt's own texts, as they read while the program runs.
+        okButton = QCoreApplication::translate("QPlatformTheme", "OK");
+        auto *box = qobject_cast<QLineEdit *>(dialog->GetDlgItem(CPelmoraDlg::PathBox));
+        std::unique_ptr<QMenu> menu(box->createStandardContextMenu());
+        for (const QAction *action : menu->actions())
+            if (action->text().contains(QStringLiteral("复制")))
+                copyItem = action->text();
+        dialog->OnSysCommand(CPelmoraDlg::ScClose);
     });
     closer.start(10);
     CPelmoraApp app;
     QCOMPARE(app.InitInstance(), false);
+    QCOMPARE(okButton, QStringLiteral("确定"));
+    QVERIFY2(!copyItem.isEmpty(), "the boxes' copy menu is not in Chinese");
 }
 
 int main(int argc, char *argv[])
