@@ -15,7 +15,8 @@ public:
     Md5 &operator=(const Md5 &) = delete;
 
     void update(const void *data, std::size_t size);
-    // The digest of everything fed so far, as 32 lower-case hexadecimal digits.
+    // The digest of everything fed so far, as 32 lower-case hexadecimal digits; empty when
+    // this OpenSSL offers no MD5.
     QByteArray finishHex();
 
 private:
