@@ -19,6 +19,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 step() { echo "--- $*"; }
 
 # --- the desktop: accessibility bus, window manager --------------------------------------
+# Window titles and clipboard text are compared as UTF-8, whatever locale the run came with.
+export LC_ALL=C.UTF-8
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 unset QT_QPA_PLATFORM
 /usr/libexec/at-spi-bus-launcher --launch-immediately &
