@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 fuzz_seconds=${PELMORA_FUZZ_SECONDS:-60}
 jobs=$(nproc)
 
-scripts/install-deps.sh
+scripts/install-deps.sh check
 
 passed=0
 step() {
@@ -15,7 +15,7 @@ step() {
 }
 
 step "build and test"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMORA_BUILD_TESTS=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure
 passed=$((passed + 1))

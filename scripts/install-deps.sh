@@ -1,23 +1,40 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing Pelmora need, if missing.
+# Installs the Debian 12 packages that Pelmora needs, if missing: to build and run it (run), and
+# also to test it (check) or to benchmark it (bench).
+# Usage: install-deps.sh run|check|bench
 set -euo pipefail
 
 packages=(
     # build
     cmake g++ make qt6-base-dev libssl-dev
-    # run: the badging tool and a font for the Chinese interface
+    # run: the badging tool, a font and Qt's own texts for the Chinese interface
     aapt fonts-wqy-microhei qt6-translations-l10n
-    # test: packages are built against the framework; chattr for immutable files; validators
-    # for what gets installed
-    android-framework-res e2fsprogs desktop-file-utils appstream file dpkg
-    # end-to-end: an X server, a window manager, tools that drag, type and read the clipboard,
-    # and the accessibility bus that a screen reader reads message boxes through
-    xvfb xauth openbox xdotool xclip x11-utils dbus at-spi2-core python3-pyatspi
-    # fuzzing
-    clang libclang-rt-14-dev
-    # benchmark: watching windows map, and the openssl command to compare with
-    libxcb1-dev openssl
 )
+case "${1:-}" in
+run) ;;
+check)
+    packages+=(
+        # packages are built against the framework; chattr for immutable files; validators for
+        # what gets installed
+        android-framework-res e2fsprogs desktop-file-utils appstream file dpkg
+        # end to end: an X server, a window manager, tools that drag, type and read the
+        # clipboard, and the accessibility bus that a screen reader reads message boxes through
+        xvfb xauth openbox xdotool xclip x11-utils dbus at-spi2-core python3-pyatspi
+        # fuzzing
+        clang libclang-rt-14-dev
+        # the benchmarks are built too, so that they keep building
+        libxcb1-dev
+    )
+    ;;
+bench)
+    # the benchmark's package, an X server and X library for the cold start, openssl to compare
+    packages+=(android-framework-res xvfb xauth libxcb1-dev openssl)
+    ;;
+*)
+    echo "usage: $0 run|check|bench" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
@@ -30,4 +47,5 @@ sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 echo "Installing: ${missing[*]}"
 "${sudo[@]}" apt-get update
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y --no-install-recommends "${missing[@]}"
