@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, then runs the whole test suite: the normal build, the same suite
 # under AddressSanitizer and UndefinedBehaviorSanitizer, and the badging-parser fuzzer.
+# Stops at the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 fuzz_seconds=${PELMORA_FUZZ_SECONDS:-60}
 jobs=$(nproc)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
 scripts/install-deps.sh check
 
@@ -13,28 +16,30 @@ passed=0
 step() {
     echo "=== $1"
 }
+# Runs one build's suite and counts its tests.
+run_suite() { # BUILD_DIR
+    ctest --test-dir "$1" --output-on-failure | tee "$work/ctest.log"
+    passed=$((passed + $(sed -n 's/.* tests failed out of \([0-9]*\)$/\1/p' "$work/ctest.log")))
+}
 
 step "build and test"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMORA_BUILD_TESTS=ON
 cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure
-passed=$((passed + 1))
+run_suite build
 
 step "build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPELMORA_SANITIZE=ON
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir build-asan --output-on-failure
-passed=$((passed + 1))
+    run_suite build-asan
 
 step "fuzz the badging parser for ${fuzz_seconds} s"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMORA_FUZZ=ON \
     -DCMAKE_CXX_COMPILER=clang++
 cmake --build build-fuzz -j"$jobs"
-corpus=$(mktemp -d)
-trap 'rm -rf "$corpus"' EXIT
+mkdir "$work/corpus"
 build-fuzz/bin/ParseBadgingFuzzer -max_total_time="$fuzz_seconds" -print_final_stats=1 \
-    -dict=tests/fuzz/badging.dict -artifact_prefix=build-fuzz/ "$corpus" tests/data
+    -dict=tests/fuzz/badging.dict -artifact_prefix=build-fuzz/ "$work/corpus" tests/data
 passed=$((passed + 1))
 
 echo "check: $passed passed, 0 failed"
