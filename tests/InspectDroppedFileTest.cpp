@@ -95,11 +95,8 @@ private slots:
     void drop_data();
     void drop();
     void acceptsOnlyLocalFiles();
-    void toolMissing();
-    void toolSaysError();
-    void toolSilent();
-    void toolWithoutPackageLine();
-    void fileWithoutDigest();
+    void besideAnotherTool_data();
+    void besideAnotherTool();
 
 private:
     QString file(const QString &name) const { return directory.filePath(name); }
@@ -230,37 +227,24 @@ void InspectDroppedFileTest::acceptsOnlyLocalFiles()
     QVERIFY(local.isAccepted());
 }
 
-void InspectDroppedFileTest::toolMissing()
+void InspectDroppedFileTest::besideAnotherTool_data()
 {
-    QCOMPARE(RunCopyBesideTool(QString(), QStringLiteral("toolMissing")), 0);
+    QTest::addColumn<QString>("tool");
+    QTest::addColumn<QString>("mode");
+    const QString fake = QStringLiteral(FAKE_TOOL);
+    QTest::newRow("toolMissing") << QString() << QString();
+    QTest::newRow("toolSaysError") << fake << QStringLiteral("error");
+    QTest::newRow("toolSilent") << fake << QStringLiteral("silent");
+    QTest::newRow("toolWithoutPackageLine") << fake << QStringLiteral("nopackage");
+    QTest::newRow("fileWithoutDigest") << fake << QStringLiteral("package");
 }
 
-void InspectDroppedFileTest::toolSaysError()
+// Each row runs the test function of its name in a copy beside that tool (BesideOtherTool).
+void InspectDroppedFileTest::besideAnotherTool()
 {
-    QCOMPARE(RunCopyBesideTool(QStringLiteral(FAKE_TOOL), QStringLiteral("toolSaysError"),
-                               QStringLiteral("error")),
-             0);
-}
-
-void InspectDroppedFileTest::toolSilent()
-{
-    QCOMPARE(RunCopyBesideTool(QStringLiteral(FAKE_TOOL), QStringLiteral("toolSilent"),
-                               QStringLiteral("silent")),
-             0);
-}
-
-void InspectDroppedFileTest::toolWithoutPackageLine()
-{
-    QCOMPARE(RunCopyBesideTool(QStringLiteral(FAKE_TOOL), QStringLiteral("toolWithoutPackageLine"),
-                               QStringLiteral("nopackage")),
-             0);
-}
-
-void InspectDroppedFileTest::fileWithoutDigest()
-{
-    QCOMPARE(RunCopyBesideTool(QStringLiteral(FAKE_TOOL), QStringLiteral("fileWithoutDigest"),
-                               QStringLiteral("package")),
-             0);
+    QFETCH(QString, tool);
+    QFETCH(QString, mode);
+    QCOMPARE(RunCopyBesideTool(tool, QString::fromUtf8(QTest::currentDataTag()), mode), 0);
 }
 
 // Runs in a copy of this executable, beside no tool or a fake one.
