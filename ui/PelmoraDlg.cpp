@@ -45,10 +45,11 @@ void CPelmoraDlg::OnInitDialog()
 
 void CPelmoraDlg::OnSysCommand(unsigned commandId)
 {
-    if ((commandId & 0xFFF0) == IdmAboutBox) {
+    const unsigned command = commandId & 0xFFF0;
+    if (command == IdmAboutBox) {
         CAboutDlg about(this);
         about.exec();
-    } else if ((commandId & 0xFFF0) == ScClose) {
+    } else if (command == ScClose) {
         close();
     }
     // Moving, sizing and the rest belong to the window manager here.
