@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QFile>
 #include <QMimeData>
 
 namespace {
@@ -33,6 +34,7 @@ QString FirstDroppedPath(const QDropEvent *drop)
 
 void CPelmoraDlg::InspectDroppedFile(QDropEvent *drop)
 {
+    inspected.reset();
     const QString path = FirstDroppedPath(drop);
     const QStringView extension = FindExtension(path);
     // Case-sensitive, and only the first four characters count, so ".apkx" passes.
@@ -60,6 +62,8 @@ void CPelmoraDlg::InspectDroppedFile(QDropEvent *drop)
             ComputeFileMd5(path, digest);
             fields.md5Text = FromNarrow(digest);
             fields.versionText = FromNarrow(info.versionName);
+            if (!info.packageName.isEmpty())
+                inspected = InspectedPackage{QFile::encodeName(path), output, digest};
         }
     }
     if (status == ToolError) {

@@ -6,9 +6,10 @@ set -euo pipefail
 
 packages=(
     # build
-    cmake g++ make qt6-base-dev libssl-dev
-    # run: the badging tool, a font and Qt's own texts for the Chinese interface
-    aapt fonts-wqy-microhei qt6-translations-l10n
+    cmake g++ make pkgconf qt6-base-dev libssl-dev libzip-dev
+    # run: the badging tool, a font, Qt's own texts for the Chinese interface, and the image
+    # formats that package icons come in (WebP)
+    aapt fonts-wqy-microhei qt6-translations-l10n qt6-image-formats-plugins
 )
 case "${1:-}" in
 run) ;;
@@ -17,6 +18,8 @@ check)
         # packages are built against the framework; chattr for immutable files; validators for
         # what gets installed
         android-framework-res e2fsprogs desktop-file-utils appstream file dpkg
+        # signed packages to check signatures against, and the Java runtime apksigner needs
+        apksigner default-jre-headless
         # end to end: an X server, a window manager, tools that drag, type and read the
         # clipboard, and the accessibility bus that a screen reader reads message boxes through
         xvfb xauth openbox xdotool xclip x11-utils dbus at-spi2-core python3-pyatspi

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "inspect/InspectedPackage.h"
+
 #include <QDialog>
 #include <QHash>
 #include <QString>
+#include <optional>
 
 class DataExchange;
 class QMenu;
@@ -39,6 +42,9 @@ public:
     explicit CPelmoraDlg(QWidget *parent = nullptr);
 
     const DisplayFields &displayFields() const { return fields; }
+    // Set while the boxes show a package: after an inspection that the tool did not call
+    // damaged and that found a package name.
+    const std::optional<InspectedPackage> &inspectedPackage() const { return inspected; }
     QWidget *GetDlgItem(int controlId) const { return controls.value(controlId); }
     QMenu *GetSystemMenu() const { return systemMenu; }
     // Copies the display fields into the boxes, or with `saveAndValidate` the boxes back.
@@ -62,5 +68,6 @@ private:
 
     QHash<int, QWidget *> controls;
     DisplayFields fields;
+    std::optional<InspectedPackage> inspected;
     QMenu *systemMenu = nullptr;
 };

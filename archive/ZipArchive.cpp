@@ -1,0 +1,83 @@
+#include "ZipArchive.h"
+
+#include "digest/SafeFile.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+#include <zip.h>
+
+ZipArchive::ZipArchive(const SafeFile &file)
+{
+    if (!file.isOpen())
+        return;
+    // libzip closes what it is given, so it gets a descriptor of its own.
+    const int fd = ::fcntl(file.descriptor(), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+        return;
+    FILE *stream = ::fdopen(fd, "rb");
+    if (!stream) {
+        ::close(fd);
+        return;
+    }
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *source = zip_source_filep_create(stream, 0, -1, &error);
+    if (!source) {
+        std::fclose(stream);
+        zip_error_fini(&error);
+        return;
+    }
+    archive = zip_open_from_source(source, ZIP_RDONLY, &error);
+    if (!archive)
+        zip_source_free(source);
+    zip_error_fini(&error);
+}
+
+ZipArchive::~ZipArchive()
+{
+    if (archive)
+        zip_discard(archive);
+}
+
+QList<QByteArray> ZipArchive::entryNames() const
+{
+    QList<QByteArray> names;
+    if (!archive)
+        return names;
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < count; ++i)
+        if (const char *name = zip_get_name(archive, zip_uint64_t(i), ZIP_FL_ENC_RAW))
+            names.append(QByteArray(name));
+    return names;
+}
+
+std::optional<QByteArray> ZipArchive::readEntry(const QByteArray &name, qint64 maxSize) const
+{
+    if (!archive)
+        return std::nullopt;
+    zip_stat_t info;
+    zip_stat_init(&info);
+    if (zip_stat(archive, name.constData(), ZIP_FL_ENC_RAW, &info) != 0 ||
+        !(info.valid & ZIP_STAT_SIZE) || info.size > zip_uint64_t(maxSize))
+        return std::nullopt;
+    zip_file_t *entry = zip_fopen_index(archive, info.index, 0);
+    if (!entry)
+        return std::nullopt;
+    QByteArray bytes(qsizetype(info.size), Qt::Uninitialized);
+    qint64 total = 0;
+    bool ok = true;
+    while (ok && total < bytes.size()) {
+        const zip_int64_t got =
+            zip_fread(entry, bytes.data() + total, zip_uint64_t(bytes.size() - total));
+        ok = got > 0;
+        total += got > 0 ? got : 0;
+    }
+    // Reading on to the end lets libzip compare the checksum.
+    char probe;
+    ok = ok && zip_fread(entry, &probe, 1) == 0;
+    zip_fclose(entry);
+    if (!ok)
+        return std::nullopt;
+    return bytes;
+}

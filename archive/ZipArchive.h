@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <optional>
+
+class SafeFile;
+struct zip;
+
+// The entries of a package's ZIP archive, read through libzip from a file that is already open
+// (so the safe open's promises hold: no FIFO hangs, nothing is created). Read-only: nothing is
+// ever written back.
+class ZipArchive
+{
+public:
+    explicit ZipArchive(const SafeFile &file);
+    ~ZipArchive();
+    ZipArchive(const ZipArchive &) = delete;
+    ZipArchive &operator=(const ZipArchive &) = delete;
+
+    // Whether libzip accepted the archive; a truncated or damaged one is not open.
+    bool isOpen() const { return archive != nullptr; }
+    // The names of all entries, in the central directory's order.
+    QList<QByteArray> entryNames() const;
+    // The uncompressed bytes of entry `name`; nothing when it is missing, larger than `maxSize`
+    // once uncompressed, or cannot be read whole (corrupt data, a checksum that does not match).
+    std::optional<QByteArray> readEntry(const QByteArray &name, qint64 maxSize) const;
+
+private:
+    zip *archive = nullptr;
+};

@@ -1,0 +1,53 @@
+#include "Digest.h"
+
+#include <openssl/evp.h>
+
+namespace {
+
+const EVP_MD *EvpOf(DigestAlgorithm algorithm)
+{
+    switch (algorithm) {
+    case DigestAlgorithm::Md5:
+        return EVP_md5();
+    case DigestAlgorithm::Sha1:
+        return EVP_sha1();
+    case DigestAlgorithm::Sha256:
+        return EVP_sha256();
+    case DigestAlgorithm::Sha512:
+        return EVP_sha512();
+    }
+    return nullptr;
+}
+
+} // namespace
+
+Digest::Digest(DigestAlgorithm algorithm) : context(EVP_MD_CTX_new())
+{
+    const EVP_MD *md = EvpOf(algorithm);
+    if (context && (!md || EVP_DigestInit_ex(context, md, nullptr) != 1)) {
+        EVP_MD_CTX_free(context);
+        context = nullptr;
+    }
+}
+
+Digest::~Digest()
+{
+    EVP_MD_CTX_free(context);
+}
+
+void Digest::update(const void *data, std::size_t size)
+{
+    if (context)
+        EVP_DigestUpdate(context, data, size);
+}
+
+QByteArray Digest::finish()
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!context || EVP_DigestFinal_ex(context, digest, &length) != 1)
+        return {};
+    EVP_MD_CTX_free(context);
+    context = nullptr;
+    return QByteArray(reinterpret_cast<const char *>(digest), int(length));
+}

@@ -1,0 +1,99 @@
+#include "SafeFile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Large page-aligned reads: an unaligned buffer costs the kernel's copy noticeably.
+constexpr std::size_t ChunkSize = 1 << 20;
+constexpr std::size_t PageSize = 4096;
+
+struct FreeBuffer
+{
+    void operator()(unsigned char *p) const { std::free(p); }
+};
+
+// One pread, retried when a signal interrupts it. Returns the bytes read, 0 at the end, -1 on
+// an error.
+ssize_t ReadSome(int fd, void *buffer, std::size_t count, qint64 offset)
+{
+    for (;;) {
+        const ssize_t got = ::pread(fd, buffer, count, off_t(offset));
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
+}
+
+} // namespace
+
+SafeFile::SafeFile(const QByteArray &path)
+{
+    if (path.isEmpty())
+        return;
+    fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        fd = -1;
+        return;
+    }
+    length = qint64(info.st_size);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+SafeFile::~SafeFile()
+{
+    if (fd >= 0)
+        ::close(fd);
+}
+
+bool SafeFile::readAt(qint64 offset, void *buffer, qint64 count) const
+{
+    if (fd < 0 || offset < 0 || count < 0)
+        return false;
+    auto *bytes = static_cast<unsigned char *>(buffer);
+    while (count > 0) {
+        const ssize_t got = ReadSome(fd, bytes, std::size_t(count), offset);
+        if (got <= 0)
+            return false;
+        bytes += got;
+        offset += got;
+        count -= got;
+    }
+    return true;
+}
+
+bool SafeFile::readWhole(const ChunkConsumer &consume, const std::function<bool()> &keepGoing) const
+{
+    if (fd < 0)
+        return false;
+    std::unique_ptr<unsigned char, FreeBuffer> buffer(
+        static_cast<unsigned char *>(std::aligned_alloc(PageSize, ChunkSize)));
+    if (!buffer)
+        return false;
+    // Read one byte past the expected end so that growth is noticed.
+    const qint64 wanted = length + 1;
+    qint64 total = 0;
+    while (total < wanted) {
+        const ssize_t got =
+            ReadSome(fd, buffer.get(), std::size_t(qMin<qint64>(ChunkSize, wanted - total)), total);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        total += got;
+        if (total > length)
+            return false;
+        consume(buffer.get(), std::size_t(got));
+        if (keepGoing && !keepGoing())
+            return false;
+    }
+    return total == length;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <cstddef>
+#include <functional>
+
+// A file opened only to be read. It is never created or written, it is opened close-on-exec and
+// non-blocking, so that a FIFO or device named like a package cannot hang the window, and it is
+// refused unless it is a regular file. Reads go through pread, never a mapping: a file that
+// another program truncates gives a short read instead of SIGBUS.
+class SafeFile
+{
+public:
+    // `path` holds the name's bytes as the file system has them, UTF-8 or not.
+    explicit SafeFile(const QByteArray &path);
+    ~SafeFile();
+    SafeFile(const SafeFile &) = delete;
+    SafeFile &operator=(const SafeFile &) = delete;
+
+    // Whether the file opened and is a regular file; nothing else works otherwise.
+    bool isOpen() const { return fd >= 0; }
+    int descriptor() const { return fd; }
+    // The length when it was opened; -1 unless open.
+    qint64 size() const { return length; }
+
+    // Exactly `count` bytes at `offset` into `buffer`. False on a read error, a negative
+    // offset or count, or a short read (the file ends earlier).
+    bool readAt(qint64 offset, void *buffer, qint64 count) const;
+
+    using ChunkConsumer = std::function<void(const unsigned char *data, std::size_t size)>;
+    // Reads the whole file from its start in page-aligned chunks of up to 1 MiB, handing each to
+    // `consume`. After each chunk `keepGoing`, when given, decides whether to go on. True only
+    // when exactly size() bytes were read: false on a read error, when the file grew or shrank
+    // meanwhile, or when `keepGoing` said stop.
+    bool readWhole(const ChunkConsumer &consume,
+                   const std::function<bool()> &keepGoing = nullptr) const;
+
+private:
+    int fd = -1;
+    qint64 length = -1;
+};

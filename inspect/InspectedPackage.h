@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QByteArray>
+
+// The last inspection that showed a package, kept for the details window: the file's name as
+// the file system has its bytes, everything the tool said about it, and the MD5 that was shown
+// (empty when the file gave none), so a file changed since can be noticed.
+struct InspectedPackage
+{
+    QByteArray path;
+    QByteArray toolOutput;
+    QByteArray md5;
+};
