@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
 
 bool CPelmoraApp::InitInstance()
@@ -17,6 +18,9 @@ bool CPelmoraApp::InitInstance()
         QCoreApplication::installTranslator(&qtTexts);
 
     CPelmoraDlg dialog;
+    // Inspected as if dropped once the window is up, so any message box has its parent.
+    if (!startupFile.isEmpty())
+        QTimer::singleShot(0, &dialog, [&] { dialog.InspectFile(startupFile); });
     dialog.exec();
     return false;
 }

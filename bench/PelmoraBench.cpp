@@ -90,7 +90,7 @@ void Digest(const QString &path, int rounds)
     QByteArray out;
     const QByteArray bytes = ReadAll(path);
     for (int i = 0; i < rounds; ++i) {
-        file.push_back(Seconds([&] { ComputeFileMd5(path, out); }));
+        file.push_back(Seconds([&] { ComputeFileMd5(QFile::encodeName(path), out); }));
         memory.push_back(Seconds([&] { Md5Hex(quint32(bytes.size()), bytes.data(), out); }));
         openssl.push_back(Seconds([&] {
             RunQuietly(QStringLiteral("openssl"), {QStringLiteral("md5"), path});
@@ -108,10 +108,10 @@ void Digest(const QString &path, int rounds)
 void PeakMemory(const QString &path)
 {
     QByteArray out;
-    ComputeFileMd5(path, out);
+    ComputeFileMd5(QFile::encodeName(path), out);
     ResetPeakRss();
     const long before = PeakRssKiB();
-    ComputeFileMd5(path, out);
+    ComputeFileMd5(QFile::encodeName(path), out);
     const long growth = PeakRssKiB() - before;
     std::printf("peak RSS growth hashing 1 GiB: %.2f MiB (target <= 2 MiB)\n", growth / 1024.0);
 }

@@ -3,7 +3,6 @@
 #include "Digest.h"
 #include "SafeFile.h"
 
-#include <QFile>
 #include <sys/stat.h>
 
 int QueryFileSize32(int fd, quint32 &size)
@@ -27,12 +26,12 @@ int Md5Hex(quint32 size, const void *data, QByteArray &out)
     return 1;
 }
 
-int ComputeFileMd5(const QString &path, QByteArray &out)
+int ComputeFileMd5(const QByteArray &path, QByteArray &out, const std::function<bool()> &keepGoing)
 {
     if (path.isNull())
         return 0;
     out.clear();
-    const SafeFile file(QFile::encodeName(path));
+    const SafeFile file(path);
     if (!file.isOpen())
         return 0;
     quint32 size = 0;
@@ -41,8 +40,10 @@ int ComputeFileMd5(const QString &path, QByteArray &out)
     if (size == 0)
         return 1;
     Digest md5(DigestAlgorithm::Md5);
-    if (file.readWhole(
-            [&](const unsigned char *data, std::size_t count) { md5.update(data, count); }))
+    const auto feed = [&](const unsigned char *data, std::size_t count) {
+        md5.update(data, count);
+    };
+    if (file.readWhole(feed, keepGoing))
         out = md5.finishHex();
     return 1;
 }

@@ -1,39 +1,51 @@
 #include "ToolCapture.h"
 
-#include <QProcess>
+#include <fcntl.h>
 #include <unistd.h>
 
-namespace {
-
-// Runs in the child between fork and exec. Marking the descriptors close-on-exec instead of
-// closing them keeps QProcess's own start-report pipe working until exec succeeds.
-void MarkInheritedDescriptorsCloseOnExec()
-{
-    close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
-}
-
-} // namespace
-
-int RunToolCapture(const QStringList &command, QByteArray &output)
+ToolRun::ToolRun(const QStringList &command, int keptDescriptor)
 {
     if (command.isEmpty() || command.first().isEmpty())
-        return 0;
-    try {
-        QProcess tool;
-        tool.setProgram(command.first());
-        tool.setArguments(command.mid(1));
-        tool.setProcessChannelMode(QProcess::MergedChannels);
-        tool.setStandardInputFile(QProcess::nullDevice());
-        tool.setChildProcessModifier(MarkInheritedDescriptorsCloseOnExec);
-        tool.start(QIODevice::ReadOnly);
-        if (!tool.waitForStarted(-1))
-            return 0;
+        return;
+    tool.setProgram(command.first());
+    tool.setArguments(command.mid(1));
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.setStandardInputFile(QProcess::nullDevice());
+    // Runs in the child between fork and exec. Marking the descriptors close-on-exec instead of
+    // closing them keeps QProcess's own start-report pipe working until exec succeeds.
+    tool.setChildProcessModifier([kept = keptDescriptor] {
+        close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+        if (kept >= 0)
+            fcntl(kept, F_SETFD, 0);
+    });
+    tool.start(QIODevice::ReadOnly);
+    running = tool.waitForStarted(-1);
+}
 
-        // Waiting keeps draining the pipe into QProcess's buffer, so a tool that writes more
-        // than a pipe holds never blocks against us.
-        tool.waitForFinished(-1);
+void ToolRun::drain()
+{
+    if (!running)
+        return;
+    while (tool.waitForReadyRead(0))
         output += tool.readAll();
-        return 1;
+}
+
+int ToolRun::finish(QByteArray &out)
+{
+    if (!running)
+        return 0;
+    // Waiting keeps draining the pipe into QProcess's buffer.
+    tool.waitForFinished(-1);
+    output += tool.readAll();
+    out += output;
+    return 1;
+}
+
+int RunToolCapture(const QStringList &command, QByteArray &output, int keptDescriptor)
+{
+    try {
+        ToolRun run(command, keptDescriptor);
+        return run.finish(output);
     } catch (...) {
         return 0;
     }

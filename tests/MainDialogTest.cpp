@@ -201,9 +201,12 @@ void MainDialogTest::windowMenu()
     CPelmoraDlg dialog;
     QStringList items;
     for (const QAction *action : dialog.GetSystemMenu()->actions())
-        items.append(action->isSeparator() ? QStringLiteral("-") : action->text());
-    QCOMPARE(items, (QStringList{QStringLiteral("关闭(&C)"), QStringLiteral("-"),
-                                 QStringLiteral("关于 Pelmora(&A)...")}));
+        items.append(action->isSeparator()
+                         ? QStringLiteral("-")
+                         : action->text() + u'\t' + action->shortcut().toString());
+    QCOMPARE(items,
+             (QStringList{QStringLiteral("打开(&O)...\tCtrl+O"), QStringLiteral("关闭(&C)\t"),
+                          QStringLiteral("-"), QStringLiteral("关于 Pelmora(&A)...\t")}));
 
     dialog.show();
     bool aboutShown = false;
@@ -216,7 +219,7 @@ void MainDialogTest::windowMenu()
     QVERIFY(aboutShown);
     QVERIFY(dialog.isVisible());
 
-    dialog.GetSystemMenu()->actions().first()->trigger();
+    dialog.GetSystemMenu()->actions().at(1)->trigger();
     QVERIFY(!dialog.isVisible());
 }
 
@@ -272,7 +275,7 @@ void MainDialogTest::systemCommands_data()
     QTest::newRow("close") << 0xF060u << false << true;
     QTest::newRow("close, low bits set") << 0xF063u << false << true;
     QTest::newRow("minimise: left to the window manager") << 0xF020u << false << false;
-    QTest::newRow("unknown") << 0x0020u << false << false;
+    QTest::newRow("unknown") << 0x0050u << false << false;
 }
 
 void MainDialogTest::systemCommands()

@@ -5,7 +5,10 @@
 #include "DialogTemplate.h"
 #include "StringTable.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
 #include <QShortcut>
@@ -27,6 +30,11 @@ void CPelmoraDlg::OnInitDialog()
 
     // Window managers own the title-bar menu on Linux, so the dialog carries its own.
     systemMenu = new QMenu(this);
+    QAction *open = systemMenu->addAction(QStringLiteral("打开(&O)..."), this,
+                                          [this] { OnSysCommand(IdmOpen); });
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    // Also on the dialog itself, so the shortcut works while the menu is closed.
+    addAction(open);
     systemMenu->addAction(QStringLiteral("关闭(&C)"), this, [this] { OnSysCommand(ScClose); });
     const QString about = LoadResourceString(AboutMenuString);
     if (!about.isEmpty()) {
@@ -49,10 +57,25 @@ void CPelmoraDlg::OnSysCommand(unsigned commandId)
     if (command == IdmAboutBox) {
         CAboutDlg about(this);
         about.exec();
+    } else if (command == IdmOpen) {
+        OpenPackage();
     } else if (command == ScClose) {
         close();
     }
     // Moving, sizing and the rest belong to the window manager here.
+}
+
+void CPelmoraDlg::OpenPackage()
+{
+    const QFileInfo last(QFile::decodeName(lastInspectedPath));
+    const QString folder = !lastInspectedPath.isEmpty() && last.dir().exists()
+                               ? last.dir().absolutePath()
+                               : QDir::homePath();
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, QStringLiteral("打开 apk 文件"), folder,
+                                     QStringLiteral("apk 文件 (*.apk*);;所有文件 (*)"));
+    if (!chosen.isEmpty())
+        InspectFile(QFile::encodeName(chosen));
 }
 
 void CPelmoraDlg::ShowWindowMenu()
@@ -97,16 +120,39 @@ void CPelmoraDlg::DoDataExchange(const DataExchange &dx)
     dx.Text(VersionBox, fields.versionText);
 }
 
-void CPelmoraDlg::dragEnterEvent(QDragEnterEvent *event)
+namespace {
+
+// Files are taken only as copies, whatever the source proposes: a drag offered as a move and
+// accepted as one tells the source to delete the original.
+void AcceptAsCopy(QDropEvent *event)
 {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (!urls.isEmpty() && urls.first().isLocalFile())
-        event->acceptProposedAction();
+    if (!urls.isEmpty() && urls.first().isLocalFile() &&
+        (event->possibleActions() & Qt::CopyAction)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+} // namespace
+
+void CPelmoraDlg::dragEnterEvent(QDragEnterEvent *event)
+{
+    AcceptAsCopy(event);
+}
+
+void CPelmoraDlg::dragMoveEvent(QDragMoveEvent *event)
+{
+    AcceptAsCopy(event);
 }
 
 void CPelmoraDlg::dropEvent(QDropEvent *event)
 {
-    InspectDroppedFile(event);
+    AcceptAsCopy(event);
+    if (event->isAccepted())
+        InspectDroppedFile(event);
 }
 
 void CPelmoraDlg::ClearInspection()

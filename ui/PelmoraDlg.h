@@ -19,8 +19,8 @@ struct DisplayFields
     QString versionText;
 };
 
-// The main window: four read-only boxes that show the last dropped package, and a window menu
-// with "close" and "about".
+// The main window: four read-only boxes that show the last inspected package, and a window menu
+// with "open", "close" and "about".
 class CPelmoraDlg : public QDialog
 {
     Q_OBJECT
@@ -36,6 +36,7 @@ public:
     enum SysCommand : unsigned
     {
         IdmAboutBox = 0x0010,
+        IdmOpen = 0x0020,
         ScClose = 0xF060
     };
 
@@ -51,6 +52,10 @@ public:
     void UpdateData(bool saveAndValidate);
     // Every window-menu command arrives here; the low four bits are the system's own.
     void OnSysCommand(unsigned commandId);
+    // The one inspection that every way in ends in: the drop, the open dialog and the command
+    // line. `path` holds the name's bytes as the file system has them. Returns whether the path
+    // passed the extension rule and went to the tool.
+    bool InspectFile(const QByteArray &path);
 
 protected:
     virtual void DoDataExchange(const DataExchange &dx);
@@ -58,16 +63,19 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
     void OnInitDialog();
     void ShowWindowMenu();
+    void OpenPackage();
     void InspectDroppedFile(QDropEvent *drop);
     void ClearInspection();
 
     QHash<int, QWidget *> controls;
     DisplayFields fields;
     std::optional<InspectedPackage> inspected;
+    QByteArray lastInspectedPath;
     QMenu *systemMenu = nullptr;
 };

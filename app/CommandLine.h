@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// What the command line asks for: `pelmora [FILE...]`, `--help` or `--version`.
+struct CommandLine
+{
+    // Set when the program ends without a window, with this exit code.
+    bool exitNow = false;
+    int exitCode = 0;
+    // What to print before ending: on standard output, or on standard error for a mistake.
+    QString output;
+    bool toStandardError = false;
+    // The first FILE as the file system's bytes: a file:// URI as its path, a relative name
+    // made absolute. Empty when no file was named.
+    QByteArray file;
+};
+
+// Reads the program's arguments (without the program's name, Qt's own options already taken
+// out) as the bytes they came as, so a file name that is not UTF-8 survives.
+CommandLine ParseCommandLine(const QList<QByteArray> &arguments);
