@@ -1,9 +1,11 @@
 // Stands in for aapt where the real tool cannot be made to misbehave. FAKE_TOOL_MODE picks:
 //   argv      - writes each argument it got, argv[0] included, each followed by a NUL byte
 //   fds       - writes the numbers of its open descriptors, then what its standard input is
-//   chunks    - writes over 1 MiB in uneven chunks with pauses, alternating stdout and stderr,
-//               and keeps a copy of everything it sent in the file FAKE_TOOL_LOG
+//   chunks    - writes a package line, then over 1 MiB in uneven chunks with pauses, alternating
+//               stdout and stderr, and keeps a copy of everything it sent in the file
+//               FAKE_TOOL_LOG
 //   error     - prints a good package line and then an "ERROR" line
+//   late-error - the same after a pause of 200 ms
 //   package   - prints a good package line, whatever the file is
 //   nopackage - prints lines of badging output but no package line
 //   silent    - prints nothing
@@ -57,6 +59,9 @@ void WriteChunks()
 {
     static const std::size_t sizes[] = {1, 99, 100, 4095, 4096, 4097, 65535, 65536, 3, 131072, 7};
     FILE *log = std::fopen(std::getenv("FAKE_TOOL_LOG"), "wb");
+    const std::string package = "package: name='com.example.chunks' versionName='1'\n";
+    WriteAll(1, package);
+    std::fwrite(package.data(), 1, package.size(), log);
     std::size_t total = 0;
     for (unsigned i = 0; total < (1u << 20) + 12345; ++i) {
         const std::size_t size = sizes[i % (sizeof sizes / sizeof sizes[0])];
@@ -83,10 +88,12 @@ int main(int argc, char **argv)
         WriteDescriptors();
     else if (m == "chunks")
         WriteChunks();
-    else if (m == "error")
+    else if (m == "error" || m == "late-error") {
+        if (m == "late-error")
+            usleep(200000);
         WriteAll(1, "package: name='com.example.good' versionCode='1' versionName='9.9'\n"
                     "ERROR getting 'android:icon' attribute: attribute is not a string value\n");
-    else if (m == "package")
+    } else if (m == "package")
         WriteAll(1, "package: name='com.example.fake' versionCode='1' versionName='1.0'\n");
     else if (m == "nopackage")
         WriteAll(1, "sdkVersion:'29'\nlocales: '--_--'\n");

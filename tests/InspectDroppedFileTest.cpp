@@ -1,4 +1,5 @@
 // The drop handler through real drop events on the main dialog, on the offscreen platform.
+#include "DropEvents.h"
 #include "TestSupport.h"
 #include "ui/PelmoraDlg.h"
 
@@ -62,15 +63,7 @@ QList<Message> Drop(CPelmoraDlg &dialog, const QStringList &paths)
     QList<QUrl> urls;
     for (const QString &path : paths)
         urls.append(QUrl::fromLocalFile(path));
-    QMimeData data;
-    data.setUrls(urls);
-    const QPoint centre = dialog.rect().center();
-    QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&dialog, &enter);
-    if (enter.isAccepted()) {
-        QDropEvent drop(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&dialog, &drop);
-    }
+    DropUrls(dialog, urls);
     return messages;
 }
 
@@ -94,7 +87,8 @@ private slots:
     void initTestCase();
     void drop_data();
     void drop();
-    void acceptsOnlyLocalFiles();
+    void dragsAreTakenOnlyAsCopies_data();
+    void dragsAreTakenOnlyAsCopies();
     void besideAnotherTool_data();
     void besideAnotherTool();
 
@@ -210,21 +204,32 @@ void InspectDroppedFileTest::drop()
     QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 
-void InspectDroppedFileTest::acceptsOnlyLocalFiles()
+void InspectDroppedFileTest::dragsAreTakenOnlyAsCopies_data()
 {
-    CPelmoraDlg dialog;
-    QMimeData data;
-    data.setUrls({QUrl(QStringLiteral("https://example.com/a.apk"))});
-    QDragEnterEvent remote(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    remote.setAccepted(false);
-    QApplication::sendEvent(&dialog, &remote);
-    QVERIFY(!remote.isAccepted());
+    QTest::addColumn<bool>("local");
+    QTest::addColumn<Qt::DropActions>("offered");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<Qt::DropAction>("taken");
+    const Qt::DropActions copyOrMove = Qt::CopyAction | Qt::MoveAction;
+    QTest::newRow("a remote file is refused")
+        << false << Qt::DropActions(Qt::CopyAction) << Qt::KeyboardModifiers() << Qt::IgnoreAction;
+    QTest::newRow("a local file is copied")
+        << true << Qt::DropActions(Qt::CopyAction) << Qt::KeyboardModifiers() << Qt::CopyAction;
+    QTest::newRow("a proposed move is taken as a copy")
+        << true << copyOrMove << Qt::KeyboardModifiers(Qt::ShiftModifier) << Qt::CopyAction;
+    QTest::newRow("a drag offering no copy is refused")
+        << true << Qt::DropActions(Qt::MoveAction) << Qt::KeyboardModifiers() << Qt::IgnoreAction;
+}
 
-    data.setUrls({QUrl::fromLocalFile(good.path)});
-    QDragEnterEvent local(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    local.setAccepted(false);
-    QApplication::sendEvent(&dialog, &local);
-    QVERIFY(local.isAccepted());
+void InspectDroppedFileTest::dragsAreTakenOnlyAsCopies()
+{
+    QFETCH(bool, local);
+    QFETCH(Qt::DropActions, offered);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    CPelmoraDlg dialog;
+    const QUrl url =
+        local ? QUrl::fromLocalFile(good.path) : QUrl(QStringLiteral("https://example.com/a.apk"));
+    QTEST(DropUrls(dialog, {url}, offered, modifiers), "taken");
 }
 
 void InspectDroppedFileTest::besideAnotherTool_data()
@@ -234,6 +239,8 @@ void InspectDroppedFileTest::besideAnotherTool_data()
     const QString fake = QStringLiteral(FAKE_TOOL);
     QTest::newRow("toolMissing") << QString() << QString();
     QTest::newRow("toolSaysError") << fake << QStringLiteral("error");
+    QTest::newRow("toolSaysErrorWhileHashing") << fake << QStringLiteral("late-error");
+    QTest::newRow("toolFloodsWhileHashing") << fake << QStringLiteral("chunks");
     QTest::newRow("toolSilent") << fake << QStringLiteral("silent");
     QTest::newRow("toolWithoutPackageLine") << fake << QStringLiteral("nopackage");
     QTest::newRow("fileWithoutDigest") << fake << QStringLiteral("package");
@@ -256,6 +263,8 @@ private slots:
     void initTestCase();
     void toolMissing();
     void toolSaysError();
+    void toolSaysErrorWhileHashing();
+    void toolFloodsWhileHashing();
     void toolSilent();
     void toolWithoutPackageLine();
     void fileWithoutDigest_data();
@@ -263,6 +272,8 @@ private slots:
 
 private:
     void expectPathAndDigestOnly();
+    void expectDamaged(const QString &path);
+    QString largePackage();
     QTemporaryDir directory;
     QString package;
 };
@@ -322,13 +333,48 @@ void BesideOtherTool::fileWithoutDigest()
              (Shown{path, QStringLiteral("com.example.fake"), QString(), QStringLiteral("1.0")}));
 }
 
-void BesideOtherTool::toolSaysError()
+void BesideOtherTool::expectDamaged(const QString &path)
 {
     CPelmoraDlg dialog;
-    const QList<Message> messages = Drop(dialog, {package});
+    const QList<Message> messages = Drop(dialog, {path});
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages.first().text, QStringLiteral("apk类型已经损坏"));
     QCOMPARE(Boxes(dialog), Shown{});
+}
+
+// A file that takes a while to hash, so the tool speaks while it is being read.
+QString BesideOtherTool::largePackage()
+{
+    QFile file(directory.filePath(QStringLiteral("large.apk")));
+    return file.open(QIODevice::WriteOnly) && file.resize(qint64(256) << 20) ? file.fileName()
+                                                                             : QString();
+}
+
+void BesideOtherTool::toolSaysError()
+{
+    expectDamaged(package);
+}
+
+void BesideOtherTool::toolSaysErrorWhileHashing()
+{
+    expectDamaged(largePackage());
+}
+
+// Everything the tool writes while the file is hashed reaches the inspection, in order.
+void BesideOtherTool::toolFloodsWhileHashing()
+{
+    const QString log = directory.filePath(QStringLiteral("sent"));
+    qputenv("FAKE_TOOL_LOG", QFile::encodeName(log));
+    const QString path = largePackage();
+    CPelmoraDlg dialog;
+    QVERIFY(Drop(dialog, {path}).isEmpty());
+    QVERIFY(dialog.inspectedPackage());
+    QFile sent(log);
+    QVERIFY(sent.open(QIODevice::ReadOnly));
+    const QByteArray expected = sent.readAll();
+    QVERIFY(expected.size() > (1 << 20));
+    QVERIFY(dialog.inspectedPackage()->toolOutput == expected);
+    QCOMPARE(Boxes(dialog).md5, Md5Of(path).toUpper());
 }
 
 int main(int argc, char *argv[])

@@ -1,4 +1,6 @@
 // The main dialog and the about box as built from their templates (offscreen).
+#include "TestSupport.h"
+#include "app/CommandLine.h"
 #include "app/PelmoraApp.h"
 #include "ui/AboutDlg.h"
 #include "ui/PelmoraDlg.h"
@@ -10,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -87,6 +90,8 @@ private slots:
     void enterAndEscapeClose();
     void aboutBox();
     void applicationEndsWhenTheDialogCloses();
+    void commandLine_data();
+    void commandLine();
 };
 
 void MainDialogTest::controls_data()
@@ -361,10 +366,67 @@ void MainDialogTest::applicationEndsWhenTheDialogCloses()
     QVERIFY2(!copyItem.isEmpty(), "the boxes' copy menu is not in Chinese");
 }
 
+void MainDialogTest::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");    // -1: the window runs
+    QTest::addColumn<QString>("printed"); // the start of what is printed
+    QTest::addColumn<QString>("shownPath");
+
+    static QTemporaryDir directory;
+    const QString first = BuildTestPackage(
+        directory.path(), QStringLiteral("命令 行.apk"),
+        {QStringLiteral("com.example.cli"), QStringLiteral("1.0"), QStringLiteral("CLI")});
+    const QString second = BuildTestPackage(
+        directory.path(), QStringLiteral("second.apk"),
+        {QStringLiteral("com.example.second"), QStringLiteral("2.0"), QStringLiteral("Second")});
+    QTest::newRow("a file") << QStringList{first} << -1 << QString() << first;
+    QTest::newRow("a file:// URI")
+        << QStringList{QUrl::fromLocalFile(first).toString()} << -1 << QString() << first;
+    QTest::newRow("two files: the first is inspected")
+        << QStringList{first, second} << -1 << QString() << first;
+    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << 0
+                               << QStringLiteral("Pelmora 1.0.0.1\n") << QString();
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--frobnicate"), first} << 2
+                                    << QStringLiteral("pelmora：") << QString();
+}
+
+// The command line as the program reads it, and the window it then runs.
+void MainDialogTest::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, printed);
+    QList<QByteArray> bytes;
+    for (const QString &argument : arguments)
+        bytes.append(argument.toUtf8());
+    const CommandLine commandLine = ParseCommandLine(bytes);
+    QCOMPARE(commandLine.exitNow ? commandLine.exitCode : -1, exitCode);
+    QVERIFY(commandLine.output.startsWith(printed));
+    QCOMPARE(commandLine.toStandardError, exitCode > 0);
+    if (commandLine.exitNow)
+        return;
+
+    QString shown;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<CPelmoraDlg *>(QApplication::activeModalWidget());
+        if (!dialog || dialog->displayFields().pathText.isEmpty())
+            return;
+        shown = dialog->displayFields().pathText;
+        dialog->OnSysCommand(CPelmoraDlg::ScClose);
+    });
+    watcher.start(10);
+    CPelmoraApp app(commandLine.file);
+    app.InitInstance();
+    QTEST(shown, "shownPath");
+}
+
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelmora"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.0.1"));
     MainDialogTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -36,6 +36,11 @@ dpkg-deb -x "$deb" "$work/root"
 desktop-file-validate "$work/root/usr/share/applications/org.pelmora.Pelmora.desktop"
 appstreamcli validate --no-net --pedantic \
     "$work/root/usr/share/metainfo/org.pelmora.Pelmora.metainfo.xml"
+# A file manager offers Pelmora for packages through the MIME cache built from the entry.
+update-desktop-database "$work/root/usr/share/applications"
+grep -qxF 'application/vnd.android.package-archive=org.pelmora.Pelmora.desktop;' \
+    "$work/root/usr/share/applications/mimeinfo.cache" ||
+    fail "the MIME cache does not offer Pelmora for packages: $(cat "$work/root/usr/share/applications/mimeinfo.cache")"
 grep -q 'release version="1.0.0.1"' "$work/root/usr/share/metainfo/org.pelmora.Pelmora.metainfo.xml" ||
     fail "the metainfo does not carry version 1.0.0.1"
 file -b "$work/root/usr/share/pixmaps/org.pelmora.Pelmora.png" | grep -q '247 x 247, 8-bit/color RGBA' ||

@@ -73,9 +73,11 @@ geometry_of() { # WINDOW -> x y width height
 }
 
 # Drags FILE from the drag source onto Pelmora. With MESSAGE, a message box must come up with
-# that text; it is read and closed with Enter while the drop is still under way.
+# that text; it is read and closed with Enter while the drop is still under way. The drag
+# source's options are taken from drag_options; what the drop did to it lands in drag_result.
+drag_options=()
 drop() { # FILE [MESSAGE]
-    "$drag_source" "$1" &
+    "$drag_source" "${drag_options[@]}" "$1" >"$work/drag.out" &
     local source=$!
     local window x y w h tx ty
     window=$(first_window_of "$source")
@@ -102,6 +104,8 @@ drop() { # FILE [MESSAGE]
         message=$(read_and_dismiss Pelmora)
         [ "$message" = "$2" ] || fail "the message reads \"$message\", expected \"$2\""
     fi
+    for _ in $(seq 50); do [ -s "$work/drag.out" ] && break; sleep 0.1; done
+    drag_result=$(cat "$work/drag.out")
     kill "$source" 2>/dev/null || true
     wait "$source" 2>/dev/null || true
 }
@@ -147,11 +151,20 @@ good_md5=$(md5sum "$good" | cut -c1-32 | tr a-f A-F)
 printf 'plain text' >"$work/notes.txt"
 head -c 5000 /dev/urandom >"$work/damaged.apk"
 
-"$pelmora" >"$work/pelmora.log" 2>&1 &
-pelmora_pid=$!
-background+=($pelmora_pid)
-pelmora_window=$(first_window_of "$pelmora_pid")
-timeout 10 xdotool windowmove --sync "$pelmora_window" 60 60 || true
+start_pelmora() { # [ARGUMENTS...]
+    "$pelmora" "$@" >"$work/pelmora.log" 2>&1 &
+    pelmora_pid=$!
+    background+=($pelmora_pid)
+    pelmora_window=$(first_window_of "$pelmora_pid")
+    timeout 10 xdotool windowmove --sync "$pelmora_window" 60 60 || true
+}
+
+stop_pelmora() {
+    kill "$pelmora_pid" 2>/dev/null || true
+    wait "$pelmora_pid" 2>/dev/null || true
+}
+
+start_pelmora
 [ "$(xprop -id "$pelmora_window" WM_NAME)" = 'WM_NAME(UTF8_STRING) = "apk信息提取"' ] ||
     [[ "$(xprop -id "$pelmora_window" _NET_WM_NAME)" == *'"apk信息提取"' ]] ||
     fail "the window title is $(xprop -id "$pelmora_window" _NET_WM_NAME)"
@@ -177,6 +190,51 @@ drop "$good"
 drop "$work/damaged.apk" "apk类型已经损坏"
 expect_boxes "$cleared_but_version"
 
+step "a drag proposing a move is taken as a copy: the source keeps its file"
+drag_options=(--propose-move)
+drop "$good"
+drag_options=()
+[ "$drag_result" = copy ] || fail "the drag source was told \"$drag_result\", expected copy"
+[ -f "$good" ] || fail "the dragged package is gone"
+expect_boxes "path=$good
+package=com.example.endtoend
+md5=$good_md5
+version=2.5 beta"
+
+step "a package whose name is not UTF-8, dropped as raw URI bytes, shows its real values"
+gbk_name=$(printf '\xc4\xe3\xba\xc3.apk') # "你好" in GBK
+make_package "$work/$gbk_name" com.example.gbk "1.0 gbk"
+gbk_md5=$(md5sum "$work/$gbk_name" | cut -c1-32 | tr a-f A-F)
+drag_options=(--raw-uri)
+drop "file://$work/%C4%E3%BA%C3.apk"
+drag_options=()
+shown=$(read_boxes)
+[ "$(sed -n 2,4p <<<"$shown")" = "package=com.example.gbk
+md5=$gbk_md5
+version=1.0 gbk" ] || fail "the GBK-named package shows $shown"
+[[ "$(head -n 1 <<<"$shown")" == "path=$work/"*$'\uFFFD'*".apk" ]] ||
+    fail "the path box shows $(head -n 1 <<<"$shown")"
+
+step "Ctrl+O opens the file dialog; a typed path and Enter inspect it"
+other="$work/typed.apk"
+make_package "$other" com.example.typed "7.0"
+timeout 10 xdotool windowactivate --sync "$pelmora_window" >/dev/null 2>&1 || true
+sleep 0.3
+xdotool key ctrl+o
+for _ in $(seq 50); do
+    xdotool search --name '^打开 apk 文件$' >/dev/null 2>&1 && break
+    sleep 0.1
+done
+xdotool search --name '^打开 apk 文件$' >/dev/null 2>&1 || fail "no file dialog \"打开 apk 文件\""
+sleep 0.5
+xdotool type --delay 20 "$other"
+xdotool key Return
+sleep 1
+expect_boxes "path=$other
+package=com.example.typed
+md5=$(md5sum "$other" | cut -c1-32 | tr a-f A-F)
+version=7.0"
+
 step "the context-menu key opens the window menu; its about item the about box"
 timeout 10 xdotool windowactivate --sync "$pelmora_window" >/dev/null 2>&1 || true
 xdotool key Menu
@@ -193,4 +251,13 @@ xdotool key c
 for _ in $(seq 50); do kill -0 "$pelmora_pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pelmora_pid" 2>/dev/null && fail "pelmora is still running after close"
 wait "$pelmora_pid" || fail "pelmora exited with $?: $(cat "$work/pelmora.log")"
+
+step "pelmora FILE inspects the file once the window is up"
+start_pelmora "$other"
+sleep 1
+expect_boxes "path=$other
+package=com.example.typed
+md5=$(md5sum "$other" | cut -c1-32 | tr a-f A-F)
+version=7.0"
+stop_pelmora
 echo "PASS: end to end"
