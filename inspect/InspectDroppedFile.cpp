@@ -35,6 +35,7 @@ QString FirstDroppedPath(const QDropEvent *drop)
 void CPelmoraDlg::InspectDroppedFile(QDropEvent *drop)
 {
     inspected.reset();
+    UpdateDetailsCommand();
     const QString path = FirstDroppedPath(drop);
     const QStringView extension = FindExtension(path);
     // Case-sensitive, and only the first four characters count, so ".apkx" passes.
@@ -71,5 +72,6 @@ void CPelmoraDlg::InspectDroppedFile(QDropEvent *drop)
         ClearInspection();
     }
     UpdateData(false);
+    UpdateDetailsCommand();
     QDialog::dropEvent(drop);
 }

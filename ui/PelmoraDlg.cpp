@@ -2,9 +2,12 @@
 
 #include "AboutDlg.h"
 #include "DataExchange.h"
+#include "DetailsDlg.h"
 #include "DialogTemplate.h"
 #include "StringTable.h"
+#include "details/PackageDetails.h"
 
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -27,6 +30,13 @@ void CPelmoraDlg::OnInitDialog()
 
     // Window managers own the title-bar menu on Linux, so the dialog carries its own.
     systemMenu = new QMenu(this);
+    detailsCommand = systemMenu->addAction(QStringLiteral("详细信息(&D)..."), this,
+                                           [this] { OnSysCommand(IdmDetails); });
+    detailsCommand->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    detailsCommand->setShortcutVisibleInContextMenu(true);
+    // Also the dialog's own action, so that its shortcut works while the menu is closed.
+    addAction(detailsCommand);
+    UpdateDetailsCommand();
     systemMenu->addAction(QStringLiteral("关闭(&C)"), this, [this] { OnSysCommand(ScClose); });
     const QString about = LoadResourceString(AboutMenuString);
     if (!about.isEmpty()) {
@@ -49,10 +59,29 @@ void CPelmoraDlg::OnSysCommand(unsigned commandId)
     if (command == IdmAboutBox) {
         CAboutDlg about(this);
         about.exec();
+    } else if (command == IdmDetails) {
+        OnDetails();
     } else if (command == ScClose) {
         close();
     }
     // Moving, sizing and the rest belong to the window manager here.
+}
+
+void CPelmoraDlg::UpdateDetailsCommand()
+{
+    detailsCommand->setEnabled(inspected.has_value());
+}
+
+void CPelmoraDlg::OnDetails()
+{
+    if (!inspected)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const PackageDetails details = LoadPackageDetails(*inspected);
+    QApplication::restoreOverrideCursor();
+    CDetailsDlg dialog(details.facts.packageName, this);
+    dialog.addSection(PackageSection(details));
+    dialog.exec();
 }
 
 void CPelmoraDlg::ShowWindowMenu()

@@ -8,6 +8,7 @@
 #include <optional>
 
 class DataExchange;
+class QAction;
 class QMenu;
 
 // What the four boxes of the main dialog show.
@@ -20,7 +21,7 @@ struct DisplayFields
 };
 
 // The main window: four read-only boxes that show the last dropped package, and a window menu
-// with "close" and "about".
+// with "details", "close" and "about".
 class CPelmoraDlg : public QDialog
 {
     Q_OBJECT
@@ -36,6 +37,7 @@ public:
     enum SysCommand : unsigned
     {
         IdmAboutBox = 0x0010,
+        IdmDetails = 0x0030,
         ScClose = 0xF060
     };
 
@@ -65,9 +67,12 @@ private:
     void ShowWindowMenu();
     void InspectDroppedFile(QDropEvent *drop);
     void ClearInspection();
+    void UpdateDetailsCommand();
+    void OnDetails();
 
     QHash<int, QWidget *> controls;
     DisplayFields fields;
     std::optional<InspectedPackage> inspected;
     QMenu *systemMenu = nullptr;
+    QAction *detailsCommand = nullptr;
 };
