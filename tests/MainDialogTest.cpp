@@ -202,8 +202,8 @@ void MainDialogTest::windowMenu()
     QStringList items;
     for (const QAction *action : dialog.GetSystemMenu()->actions())
         items.append(action->isSeparator() ? QStringLiteral("-") : action->text());
-    QCOMPARE(items, (QStringList{QStringLiteral("关闭(&C)"), QStringLiteral("-"),
-                                 QStringLiteral("关于 Pelmora(&A)...")}));
+    QCOMPARE(items, (QStringList{QStringLiteral("详细信息(&D)..."), QStringLiteral("关闭(&C)"),
+                                 QStringLiteral("-"), QStringLiteral("关于 Pelmora(&A)...")}));
 
     dialog.show();
     bool aboutShown = false;
@@ -216,7 +216,7 @@ void MainDialogTest::windowMenu()
     QVERIFY(aboutShown);
     QVERIFY(dialog.isVisible());
 
-    dialog.GetSystemMenu()->actions().first()->trigger();
+    dialog.GetSystemMenu()->actions().at(items.indexOf(QStringLiteral("关闭(&C)")))->trigger();
     QVERIFY(!dialog.isVisible());
 }
 
@@ -273,6 +273,7 @@ void MainDialogTest::systemCommands_data()
     QTest::newRow("close, low bits set") << 0xF063u << false << true;
     QTest::newRow("minimise: left to the window manager") << 0xF020u << false << false;
     QTest::newRow("unknown") << 0x0020u << false << false;
+    QTest::newRow("details while no package is shown") << 0x0030u << false << false;
 }
 
 void MainDialogTest::systemCommands()
