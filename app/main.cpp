@@ -1,10 +1,12 @@
 #include "PelmoraApp.h"
 #include "Version.h"
+#include "archive/ZipArchive.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    ZipArchive::NameTimeZoneFile();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral(PELMORA_APPLICATION_NAME));
     QApplication::setApplicationVersion(QStringLiteral(PELMORA_VERSION));
