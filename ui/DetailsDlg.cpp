@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
+#include <QtMath>
 
 namespace {
 
@@ -102,8 +103,10 @@ QWidget *CDetailsDlg::createField(DetailsRow &row)
         list->setReadOnly(true);
         list->setLineWrapMode(QPlainTextEdit::NoWrap);
         const int lines = qBound(1, int(row.value.count(u'\n')) + 1, ListLinesShown);
-        list->setFixedHeight(list->fontMetrics().lineSpacing() * lines +
-                             2 * (list->frameWidth() + int(list->document()->documentMargin())));
+        const QFontMetricsF metrics(list->font());
+        list->setFixedHeight(qCeil(metrics.lineSpacing() * lines +
+                                   2 * (list->frameWidth() + list->document()->documentMargin())) +
+                             1);
         field = list;
     } else {
         auto *line = new QLineEdit(row.value);
