@@ -37,17 +37,16 @@ QPixmap IconPixmap(const QByteArray &bytes, qreal ratio)
 } // namespace
 
 CDetailsDlg::CDetailsDlg(const QString &packageName, QWidget *parent)
-    : QDialog(parent), content(new QWidget), sectionsLayout(new QVBoxLayout(content))
+    : QDialog(parent), scroll(new QScrollArea), sectionsLayout(new QVBoxLayout(new QWidget))
 {
     setWindowTitle(QStringLiteral("详细信息 - ") + packageName);
     setModal(true);
     sectionsLayout->setContentsMargins(0, 0, 0, 0);
     sectionsLayout->addStretch();
 
-    auto *scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidget(content);
+    scroll->setWidget(sectionsLayout->parentWidget());
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     QPushButton *copy =
@@ -120,7 +119,9 @@ QWidget *CDetailsDlg::createField(DetailsRow &row)
 
 QSize CDetailsDlg::sizeHint() const
 {
-    QSize hint = QDialog::sizeHint().expandedTo(content->sizeHint() + QSize(0, 80));
+    // As tall as everything without scrolling, where the screen allows.
+    QSize hint = QDialog::sizeHint();
+    hint.rheight() += scroll->widget()->sizeHint().height() - scroll->sizeHint().height();
     hint.setWidth(qMax(hint.width(),
                        fontMetrics().horizontalAdvance(QLatin1Char('0')) * DefaultWidthInDigits));
     if (const QScreen *shown = screen())

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QScrollArea;
 class QVBoxLayout;
 
 // The details window: sections of labelled, read-only, selectable values in a form that
@@ -25,7 +26,7 @@ public:
 private:
     QWidget *createField(DetailsRow &row);
 
-    QWidget *content;
+    QScrollArea *scroll;
     QVBoxLayout *sectionsLayout;
     QList<DetailsSection> sections;
 };
