@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "PelmoraApp.h"
 #include "Version.h"
+#include "archive/ZipArchive.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -53,6 +54,7 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    ZipArchive::NameTimeZoneFile();
     QApplication application(argc, argv);
     // Lets the desktop match the window to its entry and icon.
     QApplication::setDesktopFileName(QStringLiteral(PELMORA_DESKTOP_ID));

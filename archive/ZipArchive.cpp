@@ -2,10 +2,17 @@
 
 #include "digest/SafeFile.h"
 
+#include <QtGlobal>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 #include <zip.h>
+
+void ZipArchive::NameTimeZoneFile()
+{
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
+}
 
 ZipArchive::ZipArchive(const SafeFile &file)
 {

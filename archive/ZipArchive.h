@@ -18,6 +18,12 @@ public:
     ZipArchive(const ZipArchive &) = delete;
     ZipArchive &operator=(const ZipArchive &) = delete;
 
+    // Call once at the program's start, before any archive opens. libzip turns each entry's
+    // DOS time into a time_t, and with TZ unset glibc checks /etc/localtime on every such
+    // conversion: 7,600 system calls, 13 ms, for framework-res.apk. Naming that same zone file
+    // in TZ keeps the local time and makes it one check.
+    static void NameTimeZoneFile();
+
     // Whether libzip accepted the archive; a truncated or damaged one is not open.
     bool isOpen() const { return archive != nullptr; }
     // The names of all entries, in the central directory's order.

@@ -27,6 +27,7 @@ public:
 bool CPelmoraDlg::InspectFile(const QByteArray &path)
 {
     inspected.reset();
+    UpdateDetailsCommand();
     if (!path.isEmpty())
         lastInspectedPath = path;
     // Shown as UTF-8; bytes that do not decode show as U+FFFD, while the tool and the digest
@@ -75,5 +76,6 @@ bool CPelmoraDlg::InspectFile(const QByteArray &path)
         ClearInspection();
     }
     UpdateData(false);
+    UpdateDetailsCommand();
     return true;
 }

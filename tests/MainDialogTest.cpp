@@ -210,7 +210,8 @@ void MainDialogTest::windowMenu()
                          ? QStringLiteral("-")
                          : action->text() + u'\t' + action->shortcut().toString());
     QCOMPARE(items,
-             (QStringList{QStringLiteral("打开(&O)...\tCtrl+O"), QStringLiteral("关闭(&C)\t"),
+             (QStringList{QStringLiteral("打开(&O)...\tCtrl+O"),
+                          QStringLiteral("详细信息(&D)...\tCtrl+I"), QStringLiteral("关闭(&C)\t"),
                           QStringLiteral("-"), QStringLiteral("关于 Pelmora(&A)...\t")}));
 
     dialog.show();
@@ -224,7 +225,7 @@ void MainDialogTest::windowMenu()
     QVERIFY(aboutShown);
     QVERIFY(dialog.isVisible());
 
-    dialog.GetSystemMenu()->actions().at(1)->trigger();
+    dialog.GetSystemMenu()->actions().at(items.indexOf(QStringLiteral("关闭(&C)\t")))->trigger();
     QVERIFY(!dialog.isVisible());
 }
 
@@ -281,6 +282,7 @@ void MainDialogTest::systemCommands_data()
     QTest::newRow("close, low bits set") << 0xF063u << false << true;
     QTest::newRow("minimise: left to the window manager") << 0xF020u << false << false;
     QTest::newRow("unknown") << 0x0050u << false << false;
+    QTest::newRow("details while no package is shown") << 0x0030u << false << false;
 }
 
 void MainDialogTest::systemCommands()

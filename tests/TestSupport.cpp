@@ -9,16 +9,40 @@
 
 namespace {
 
+bool WriteBytes(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 bool WriteText(const QString &path, const QString &text)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0;
+    return WriteBytes(path, text.toUtf8());
+}
+
+bool RunAapt(const QStringList &arguments, const QString &directory = {},
+             QProcess::ProcessChannelMode errors = QProcess::ForwardedErrorChannel)
+{
+    QProcess aapt;
+    aapt.setProcessChannelMode(errors);
+    aapt.setStandardOutputFile(QProcess::nullDevice());
+    aapt.setWorkingDirectory(directory);
+    aapt.start(QStringLiteral(SYSTEM_AAPT), arguments);
+    return aapt.waitForFinished(-1) && aapt.exitStatus() == QProcess::NormalExit &&
+           aapt.exitCode() == 0;
+}
+
+QString StringsXml(const QString &label)
+{
+    return QStringLiteral("<resources><string name=\"app_name\">%1</string></resources>\n")
+        .arg(label);
 }
 
 } // namespace
 
 QString BuildTestPackage(const QString &directory, const QString &fileName,
-                         const TestPackage &package)
+                         const TestPackage &package, const PackageContents &contents)
 {
     QTemporaryDir source;
     QDir(source.path()).mkpath(QStringLiteral("res/values"));
@@ -30,26 +54,43 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
         QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                        "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\"\n"
                        "    package=\"%1\" android:versionCode=\"7\"%2>\n"
-                       "  <application android:label=\"@string/app_name\"/>\n"
+                       "  %3\n"
+                       "  <application android:label=\"@string/app_name\"%4/>\n"
                        "</manifest>\n")
-            .arg(package.packageName, version);
-    const QString strings =
-        QStringLiteral("<resources><string name=\"app_name\">%1</string></resources>\n")
-            .arg(package.label);
+            .arg(package.packageName, version, contents.manifestElements,
+                 contents.icon.isEmpty()
+                     ? QString()
+                     : QStringLiteral(" android:icon=\"%1\"").arg(contents.icon));
     if (!WriteText(source.filePath(QStringLiteral("AndroidManifest.xml")), manifest) ||
-        !WriteText(source.filePath(QStringLiteral("res/values/strings.xml")), strings))
+        !WriteText(source.filePath(QStringLiteral("res/values/strings.xml")),
+                   StringsXml(package.label)))
         return {};
+    if (!contents.chineseLabel.isEmpty() &&
+        !WriteText(source.filePath(QStringLiteral("res/values-zh-rCN/strings.xml")),
+                   StringsXml(contents.chineseLabel)))
+        return {};
+    for (const auto &[path, bytes] : contents.resources)
+        if (!WriteBytes(source.filePath(QStringLiteral("res/") + path), bytes))
+            return {};
 
-    const QString output = QDir(directory).filePath(fileName);
-    QProcess aapt;
-    aapt.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    aapt.start(QStringLiteral(SYSTEM_AAPT),
-               {QStringLiteral("package"), QStringLiteral("-f"), QStringLiteral("-M"),
-                source.filePath(QStringLiteral("AndroidManifest.xml")), QStringLiteral("-S"),
-                source.filePath(QStringLiteral("res")), QStringLiteral("-I"),
-                QStringLiteral(FRAMEWORK_RES), QStringLiteral("-F"), output});
-    if (!aapt.waitForFinished(-1) || aapt.exitStatus() != QProcess::NormalExit ||
-        aapt.exitCode() != 0)
+    const QString output = QDir(directory).absoluteFilePath(fileName);
+    if (!RunAapt({QStringLiteral("package"), QStringLiteral("-f"), QStringLiteral("-M"),
+                  source.filePath(QStringLiteral("AndroidManifest.xml")), QStringLiteral("-S"),
+                  source.filePath(QStringLiteral("res")), QStringLiteral("-I"),
+                  QStringLiteral(FRAMEWORK_RES), QStringLiteral("-F"), output}))
+        return {};
+    // "aapt add" stores each file under the path it is given, relative to its directory.
+    QTemporaryDir stored;
+    QStringList paths;
+    for (const auto &[path, bytes] : contents.storedEntries) {
+        if (!WriteBytes(stored.filePath(path), bytes))
+            return {};
+        paths.append(path);
+        // Fails harmlessly when there is nothing to replace.
+        RunAapt({QStringLiteral("remove"), output, path}, {}, QProcess::SeparateChannels);
+    }
+    if (!paths.isEmpty() &&
+        !RunAapt(QStringList{QStringLiteral("add"), output} + paths, stored.path()))
         return {};
     return output;
 }

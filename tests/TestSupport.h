@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
+#include <utility>
 
 // A package for the tests, built with the real aapt against the framework's resources.
 struct TestPackage
@@ -10,9 +13,21 @@ struct TestPackage
     QString label;
 };
 
+// What a package may carry beyond its name, version and label.
+struct PackageContents
+{
+    QString chineseLabel;     // the label in values-zh-rCN; none when empty
+    QString manifestElements; // XML placed in <manifest> before <application>
+    QString icon;             // the application's icon attribute, e.g. "@mipmap/ic_launcher"
+    QList<std::pair<QString, QByteArray>> resources; // path under res/ and bytes
+    // Entries stored as they are after packaging, each replacing one of the same path, e.g.
+    // native libraries ("lib/arm64-v8a/libx.so") or an icon the tool would not have packaged.
+    QList<std::pair<QString, QByteArray>> storedEntries;
+};
+
 // Builds `package` into `directory`/`fileName` and returns the file's path (empty on failure).
 QString BuildTestPackage(const QString &directory, const QString &fileName,
-                         const TestPackage &package);
+                         const TestPackage &package, const PackageContents &contents = {});
 
 // Whether this process is a copy started by RunCopyBesideTool.
 bool RunningInCopy();

@@ -2,9 +2,12 @@
 
 #include "AboutDlg.h"
 #include "DataExchange.h"
+#include "DetailsDlg.h"
 #include "DialogTemplate.h"
 #include "StringTable.h"
+#include "details/PackageDetails.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
@@ -33,8 +36,14 @@ void CPelmoraDlg::OnInitDialog()
     QAction *open = systemMenu->addAction(QStringLiteral("打开(&O)..."), this,
                                           [this] { OnSysCommand(IdmOpen); });
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    // Also on the dialog itself, so the shortcut works while the menu is closed.
-    addAction(open);
+    open->setShortcutVisibleInContextMenu(true);
+    detailsCommand = systemMenu->addAction(QStringLiteral("详细信息(&D)..."), this,
+                                           [this] { OnSysCommand(IdmDetails); });
+    detailsCommand->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    detailsCommand->setShortcutVisibleInContextMenu(true);
+    // Also the dialog's own actions, so that their shortcuts work while the menu is closed.
+    addActions({open, detailsCommand});
+    UpdateDetailsCommand();
     systemMenu->addAction(QStringLiteral("关闭(&C)"), this, [this] { OnSysCommand(ScClose); });
     const QString about = LoadResourceString(AboutMenuString);
     if (!about.isEmpty()) {
@@ -59,6 +68,8 @@ void CPelmoraDlg::OnSysCommand(unsigned commandId)
         about.exec();
     } else if (command == IdmOpen) {
         OpenPackage();
+    } else if (command == IdmDetails) {
+        OnDetails();
     } else if (command == ScClose) {
         close();
     }
@@ -76,6 +87,23 @@ void CPelmoraDlg::OpenPackage()
                                      QStringLiteral("apk 文件 (*.apk*);;所有文件 (*)"));
     if (!chosen.isEmpty())
         InspectFile(QFile::encodeName(chosen));
+}
+
+void CPelmoraDlg::UpdateDetailsCommand()
+{
+    detailsCommand->setEnabled(inspected.has_value());
+}
+
+void CPelmoraDlg::OnDetails()
+{
+    if (!inspected)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const PackageDetails details = LoadPackageDetails(*inspected);
+    QApplication::restoreOverrideCursor();
+    CDetailsDlg dialog(details.facts.packageName, this);
+    dialog.addSection(PackageSection(details));
+    dialog.exec();
 }
 
 void CPelmoraDlg::ShowWindowMenu()

@@ -8,6 +8,7 @@
 #include <optional>
 
 class DataExchange;
+class QAction;
 class QMenu;
 
 // What the four boxes of the main dialog show.
@@ -20,7 +21,7 @@ struct DisplayFields
 };
 
 // The main window: four read-only boxes that show the last inspected package, and a window menu
-// with "open", "close" and "about".
+// with "open", "details", "close" and "about".
 class CPelmoraDlg : public QDialog
 {
     Q_OBJECT
@@ -37,6 +38,7 @@ public:
     {
         IdmAboutBox = 0x0010,
         IdmOpen = 0x0020,
+        IdmDetails = 0x0030,
         ScClose = 0xF060
     };
 
@@ -72,10 +74,13 @@ private:
     void OpenPackage();
     void InspectDroppedFile(QDropEvent *drop);
     void ClearInspection();
+    void UpdateDetailsCommand();
+    void OnDetails();
 
     QHash<int, QWidget *> controls;
     DisplayFields fields;
     std::optional<InspectedPackage> inspected;
     QByteArray lastInspectedPath;
     QMenu *systemMenu = nullptr;
+    QAction *detailsCommand = nullptr;
 };

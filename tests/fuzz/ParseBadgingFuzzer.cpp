@@ -1,5 +1,6 @@
 // libFuzzer target: any tool output must parse without a crash, and the result must keep the
-// parser's promises.
+// parser's promises. The details window's line reader takes the same output.
+#include "details/PackageFacts.h"
 #include "inspect/BadgingParser.h"
 
 #include <cstdint>
@@ -18,6 +19,8 @@ void Require(bool condition)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QByteArray output(reinterpret_cast<const char *>(data), qsizetype(size));
+    for (const IconEntry &icon : ReadPackageFacts(output).icons)
+        Require(output.contains("application-icon-") && !icon.path.contains('\n'));
     BadgingInfo info;
     const BadgingStatus status = ParseBadging(output, info);
     const bool nothing =

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// A file's length for people: every byte, grouped by commas whatever the locale, then the size
+// in the largest binary unit it reaches, to one decimal ("45,623,301 字节 (43.5 MiB)").
+QString FileSizeText(qint64 bytes);

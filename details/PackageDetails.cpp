@@ -1,0 +1,68 @@
+#include "PackageDetails.h"
+
+#include "FileSizeText.h"
+#include "archive/ZipArchive.h"
+#include "digest/SafeFile.h"
+#include "inspect/NarrowText.h"
+
+namespace {
+
+// The main window shows no MD5 for files beyond this length, so there is nothing to compare.
+constexpr qint64 LargestShownMd5File = 0xFFFFFFFF;
+
+bool SameAsInspected(const FileDigests &digests, const InspectedPackage &inspected, qint64 size)
+{
+    return digests.md5 == inspected.md5 || (inspected.md5.isEmpty() && size > LargestShownMd5File);
+}
+
+} // namespace
+
+PackageDetails LoadPackageDetails(const InspectedPackage &inspected)
+{
+    PackageDetails details;
+    details.facts = ReadPackageFacts(inspected.toolOutput);
+    const SafeFile file(inspected.path);
+    const std::optional<FileDigests> digests = ComputeFileDigests(file);
+    if (!digests || !SameAsInspected(*digests, inspected, file.size()))
+        return details;
+    details.fileChanged = false;
+    details.size = file.size();
+    details.digests = *digests;
+    details.icon = ReadBitmapIcon(ZipArchive(file), details.facts.icons);
+    return details;
+}
+
+DetailsSection PackageSection(const PackageDetails &details)
+{
+    const PackageFacts &facts = details.facts;
+    const QString changed = QStringLiteral("文件已更改，请重新打开");
+    const auto digest = [&](const QByteArray &hex) {
+        return details.fileChanged ? changed : FromNarrow(hex);
+    };
+    DetailsRow icon{QStringLiteral("图标"), {}, false, true, {}};
+    if (details.icon) {
+        icon.value = FromNarrow(details.icon->path);
+        icon.image = details.icon->bytes;
+    }
+    return {
+        QString(),
+        {
+            {QStringLiteral("应用名称"), facts.label},
+            icon,
+            {QStringLiteral("包名"), facts.packageName},
+            {QStringLiteral("版本号"), facts.versionName},
+            {QStringLiteral("版本代码"), facts.versionCode},
+            {QStringLiteral("最低 SDK"), facts.minSdk},
+            {QStringLiteral("目标 SDK"), facts.targetSdk},
+            {QStringLiteral("编译 SDK"), facts.compileSdk},
+            {QStringLiteral("权限"), facts.permissions.join(u'\n'), true},
+            {QStringLiteral("原生平台"), facts.nativePlatforms.isEmpty()
+                                             ? QStringLiteral("无")
+                                             : facts.nativePlatforms.join(QStringLiteral(", "))},
+            {QStringLiteral("文件大小"),
+             details.fileChanged ? QString() : FileSizeText(details.size)},
+            {QStringLiteral("MD5"), digest(details.digests.md5)},
+            {QStringLiteral("SHA-1"), digest(details.digests.sha1)},
+            {QStringLiteral("SHA-256"), digest(details.digests.sha256)},
+        }};
+}

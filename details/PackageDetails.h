@@ -1,0 +1,27 @@
+#pragma once
+
+#include "DetailsSection.h"
+#include "PackageFacts.h"
+#include "PackageIcon.h"
+#include "digest/FileDigests.h"
+#include "inspect/InspectedPackage.h"
+
+#include <optional>
+
+// Everything the details window shows about the inspected package.
+struct PackageDetails
+{
+    PackageFacts facts;
+    // The file is gone, no longer a regular file, changed length while read, or no longer has
+    // the MD5 that the inspection showed; then nothing below is known.
+    bool fileChanged = true;
+    qint64 size = -1;
+    FileDigests digests;
+    std::optional<PackageIcon> icon;
+};
+
+// Parses the inspection's tool output and reads the file once for its digests, then its icon.
+PackageDetails LoadPackageDetails(const InspectedPackage &inspected);
+
+// The rows the window shows for `details`, in order.
+DetailsSection PackageSection(const PackageDetails &details);

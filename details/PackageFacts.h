@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// An `application-icon-N` line: the density N and the entry's path inside the package.
+struct IconEntry
+{
+    int density = 0;
+    QByteArray path;
+};
+
+// What the badging tool says about a package beyond the main window's four values, as shown.
+// Each stays empty when the tool does not say it.
+struct PackageFacts
+{
+    QString label; // application-label, then the zh-CN one when it differs
+    QString packageName;
+    QString versionName;
+    QString versionCode;
+    QString minSdk;
+    QString targetSdk;
+    QString compileSdk;          // with its codename when that differs
+    QStringList permissions;     // each name once, then "(maxSdkVersion N)" when given
+    QStringList nativePlatforms; // native-code, then alt-native-code ABIs, each once
+    QList<IconEntry> icons;      // in the tool's order
+};
+
+// Reads the tool's output line by line; the first line of each kind counts.
+PackageFacts ReadPackageFacts(const QByteArray &toolOutput);

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "PackageFacts.h"
+
+#include <QByteArray>
+#include <optional>
+
+class ZipArchive;
+
+// An icon's entry path inside the package and its encoded bytes.
+struct PackageIcon
+{
+    QByteArray path;
+    QByteArray bytes;
+};
+
+// The icon of the highest density among `entries` whose bytes are a PNG, WebP or JPEG image by
+// their signature; vector and adaptive icons (".xml"), missing, oversized or unreadable entries
+// are passed over. Nothing when none is left.
+std::optional<PackageIcon> ReadBitmapIcon(const ZipArchive &archive, QList<IconEntry> entries);

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <optional>
+
+class SafeFile;
+
+// A whole file's MD5, SHA-1 and SHA-256 as lower-case hexadecimal digits.
+struct FileDigests
+{
+    QByteArray md5;
+    QByteArray sha1;
+    QByteArray sha256;
+};
+
+// All three in one read of `file`; nothing unless exactly its length was read. A digest this
+// OpenSSL does not offer stays empty.
+std::optional<FileDigests> ComputeFileDigests(const SafeFile &file);

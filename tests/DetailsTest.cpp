@@ -1,0 +1,403 @@
+// The details window: the tool's facts from captured real output, the digests against the
+// coreutils, a file changed after its inspection, and the window offscreen on real packages.
+#include "DropEvents.h"
+#include "TestSupport.h"
+#include "details/FileSizeText.h"
+#include "details/PackageDetails.h"
+#include "digest/FileMd5.h"
+#include "digest/SafeFile.h"
+#include "ui/DetailsDlg.h"
+#include "ui/PelmoraDlg.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <sys/stat.h>
+
+namespace {
+
+using Texts = QStringList;
+
+// What happens to the file after its inspection.
+enum Change
+{
+    None,
+    Rewrite,
+    Remove,
+    Fifo
+};
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The first word a program prints: the digest from md5sum and its kin.
+QByteArray FirstWord(const QString &program, const QStringList &arguments)
+{
+    QProcess tool;
+    tool.start(program, arguments);
+    tool.waitForFinished(-1);
+    return tool.readAllStandardOutput().split(' ').first();
+}
+
+QByteArray Image(int side, const char *format)
+{
+    QImage image(side, side, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+// Two labels, an apostrophe and escaped quotes, SDK levels, permissions (one twice, one with
+// maxSdkVersion, one for API 23 up), native libraries, the icon in four densities.
+const TestPackage Detailed{QStringLiteral("org.example.details"), QStringLiteral("2.5 'beta'"),
+                           QStringLiteral("Tom\\'s \\\"App\\\"")};
+PackageContents DetailedContents()
+{
+    return {
+        QStringLiteral("汤姆的应用"),
+        QStringLiteral("<uses-sdk android:minSdkVersion='21' android:targetSdkVersion='29'/>"
+                       "<uses-permission android:name='android.permission.INTERNET'/>"
+                       "<uses-permission android:name='android.permission.BLUETOOTH' "
+                       "android:maxSdkVersion='30'/>"
+                       "<uses-permission android:name='android.permission.INTERNET'/>"
+                       "<uses-permission-sdk-23 android:name='android.permission.READ_CONTACTS'/>"),
+        QStringLiteral("@mipmap/ic_launcher"),
+        {{QStringLiteral("mipmap-mdpi/ic_launcher.png"), Image(48, "PNG")},
+         {QStringLiteral("mipmap-hdpi/ic_launcher.jpg"), Image(72, "JPEG")},
+         {QStringLiteral("mipmap-xhdpi/ic_launcher.webp"), Image(96, "WEBP")},
+         {QStringLiteral("mipmap-xxhdpi/ic_launcher.png"), Image(144, "PNG")}},
+        {{QStringLiteral("lib/armeabi-v7a/libx.so"), "x"},
+         {QStringLiteral("lib/arm64-v8a/libx.so"), "x"}}};
+}
+const QByteArray TopIcon = "res/mipmap-xxhdpi-v4/ic_launcher.png";
+const QByteArray NextIcon = "res/mipmap-xhdpi-v4/ic_launcher.webp";
+
+// An inspection as the main window makes it: what the tool says about `toolSaw` and the MD5.
+InspectedPackage Inspect(const QString &path, const QString &toolSaw)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(SYSTEM_AAPT), {QStringLiteral("dump"), QStringLiteral("badging"),
+                                             toolSaw.isEmpty() ? path : toolSaw});
+    tool.waitForFinished(-1);
+    QByteArray md5;
+    ComputeFileMd5(QFile::encodeName(path), md5);
+    return {QFile::encodeName(path), tool.readAllStandardOutput(), md5};
+}
+
+// Drops `path` onto the main window, answering any message box.
+void Drop(CPelmoraDlg &dialog, const QString &path)
+{
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+            box->accept();
+    });
+    answer.start(5);
+    DropUrls(dialog, {QUrl::fromLocalFile(path)});
+}
+
+} // namespace
+
+class DetailsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void facts_data();
+    void facts();
+    void sizeText_data();
+    void sizeText();
+    void digests_data();
+    void digests();
+    void fileAfterInspection_data();
+    void fileAfterInspection();
+    void window_data();
+    void window();
+
+private:
+    QString file(const char *name) const { return directory.filePath(QString::fromUtf8(name)); }
+    QTemporaryDir directory;
+    QString detailed;
+};
+
+void DetailsTest::initTestCase()
+{
+    detailed = BuildTestPackage(directory.path(), QStringLiteral("detailed.apk"), Detailed,
+                                DetailedContents());
+    QVERIFY(!detailed.isEmpty());
+}
+
+void DetailsTest::facts_data()
+{
+    QTest::addColumn<QString>("capture");
+    QTest::addColumn<Texts>("shown"); // label, package, version name and code, SDKs, platforms
+    QTest::addColumn<Texts>("permissions"); // the first ones
+    QTest::addColumn<int>("permissionCount");
+    QTest::addColumn<int>("icons");
+
+    QTest::newRow("built package")
+        << QStringLiteral("details-package.txt")
+        << Texts{QStringLiteral("Tom's \"App\" / 汤姆的应用"),
+                 Detailed.packageName,
+                 QStringLiteral("2.5 'beta'"),
+                 QStringLiteral("7"),
+                 QStringLiteral("21"),
+                 QStringLiteral("29"),
+                 QStringLiteral("29 (10.0.0)"),
+                 QStringLiteral("arm64-v8a"),
+                 QStringLiteral("armeabi-v7a")}
+        << Texts{QStringLiteral("android.permission.INTERNET"),
+                 QStringLiteral("android.permission.BLUETOOTH (maxSdkVersion 30)"),
+                 QStringLiteral("android.permission.READ_CONTACTS")}
+        << 3 << 4;
+    QTest::newRow("framework-res.apk")
+        << QStringLiteral("framework-res.txt")
+        << Texts{QStringLiteral("Android System / Android 系统"),
+                 QStringLiteral("android"),
+                 QStringLiteral("10.0.0"),
+                 QStringLiteral("29"),
+                 QStringLiteral("29"),
+                 QStringLiteral("29"),
+                 QString()}
+        << Texts{QStringLiteral("android.permission.LOCATION_HARDWARE")} << 14 << 8;
+}
+
+void DetailsTest::facts()
+{
+    QFETCH(QString, capture);
+    QFETCH(Texts, permissions);
+    const PackageFacts facts =
+        ReadPackageFacts(ReadFile(QStringLiteral(TEST_DATA_DIR "/") + capture));
+    QTEST(Texts({facts.label, facts.packageName, facts.versionName, facts.versionCode, facts.minSdk,
+                 facts.targetSdk, facts.compileSdk}) +
+              facts.nativePlatforms,
+          "shown");
+    QCOMPARE(facts.permissions.first(permissions.size()), permissions);
+    QTEST(int(facts.permissions.size()), "permissionCount");
+    QTEST(int(facts.icons.size()), "icons");
+}
+
+void DetailsTest::sizeText_data()
+{
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("framework-res.apk")
+        << qint64(45623301) << QStringLiteral("45,623,301 字节 (43.5 MiB)");
+    QTest::newRow("rounds into the next unit")
+        << qint64(1048575) << QStringLiteral("1,048,575 字节 (1.0 MiB)");
+    QTest::newRow("past 4 GiB") << (qint64(5) << 30)
+                                << QStringLiteral("5,368,709,120 字节 (5.0 GiB)");
+}
+
+void DetailsTest::sizeText()
+{
+    QFETCH(qint64, bytes);
+    QTEST(FileSizeText(bytes), "text");
+}
+
+void DetailsTest::digests_data()
+{
+    QTest::addColumn<QString>("path");
+    QVERIFY(WriteFile(file("empty.bin"), {}));
+    QVERIFY(WriteFile(file("odd.bin"), QByteArray(3 * 1024 * 1024 + 17, '\x5a')));
+    QTest::newRow("framework-res.apk") << QStringLiteral(FRAMEWORK_RES);
+    QTest::newRow("empty file") << file("empty.bin");
+    QTest::newRow("three read chunks and 17 bytes") << file("odd.bin");
+}
+
+void DetailsTest::digests()
+{
+    QFETCH(QString, path);
+    const auto digests = ComputeFileDigests(SafeFile(QFile::encodeName(path)));
+    QVERIFY(digests);
+    QCOMPARE(digests->md5, FirstWord(QStringLiteral("md5sum"), {path}));
+    QCOMPARE(digests->sha1, FirstWord(QStringLiteral("sha1sum"), {path}));
+    QCOMPARE(digests->sha256, FirstWord(QStringLiteral("sha256sum"), {path}));
+}
+
+void DetailsTest::fileAfterInspection_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("toolSaw"); // when the tool did not read `path` itself
+    QTest::addColumn<int>("change");
+    QTest::addColumn<QByteArray>("icon");
+    const QString itself;
+    QTest::newRow("unchanged: the highest density") << detailed << itself << int(None) << TopIcon;
+    QTest::newRow("same length, other bytes") << detailed << itself << int(Rewrite) << QByteArray();
+    QTest::newRow("vanished") << detailed << itself << int(Remove) << QByteArray();
+    QTest::newRow("now a FIFO") << detailed << itself << int(Fifo) << QByteArray();
+
+    PackageContents notAnImage = DetailedContents();
+    notAnImage.storedEntries.append({QString::fromLatin1(TopIcon), "<svg/>"});
+    QTest::newRow("highest density not a bitmap by its bytes")
+        << BuildTestPackage(directory.path(), QStringLiteral("svg.apk"), Detailed, notAnImage)
+        << itself << int(None) << NextIcon;
+    PackageContents vector = DetailedContents();
+    vector.icon = QStringLiteral("@drawable/v");
+    vector.resources = {{QStringLiteral("drawable/v.xml"),
+                         "<vector xmlns:android='http://schemas.android.com/apk/res/android' "
+                         "android:width='1dp' android:height='1dp' android:viewportWidth='1' "
+                         "android:viewportHeight='1'/>"}};
+    QTest::newRow("vector icon only")
+        << BuildTestPackage(directory.path(), QStringLiteral("vector.apk"), Detailed, vector)
+        << itself << int(None) << QByteArray();
+
+    QVERIFY(WriteFile(file("truncated.apk"), ReadFile(detailed).first(1000)));
+    QTest::newRow("truncated archive")
+        << file("truncated.apk") << detailed << int(None) << QByteArray();
+}
+
+void DetailsTest::fileAfterInspection()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, toolSaw);
+    QFETCH(int, change);
+    const QString copy = file("inspected.apk");
+    QFile::remove(copy);
+    QVERIFY(QFile::copy(path, copy));
+    const InspectedPackage inspected = Inspect(copy, toolSaw);
+    const QByteArray sha256 = FirstWord(QStringLiteral("sha256sum"), {copy});
+
+    QByteArray bytes = ReadFile(copy);
+    bytes[100] = char(~bytes[100]);
+    if (change == Rewrite)
+        QVERIFY(WriteFile(copy, bytes));
+    if (change >= Remove)
+        QVERIFY(QFile::remove(copy));
+    if (change == Fifo)
+        QCOMPARE(::mkfifo(inspected.path.constData(), 0600), 0);
+
+    const PackageDetails details = LoadPackageDetails(inspected);
+    QCOMPARE(details.facts.packageName, Detailed.packageName);
+    QTEST(details.icon ? details.icon->path : QByteArray(), "icon");
+    QCOMPARE(PackageSection(details).rows.last().value,
+             change > None ? QStringLiteral("文件已更改，请重新打开")
+                           : QString::fromLatin1(sha256));
+}
+
+void DetailsTest::window_data()
+{
+    QTest::addColumn<QString>("dropped");
+    QTest::addColumn<bool>("enabled");
+    QVERIFY(WriteFile(file("broken.apk"), QByteArray(3000, '\x5a')));
+    QVERIFY(WriteFile(file("notes.txt"), "text"));
+    QTest::newRow("at start") << QString() << false;
+    QTest::newRow("a package") << detailed << true;
+    QTest::newRow("a damaged package after it") << file("broken.apk") << false;
+    QTest::newRow("another type after it") << file("notes.txt") << false;
+}
+
+void DetailsTest::window()
+{
+    QFETCH(QString, dropped);
+    QFETCH(bool, enabled);
+    CPelmoraDlg dialog;
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    if (!dropped.isEmpty() && !enabled)
+        Drop(dialog, detailed);
+    if (!dropped.isEmpty())
+        Drop(dialog, dropped);
+    const QList<QAction *> items = dialog.GetSystemMenu()->actions();
+    const auto found = std::find_if(items.begin(), items.end(), [](const QAction *action) {
+        return action->text() == QStringLiteral("详细信息(&D)...");
+    });
+    QVERIFY(found != items.end());
+    const QAction *command = *found;
+    QCOMPARE(command->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
+    QCOMPARE(command->isEnabled(), enabled);
+
+    // Ctrl+I in a box; what opens is read, copied, and closed with Esc.
+    CDetailsDlg *opened = nullptr;
+    QString title, copied, fields;
+    QSize icon;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        auto *details = qobject_cast<CDetailsDlg *>(QApplication::activeModalWidget());
+        if (!details || opened)
+            return;
+        opened = details;
+        title = details->windowTitle();
+        for (QWidget *field : details->findChildren<QWidget *>()) {
+            const QString label = field->accessibleName() + QStringLiteral(": ");
+            if (auto *line = qobject_cast<QLineEdit *>(field); line && line->isReadOnly())
+                fields += label + line->text() + u'\n';
+            else if (auto *list = qobject_cast<QPlainTextEdit *>(field); list && list->isReadOnly())
+                fields += label + list->toPlainText() + u'\n';
+            else if (auto *image = qobject_cast<QLabel *>(field); image && label != u": ")
+                icon = image->pixmap().deviceIndependentSize().toSize();
+        }
+        for (QPushButton *button : details->findChildren<QPushButton *>())
+            if (button->text() == QStringLiteral("复制全部"))
+                button->click();
+        copied = QApplication::clipboard()->text();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    });
+    watcher.start(10);
+    QTest::keyClick(dialog.GetDlgItem(CPelmoraDlg::PackageBox), Qt::Key_I, Qt::ControlModifier);
+    QTest::qWait(50);
+    QCOMPARE(opened != nullptr, enabled);
+    QVERIFY(dialog.isVisible()); // Esc closed the details window only
+    if (!enabled)
+        return;
+
+    QCOMPARE(title, QStringLiteral("详细信息 - org.example.details"));
+    QCOMPARE(icon, QSize(64, 64));
+    const QString size = QLocale(QLocale::English).toString(QFileInfo(detailed).size());
+    const auto digest = [&](const char *tool) {
+        return QString::fromLatin1(FirstWord(QString::fromLatin1(tool), {detailed}));
+    };
+    const QString expected =
+        QStringLiteral("应用名称: Tom's \"App\" / 汤姆的应用\n"
+                       "图标: res/mipmap-xxhdpi-v4/ic_launcher.png\n"
+                       "包名: org.example.details\n版本号: 2.5 'beta'\n版本代码: 7\n"
+                       "最低 SDK: 21\n目标 SDK: 29\n编译 SDK: 29 (10.0.0)\n"
+                       "权限:\n  android.permission.INTERNET\n"
+                       "  android.permission.BLUETOOTH (maxSdkVersion 30)\n"
+                       "  android.permission.READ_CONTACTS\n"
+                       "原生平台: arm64-v8a, armeabi-v7a\n文件大小: %1 字节 (")
+            .arg(size);
+    const QString digests = QStringLiteral(")\nMD5: %1\nSHA-1: %2\nSHA-256: %3\n")
+                                .arg(digest("md5sum"), digest("sha1sum"), digest("sha256sum"));
+    QVERIFY2(copied.startsWith(expected) && copied.endsWith(digests), qPrintable(copied));
+    // The fields show the same, a list one item a line, the icon as an image.
+    QCOMPARE(fields, copied.remove(QStringLiteral("图标: ") + QString::fromLatin1(TopIcon) + u'\n')
+                         .replace(QStringLiteral(":\n  "), QStringLiteral(": "))
+                         .replace(QStringLiteral("\n  "), QStringLiteral("\n")));
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    DetailsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "DetailsTest.moc"
