@@ -160,20 +160,26 @@ void ReadScheme(QByteArrayView value, bool v3, const QString &name, SchemeBlock 
 SigningBlock ParseSigningBlock(QByteArrayView block)
 {
     SigningBlock result;
-    ByteCursor cursor(block);
-    quint64 leadingSize = 0, trailingSize = 0;
-    QByteArrayView pairs, magic;
-    // The leading size counts everything after itself: the pairs, the trailing size, the magic.
-    if (!cursor.readU64(leadingSize) || leadingSize != quint64(cursor.remaining()) ||
-        leadingSize < 24 || !cursor.readBytes(leadingSize - 24, pairs) ||
-        !cursor.readU64(trailingSize) || !cursor.readBytes(16, magic) || magic != Magic) {
+    // A leading size, the pairs, a trailing size and the magic. Both sizes count everything
+    // after the leading one; the trailing one is what found the block in the file.
+    constexpr qsizetype Footer = 24;
+    if (block.size() < 8 + Footer || block.last(16) != Magic) {
         result.error = QStringLiteral("签名块格式错误");
         return result;
     }
-    if (trailingSize != leadingSize) {
+    const quint64 expected = quint64(block.size() - 8);
+    quint64 leadingSize = 0, trailingSize = 0;
+    ByteCursor(block).readU64(leadingSize);
+    ByteCursor(block.last(Footer)).readU64(trailingSize);
+    if (leadingSize != trailingSize) {
         result.error = QStringLiteral("签名块大小不一致");
         return result;
     }
+    if (leadingSize != expected) {
+        result.error = QStringLiteral("签名块格式错误");
+        return result;
+    }
+    const QByteArrayView pairs = block.sliced(8, block.size() - 8 - Footer);
     ByteCursor pairCursor(pairs);
     while (!pairCursor.atEnd()) {
         quint64 length = 0;

@@ -26,13 +26,18 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
         package.versionName.isNull()
             ? QString()
             : QStringLiteral(" android:versionName=\"%1\"").arg(package.versionName);
+    const QString sdk = package.minSdkVersion > 0
+                            ? QStringLiteral("  <uses-sdk android:minSdkVersion=\"%1\"/>\n")
+                                  .arg(package.minSdkVersion)
+                            : QString();
     const QString manifest =
         QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                        "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\"\n"
                        "    package=\"%1\" android:versionCode=\"7\"%2>\n"
+                       "%3"
                        "  <application android:label=\"@string/app_name\"/>\n"
                        "</manifest>\n")
-            .arg(package.packageName, version);
+            .arg(package.packageName, version, sdk);
     const QString strings =
         QStringLiteral("<resources><string name=\"app_name\">%1</string></resources>\n")
             .arg(package.label);

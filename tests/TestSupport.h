@@ -8,6 +8,7 @@ struct TestPackage
     QString packageName;
     QString versionName; // null: the manifest has no versionName at all
     QString label;
+    int minSdkVersion = 0; // 0: the manifest names none
 };
 
 // Builds `package` into `directory`/`fileName` and returns the file's path (empty on failure).
