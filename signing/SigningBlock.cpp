@@ -3,6 +3,7 @@
 #include "ByteCursor.h"
 
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -121,27 +122,21 @@ bool ReadSigner(QByteArrayView bytes, bool v3, SchemeSigner &signer)
            ReadAlgorithmValues(signatures, signer.signatures);
 }
 
-void ReadScheme(QByteArrayView value, bool v3, const QString &name, SchemeBlock &scheme)
+// Why the scheme's value cannot be read, or nothing when its signers were appended.
+std::optional<QString> ReadSchemeSigners(QByteArrayView value, bool v3, SchemeBlock &scheme)
 {
-    scheme.present = true;
-    if (!scheme.error.isEmpty())
-        return;
     ByteCursor cursor(value);
     QByteArrayView signers;
-    if (!cursor.readLengthPrefixed(signers)) {
-        scheme.error = name + QStringLiteral(" 签名数据格式错误");
-        return;
-    }
+    if (!cursor.readLengthPrefixed(signers))
+        return QStringLiteral("签名数据格式错误");
     // Told apart from a malformed list so that the reason is clear; the walk stops early.
     ByteCursor counter(signers);
     QByteArrayView element;
     qsizetype count = scheme.signers.size();
     while (count <= MaxSigners && !counter.atEnd() && counter.readLengthPrefixed(element))
         ++count;
-    if (count > MaxSigners) {
-        scheme.error = name + QStringLiteral(" 签名者过多");
-        return;
-    }
+    if (count > MaxSigners)
+        return QStringLiteral("签名者过多");
     const bool read = ForEachElement(signers, MaxSigners, [&scheme, v3](QByteArrayView bytes) {
         SchemeSigner signer;
         if (!ReadSigner(bytes, v3, signer))
@@ -149,9 +144,19 @@ void ReadScheme(QByteArrayView value, bool v3, const QString &name, SchemeBlock 
         scheme.signers.append(signer);
         return true;
     });
-    if (!read) {
+    if (!read)
+        return QStringLiteral("签名数据格式错误");
+    return std::nullopt;
+}
+
+void ReadScheme(QByteArrayView value, bool v3, SchemeBlock &scheme)
+{
+    scheme.present = true;
+    if (!scheme.error.isEmpty())
+        return;
+    if (const auto error = ReadSchemeSigners(value, v3, scheme)) {
         scheme.signers.clear();
-        scheme.error = name + QStringLiteral(" 签名数据格式错误");
+        scheme.error = (v3 ? QStringLiteral("v3 ") : QStringLiteral("v2 ")) + *error;
     }
 }
 
@@ -194,9 +199,9 @@ SigningBlock ParseSigningBlock(QByteArrayView block)
         pairFields.readU32(id);
         pairFields.readBytes(pairFields.remaining(), value);
         if (id == V2SchemeId && !result.v2.present)
-            ReadScheme(value, false, QStringLiteral("v2"), result.v2);
+            ReadScheme(value, false, result.v2);
         else if (id == V3SchemeId || id == V31SchemeId)
-            ReadScheme(value, true, QStringLiteral("v3"), result.v3);
+            ReadScheme(value, true, result.v3);
     }
     return result;
 }
