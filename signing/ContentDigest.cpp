@@ -11,8 +11,6 @@
 namespace {
 
 constexpr qint64 ChunkSize = 1 << 20;
-// Reads smaller than a chunk keep the bytes in the CPU cache between the copy and the hash.
-constexpr qint64 ReadSize = 256 << 10;
 constexpr qint64 EndRecordOffsetField = 16;
 
 struct FreeBuffer
@@ -76,15 +74,12 @@ private:
 bool DigestFileSection(const SafeFile &file, qint64 offset, qint64 size, char *buffer,
                        ChunkedDigests &digests)
 {
-    for (qint64 chunkStart = 0; chunkStart < size; chunkStart += ChunkSize) {
-        const qint64 chunkSize = qMin(ChunkSize, size - chunkStart);
+    for (qint64 done = 0; done < size; done += ChunkSize) {
+        const qint64 chunkSize = qMin(ChunkSize, size - done);
+        if (!file.readAt(offset + done, buffer, chunkSize))
+            return false;
         digests.beginChunk(chunkSize);
-        for (qint64 done = 0; done < chunkSize; done += ReadSize) {
-            const qint64 count = qMin(ReadSize, chunkSize - done);
-            if (!file.readAt(offset + chunkStart + done, buffer, count))
-                return false;
-            digests.update(buffer, count);
-        }
+        digests.update(buffer, chunkSize);
         digests.endChunk();
     }
     return true;
@@ -97,7 +92,7 @@ QMap<DigestAlgorithm, QByteArray> ComputeContentDigests(const SafeFile &file,
                                                         const QList<DigestAlgorithm> &algorithms)
 {
     std::unique_ptr<char, FreeBuffer> buffer(
-        static_cast<char *>(std::aligned_alloc(4096, std::size_t(ReadSize))));
+        static_cast<char *>(std::aligned_alloc(4096, std::size_t(ChunkSize))));
     if (!buffer || algorithms.isEmpty())
         return {};
     ChunkedDigests digests(algorithms);

@@ -1,5 +1,6 @@
 #include "VerifyPackageSignatures.h"
 
+#include "CentralDirectory.h"
 #include "ContentDigest.h"
 #include "JarVerifier.h"
 #include "PackageLayout.h"
@@ -27,6 +28,18 @@ void CheckContent(SchemeVerification &scheme, const QMap<DigestAlgorithm, QByteA
     }
 }
 
+// Whether the package may carry JAR signatures; when unsure, it may.
+bool MayHoldJarSignature(const SafeFile &file, const PackageLayout &layout)
+{
+    constexpr qint64 MaxScannedSize = 64 << 20;
+    const qint64 size = layout.end.centralDirectorySize;
+    if (size > MaxScannedSize)
+        return true;
+    QByteArray directory(size, Qt::Uninitialized);
+    return !file.readAt(layout.end.centralDirectoryOffset, directory.data(), size) ||
+           MayHoldJarSignature(directory);
+}
+
 } // namespace
 
 SignatureReport VerifyPackageSignatures(const SafeFile &file)
@@ -37,14 +50,23 @@ SignatureReport VerifyPackageSignatures(const SafeFile &file)
         return report;
     }
     const PackageLayout layout = ReadPackageLayout(file);
-    const ZipArchive archive(file);
-    if (!layout.error.isEmpty() || !archive.isOpen()) {
-        report.failure = layout.error.isEmpty() ? QStringLiteral("ZIP 结构损坏") : layout.error;
+    if (!layout.error.isEmpty()) {
+        report.failure = layout.error;
         return report;
     }
     const SigningBlock block =
         layout.block.isEmpty() ? SigningBlock() : ParseSigningBlock(layout.block);
     report.failure = block.error;
+
+    JarVerification v1;
+    if (MayHoldJarSignature(file, layout)) {
+        const ZipArchive archive(file);
+        if (!archive.isOpen()) {
+            report.failure = QStringLiteral("ZIP 结构损坏");
+            return report;
+        }
+        v1 = VerifyJarSignatures(archive, block.v2.present, block.v3.present);
+    }
 
     SchemeVerification v2 = VerifySchemeSigners(block.v2, false);
     SchemeVerification v3 = VerifySchemeSigners(block.v3, true);
@@ -59,11 +81,9 @@ SignatureReport VerifyPackageSignatures(const SafeFile &file)
         CheckContent(v2, actual);
         CheckContent(v3, actual);
     }
+    report.v1 = v1.result;
     report.v2 = v2.result;
     report.v3 = v3.result;
-
-    JarVerification v1 = VerifyJarSignatures(archive, block.v2.present, block.v3.present);
-    report.v1 = v1.result;
     if (block.v3.present)
         report.signers = SchemeSignerFacts(block.v3);
     else if (block.v2.present)
