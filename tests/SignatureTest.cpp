@@ -174,6 +174,10 @@ void SignatureTest::initTestCase()
     keys.insert(
         QStringLiteral("next"),
         makeKey(QStringLiteral("next"), {QStringLiteral("-newkey"), QStringLiteral("rsa:2048")}));
+    // Over 3072 bits apksigner signs with SHA-512, and the content digest follows.
+    keys.insert(QStringLiteral("rsa4096"),
+                makeKey(QStringLiteral("rsa4096"),
+                        {QStringLiteral("-newkey"), QStringLiteral("rsa:4096")}));
     keys.insert(QStringLiteral("ec"),
                 makeKey(QStringLiteral("ec"),
                         {QStringLiteral("-newkey"), QStringLiteral("ec"),
@@ -269,6 +273,9 @@ void SignatureTest::matchesApksigner_data()
         << QStringLiteral("v2") << QStringLiteral("通过") << QStringLiteral("EC 256 位");
     QTest::newRow("v1 v2 v3") << 0 << QStringLiteral("rsa") << QStringList() << Damage::None
                               << QByteArray() << v1v2v3 << QStringLiteral("通过") << rsa;
+    QTest::newRow("v1 v2 v3, SHA-512")
+        << 0 << QStringLiteral("rsa4096") << QStringList() << Damage::None << QByteArray() << v1v2v3
+        << QStringLiteral("通过") << QStringLiteral("RSA 4096 位");
     QTest::newRow("v3 with a rotated key")
         << 0 << QStringLiteral("next") << QStringList() << Damage::None << QByteArray() << v1v2v3
         << QStringLiteral("通过") << rsa;
