@@ -13,12 +13,13 @@
 
 namespace {
 
-enum class Damage
+enum class Change
 {
     None,
-    FlipEntryByte, // one byte of classes.dex, after signing
-    Truncate,      // the second half cut off
-    Realign,       // rewritten by zipalign, which drops the signing block
+    ArchiveComment, // a ZIP comment given to the package before it is signed
+    FlipEntryByte,  // one byte of classes.dex, after signing
+    Truncate,       // the second half cut off
+    Realign,        // rewritten by zipalign, which drops the signing block
 };
 
 // What openssl itself says about a certificate, to hold our facts against.
@@ -104,6 +105,7 @@ private:
     QString buildPackage(const QString &name, int minSdk);
     QString sign(const QString &input, const QString &keyName, const QStringList &options);
     QString splice(const QString &input, const QByteArray &block);
+    static bool addComment(const QString &path);
 
     QTemporaryDir directory;
     QMap<QString, KeyFacts> keys;
@@ -150,7 +152,7 @@ QString SignatureTest::buildPackage(const QString &name, int minSdk)
     const QString path = BuildTestPackage(directory.path(), name,
                                           {QStringLiteral("org.pelmora.signed"),
                                            QStringLiteral("1.0"), QStringLiteral("签名"), minSdk});
-    // An entry with bytes of our own, which the damage rows change.
+    // An entry with bytes of our own, which the rows that damage a package change.
     QFile dex(directory.filePath(QStringLiteral("classes.dex")));
     if (!dex.open(QIODevice::WriteOnly) || dex.write(payload) != payload.size())
         return {};
@@ -244,12 +246,24 @@ QString SignatureTest::splice(const QString &input, const QByteArray &block)
     return out.fileName();
 }
 
+bool SignatureTest::addComment(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    // aapt writes no comment: the end record's last field, the comment's length, ends the file.
+    const QByteArray comment("PK\x05\x06 not an end record, only a comment");
+    QByteArray length(2, Qt::Uninitialized);
+    qToLittleEndian(quint16(comment.size()), length.data());
+    return file.seek(file.size() - 2) && file.write(length + comment) == comment.size() + 2;
+}
+
 void SignatureTest::matchesApksigner_data()
 {
     QTest::addColumn<int>("minSdk");
     QTest::addColumn<QString>("key"); // empty: unsigned
     QTest::addColumn<QStringList>("options");
-    QTest::addColumn<Damage>("damage");
+    QTest::addColumn<Change>("change");
     QTest::addColumn<QByteArray>("block"); // put into the unsigned package when set
     QTest::addColumn<QString>("schemes");
     QTest::addColumn<QString>("verdict");
@@ -264,59 +278,62 @@ void SignatureTest::matchesApksigner_data()
     const QString rsa = QStringLiteral("RSA 2048 位");
     const QString failed = QStringLiteral("失败：");
 
-    QTest::newRow("unsigned") << 0 << QString() << QStringList() << Damage::None << QByteArray()
+    QTest::newRow("unsigned") << 0 << QString() << QStringList() << Change::None << QByteArray()
                               << QStringLiteral("无") << QStringLiteral("未签名") << QString();
-    QTest::newRow("v1 only") << 0 << QStringLiteral("rsa") << v1Only << Damage::None << QByteArray()
+    QTest::newRow("v1 only") << 0 << QStringLiteral("rsa") << v1Only << Change::None << QByteArray()
                              << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << rsa;
     QTest::newRow("v2 only, EC key")
-        << 24 << QStringLiteral("ec") << v2Only << Damage::None << QByteArray()
+        << 24 << QStringLiteral("ec") << v2Only << Change::None << QByteArray()
         << QStringLiteral("v2") << QStringLiteral("通过") << QStringLiteral("EC 256 位");
-    QTest::newRow("v1 v2 v3") << 0 << QStringLiteral("rsa") << QStringList() << Damage::None
+    QTest::newRow("v1 v2 v3") << 0 << QStringLiteral("rsa") << QStringList() << Change::None
                               << QByteArray() << v1v2v3 << QStringLiteral("通过") << rsa;
     QTest::newRow("v1 v2 v3, SHA-512")
-        << 0 << QStringLiteral("rsa4096") << QStringList() << Damage::None << QByteArray() << v1v2v3
+        << 0 << QStringLiteral("rsa4096") << QStringList() << Change::None << QByteArray() << v1v2v3
         << QStringLiteral("通过") << QStringLiteral("RSA 4096 位");
+    QTest::newRow("v1 v2 v3, archive comment")
+        << 0 << QStringLiteral("rsa") << QStringList() << Change::ArchiveComment << QByteArray()
+        << v1v2v3 << QStringLiteral("通过") << rsa;
     QTest::newRow("v3 with a rotated key")
-        << 0 << QStringLiteral("next") << QStringList() << Damage::None << QByteArray() << v1v2v3
+        << 0 << QStringLiteral("next") << QStringList() << Change::None << QByteArray() << v1v2v3
         << QStringLiteral("通过") << rsa;
     QTest::newRow("v1 v2 v3, entry byte changed")
-        << 0 << QStringLiteral("rsa") << QStringList() << Damage::FlipEntryByte << QByteArray()
+        << 0 << QStringLiteral("rsa") << QStringList() << Change::FlipEntryByte << QByteArray()
         << v1v2v3 << failed + QStringLiteral("v1 文件 classes.dex 摘要不符") << rsa;
     QTest::newRow("v2 only, entry byte changed")
-        << 24 << QStringLiteral("rsa") << v2Only << Damage::FlipEntryByte << QByteArray()
+        << 24 << QStringLiteral("rsa") << v2Only << Change::FlipEntryByte << QByteArray()
         << QStringLiteral("v2") << failed + QStringLiteral("v2 内容摘要不符") << rsa;
-    QTest::newRow("truncated") << 0 << QStringLiteral("rsa") << QStringList() << Damage::Truncate
+    QTest::newRow("truncated") << 0 << QStringLiteral("rsa") << QStringList() << Change::Truncate
                                << QByteArray() << QStringLiteral("无")
                                << failed + QStringLiteral("ZIP 结构损坏") << QString();
     QTest::newRow("v2 block stripped")
-        << 0 << QStringLiteral("rsa") << v1v2 << Damage::Realign << QByteArray()
+        << 0 << QStringLiteral("rsa") << v1v2 << Change::Realign << QByteArray()
         << QStringLiteral("v1 (JAR)") << failed + QStringLiteral("v2/v3 签名已被剥离") << rsa;
 
     const QByteArray someValue = U32(0x7109871a) + QByteArray(8, 'x');
     QTest::newRow("pair length past the end")
-        << 0 << QString() << QStringList() << Damage::None << Block(U64(1000) + someValue)
+        << 0 << QString() << QStringList() << Change::None << Block(U64(1000) + someValue)
         << QStringLiteral("无") << failed + QStringLiteral("签名块格式错误") << QString();
     QTest::newRow("pair length over 32 bits")
-        << 0 << QString() << QStringList() << Damage::None
+        << 0 << QString() << QStringList() << Change::None
         << Block(U64(Q_UINT64_C(0x100000000) + 12) + someValue) << QStringLiteral("无")
         << failed + QStringLiteral("签名块格式错误") << QString();
     QTest::newRow("zero-length pair")
-        << 0 << QString() << QStringList() << Damage::None << Block(U64(0) + someValue)
+        << 0 << QString() << QStringList() << Change::None << Block(U64(0) + someValue)
         << QStringLiteral("无") << failed + QStringLiteral("签名块格式错误") << QString();
     QTest::newRow("block sizes disagree")
-        << 0 << QString() << QStringList() << Damage::None
+        << 0 << QString() << QStringList() << Change::None
         << Block(Pair(0x7109871a, Prefixed({})), 8) << QStringLiteral("无")
         << failed + QStringLiteral("签名块大小不一致") << QString();
     QTest::newRow("signer list past the end")
-        << 0 << QString() << QStringList() << Damage::None
+        << 0 << QString() << QStringList() << Change::None
         << Block(Pair(0x7109871a, U32(0xfffffff0))) << QStringLiteral("v2")
         << failed + QStringLiteral("v2 签名数据格式错误") << QString();
     QTest::newRow("two million signers")
-        << 0 << QString() << QStringList() << Damage::None
+        << 0 << QString() << QStringList() << Change::None
         << V2Block(Prefixed({}).repeated(2'000'000)) << QStringLiteral("v2")
         << failed + QStringLiteral("v2 签名者过多") << QString();
     QTest::newRow("certificate not DER")
-        << 0 << QString() << QStringList() << Damage::None << V2Block(SignerWithBrokenCertificate())
+        << 0 << QString() << QStringList() << Change::None << V2Block(SignerWithBrokenCertificate())
         << QStringLiteral("v2") << failed + QStringLiteral("证书无法解析")
         << QStringLiteral("证书无法解析");
 }
@@ -326,12 +343,14 @@ void SignatureTest::matchesApksigner()
     QFETCH(int, minSdk);
     QFETCH(QString, key);
     QFETCH(QStringList, options);
-    QFETCH(Damage, damage);
+    QFETCH(Change, change);
     QFETCH(QByteArray, block);
     QFETCH(QString, publicKey);
 
     QString path = buildPackage(QStringLiteral("sdk%1.apk").arg(minSdk), minSdk);
     QVERIFY(!path.isEmpty());
+    if (change == Change::ArchiveComment)
+        QVERIFY(addComment(path));
     if (!key.isEmpty())
         path = sign(path, key, options);
     if (!block.isEmpty())
@@ -340,20 +359,21 @@ void SignatureTest::matchesApksigner()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadWrite));
     QByteArray bytes = file.readAll();
-    switch (damage) {
-    case Damage::None:
+    switch (change) {
+    case Change::None:
+    case Change::ArchiveComment:
         break;
-    case Damage::FlipEntryByte: {
+    case Change::FlipEntryByte: {
         const qsizetype at = bytes.indexOf(payload.first(64));
         QVERIFY2(at >= 0, "classes.dex must be stored to be found");
         file.seek(at + 100);
         file.write(QByteArray(1, char(bytes[at + 100] ^ 1)));
         break;
     }
-    case Damage::Truncate:
+    case Change::Truncate:
         file.resize(bytes.size() / 2);
         break;
-    case Damage::Realign:
+    case Change::Realign:
         Run(QStringLiteral(SYSTEM_ZIPALIGN),
             {QStringLiteral("-f"), QStringLiteral("4"), path, path + QStringLiteral(".aligned")});
         path += QStringLiteral(".aligned");

@@ -1,7 +1,10 @@
 // libFuzzer target: any bytes taken for a signing block must parse without a crash, a hang or a
 // huge allocation, keep the parser's promises, and survive the signer checks and certificate
-// reading that follow the parse; the central directory walk gets the same bytes.
+// reading that follow the parse. The end-record search, the central directory walk and the
+// manifest parser get the same bytes.
 #include "signing/CentralDirectory.h"
+#include "signing/JarManifest.h"
+#include "signing/PackageLayout.h"
 #include "signing/SchemeVerifier.h"
 #include "signing/SigningBlock.h"
 
@@ -41,7 +44,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         Require(!block.v2.present && !block.v3.present);
     CheckScheme(block.v2, input, false);
     CheckScheme(block.v3, input, true);
-    // The same bytes taken for a central directory: only the walk's bounds are at stake.
+    // The same bytes taken for the other untrusted structures read from memory.
     MayHoldJarSignature(input);
+    QString error;
+    if (const auto end = FindEndRecord(input, 0, error))
+        Require(end->offset + 22 <= qint64(size) && error.isEmpty());
+    const JarManifest manifest = ParseJarManifest(input);
+    for (const JarSection &section : manifest.entries)
+        Require(input.contains(section.raw) && !section.attributes.isEmpty());
     return 0;
 }
