@@ -210,7 +210,13 @@ JarVerification VerifyJarSignatures(const ZipArchive &archive, bool v2Present, b
         coverage.append(*covered);
     }
 
+    // libzip opens an archive that names an entry twice and reads only the first; the second
+    // would go unchecked, so such a package cannot pass.
+    QSet<QByteArray> seen;
     for (const QByteArray &name : names) {
+        if (seen.contains(name))
+            return fail(QStringLiteral("文件 %1 重复出现").arg(EntryText(name)));
+        seen.insert(name);
         if (name.endsWith('/') || IsSignatureFile(name))
             continue;
         const auto section = manifest.entryByName.constFind(name);

@@ -20,6 +20,7 @@ enum class Change
     FlipEntryByte,  // one byte of classes.dex, after signing
     Truncate,       // the second half cut off
     Realign,        // rewritten by zipalign, which drops the signing block
+    DuplicateEntry, // classes.dey renamed classes.dex in the ZIP headers, after signing
 };
 
 // What openssl itself says about a certificate, to hold our facts against.
@@ -157,10 +158,15 @@ QString SignatureTest::buildPackage(const QString &name, int minSdk)
     if (!dex.open(QIODevice::WriteOnly) || dex.write(payload) != payload.size())
         return {};
     dex.close();
+    QFile other(directory.filePath(QStringLiteral("classes.dey")));
+    if (!other.open(QIODevice::WriteOnly) || other.write("another entry") < 0)
+        return {};
+    other.close();
     QProcess aapt;
     aapt.setWorkingDirectory(directory.path());
     aapt.start(QStringLiteral(SYSTEM_AAPT),
-               {QStringLiteral("add"), path, QStringLiteral("classes.dex")});
+               {QStringLiteral("add"), path, QStringLiteral("classes.dex"),
+                QStringLiteral("classes.dey")});
     return aapt.waitForFinished(-1) && aapt.exitCode() == 0 ? path : QString();
 }
 
@@ -305,6 +311,10 @@ void SignatureTest::matchesApksigner_data()
     QTest::newRow("truncated") << 0 << QStringLiteral("rsa") << QStringList() << Change::Truncate
                                << QByteArray() << QStringLiteral("无")
                                << failed + QStringLiteral("ZIP 结构损坏") << QString();
+    QTest::newRow("v1 only, an entry named twice")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::DuplicateEntry << QByteArray()
+        << QStringLiteral("v1 (JAR)") << failed + QStringLiteral("v1 文件 classes.dex 重复出现")
+        << rsa;
     QTest::newRow("v2 block stripped")
         << 0 << QStringLiteral("rsa") << v1v2 << Change::Realign << QByteArray()
         << QStringLiteral("v1 (JAR)") << failed + QStringLiteral("v2/v3 签名已被剥离") << rsa;
@@ -372,6 +382,12 @@ void SignatureTest::matchesApksigner()
     }
     case Change::Truncate:
         file.resize(bytes.size() / 2);
+        break;
+    case Change::DuplicateEntry:
+        // The names appear in plain text only in the ZIP headers; the manifest is compressed.
+        bytes.replace("classes.dey", "classes.dex");
+        file.seek(0);
+        file.write(bytes);
         break;
     case Change::Realign:
         Run(QStringLiteral(SYSTEM_ZIPALIGN),
