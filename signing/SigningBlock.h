@@ -6,7 +6,7 @@
 #include <QString>
 
 // The contents of an APK Signing Block, parsed from bytes already in memory and nothing else:
-// the block is untrusted input, so this part has no file access and is what the fuzzer drives.
+// the block is untrusted input, so this code has no file access and is what the fuzzer drives.
 
 inline constexpr quint32 V2SchemeId = 0x7109871a;
 inline constexpr quint32 V3SchemeId = 0xf05368c0;
