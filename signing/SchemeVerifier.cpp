@@ -100,7 +100,7 @@ SchemeVerification VerifySchemeSigners(const SchemeBlock &scheme, bool v3)
     if (!scheme.present)
         return verification;
     if (!scheme.error.isEmpty()) {
-        verification.result = SchemeResult::failed(scheme.error, true);
+        verification.result = SchemeResult::failed(scheme.error);
         return verification;
     }
     if (scheme.signers.isEmpty()) {

@@ -156,7 +156,7 @@ void ReadScheme(QByteArrayView value, bool v3, SchemeBlock &scheme)
         return;
     if (const auto error = ReadSchemeSigners(value, v3, scheme)) {
         scheme.signers.clear();
-        scheme.error = (v3 ? QStringLiteral("v3 ") : QStringLiteral("v2 ")) + *error;
+        scheme.error = *error;
     }
 }
 

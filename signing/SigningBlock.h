@@ -50,7 +50,7 @@ struct SchemeSigner
 struct SchemeBlock
 {
     bool present = false;
-    QString error; // set when the scheme's value is malformed
+    QString error; // set when the scheme's value is malformed; says why, without the scheme
     QList<SchemeSigner> signers;
 };
 
