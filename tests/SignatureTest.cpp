@@ -21,6 +21,7 @@ enum class Change
     Truncate,       // the second half cut off
     Realign,        // rewritten by zipalign, which drops the signing block
     DuplicateEntry, // classes.dey renamed classes.dex in the ZIP headers, after signing
+    Zip64Marker,    // the end record says its directory offset is in a ZIP64 record
 };
 
 // What openssl itself says about a certificate, to hold our facts against.
@@ -319,6 +320,10 @@ void SignatureTest::matchesApksigner_data()
         << 0 << QStringLiteral("rsa") << v1v2 << Change::Realign << QByteArray()
         << QStringLiteral("v1 (JAR)") << failed + QStringLiteral("v2/v3 签名已被剥离") << rsa;
 
+    QTest::newRow("ZIP64 marker") << 0 << QString() << QStringList() << Change::Zip64Marker
+                                  << QByteArray() << QStringLiteral("无")
+                                  << failed + QStringLiteral("不支持 ZIP64") << QString();
+
     const QByteArray someValue = U32(0x7109871a) + QByteArray(8, 'x');
     QTest::newRow("pair length past the end")
         << 0 << QString() << QStringList() << Change::None << Block(U64(1000) + someValue)
@@ -376,18 +381,19 @@ void SignatureTest::matchesApksigner()
     case Change::FlipEntryByte: {
         const qsizetype at = bytes.indexOf(payload.first(64));
         QVERIFY2(at >= 0, "classes.dex must be stored to be found");
-        file.seek(at + 100);
-        file.write(QByteArray(1, char(bytes[at + 100] ^ 1)));
+        bytes[at + 100] = char(bytes[at + 100] ^ 1);
         break;
     }
     case Change::Truncate:
-        file.resize(bytes.size() / 2);
+        bytes.truncate(bytes.size() / 2);
         break;
     case Change::DuplicateEntry:
         // The names appear in plain text only in the ZIP headers; the manifest is compressed.
         bytes.replace("classes.dey", "classes.dex");
-        file.seek(0);
-        file.write(bytes);
+        break;
+    case Change::Zip64Marker:
+        // No comment here either: the directory offset is the end record's field before last.
+        qToLittleEndian(quint32(0xffffffff), bytes.data() + bytes.size() - 6);
         break;
     case Change::Realign:
         Run(QStringLiteral(SYSTEM_ZIPALIGN),
@@ -395,6 +401,7 @@ void SignatureTest::matchesApksigner()
         path += QStringLiteral(".aligned");
         break;
     }
+    QVERIFY(file.resize(bytes.size()) && file.seek(0) && file.write(bytes) == bytes.size());
     file.close();
 
     const SafeFile package(QFile::encodeName(path));
