@@ -9,13 +9,6 @@
 
 namespace {
 
-QByteArray DigestOf(DigestAlgorithm algorithm, QByteArrayView bytes)
-{
-    Digest digest(algorithm);
-    digest.update(bytes.data(), std::size_t(bytes.size()));
-    return digest.finish();
-}
-
 // RFC 2253 order and escaping, but UTF-8 left as it is so that Chinese names stay readable.
 QString NameText(const X509_NAME *name)
 {

@@ -81,22 +81,6 @@ X509Handle VerifySignatureBlock(const QByteArray &signatureFile, const QByteArra
     return X509Handle(first);
 }
 
-QByteArray DerOf(X509 *certificate)
-{
-    unsigned char *der = nullptr;
-    const int size = i2d_X509(certificate, &der);
-    QByteArray bytes = size > 0 ? QByteArray(reinterpret_cast<char *>(der), size) : QByteArray();
-    OPENSSL_free(der);
-    return bytes;
-}
-
-QByteArray DigestOf(DigestAlgorithm algorithm, const QByteArray &bytes)
-{
-    Digest digest(algorithm);
-    digest.update(bytes.constData(), std::size_t(bytes.size()));
-    return digest.finish();
-}
-
 // Whether every digest given matches `bytes`; at least one must be given.
 bool DigestsMatch(const QList<std::pair<DigestAlgorithm, QByteArray>> &digests,
                   const QByteArray &bytes)
@@ -196,7 +180,7 @@ JarVerification VerifyJarSignatures(const ZipArchive &archive, bool v2Present, b
         if (!certificate)
             return fail(QStringLiteral("签名文件 %1 校验失败").arg(EntryText(signer.blockName)));
         SignerFacts facts;
-        facts.certificate = ReadCertificateFacts(DerOf(certificate.get()));
+        facts.certificate = ReadCertificateFacts(EncodeDer(certificate.get(), i2d_X509));
         if (!facts.certificate.parsed)
             return fail(QStringLiteral("证书无法解析"), true);
         verification.signers.append(facts);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <memory>
 #include <openssl/evp.h>
@@ -27,4 +28,15 @@ inline X509Handle ParseCertificate(QByteArrayView der)
     if (certificate && bytes != reinterpret_cast<const unsigned char *>(der.data()) + der.size())
         certificate.reset();
     return certificate;
+}
+
+// The DER encoding of `object` through OpenSSL's i2d function for its type; empty on failure.
+template <typename T>
+QByteArray EncodeDer(const T *object, int (*encode)(const T *, unsigned char **))
+{
+    unsigned char *der = nullptr;
+    const int size = encode(object, &der);
+    QByteArray bytes = size > 0 ? QByteArray(reinterpret_cast<char *>(der), size) : QByteArray();
+    OPENSSL_free(der);
+    return bytes;
 }

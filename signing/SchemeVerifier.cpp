@@ -22,15 +22,6 @@ const AlgorithmValue *StrongestSignature(const QList<AlgorithmValue> &signatures
     return best;
 }
 
-QByteArray PublicKeyDer(X509 *certificate)
-{
-    unsigned char *der = nullptr;
-    const int size = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(certificate), &der);
-    QByteArray bytes = size > 0 ? QByteArray(reinterpret_cast<char *>(der), size) : QByteArray();
-    OPENSSL_free(der);
-    return bytes;
-}
-
 // Each certificate of the lineage signs the next; the newest must be the signer's own.
 bool LineageHolds(const QList<LineageNode> &lineage, const QByteArray &signerCertificate)
 {
@@ -70,7 +61,7 @@ std::optional<SchemeResult> CheckSigner(const SchemeSigner &signer, bool v3,
     const KeyHandle key(d2i_PUBKEY(nullptr, &keyBytes, long(signer.publicKey.size())));
     if (!key)
         return SchemeResult::failed(QStringLiteral("公钥无法解析"));
-    if (PublicKeyDer(certificate.get()) != signer.publicKey)
+    if (EncodeDer(X509_get_X509_PUBKEY(certificate.get()), i2d_X509_PUBKEY) != signer.publicKey)
         return SchemeResult::failed(QStringLiteral("公钥与证书不符"));
     const AlgorithmValue *signature = StrongestSignature(signer.signatures);
     if (!signature)
@@ -126,10 +117,8 @@ QList<SignerFacts> SchemeSignerFacts(const SchemeBlock &scheme)
         if (!signer.certificates.isEmpty())
             signerFacts.certificate = ReadCertificateFacts(signer.certificates.first());
         for (qsizetype i = 0; i + 1 < signer.lineage.size(); ++i) {
-            Digest digest(DigestAlgorithm::Sha256);
-            digest.update(signer.lineage[i].certificate.constData(),
-                          std::size_t(signer.lineage[i].certificate.size()));
-            signerFacts.formerSha256.append(ColonHex(digest.finish()));
+            signerFacts.formerSha256.append(
+                ColonHex(DigestOf(DigestAlgorithm::Sha256, signer.lineage[i].certificate)));
         }
         facts.append(signerFacts);
     }
