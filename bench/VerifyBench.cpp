@@ -75,11 +75,7 @@ void Measure(const QString &name, const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         qFatal("cannot read %s", qPrintable(path));
     const QByteArray bytes = file.readAll();
-    const double inMemory = BestMs([&bytes] {
-        Digest digest(DigestAlgorithm::Sha256);
-        digest.update(bytes.constData(), std::size_t(bytes.size()));
-        digest.finish();
-    });
+    const double inMemory = BestMs([&bytes] { DigestOf(DigestAlgorithm::Sha256, bytes); });
     const SafeFile package(QFile::encodeName(path));
     SignatureReport report;
     const double verify = BestMs([&] { report = VerifyPackageSignatures(package); });
