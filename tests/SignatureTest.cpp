@@ -159,15 +159,19 @@ QString SignatureTest::buildPackage(const QString &name, int minSdk)
     if (!dex.open(QIODevice::WriteOnly) || dex.write(payload) != payload.size())
         return {};
     dex.close();
-    QFile other(directory.filePath(QStringLiteral("classes.dey")));
-    if (!other.open(QIODevice::WriteOnly) || other.write("another entry") < 0)
-        return {};
-    other.close();
+    // A name too long for one manifest line, so that the manifest continues it on the next.
+    const QString longName = QStringLiteral(
+        "an-entry-whose-name-is-long-enough-that-the-manifest-continues-it-on-a-second-line.txt");
+    for (const QString &name : {QStringLiteral("classes.dey"), longName}) {
+        QFile other(directory.filePath(name));
+        if (!other.open(QIODevice::WriteOnly) || other.write("another entry") < 0)
+            return {};
+    }
     QProcess aapt;
     aapt.setWorkingDirectory(directory.path());
     aapt.start(QStringLiteral(SYSTEM_AAPT),
                {QStringLiteral("add"), path, QStringLiteral("classes.dex"),
-                QStringLiteral("classes.dey")});
+                QStringLiteral("classes.dey"), longName});
     return aapt.waitForFinished(-1) && aapt.exitCode() == 0 ? path : QString();
 }
 
