@@ -88,3 +88,28 @@ std::optional<QByteArray> ZipArchive::readEntry(const QByteArray &name, qint64 m
         return std::nullopt;
     return bytes;
 }
+
+bool ZipArchive::streamEntry(const QByteArray &name,
+                             const std::function<void(const char *, qint64)> &consume) const
+{
+    if (!archive)
+        return false;
+    zip_stat_t info;
+    zip_stat_init(&info);
+    if (zip_stat(archive, name.constData(), ZIP_FL_ENC_RAW, &info) != 0 ||
+        !(info.valid & ZIP_STAT_SIZE))
+        return false;
+    zip_file_t *entry = zip_fopen_index(archive, info.index, 0);
+    if (!entry)
+        return false;
+    constexpr zip_uint64_t PieceSize = 256 << 10;
+    QByteArray piece(qsizetype(PieceSize), Qt::Uninitialized);
+    zip_uint64_t total = 0;
+    zip_int64_t got = 0;
+    while ((got = zip_fread(entry, piece.data(), PieceSize)) > 0) {
+        total += zip_uint64_t(got);
+        consume(piece.constData(), got);
+    }
+    zip_fclose(entry);
+    return got == 0 && total == info.size;
+}

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <functional>
 #include <optional>
 
 class SafeFile;
@@ -31,6 +32,11 @@ public:
     // The uncompressed bytes of entry `name`; nothing when it is missing, larger than `maxSize`
     // once uncompressed, or cannot be read whole (corrupt data, a checksum that does not match).
     std::optional<QByteArray> readEntry(const QByteArray &name, qint64 maxSize) const;
+    // Hands the uncompressed bytes of entry `name` to `consume` piece by piece, so that an entry
+    // of any size takes little memory. False when it is missing or cannot be read whole (corrupt
+    // data, a checksum that does not match); the pieces handed over until then stay handed over.
+    bool streamEntry(const QByteArray &name,
+                     const std::function<void(const char *data, qint64 size)> &consume) const;
 
 private:
     zip *archive = nullptr;

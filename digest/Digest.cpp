@@ -51,3 +51,10 @@ QByteArray Digest::finish()
     context = nullptr;
     return QByteArray(reinterpret_cast<const char *>(digest), int(length));
 }
+
+QByteArray DigestOf(DigestAlgorithm algorithm, QByteArrayView bytes)
+{
+    Digest digest(algorithm);
+    digest.update(bytes.data(), std::size_t(bytes.size()));
+    return digest.finish();
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <cstddef>
 
 struct evp_md_ctx_st;
@@ -32,3 +33,6 @@ public:
 private:
     evp_md_ctx_st *context;
 };
+
+// The digest of `bytes` in one call; empty when this OpenSSL does not offer the algorithm.
+QByteArray DigestOf(DigestAlgorithm algorithm, QByteArrayView bytes);

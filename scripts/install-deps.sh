@@ -19,7 +19,7 @@ check)
         # what gets installed
         android-framework-res e2fsprogs desktop-file-utils appstream file dpkg
         # signed packages to check signatures against, and the Java runtime apksigner needs
-        apksigner default-jre-headless
+        apksigner default-jre-headless zipalign openssl
         # end to end: an X server, a window manager, tools that drag, type and read the
         # clipboard, and the accessibility bus that a screen reader reads message boxes through
         xvfb xauth openbox xdotool xclip x11-utils dbus at-spi2-core python3-pyatspi
@@ -30,8 +30,9 @@ check)
     )
     ;;
 bench)
-    # the benchmark's package, an X server and X library for the cold start, openssl to compare
-    packages+=(android-framework-res xvfb xauth libxcb1-dev openssl)
+    # the benchmark's package, an X server and X library for the cold start, openssl to compare,
+    # and apksigner with its Java runtime to sign the signature benchmark's packages
+    packages+=(android-framework-res xvfb xauth libxcb1-dev openssl apksigner default-jre-headless)
     ;;
 *)
     echo "usage: $0 run|check|bench" >&2

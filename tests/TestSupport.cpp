@@ -50,14 +50,19 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
         package.versionName.isNull()
             ? QString()
             : QStringLiteral(" android:versionName=\"%1\"").arg(package.versionName);
+    const QString sdk = package.minSdkVersion > 0
+                            ? QStringLiteral("  <uses-sdk android:minSdkVersion=\"%1\"/>\n")
+                                  .arg(package.minSdkVersion)
+                            : QString();
     const QString manifest =
         QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                        "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\"\n"
                        "    package=\"%1\" android:versionCode=\"7\"%2>\n"
-                       "  %3\n"
-                       "  <application android:label=\"@string/app_name\"%4/>\n"
+                       "%3"
+                       "  %4\n"
+                       "  <application android:label=\"@string/app_name\"%5/>\n"
                        "</manifest>\n")
-            .arg(package.packageName, version, contents.manifestElements,
+            .arg(package.packageName, version, sdk, contents.manifestElements,
                  contents.icon.isEmpty()
                      ? QString()
                      : QStringLiteral(" android:icon=\"%1\"").arg(contents.icon));

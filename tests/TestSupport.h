@@ -11,6 +11,7 @@ struct TestPackage
     QString packageName;
     QString versionName; // null: the manifest has no versionName at all
     QString label;
+    int minSdkVersion = 0; // 0: the manifest names none
 };
 
 // What a package may carry beyond its name, version and label.

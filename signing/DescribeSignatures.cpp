@@ -1,0 +1,98 @@
+#include "DescribeSignatures.h"
+
+namespace {
+
+struct NamedScheme
+{
+    QString name;
+    const SchemeResult &result;
+};
+
+QList<NamedScheme> Schemes(const SignatureReport &report)
+{
+    return {{QStringLiteral("v1"), report.v1},
+            {QStringLiteral("v2"), report.v2},
+            {QStringLiteral("v3"), report.v3}};
+}
+
+QString FailureText(const NamedScheme &scheme)
+{
+    return scheme.result.standsAlone ? scheme.result.reason
+                                     : scheme.name + QLatin1Char(' ') + scheme.result.reason;
+}
+
+} // namespace
+
+QString SchemesPresentText(const SignatureReport &report)
+{
+    QStringList present;
+    for (const NamedScheme &scheme : Schemes(report))
+        if (scheme.result.state != SchemeState::Absent)
+            present.append(scheme.name == QLatin1String("v1") ? QStringLiteral("v1 (JAR)")
+                                                              : scheme.name);
+    return present.isEmpty() ? QStringLiteral("无") : present.join(QStringLiteral(", "));
+}
+
+QString VerdictText(const SignatureReport &report)
+{
+    const QString failed = QStringLiteral("失败：");
+    if (!report.failure.isEmpty())
+        return failed + report.failure;
+    bool anyPresent = false;
+    for (const NamedScheme &scheme : Schemes(report)) {
+        if (scheme.result.state == SchemeState::Failed)
+            return failed + FailureText(scheme);
+        anyPresent = anyPresent || scheme.result.state == SchemeState::Verified;
+    }
+    return anyPresent ? QStringLiteral("通过") : QStringLiteral("未签名");
+}
+
+QString SchemeLinesText(const SignatureReport &report)
+{
+    QStringList lines;
+    for (const NamedScheme &scheme : Schemes(report)) {
+        QString state;
+        switch (scheme.result.state) {
+        case SchemeState::Absent:
+            state = QStringLiteral("无");
+            break;
+        case SchemeState::Verified:
+            state = QStringLiteral("通过");
+            break;
+        case SchemeState::Failed:
+            state = QStringLiteral("失败：") + scheme.result.reason;
+            break;
+        }
+        lines.append(scheme.name + QStringLiteral(": ") + state);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QList<LabelledValue> DescribeSignatures(const SignatureReport &report)
+{
+    QList<LabelledValue> rows = {
+        {QStringLiteral("签名方案"), SchemesPresentText(report)},
+        {QStringLiteral("签名校验"), VerdictText(report)},
+        {QStringLiteral("各方案校验"), SchemeLinesText(report), true},
+    };
+    for (const SignerFacts &signer : report.signers) {
+        const CertificateFacts &facts = signer.certificate;
+        if (!facts.parsed) {
+            rows.append({QStringLiteral("主题"), QStringLiteral("证书无法解析")});
+            continue;
+        }
+        rows.append({{QStringLiteral("主题"), facts.subject},
+                     {QStringLiteral("颁发者"), facts.issuer},
+                     {QStringLiteral("序列号"), facts.serial},
+                     {QStringLiteral("有效期"), facts.validity},
+                     {QStringLiteral("公钥"), facts.publicKey},
+                     {QStringLiteral("证书 MD5"), facts.md5},
+                     {QStringLiteral("证书 SHA-1"), facts.sha1},
+                     {QStringLiteral("证书 SHA-256"), facts.sha256},
+                     {QStringLiteral("签名 MD5"), facts.signatureMd5}});
+        if (!signer.formerSha256.isEmpty())
+            rows.append({QStringLiteral("轮换前证书 SHA-256"),
+                         signer.formerSha256.join(QLatin1Char('\n')), true});
+    }
+    return rows;
+}

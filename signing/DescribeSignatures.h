@@ -1,0 +1,22 @@
+#pragma once
+
+#include "SignatureReport.h"
+
+// One row of the signature section: a label and the text beside it.
+struct LabelledValue
+{
+    QString label;
+    QString value;
+    bool multiLine = false;
+};
+
+// "v1 (JAR), v2, v3": the schemes present, verified or not; "无" when there is none.
+QString SchemesPresentText(const SignatureReport &report);
+// "通过", "未签名" or "失败：" with the first reason, on one line.
+QString VerdictText(const SignatureReport &report);
+// One line per scheme: "v1: 通过", "v2: 失败：…", "v3: 无".
+QString SchemeLinesText(const SignatureReport &report);
+
+// The whole section, row by row, ready to show: the three verdict rows, then each signer's
+// certificate facts in order.
+QList<LabelledValue> DescribeSignatures(const SignatureReport &report);

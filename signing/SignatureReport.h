@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+enum class SchemeState
+{
+    Absent,
+    Verified,
+    Failed
+};
+
+struct SchemeResult
+{
+    SchemeState state = SchemeState::Absent;
+    // Why it failed, in Chinese. Reasons about one scheme leave out its name ("内容摘要不符");
+    // those that say all themselves ("证书无法解析") set `standsAlone`.
+    QString reason;
+    bool standsAlone = false;
+
+    static SchemeResult verified() { return {SchemeState::Verified, {}, false}; }
+    static SchemeResult failed(const QString &reason, bool standsAlone = false)
+    {
+        return {SchemeState::Failed, reason, standsAlone};
+    }
+};
+
+// What a certificate says about who signed; all texts ready to show.
+struct CertificateFacts
+{
+    bool parsed = false; // nothing else is filled in unless the DER parsed
+    QString subject;
+    QString issuer;
+    QString serial;
+    QString validity;
+    QString publicKey;
+    QString md5;
+    QString sha1;
+    QString sha256;
+    QString signatureMd5;
+};
+
+struct SignerFacts
+{
+    CertificateFacts certificate;
+    // The SHA-256 of the certificates this signer rotated away from, oldest first.
+    QStringList formerSha256;
+};
+
+struct SignatureReport
+{
+    // Why the package as a whole could not be checked (not a ZIP, a broken signing block).
+    QString failure;
+    SchemeResult v1;
+    SchemeResult v2;
+    SchemeResult v3;
+    // The signers of the newest scheme present: v3, else v2, else v1.
+    QList<SignerFacts> signers;
+};

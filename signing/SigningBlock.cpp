@@ -1,0 +1,207 @@
+#include "SigningBlock.h"
+
+#include "ByteCursor.h"
+
+#include <functional>
+#include <optional>
+
+namespace {
+
+constexpr QByteArrayView Magic("APK Sig Block 42");
+// Generous for digests, certificates, attributes and rotations, but far below what a hostile
+// block could ask for.
+constexpr int MaxListEntries = 64;
+
+QByteArray Copy(QByteArrayView bytes)
+{
+    return bytes.toByteArray();
+}
+
+// Calls `take` for each length-prefixed element of `sequence`, stopping at the first false.
+// Counts the elements first so that an absurd number is refused before anything is parsed.
+bool ForEachElement(QByteArrayView sequence, int limit,
+                    const std::function<bool(QByteArrayView)> &take)
+{
+    ByteCursor counter(sequence);
+    int count = 0;
+    QByteArrayView element;
+    while (!counter.atEnd()) {
+        if (!counter.readLengthPrefixed(element) || ++count > limit)
+            return false;
+    }
+    ByteCursor cursor(sequence);
+    while (!cursor.atEnd()) {
+        cursor.readLengthPrefixed(element);
+        if (!take(element))
+            return false;
+    }
+    return true;
+}
+
+bool ReadAlgorithmValues(QByteArrayView sequence, QList<AlgorithmValue> &out)
+{
+    return ForEachElement(sequence, MaxListEntries, [&out](QByteArrayView element) {
+        ByteCursor cursor(element);
+        AlgorithmValue value;
+        QByteArrayView bytes;
+        if (!cursor.readU32(value.algorithm) || !cursor.readLengthPrefixed(bytes))
+            return false;
+        value.bytes = Copy(bytes);
+        out.append(value);
+        return true;
+    });
+}
+
+bool ReadLineage(QByteArrayView value, QList<LineageNode> &out)
+{
+    ByteCursor cursor(value);
+    quint32 version = 0;
+    QByteArrayView nodes;
+    if (!cursor.readU32(version) || version != 1 || !cursor.readBytes(cursor.remaining(), nodes))
+        return false;
+    return ForEachElement(nodes, MaxListEntries, [&out](QByteArrayView element) {
+        ByteCursor node(element);
+        LineageNode entry;
+        QByteArrayView signedData, signature, certificate;
+        if (!node.readLengthPrefixed(signedData) || !node.readU32(entry.flags) ||
+            !node.readU32(entry.childAlgorithm) || !node.readLengthPrefixed(signature))
+            return false;
+        ByteCursor inner(signedData);
+        if (!inner.readLengthPrefixed(certificate) || !inner.readU32(entry.parentAlgorithm))
+            return false;
+        entry.signedData = Copy(signedData);
+        entry.certificate = Copy(certificate);
+        entry.signature = Copy(signature);
+        out.append(entry);
+        return true;
+    });
+}
+
+bool ReadSignedData(QByteArrayView bytes, bool v3, SchemeSigner &signer)
+{
+    ByteCursor cursor(bytes);
+    QByteArrayView digests, certificates, attributes;
+    if (!cursor.readLengthPrefixed(digests) || !cursor.readLengthPrefixed(certificates))
+        return false;
+    if (v3 && (!cursor.readU32(signer.signedMinSdk) || !cursor.readU32(signer.signedMaxSdk)))
+        return false;
+    if (!cursor.readLengthPrefixed(attributes) || !ReadAlgorithmValues(digests, signer.digests))
+        return false;
+    const bool certificatesRead =
+        ForEachElement(certificates, MaxListEntries, [&signer](QByteArrayView element) {
+            signer.certificates.append(Copy(element));
+            return true;
+        });
+    if (!certificatesRead)
+        return false;
+    return ForEachElement(attributes, MaxListEntries, [&signer, v3](QByteArrayView element) {
+        ByteCursor attribute(element);
+        quint32 id = 0;
+        QByteArrayView value;
+        if (!attribute.readU32(id) || !attribute.readBytes(attribute.remaining(), value))
+            return false;
+        if (v3 && id == ProofOfRotationId)
+            return signer.lineage.isEmpty() && ReadLineage(value, signer.lineage);
+        return true;
+    });
+}
+
+bool ReadSigner(QByteArrayView bytes, bool v3, SchemeSigner &signer)
+{
+    ByteCursor cursor(bytes);
+    QByteArrayView signedData, signatures, publicKey;
+    if (!cursor.readLengthPrefixed(signedData))
+        return false;
+    if (v3 && (!cursor.readU32(signer.minSdk) || !cursor.readU32(signer.maxSdk)))
+        return false;
+    if (!cursor.readLengthPrefixed(signatures) || !cursor.readLengthPrefixed(publicKey))
+        return false;
+    signer.signedData = Copy(signedData);
+    signer.publicKey = Copy(publicKey);
+    return ReadSignedData(signedData, v3, signer) &&
+           ReadAlgorithmValues(signatures, signer.signatures);
+}
+
+// Why the scheme's value cannot be read, or nothing when its signers were appended.
+std::optional<QString> ReadSchemeSigners(QByteArrayView value, bool v3, SchemeBlock &scheme)
+{
+    ByteCursor cursor(value);
+    QByteArrayView signers;
+    if (!cursor.readLengthPrefixed(signers))
+        return QStringLiteral("签名数据格式错误");
+    // Told apart from a malformed list so that the reason is clear; the walk stops early.
+    ByteCursor counter(signers);
+    QByteArrayView element;
+    qsizetype count = scheme.signers.size();
+    while (count <= MaxSigners && !counter.atEnd() && counter.readLengthPrefixed(element))
+        ++count;
+    if (count > MaxSigners)
+        return QStringLiteral("签名者过多");
+    const bool read = ForEachElement(signers, MaxSigners, [&scheme, v3](QByteArrayView bytes) {
+        SchemeSigner signer;
+        if (!ReadSigner(bytes, v3, signer))
+            return false;
+        scheme.signers.append(signer);
+        return true;
+    });
+    if (!read)
+        return QStringLiteral("签名数据格式错误");
+    return std::nullopt;
+}
+
+void ReadScheme(QByteArrayView value, bool v3, SchemeBlock &scheme)
+{
+    scheme.present = true;
+    if (!scheme.error.isEmpty())
+        return;
+    if (const auto error = ReadSchemeSigners(value, v3, scheme)) {
+        scheme.signers.clear();
+        scheme.error = *error;
+    }
+}
+
+} // namespace
+
+SigningBlock ParseSigningBlock(QByteArrayView block)
+{
+    SigningBlock result;
+    // A leading size, the pairs, a trailing size and the magic. Both sizes count everything
+    // after the leading one; the trailing one is what found the block in the file.
+    constexpr qsizetype Footer = 24;
+    if (block.size() < 8 + Footer || block.last(16) != Magic) {
+        result.error = QStringLiteral("签名块格式错误");
+        return result;
+    }
+    const quint64 expected = quint64(block.size() - 8);
+    quint64 leadingSize = 0, trailingSize = 0;
+    ByteCursor(block).readU64(leadingSize);
+    ByteCursor(block.last(Footer)).readU64(trailingSize);
+    if (leadingSize != trailingSize) {
+        result.error = QStringLiteral("签名块大小不一致");
+        return result;
+    }
+    if (leadingSize != expected) {
+        result.error = QStringLiteral("签名块格式错误");
+        return result;
+    }
+    const QByteArrayView pairs = block.sliced(8, block.size() - 8 - Footer);
+    ByteCursor pairCursor(pairs);
+    while (!pairCursor.atEnd()) {
+        quint64 length = 0;
+        QByteArrayView pair, value;
+        quint32 id = 0;
+        if (!pairCursor.readU64(length) || length < 4 || !pairCursor.readBytes(length, pair)) {
+            result = SigningBlock();
+            result.error = QStringLiteral("签名块格式错误");
+            return result;
+        }
+        ByteCursor pairFields(pair);
+        pairFields.readU32(id);
+        pairFields.readBytes(pairFields.remaining(), value);
+        if (id == V2SchemeId && !result.v2.present)
+            ReadScheme(value, false, result.v2);
+        else if (id == V3SchemeId || id == V31SchemeId)
+            ReadScheme(value, true, result.v3);
+    }
+    return result;
+}

@@ -1,0 +1,468 @@
+#include "TestSupport.h"
+#include "digest/SafeFile.h"
+#include "signing/DescribeSignatures.h"
+#include "signing/VerifyPackageSignatures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+namespace {
+
+enum class Change
+{
+    None,
+    ArchiveComment, // a ZIP comment given to the package before it is signed
+    FlipEntryByte,  // one byte of classes.dex, after signing
+    Truncate,       // the second half cut off
+    Realign,        // rewritten by zipalign, which drops the signing block
+    DuplicateEntry, // classes.dey renamed classes.dex in the ZIP headers, after signing
+    Zip64Marker,    // the end record says its directory offset is in a ZIP64 record
+};
+
+// What openssl itself says about a certificate, to hold our facts against.
+struct KeyFacts
+{
+    QString key;         // --key
+    QString certificate; // --cert
+    QString subject;
+    QString serial;
+    QString sha256;
+};
+
+QByteArray Run(const QString &program, const QStringList &arguments, int *exitCode = nullptr)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1))
+        return {};
+    if (exitCode)
+        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return process.readAllStandardOutput();
+}
+
+QByteArray U32(quint32 value)
+{
+    QByteArray bytes(4, Qt::Uninitialized);
+    qToLittleEndian(value, bytes.data());
+    return bytes;
+}
+
+QByteArray U64(quint64 value)
+{
+    QByteArray bytes(8, Qt::Uninitialized);
+    qToLittleEndian(value, bytes.data());
+    return bytes;
+}
+
+QByteArray Prefixed(const QByteArray &bytes)
+{
+    return U32(quint32(bytes.size())) + bytes;
+}
+
+QByteArray Pair(quint32 id, const QByteArray &value)
+{
+    return U64(quint64(value.size()) + 4) + U32(id) + value;
+}
+
+// A signing block around `pairs`; `trailingSizeOff` makes its two size fields disagree.
+QByteArray Block(const QByteArray &pairs, int trailingSizeOff = 0)
+{
+    const quint64 size = quint64(pairs.size()) + 24;
+    return U64(size) + pairs + U64(size + quint64(trailingSizeOff)) + "APK Sig Block 42";
+}
+
+// A v2 signer that is well formed all through but whose certificate is not DER.
+QByteArray SignerWithBrokenCertificate()
+{
+    const QByteArray digest = Prefixed(U32(0x0103) + Prefixed(QByteArray(32, 'd')));
+    const QByteArray signedData =
+        Prefixed(digest) + Prefixed(Prefixed("not a certificate")) + Prefixed({});
+    const QByteArray signature = Prefixed(U32(0x0103) + Prefixed(QByteArray(256, 's')));
+    return Prefixed(Prefixed(signedData) + Prefixed(signature) + Prefixed("not a key"));
+}
+
+QByteArray V2Block(const QByteArray &signers)
+{
+    return Block(Pair(0x7109871a, Prefixed(signers)));
+}
+
+} // namespace
+
+class SignatureTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void matchesApksigner_data();
+    void matchesApksigner();
+
+private:
+    KeyFacts makeKey(const QString &name, const QStringList &keyOptions);
+    QString buildPackage(const QString &name, int minSdk);
+    QString sign(const QString &input, const QString &keyName, const QStringList &options);
+    QString splice(const QString &input, const QByteArray &block);
+    static bool addComment(const QString &path);
+
+    QTemporaryDir directory;
+    QMap<QString, KeyFacts> keys;
+    QByteArray payload;
+};
+
+KeyFacts SignatureTest::makeKey(const QString &name, const QStringList &keyOptions)
+{
+    const QString openssl = QStringLiteral(SYSTEM_OPENSSL);
+    KeyFacts facts{directory.filePath(name + QStringLiteral(".pk8")),
+                   directory.filePath(name + QStringLiteral(".pem")),
+                   {},
+                   {},
+                   {}};
+    const QString pem = directory.filePath(name + QStringLiteral("-key.pem"));
+    Run(openssl,
+        QStringList{QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-utf8"),
+                    QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("3650"),
+                    QStringLiteral("-subj"), QStringLiteral("/CN=Pelmora 测试 %1/O=签名").arg(name),
+                    QStringLiteral("-keyout"), pem, QStringLiteral("-out"), facts.certificate} +
+            keyOptions);
+    Run(openssl, {QStringLiteral("pkcs8"), QStringLiteral("-topk8"), QStringLiteral("-nocrypt"),
+                  QStringLiteral("-in"), pem, QStringLiteral("-outform"), QStringLiteral("DER"),
+                  QStringLiteral("-out"), facts.key});
+    const QByteArray text = Run(
+        openssl, {QStringLiteral("x509"), QStringLiteral("-in"), facts.certificate,
+                  QStringLiteral("-noout"), QStringLiteral("-serial"), QStringLiteral("-subject"),
+                  QStringLiteral("-nameopt"), QStringLiteral("RFC2253,-esc_msb"),
+                  QStringLiteral("-fingerprint"), QStringLiteral("-sha256")});
+    for (const QByteArray &line : text.split('\n')) {
+        const QString value = QString::fromUtf8(line.mid(line.indexOf('=') + 1));
+        if (line.startsWith("serial="))
+            facts.serial = value;
+        else if (line.startsWith("subject="))
+            facts.subject = value;
+        else if (line.startsWith("sha256 Fingerprint="))
+            facts.sha256 = value;
+    }
+    return facts;
+}
+
+QString SignatureTest::buildPackage(const QString &name, int minSdk)
+{
+    const QString path = BuildTestPackage(directory.path(), name,
+                                          {QStringLiteral("org.pelmora.signed"),
+                                           QStringLiteral("1.0"), QStringLiteral("签名"), minSdk});
+    // An entry with bytes of our own, which the rows that damage a package change.
+    QFile dex(directory.filePath(QStringLiteral("classes.dex")));
+    if (!dex.open(QIODevice::WriteOnly) || dex.write(payload) != payload.size())
+        return {};
+    dex.close();
+    // A name too long for one manifest line, so that the manifest continues it on the next.
+    const QString longName = QStringLiteral(
+        "an-entry-whose-name-is-long-enough-that-the-manifest-continues-it-on-a-second-line.txt");
+    for (const QString &name : {QStringLiteral("classes.dey"), longName}) {
+        QFile other(directory.filePath(name));
+        if (!other.open(QIODevice::WriteOnly) || other.write("another entry") < 0)
+            return {};
+    }
+    QProcess aapt;
+    aapt.setWorkingDirectory(directory.path());
+    aapt.start(QStringLiteral(SYSTEM_AAPT),
+               {QStringLiteral("add"), path, QStringLiteral("classes.dex"),
+                QStringLiteral("classes.dey"), longName});
+    return aapt.waitForFinished(-1) && aapt.exitCode() == 0 ? path : QString();
+}
+
+void SignatureTest::initTestCase()
+{
+    QVERIFY(directory.isValid());
+    payload.resize(64 << 10);
+    QRandomGenerator random(7);
+    random.fillRange(reinterpret_cast<quint32 *>(payload.data()), payload.size() / 4);
+    keys.insert(
+        QStringLiteral("rsa"),
+        makeKey(QStringLiteral("rsa"), {QStringLiteral("-newkey"), QStringLiteral("rsa:2048")}));
+    keys.insert(
+        QStringLiteral("next"),
+        makeKey(QStringLiteral("next"), {QStringLiteral("-newkey"), QStringLiteral("rsa:2048")}));
+    // Over 3072 bits apksigner signs with SHA-512, and the content digest follows.
+    keys.insert(QStringLiteral("rsa4096"),
+                makeKey(QStringLiteral("rsa4096"),
+                        {QStringLiteral("-newkey"), QStringLiteral("rsa:4096")}));
+    keys.insert(QStringLiteral("ec"),
+                makeKey(QStringLiteral("ec"),
+                        {QStringLiteral("-newkey"), QStringLiteral("ec"),
+                         QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:P-256")}));
+    for (const KeyFacts &key : std::as_const(keys))
+        QVERIFY2(QFile::exists(key.key) && !key.sha256.isEmpty(), qPrintable(key.certificate));
+    const KeyFacts &rsa = keys[QStringLiteral("rsa")];
+    const KeyFacts &next = keys[QStringLiteral("next")];
+    int exitCode = -1;
+    Run(QStringLiteral(SYSTEM_APKSIGNER),
+        {QStringLiteral("rotate"), QStringLiteral("--out"),
+         directory.filePath(QStringLiteral("lineage")), QStringLiteral("--old-signer"),
+         QStringLiteral("--key"), rsa.key, QStringLiteral("--cert"), rsa.certificate,
+         QStringLiteral("--new-signer"), QStringLiteral("--key"), next.key,
+         QStringLiteral("--cert"), next.certificate},
+        &exitCode);
+    QCOMPARE(exitCode, 0);
+}
+
+QString SignatureTest::sign(const QString &input, const QString &keyName,
+                            const QStringList &options)
+{
+    static int count = 0;
+    const QString output = directory.filePath(QStringLiteral("signed-%1.apk").arg(++count));
+    const KeyFacts &key = keys[keyName];
+    QStringList arguments = {QStringLiteral("sign"), QStringLiteral("--key"), key.key,
+                             QStringLiteral("--cert"), key.certificate};
+    if (keyName == QLatin1String("next")) {
+        const KeyFacts &old = keys[QStringLiteral("rsa")];
+        arguments = {QStringLiteral("sign"),
+                     QStringLiteral("--lineage"),
+                     directory.filePath(QStringLiteral("lineage")),
+                     QStringLiteral("--key"),
+                     old.key,
+                     QStringLiteral("--cert"),
+                     old.certificate,
+                     QStringLiteral("--next-signer"),
+                     QStringLiteral("--key"),
+                     key.key,
+                     QStringLiteral("--cert"),
+                     key.certificate};
+    }
+    int exitCode = -1;
+    Run(QStringLiteral(SYSTEM_APKSIGNER),
+        arguments + options + QStringList{QStringLiteral("--out"), output, input}, &exitCode);
+    return exitCode == 0 ? output : QString();
+}
+
+// The package with `block` put before its central directory, as a signer would put it.
+QString SignatureTest::splice(const QString &input, const QByteArray &block)
+{
+    QFile in(input);
+    if (!in.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray bytes = in.readAll();
+    // aapt writes no archive comment: the end record is the last 22 bytes.
+    const qsizetype endRecord = bytes.size() - 22;
+    const quint32 directoryOffset = qFromLittleEndian<quint32>(bytes.constData() + endRecord + 16);
+    bytes.insert(directoryOffset, block);
+    qToLittleEndian(quint32(directoryOffset + block.size()), bytes.data() + bytes.size() - 6);
+    QFile out(input + QStringLiteral(".spliced.apk"));
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+        return {};
+    return out.fileName();
+}
+
+bool SignatureTest::addComment(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    // aapt writes no comment: the end record's last field, the comment's length, ends the file.
+    const QByteArray comment("PK\x05\x06 not an end record, only a comment");
+    QByteArray length(2, Qt::Uninitialized);
+    qToLittleEndian(quint16(comment.size()), length.data());
+    return file.seek(file.size() - 2) && file.write(length + comment) == comment.size() + 2;
+}
+
+void SignatureTest::matchesApksigner_data()
+{
+    QTest::addColumn<int>("minSdk");
+    QTest::addColumn<QString>("key"); // empty: unsigned
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<QByteArray>("block"); // put into the unsigned package when set
+    QTest::addColumn<QString>("schemes");
+    QTest::addColumn<QString>("verdict");
+    QTest::addColumn<QString>("publicKey");
+
+    const QString v1v2v3 = QStringLiteral("v1 (JAR), v2, v3");
+    const QStringList v1Only = {QStringLiteral("--v2-signing-enabled"), QStringLiteral("false"),
+                                QStringLiteral("--v3-signing-enabled"), QStringLiteral("false")};
+    const QStringList v2Only = {QStringLiteral("--v1-signing-enabled"), QStringLiteral("false"),
+                                QStringLiteral("--v3-signing-enabled"), QStringLiteral("false")};
+    const QStringList v1v2 = {QStringLiteral("--v3-signing-enabled"), QStringLiteral("false")};
+    const QString rsa = QStringLiteral("RSA 2048 位");
+    const QString failed = QStringLiteral("失败：");
+
+    QTest::newRow("unsigned") << 0 << QString() << QStringList() << Change::None << QByteArray()
+                              << QStringLiteral("无") << QStringLiteral("未签名") << QString();
+    QTest::newRow("v1 only") << 0 << QStringLiteral("rsa") << v1Only << Change::None << QByteArray()
+                             << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << rsa;
+    QTest::newRow("v2 only, EC key")
+        << 24 << QStringLiteral("ec") << v2Only << Change::None << QByteArray()
+        << QStringLiteral("v2") << QStringLiteral("通过") << QStringLiteral("EC 256 位");
+    QTest::newRow("v1 v2 v3") << 0 << QStringLiteral("rsa") << QStringList() << Change::None
+                              << QByteArray() << v1v2v3 << QStringLiteral("通过") << rsa;
+    QTest::newRow("v1 v2 v3, SHA-512")
+        << 0 << QStringLiteral("rsa4096") << QStringList() << Change::None << QByteArray() << v1v2v3
+        << QStringLiteral("通过") << QStringLiteral("RSA 4096 位");
+    QTest::newRow("v1 v2 v3, archive comment")
+        << 0 << QStringLiteral("rsa") << QStringList() << Change::ArchiveComment << QByteArray()
+        << v1v2v3 << QStringLiteral("通过") << rsa;
+    QTest::newRow("v3 with a rotated key")
+        << 0 << QStringLiteral("next") << QStringList() << Change::None << QByteArray() << v1v2v3
+        << QStringLiteral("通过") << rsa;
+    QTest::newRow("v1 v2 v3, entry byte changed")
+        << 0 << QStringLiteral("rsa") << QStringList() << Change::FlipEntryByte << QByteArray()
+        << v1v2v3 << failed + QStringLiteral("v1 文件 classes.dex 摘要不符") << rsa;
+    QTest::newRow("v2 only, entry byte changed")
+        << 24 << QStringLiteral("rsa") << v2Only << Change::FlipEntryByte << QByteArray()
+        << QStringLiteral("v2") << failed + QStringLiteral("v2 内容摘要不符") << rsa;
+    QTest::newRow("truncated") << 0 << QStringLiteral("rsa") << QStringList() << Change::Truncate
+                               << QByteArray() << QStringLiteral("无")
+                               << failed + QStringLiteral("ZIP 结构损坏") << QString();
+    QTest::newRow("v1 only, an entry named twice")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::DuplicateEntry << QByteArray()
+        << QStringLiteral("v1 (JAR)") << failed + QStringLiteral("v1 文件 classes.dex 重复出现")
+        << rsa;
+    QTest::newRow("v2 block stripped")
+        << 0 << QStringLiteral("rsa") << v1v2 << Change::Realign << QByteArray()
+        << QStringLiteral("v1 (JAR)") << failed + QStringLiteral("v2/v3 签名已被剥离") << rsa;
+
+    QTest::newRow("ZIP64 marker") << 0 << QString() << QStringList() << Change::Zip64Marker
+                                  << QByteArray() << QStringLiteral("无")
+                                  << failed + QStringLiteral("不支持 ZIP64") << QString();
+
+    const QByteArray someValue = U32(0x7109871a) + QByteArray(8, 'x');
+    QTest::newRow("pair length past the end")
+        << 0 << QString() << QStringList() << Change::None << Block(U64(1000) + someValue)
+        << QStringLiteral("无") << failed + QStringLiteral("签名块格式错误") << QString();
+    QTest::newRow("pair length over 32 bits")
+        << 0 << QString() << QStringList() << Change::None
+        << Block(U64(Q_UINT64_C(0x100000000) + 12) + someValue) << QStringLiteral("无")
+        << failed + QStringLiteral("签名块格式错误") << QString();
+    QTest::newRow("zero-length pair")
+        << 0 << QString() << QStringList() << Change::None << Block(U64(0) + someValue)
+        << QStringLiteral("无") << failed + QStringLiteral("签名块格式错误") << QString();
+    QTest::newRow("block sizes disagree")
+        << 0 << QString() << QStringList() << Change::None
+        << Block(Pair(0x7109871a, Prefixed({})), 8) << QStringLiteral("无")
+        << failed + QStringLiteral("签名块大小不一致") << QString();
+    QTest::newRow("signer list past the end")
+        << 0 << QString() << QStringList() << Change::None
+        << Block(Pair(0x7109871a, U32(0xfffffff0))) << QStringLiteral("v2")
+        << failed + QStringLiteral("v2 签名数据格式错误") << QString();
+    QTest::newRow("two million signers")
+        << 0 << QString() << QStringList() << Change::None
+        << V2Block(Prefixed({}).repeated(2'000'000)) << QStringLiteral("v2")
+        << failed + QStringLiteral("v2 签名者过多") << QString();
+    QTest::newRow("certificate not DER")
+        << 0 << QString() << QStringList() << Change::None << V2Block(SignerWithBrokenCertificate())
+        << QStringLiteral("v2") << failed + QStringLiteral("证书无法解析")
+        << QStringLiteral("证书无法解析");
+}
+
+void SignatureTest::matchesApksigner()
+{
+    QFETCH(int, minSdk);
+    QFETCH(QString, key);
+    QFETCH(QStringList, options);
+    QFETCH(Change, change);
+    QFETCH(QByteArray, block);
+    QFETCH(QString, publicKey);
+
+    QString path = buildPackage(QStringLiteral("sdk%1.apk").arg(minSdk), minSdk);
+    QVERIFY(!path.isEmpty());
+    if (change == Change::ArchiveComment)
+        QVERIFY(addComment(path));
+    if (!key.isEmpty())
+        path = sign(path, key, options);
+    if (!block.isEmpty())
+        path = splice(path, block);
+    QVERIFY(!path.isEmpty());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    switch (change) {
+    case Change::None:
+    case Change::ArchiveComment:
+        break;
+    case Change::FlipEntryByte: {
+        const qsizetype at = bytes.indexOf(payload.first(64));
+        QVERIFY2(at >= 0, "classes.dex must be stored to be found");
+        bytes[at + 100] = char(bytes[at + 100] ^ 1);
+        break;
+    }
+    case Change::Truncate:
+        bytes.truncate(bytes.size() / 2);
+        break;
+    case Change::DuplicateEntry:
+        // The names appear in plain text only in the ZIP headers; the manifest is compressed.
+        bytes.replace("classes.dey", "classes.dex");
+        break;
+    case Change::Zip64Marker:
+        // No comment here either: the directory offset is the end record's field before last.
+        qToLittleEndian(quint32(0xffffffff), bytes.data() + bytes.size() - 6);
+        break;
+    case Change::Realign:
+        Run(QStringLiteral(SYSTEM_ZIPALIGN),
+            {QStringLiteral("-f"), QStringLiteral("4"), path, path + QStringLiteral(".aligned")});
+        path += QStringLiteral(".aligned");
+        break;
+    }
+    QVERIFY(file.resize(bytes.size()) && file.seek(0) && file.write(bytes) == bytes.size());
+    file.close();
+
+    const SafeFile package(QFile::encodeName(path));
+    const QList<LabelledValue> rows = DescribeSignatures(VerifyPackageSignatures(package));
+    QMultiMap<QString, QString> shown;
+    for (const LabelledValue &row : rows)
+        shown.insert(row.label, row.value);
+    QTEST(shown.value(QStringLiteral("签名方案")), "schemes");
+    QTEST(shown.value(QStringLiteral("签名校验")), "verdict");
+
+    // Ground truth: apksigner on the same file.
+    const QByteArray truth = Run(
+        QStringLiteral(SYSTEM_APKSIGNER),
+        {QStringLiteral("verify"), QStringLiteral("--print-certs"), QStringLiteral("-v"), path});
+    const bool verifies = truth.startsWith("Verifies\n");
+    QCOMPARE(shown.value(QStringLiteral("签名校验")) == QStringLiteral("通过"), verifies);
+    // Each scheme apksigner verified is one we passed: "Verified using v2 scheme (...): true".
+    const QStringList schemeLines =
+        shown.value(QStringLiteral("各方案校验")).split(QLatin1Char('\n'));
+    for (const QByteArray &line : truth.split('\n'))
+        if (verifies && line.startsWith("Verified using v") && line.mid(16, 1) <= "3")
+            QCOMPARE(schemeLines.contains(QString::fromLatin1(line.mid(15, 2)) +
+                                          QStringLiteral(": 通过")),
+                     line.endsWith(": true"));
+
+    // The certificate digests must be apksigner's, the first signer first.
+    QStringList sha256, sha1, md5;
+    for (const QByteArray &line : truth.split('\n')) {
+        const QString value = QString::fromLatin1(line.mid(line.lastIndexOf(' ') + 1));
+        if (line.contains("certificate SHA-256 digest:"))
+            sha256.append(value);
+        else if (line.contains("certificate SHA-1 digest:"))
+            sha1.append(value);
+        else if (line.contains("certificate MD5 digest:"))
+            md5.append(value);
+    }
+    const auto plain = [](QStringList values) {
+        for (QString &value : values)
+            value = value.remove(QLatin1Char(':')).toLower();
+        return values;
+    };
+    if (verifies) {
+        QCOMPARE(plain(shown.values(QStringLiteral("证书 SHA-256"))), sha256);
+        QCOMPARE(plain(shown.values(QStringLiteral("证书 SHA-1"))), sha1);
+        QCOMPARE(plain(shown.values(QStringLiteral("证书 MD5"))), md5);
+        QCOMPARE(shown.values(QStringLiteral("签名 MD5")), md5);
+        const KeyFacts &facts = keys[key];
+        QCOMPARE(shown.value(QStringLiteral("主题")), facts.subject);
+        QCOMPARE(shown.value(QStringLiteral("颁发者")), facts.subject);
+        QCOMPARE(shown.value(QStringLiteral("序列号")), facts.serial);
+        const QString former =
+            key == QLatin1String("next") ? keys[QStringLiteral("rsa")].sha256 : QString();
+        QCOMPARE(shown.value(QStringLiteral("轮换前证书 SHA-256")), former);
+    }
+    // A certificate that does not parse shows that in place of all its facts.
+    QCOMPARE(shown.value(QStringLiteral("公钥"), shown.value(QStringLiteral("主题"))), publicKey);
+}
+
+QTEST_GUILESS_MAIN(SignatureTest)
+#include "SignatureTest.moc"

@@ -1,0 +1,56 @@
+// libFuzzer target: any bytes taken for a signing block must parse without a crash, a hang or a
+// huge allocation, keep the parser's promises, and survive the signer checks and certificate
+// reading that follow the parse. The end-record search, the central directory walk and the
+// manifest parser get the same bytes.
+#include "signing/CentralDirectory.h"
+#include "signing/JarManifest.h"
+#include "signing/PackageLayout.h"
+#include "signing/SchemeVerifier.h"
+#include "signing/SigningBlock.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+void Require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+void CheckScheme(const SchemeBlock &scheme, const QByteArray &input, bool v3)
+{
+    // A malformed scheme keeps no half-read signers, and no scheme keeps more than Android's.
+    Require(scheme.error.isEmpty() || scheme.signers.isEmpty());
+    Require(scheme.signers.size() <= MaxSigners);
+    for (const SchemeSigner &signer : scheme.signers) {
+        Require(input.contains(signer.signedData) && input.contains(signer.publicKey));
+        for (const QByteArray &certificate : signer.certificates)
+            Require(signer.signedData.contains(certificate));
+        Require(v3 || signer.lineage.isEmpty());
+    }
+    VerifySchemeSigners(scheme, v3);
+    SchemeSignerFacts(scheme);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
+    const SigningBlock block = ParseSigningBlock(input);
+    if (!block.error.isEmpty())
+        Require(!block.v2.present && !block.v3.present);
+    CheckScheme(block.v2, input, false);
+    CheckScheme(block.v3, input, true);
+    // The same bytes taken for the other untrusted structures read from memory.
+    MayHoldJarSignature(input);
+    QString error;
+    if (const auto end = FindEndRecord(input, 0, error))
+        Require(end->offset + 22 <= qint64(size) && error.isEmpty());
+    const JarManifest manifest = ParseJarManifest(input);
+    for (const JarSection &section : manifest.entries)
+        Require(input.contains(section.raw) && !section.attributes.isEmpty());
+    return 0;
+}
