@@ -4,6 +4,8 @@
 #include "archive/ZipArchive.h"
 #include "digest/SafeFile.h"
 #include "inspect/NarrowText.h"
+#include "signing/DescribeSignatures.h"
+#include "signing/VerifyPackageSignatures.h"
 
 namespace {
 
@@ -29,13 +31,18 @@ PackageDetails LoadPackageDetails(const InspectedPackage &inspected)
     details.size = file.size();
     details.digests = *digests;
     details.icon = ReadBitmapIcon(ZipArchive(file), details.facts.icons);
+    details.signatures = VerifyPackageSignatures(file);
     return details;
 }
+
+namespace {
+const QString FileChanged = QStringLiteral("文件已更改，请重新打开");
+} // namespace
 
 DetailsSection PackageSection(const PackageDetails &details)
 {
     const PackageFacts &facts = details.facts;
-    const QString changed = QStringLiteral("文件已更改，请重新打开");
+    const QString &changed = FileChanged;
     const auto digest = [&](const QByteArray &hex) {
         return details.fileChanged ? changed : FromNarrow(hex);
     };
@@ -65,4 +72,16 @@ DetailsSection PackageSection(const PackageDetails &details)
             {QStringLiteral("SHA-1"), digest(details.digests.sha1)},
             {QStringLiteral("SHA-256"), digest(details.digests.sha256)},
         }};
+}
+
+DetailsSection SignatureSection(const PackageDetails &details)
+{
+    DetailsSection section{QStringLiteral("签名"), {}};
+    if (details.fileChanged) {
+        section.rows.append({QStringLiteral("签名校验"), FileChanged});
+        return section;
+    }
+    for (const LabelledValue &row : DescribeSignatures(details.signatures))
+        section.rows.append({row.label, row.value, row.multiLine});
+    return section;
 }

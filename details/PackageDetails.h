@@ -5,6 +5,7 @@
 #include "PackageIcon.h"
 #include "digest/FileDigests.h"
 #include "inspect/InspectedPackage.h"
+#include "signing/SignatureReport.h"
 
 #include <optional>
 
@@ -18,10 +19,14 @@ struct PackageDetails
     qint64 size = -1;
     FileDigests digests;
     std::optional<PackageIcon> icon;
+    SignatureReport signatures;
 };
 
-// Parses the inspection's tool output and reads the file once for its digests, then its icon.
+// Parses the inspection's tool output and reads the file once for its digests, then its icon
+// and its signatures, all from the one open file.
 PackageDetails LoadPackageDetails(const InspectedPackage &inspected);
 
 // The rows the window shows for `details`, in order.
 DetailsSection PackageSection(const PackageDetails &details);
+// The "签名" section: the verdicts, then each signer's certificate.
+DetailsSection SignatureSection(const PackageDetails &details);

@@ -386,9 +386,17 @@ void DetailsTest::window()
             .arg(size);
     const QString digests = QStringLiteral(")\nMD5: %1\nSHA-1: %2\nSHA-256: %3\n")
                                 .arg(digest("md5sum"), digest("sha1sum"), digest("sha256sum"));
-    QVERIFY2(copied.startsWith(expected) && copied.endsWith(digests), qPrintable(copied));
+    // The package's rows, then the signature section of this unsigned package.
+    const QString signatureTitle = QStringLiteral("\n【签名】\n");
+    const qsizetype split = copied.indexOf(signatureTitle);
+    QVERIFY2(split > 0, qPrintable(copied));
+    const QString packageRows = copied.first(split);
+    const QString signatureRows = copied.sliced(split + signatureTitle.size());
+    QVERIFY2(packageRows.startsWith(expected) && packageRows.endsWith(digests), qPrintable(copied));
+    QVERIFY2(signatureRows.contains(QStringLiteral("签名校验: 未签名\n")), qPrintable(copied));
     // The fields show the same, a list one item a line, the icon as an image.
-    QCOMPARE(fields, copied.remove(QStringLiteral("图标: ") + QString::fromLatin1(TopIcon) + u'\n')
+    QCOMPARE(fields, QString(packageRows + signatureRows)
+                         .remove(QStringLiteral("图标: ") + QString::fromLatin1(TopIcon) + u'\n')
                          .replace(QStringLiteral(":\n  "), QStringLiteral(": "))
                          .replace(QStringLiteral("\n  "), QStringLiteral("\n")));
 }

@@ -103,6 +103,7 @@ void CPelmoraDlg::OnDetails()
     QApplication::restoreOverrideCursor();
     CDetailsDlg dialog(details.facts.packageName, this);
     dialog.addSection(PackageSection(details));
+    dialog.addSection(SignatureSection(details));
     dialog.exec();
 }
 
