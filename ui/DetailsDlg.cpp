@@ -19,8 +19,8 @@ namespace {
 constexpr int IconSide = 64;
 // Lists longer than this scroll inside their own field.
 constexpr int ListLinesShown = 8;
-// Wide enough for a SHA-256 beside its label.
-constexpr int DefaultWidthInDigits = 96;
+// Wide enough for a certificate's SHA-256 with its colons beside its label.
+constexpr int DefaultWidthInDigits = 112;
 
 QPixmap IconPixmap(const QByteArray &bytes, qreal ratio)
 {
@@ -79,6 +79,8 @@ void CDetailsDlg::addSection(DetailsSection section)
         form->setContentsMargins(0, 0, 0, 0);
     sectionsLayout->insertWidget(sectionsLayout->count() - 1, frame);
     sections.append(std::move(section));
+    // Qt's own first sizing stops at two thirds of the screen; this one follows the rows.
+    resize(sizeHint());
 }
 
 QWidget *CDetailsDlg::createField(DetailsRow &row)
@@ -101,7 +103,11 @@ QWidget *CDetailsDlg::createField(DetailsRow &row)
         auto *list = new QPlainTextEdit(row.value);
         list->setReadOnly(true);
         list->setLineWrapMode(QPlainTextEdit::NoWrap);
-        const int lines = qBound(1, int(row.value.count(u'\n')) + 1, ListLinesShown);
+        const int allLines = int(row.value.count(u'\n')) + 1;
+        const int lines = qBound(1, allLines, ListLinesShown);
+        // A list that fits needs no scroll bar, which would only hide its last line's end.
+        if (allLines <= ListLinesShown)
+            list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         const QFontMetricsF metrics(list->font());
         list->setFixedHeight(qCeil(metrics.lineSpacing() * lines +
                                    2 * (list->frameWidth() + list->document()->documentMargin())) +
