@@ -61,6 +61,7 @@ void OpenDetails(const InspectedPackage &inspected)
         qFatal("the details lack digests or an icon");
     CDetailsDlg dialog(details.facts.packageName);
     dialog.addSection(PackageSection(details));
+    dialog.addSection(SignatureSection(details));
 }
 
 void DigestInMemory(const QByteArray &bytes)

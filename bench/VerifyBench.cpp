@@ -1,6 +1,7 @@
 // Signature check speed: verifying a 300 MiB package against one SHA-256 pass over its bytes
 // already in memory, per scheme checked (target W / (K x S) <= 1.2), on a package signed with
 // v1, v2 and v3 and on one signed with v2 alone. Both are signed here with apksigner.
+#include "BenchPackages.h"
 #include "digest/Digest.h"
 #include "digest/SafeFile.h"
 #include "signing/DescribeSignatures.h"
@@ -10,7 +11,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
@@ -45,30 +45,6 @@ double BestMs(const std::function<void()> &work)
     return best;
 }
 
-// framework-res.apk with a stored random asset that brings it to 300 MiB.
-QString MakeUnsignedPackage(const QTemporaryDir &directory)
-{
-    const QString package = directory.filePath(QStringLiteral("unsigned.apk"));
-    if (!QFile::copy(QStringLiteral("/usr/share/android-framework-res/framework-res.apk"), package))
-        qFatal("cannot copy framework-res.apk");
-    QFile asset(directory.filePath(QStringLiteral("payload.bin")));
-    if (!asset.open(QIODevice::WriteOnly))
-        qFatal("cannot write the asset");
-    QByteArray block(1 << 20, Qt::Uninitialized);
-    QRandomGenerator random(300);
-    for (qint64 left = PackageSize - QFile(package).size(); left > 0; left -= block.size()) {
-        random.fillRange(reinterpret_cast<quint32 *>(block.data()), block.size() / 4);
-        asset.write(block.constData(), qMin<qint64>(left, block.size()));
-    }
-    asset.close();
-    RunOrDie(QStringLiteral("aapt"),
-             {QStringLiteral("add"), QStringLiteral("-0"), QStringLiteral("bin"), package,
-              QStringLiteral("payload.bin")},
-             directory.path());
-    QFile::remove(asset.fileName());
-    return package;
-}
-
 void Measure(const QString &name, const QString &path)
 {
     QFile file(path);
@@ -95,7 +71,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication application(argc, argv);
     QTemporaryDir directory;
-    const QString unsignedPackage = MakeUnsignedPackage(directory);
+    const QString unsignedPackage =
+        BuildLargePackage(directory.path(), QStringLiteral("unsigned.apk"), PackageSize);
     const QString key = directory.filePath(QStringLiteral("key.pem"));
     const QString certificate = directory.filePath(QStringLiteral("cert.pem"));
     const QString pk8 = directory.filePath(QStringLiteral("key.pk8"));
