@@ -7,22 +7,7 @@
 #include "digest/FileMd5.h"
 #include "ui/MessageBox.h"
 #include "ui/PelmoraDlg.h"
-
-#include <QApplication>
-
-namespace {
-
-// Shows the wait cursor while the tool and the digest run; gone before any message box.
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
-
-} // namespace
+#include "ui/WaitCursor.h"
 
 bool CPelmoraDlg::InspectFile(const QByteArray &path)
 {

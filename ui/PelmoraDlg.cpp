@@ -5,9 +5,9 @@
 #include "DetailsDlg.h"
 #include "DialogTemplate.h"
 #include "StringTable.h"
+#include "WaitCursor.h"
 #include "details/PackageDetails.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
@@ -98,9 +98,10 @@ void CPelmoraDlg::OnDetails()
 {
     if (!inspected)
         return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const PackageDetails details = LoadPackageDetails(*inspected);
-    QApplication::restoreOverrideCursor();
+    const PackageDetails details = [this] {
+        const WaitCursor busy;
+        return LoadPackageDetails(*inspected);
+    }();
     CDetailsDlg dialog(details.facts.packageName, this);
     dialog.addSection(PackageSection(details));
     dialog.addSection(SignatureSection(details));
