@@ -358,7 +358,8 @@ void DetailsTest::window()
             if (button->text() == QStringLiteral("复制全部"))
                 button->click();
         copied = QApplication::clipboard()->text();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        // To the window's own focus: the platform may not have moved the focus to it yet.
+        QTest::keyClick(details->focusWidget() ? details->focusWidget() : details, Qt::Key_Escape);
     });
     watcher.start(10);
     QTest::keyClick(dialog.GetDlgItem(CPelmoraDlg::PackageBox), Qt::Key_I, Qt::ControlModifier);
