@@ -58,7 +58,10 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     // Lets the desktop match the window to its entry and icon.
     QApplication::setDesktopFileName(QStringLiteral(PELMORA_DESKTOP_ID));
-    const CommandLine commandLine = ParseCommandLine(ArgumentsOf(argc, argv));
+    // Only Qt's own options can have failed the first reading, and the application object has
+    // taken them out by now.
+    const CommandLine commandLine =
+        early.exitNow ? ParseCommandLine(ArgumentsOf(argc, argv)) : early;
     if (commandLine.exitNow)
         return Finish(commandLine);
     CPelmoraApp app(commandLine.file);

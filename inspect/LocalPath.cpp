@@ -1,6 +1,9 @@
 #include "LocalPath.h"
 
+#include <QFile>
 #include <QList>
+#include <QMimeData>
+#include <QUrl>
 
 QByteArray LocalPathFromUri(QByteArrayView uri)
 {
@@ -27,9 +30,14 @@ QByteArray LocalPathFromUri(QByteArrayView uri)
     return path.contains('\0') ? QByteArray() : path;
 }
 
-QByteArray FirstLocalPathOfUriList(QByteArrayView uriList)
+QByteArray FirstDroppedPath(const QMimeData &data)
 {
-    for (const QByteArray &line : uriList.toByteArray().split('\n')) {
+    const QString uriList = QStringLiteral("text/uri-list");
+    if (!data.hasFormat(uriList)) {
+        const QList<QUrl> urls = data.urls();
+        return urls.isEmpty() ? QByteArray() : QFile::encodeName(urls.first().toLocalFile());
+    }
+    for (const QByteArray &line : data.data(uriList).split('\n')) {
         const QByteArray uri = line.trimmed();
         if (uri.isEmpty() || uri.startsWith('#'))
             continue;

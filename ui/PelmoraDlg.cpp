@@ -7,6 +7,7 @@
 #include "StringTable.h"
 #include "WaitCursor.h"
 #include "details/PackageDetails.h"
+#include "inspect/LocalPath.h"
 
 #include <QDir>
 #include <QDragEnterEvent>
@@ -153,35 +154,36 @@ void CPelmoraDlg::DoDataExchange(const DataExchange &dx)
 namespace {
 
 // Files are taken only as copies, whatever the source proposes: a drag offered as a move and
-// accepted as one tells the source to delete the original.
-void AcceptAsCopy(QDropEvent *event)
+// accepted as one tells the source to delete the original. The first item must be a local
+// file, read as the inspection will read it.
+bool TakeAsCopy(QDropEvent *event)
 {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (!urls.isEmpty() && urls.first().isLocalFile() &&
-        (event->possibleActions() & Qt::CopyAction)) {
+    const bool take = (event->possibleActions() & Qt::CopyAction) &&
+                      !FirstDroppedPath(*event->mimeData()).isEmpty();
+    if (take) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     } else {
         event->ignore();
     }
+    return take;
 }
 
 } // namespace
 
 void CPelmoraDlg::dragEnterEvent(QDragEnterEvent *event)
 {
-    AcceptAsCopy(event);
+    TakeAsCopy(event);
 }
 
 void CPelmoraDlg::dragMoveEvent(QDragMoveEvent *event)
 {
-    AcceptAsCopy(event);
+    TakeAsCopy(event);
 }
 
 void CPelmoraDlg::dropEvent(QDropEvent *event)
 {
-    AcceptAsCopy(event);
-    if (event->isAccepted())
+    if (TakeAsCopy(event))
         InspectDroppedFile(event);
 }
 
