@@ -2,6 +2,7 @@
 // already in memory, per scheme checked (target W / (K x S) <= 1.2), on a package signed with
 // v1, v2 and v3 and on one signed with v2 alone. Both are signed here with apksigner.
 #include "BenchPackages.h"
+#include "archive/ZipArchive.h"
 #include "digest/Digest.h"
 #include "digest/SafeFile.h"
 #include "signing/DescribeSignatures.h"
@@ -54,7 +55,9 @@ void Measure(const QString &name, const QString &path)
     const double inMemory = BestMs([&bytes] { DigestOf(DigestAlgorithm::Sha256, bytes); });
     const SafeFile package(QFile::encodeName(path));
     SignatureReport report;
-    const double verify = BestMs([&] { report = VerifyPackageSignatures(package); });
+    // Opening the archive is part of the check: the window opens it for the check and the icon.
+    const double verify =
+        BestMs([&] { report = VerifyPackageSignatures(package, ZipArchive(package)); });
     if (VerdictText(report) != QStringLiteral("通过"))
         qFatal("%s does not verify: %s", qPrintable(name), qPrintable(VerdictText(report)));
     int schemes = 0;

@@ -30,8 +30,9 @@ PackageDetails LoadPackageDetails(const InspectedPackage &inspected)
     details.fileChanged = false;
     details.size = file.size();
     details.digests = *digests;
-    details.icon = ReadBitmapIcon(ZipArchive(file), details.facts.icons);
-    details.signatures = VerifyPackageSignatures(file);
+    const ZipArchive archive(file);
+    details.icon = ReadBitmapIcon(archive, details.facts.icons);
+    details.signatures = VerifyPackageSignatures(file, archive);
     return details;
 }
 

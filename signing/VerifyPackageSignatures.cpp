@@ -1,6 +1,5 @@
 #include "VerifyPackageSignatures.h"
 
-#include "CentralDirectory.h"
 #include "ContentDigest.h"
 #include "JarVerifier.h"
 #include "PackageLayout.h"
@@ -28,21 +27,9 @@ void CheckContent(SchemeVerification &scheme, const QMap<DigestAlgorithm, QByteA
     }
 }
 
-// Whether the package may carry JAR signatures; when unsure, it may.
-bool MayHoldJarSignature(const SafeFile &file, const PackageLayout &layout)
-{
-    constexpr qint64 MaxScannedSize = 64 << 20;
-    const qint64 size = layout.end.centralDirectorySize;
-    if (size > MaxScannedSize)
-        return true;
-    QByteArray directory(size, Qt::Uninitialized);
-    return !file.readAt(layout.end.centralDirectoryOffset, directory.data(), size) ||
-           MayHoldJarSignature(directory);
-}
-
 } // namespace
 
-SignatureReport VerifyPackageSignatures(const SafeFile &file)
+SignatureReport VerifyPackageSignatures(const SafeFile &file, const ZipArchive &archive)
 {
     SignatureReport report;
     if (!file.isOpen()) {
@@ -58,15 +45,11 @@ SignatureReport VerifyPackageSignatures(const SafeFile &file)
         layout.block.isEmpty() ? SigningBlock() : ParseSigningBlock(layout.block);
     report.failure = block.error;
 
-    JarVerification v1;
-    if (MayHoldJarSignature(file, layout)) {
-        const ZipArchive archive(file);
-        if (!archive.isOpen()) {
-            report.failure = QStringLiteral("ZIP 结构损坏");
-            return report;
-        }
-        v1 = VerifyJarSignatures(archive, block.v2.present, block.v3.present);
+    if (!archive.isOpen()) {
+        report.failure = QStringLiteral("ZIP 结构损坏");
+        return report;
     }
+    const JarVerification v1 = VerifyJarSignatures(archive, block.v2.present, block.v3.present);
 
     SchemeVerification v2 = VerifySchemeSigners(block.v2, false);
     SchemeVerification v3 = VerifySchemeSigners(block.v3, true);

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "archive/ZipArchive.h"
 #include "digest/SafeFile.h"
 #include "signing/DescribeSignatures.h"
 #include "signing/VerifyPackageSignatures.h"
@@ -409,7 +410,8 @@ void SignatureTest::matchesApksigner()
     file.close();
 
     const SafeFile package(QFile::encodeName(path));
-    const QList<LabelledValue> rows = DescribeSignatures(VerifyPackageSignatures(package));
+    const QList<LabelledValue> rows =
+        DescribeSignatures(VerifyPackageSignatures(package, ZipArchive(package)));
     QMultiMap<QString, QString> shown;
     for (const LabelledValue &row : rows)
         shown.insert(row.label, row.value);
