@@ -61,43 +61,28 @@ QList<QByteArray> ZipArchive::entryNames() const
 
 std::optional<QByteArray> ZipArchive::readEntry(const QByteArray &name, qint64 maxSize) const
 {
-    if (!archive)
-        return std::nullopt;
-    zip_stat_t info;
-    zip_stat_init(&info);
-    if (zip_stat(archive, name.constData(), ZIP_FL_ENC_RAW, &info) != 0 ||
-        !(info.valid & ZIP_STAT_SIZE) || info.size > zip_uint64_t(maxSize))
-        return std::nullopt;
-    zip_file_t *entry = zip_fopen_index(archive, info.index, 0);
-    if (!entry)
-        return std::nullopt;
-    QByteArray bytes(qsizetype(info.size), Qt::Uninitialized);
-    qint64 total = 0;
-    bool ok = true;
-    while (ok && total < bytes.size()) {
-        const zip_int64_t got =
-            zip_fread(entry, bytes.data() + total, zip_uint64_t(bytes.size() - total));
-        ok = got > 0;
-        total += got > 0 ? got : 0;
-    }
-    // Reading on to the end lets libzip compare the checksum.
-    char probe;
-    ok = ok && zip_fread(entry, &probe, 1) == 0;
-    zip_fclose(entry);
-    if (!ok)
-        return std::nullopt;
-    return bytes;
+    QByteArray bytes;
+    const bool whole = readPieces(name, maxSize, [&bytes](const char *data, qint64 size) {
+        bytes.append(data, qsizetype(size));
+    });
+    return whole ? std::optional<QByteArray>(std::move(bytes)) : std::nullopt;
 }
 
 bool ZipArchive::streamEntry(const QByteArray &name,
                              const std::function<void(const char *, qint64)> &consume) const
+{
+    return readPieces(name, -1, consume);
+}
+
+bool ZipArchive::readPieces(const QByteArray &name, qint64 maxSize,
+                            const std::function<void(const char *, qint64)> &consume) const
 {
     if (!archive)
         return false;
     zip_stat_t info;
     zip_stat_init(&info);
     if (zip_stat(archive, name.constData(), ZIP_FL_ENC_RAW, &info) != 0 ||
-        !(info.valid & ZIP_STAT_SIZE))
+        !(info.valid & ZIP_STAT_SIZE) || (maxSize >= 0 && info.size > zip_uint64_t(maxSize)))
         return false;
     zip_file_t *entry = zip_fopen_index(archive, info.index, 0);
     if (!entry)
@@ -106,9 +91,11 @@ bool ZipArchive::streamEntry(const QByteArray &name,
     QByteArray piece(qsizetype(PieceSize), Qt::Uninitialized);
     zip_uint64_t total = 0;
     zip_int64_t got = 0;
-    while ((got = zip_fread(entry, piece.data(), PieceSize)) > 0) {
+    // Reading on to the end lets libzip compare the checksum; a longer entry than it said stops.
+    while (total <= info.size && (got = zip_fread(entry, piece.data(), PieceSize)) > 0) {
         total += zip_uint64_t(got);
-        consume(piece.constData(), got);
+        if (total <= info.size)
+            consume(piece.constData(), got);
     }
     zip_fclose(entry);
     return got == 0 && total == info.size;

@@ -39,5 +39,10 @@ public:
                      const std::function<void(const char *data, qint64 size)> &consume) const;
 
 private:
+    // Both reads: refuses an entry declared larger than `maxSize` (none when negative) before
+    // reading it, and is true only when exactly the declared bytes came and checked out.
+    bool readPieces(const QByteArray &name, qint64 maxSize,
+                    const std::function<void(const char *, qint64)> &consume) const;
+
     zip *archive = nullptr;
 };

@@ -9,6 +9,8 @@
 
 namespace {
 
+const QString FileChanged = QStringLiteral("文件已更改，请重新打开");
+
 // The main window shows no MD5 for files beyond this length, so there is nothing to compare.
 constexpr qint64 LargestShownMd5File = 0xFFFFFFFF;
 
@@ -36,16 +38,11 @@ PackageDetails LoadPackageDetails(const InspectedPackage &inspected)
     return details;
 }
 
-namespace {
-const QString FileChanged = QStringLiteral("文件已更改，请重新打开");
-} // namespace
-
 DetailsSection PackageSection(const PackageDetails &details)
 {
     const PackageFacts &facts = details.facts;
-    const QString &changed = FileChanged;
     const auto digest = [&](const QByteArray &hex) {
-        return details.fileChanged ? changed : FromNarrow(hex);
+        return details.fileChanged ? FileChanged : FromNarrow(hex);
     };
     DetailsRow icon{QStringLiteral("图标"), {}, false, true, {}};
     if (details.icon) {
