@@ -2,9 +2,7 @@
 
 #include <openssl/evp.h>
 
-namespace {
-
-const EVP_MD *EvpOf(DigestAlgorithm algorithm)
+const EVP_MD *EvpDigestOf(DigestAlgorithm algorithm)
 {
     switch (algorithm) {
     case DigestAlgorithm::Md5:
@@ -19,11 +17,9 @@ const EVP_MD *EvpOf(DigestAlgorithm algorithm)
     return nullptr;
 }
 
-} // namespace
-
 Digest::Digest(DigestAlgorithm algorithm) : context(EVP_MD_CTX_new())
 {
-    const EVP_MD *md = EvpOf(algorithm);
+    const EVP_MD *md = EvpDigestOf(algorithm);
     if (context && (!md || EVP_DigestInit_ex(context, md, nullptr) != 1)) {
         EVP_MD_CTX_free(context);
         context = nullptr;

@@ -5,6 +5,7 @@
 #include <cstddef>
 
 struct evp_md_ctx_st;
+struct evp_md_st;
 
 enum class DigestAlgorithm
 {
@@ -13,6 +14,9 @@ enum class DigestAlgorithm
     Sha256,
     Sha512
 };
+
+// OpenSSL's EVP_MD for `algorithm`.
+const evp_md_st *EvpDigestOf(DigestAlgorithm algorithm);
 
 // An incremental digest over OpenSSL's EVP interface.
 class Digest

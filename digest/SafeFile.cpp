@@ -9,14 +9,21 @@
 
 namespace {
 
-// Large page-aligned reads: an unaligned buffer costs the kernel's copy noticeably.
-constexpr std::size_t ChunkSize = 1 << 20;
 constexpr std::size_t PageSize = 4096;
 
 struct FreeBuffer
 {
     void operator()(unsigned char *p) const { std::free(p); }
 };
+
+using ChunkBuffer = std::unique_ptr<unsigned char, FreeBuffer>;
+
+// Page-aligned: an unaligned buffer costs the kernel's copy noticeably.
+ChunkBuffer AllocateChunk()
+{
+    return ChunkBuffer(static_cast<unsigned char *>(
+        std::aligned_alloc(PageSize, std::size_t(SafeFile::ChunkSize))));
+}
 
 // One pread, retried when a signal interrupts it. Returns the bytes read, 0 at the end, -1 on
 // an error.
@@ -74,8 +81,7 @@ bool SafeFile::readWhole(const ChunkConsumer &consume, const std::function<bool(
 {
     if (fd < 0)
         return false;
-    std::unique_ptr<unsigned char, FreeBuffer> buffer(
-        static_cast<unsigned char *>(std::aligned_alloc(PageSize, ChunkSize)));
+    const ChunkBuffer buffer = AllocateChunk();
     if (!buffer)
         return false;
     // Read one byte past the expected end so that growth is noticed.
@@ -96,4 +102,18 @@ bool SafeFile::readWhole(const ChunkConsumer &consume, const std::function<bool(
             return false;
     }
     return total == length;
+}
+
+bool SafeFile::readRange(qint64 offset, qint64 count, const ChunkConsumer &consume) const
+{
+    const ChunkBuffer buffer = AllocateChunk();
+    if (!buffer)
+        return false;
+    for (qint64 done = 0; done < count; done += ChunkSize) {
+        const qint64 size = qMin(ChunkSize, count - done);
+        if (!readAt(offset + done, buffer.get(), size))
+            return false;
+        consume(buffer.get(), std::size_t(size));
+    }
+    return true;
 }

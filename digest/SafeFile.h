@@ -34,6 +34,12 @@ public:
     // meanwhile, or when `keepGoing` said stop.
     bool readWhole(const ChunkConsumer &consume,
                    const std::function<bool()> &keepGoing = nullptr) const;
+    // Reads `count` bytes from `offset` in page-aligned chunks of exactly ChunkSize bytes (the
+    // last one shorter), handing each to `consume`. False on a read error or when the file ends
+    // earlier.
+    bool readRange(qint64 offset, qint64 count, const ChunkConsumer &consume) const;
+
+    static constexpr qint64 ChunkSize = 1 << 20;
 
 private:
     int fd = -1;

@@ -4,19 +4,14 @@
 #include "digest/SafeFile.h"
 
 #include <QtEndian>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
 namespace {
 
-constexpr qint64 ChunkSize = 1 << 20;
+// The schemes digest in chunks of 1 MiB, the size SafeFile reads in.
+static_assert(SafeFile::ChunkSize == 1 << 20);
 constexpr qint64 EndRecordOffsetField = 16;
-
-struct FreeBuffer
-{
-    void operator()(char *p) const { std::free(p); }
-};
 
 class ChunkedDigests
 {
@@ -71,18 +66,13 @@ private:
     quint32 chunkCount = 0;
 };
 
-bool DigestFileSection(const SafeFile &file, qint64 offset, qint64 size, char *buffer,
-                       ChunkedDigests &digests)
+bool DigestFileSection(const SafeFile &file, qint64 offset, qint64 size, ChunkedDigests &digests)
 {
-    for (qint64 done = 0; done < size; done += ChunkSize) {
-        const qint64 chunkSize = qMin(ChunkSize, size - done);
-        if (!file.readAt(offset + done, buffer, chunkSize))
-            return false;
-        digests.beginChunk(chunkSize);
-        digests.update(buffer, chunkSize);
+    return file.readRange(offset, size, [&digests](const unsigned char *data, std::size_t count) {
+        digests.beginChunk(qint64(count));
+        digests.update(reinterpret_cast<const char *>(data), qint64(count));
         digests.endChunk();
-    }
-    return true;
+    });
 }
 
 } // namespace
@@ -91,14 +81,12 @@ QMap<DigestAlgorithm, QByteArray> ComputeContentDigests(const SafeFile &file,
                                                         const PackageLayout &layout,
                                                         const QList<DigestAlgorithm> &algorithms)
 {
-    std::unique_ptr<char, FreeBuffer> buffer(
-        static_cast<char *>(std::aligned_alloc(4096, std::size_t(ChunkSize))));
-    if (!buffer || algorithms.isEmpty())
+    if (algorithms.isEmpty())
         return {};
     ChunkedDigests digests(algorithms);
-    if (!DigestFileSection(file, 0, layout.blockOffset, buffer.get(), digests) ||
+    if (!DigestFileSection(file, 0, layout.blockOffset, digests) ||
         !DigestFileSection(file, layout.end.centralDirectoryOffset, layout.end.centralDirectorySize,
-                           buffer.get(), digests))
+                           digests))
         return {};
     // The end record as it was before the block went in: its directory offset is the block's.
     QByteArray end = layout.endBytes;

@@ -16,11 +16,6 @@ constexpr SignatureAlgorithm Algorithms[] = {
     {0x0301, DigestAlgorithm::Sha256, EVP_PKEY_DSA, 0},
 };
 
-const EVP_MD *EvpOf(DigestAlgorithm digest)
-{
-    return digest == DigestAlgorithm::Sha512 ? EVP_sha512() : EVP_sha256();
-}
-
 } // namespace
 
 const SignatureAlgorithm *FindSignatureAlgorithm(quint32 id)
@@ -38,7 +33,7 @@ bool VerifySignature(EVP_PKEY *key, const SignatureAlgorithm &algorithm, QByteAr
         return false;
     std::unique_ptr<EVP_MD_CTX, OpenSslFree> context(EVP_MD_CTX_new());
     EVP_PKEY_CTX *keyContext = nullptr;
-    const EVP_MD *md = EvpOf(algorithm.digest);
+    const EVP_MD *md = EvpDigestOf(algorithm.digest);
     if (!context || EVP_DigestVerifyInit(context.get(), &keyContext, md, nullptr, key) != 1)
         return false;
     if (algorithm.pssSaltLength > 0 &&
