@@ -4,8 +4,9 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -39,7 +40,9 @@ QByteArray AsAbsolutePath(const QByteArray &file)
         return LocalPathFromUri(file);
     if (file.startsWith('/'))
         return file;
-    return QFile::encodeName(QDir::currentPath()) + '/' + file;
+    // The working directory's own bytes: decoding them would break a folder named in GBK.
+    const std::unique_ptr<char, decltype(&std::free)> directory(::getcwd(nullptr, 0), &std::free);
+    return directory ? QByteArray(directory.get()) + '/' + file : QByteArray();
 }
 
 } // namespace

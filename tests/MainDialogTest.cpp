@@ -7,6 +7,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,8 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -374,6 +377,7 @@ void MainDialogTest::commandLine_data()
     QTest::addColumn<int>("exitCode");    // -1: the window runs
     QTest::addColumn<QString>("printed"); // the start of what is printed
     QTest::addColumn<QString>("shownPath");
+    QTest::addColumn<QByteArray>("workingDirectory"); // entered first when set
 
     static QTemporaryDir directory;
     const QString first = BuildTestPackage(
@@ -382,15 +386,22 @@ void MainDialogTest::commandLine_data()
     const QString second = BuildTestPackage(
         directory.path(), QStringLiteral("second.apk"),
         {QStringLiteral("com.example.second"), QStringLiteral("2.0"), QStringLiteral("Second")});
-    QTest::newRow("a file") << QStringList{first} << -1 << QString() << first;
-    QTest::newRow("a file:// URI")
-        << QStringList{QUrl::fromLocalFile(first).toString()} << -1 << QString() << first;
+    // "你好" in GBK: not UTF-8, so the folder's name only survives as bytes.
+    const QByteArray gbkFolder = QFile::encodeName(directory.path()) + "/\xc4\xe3\xba\xc3";
+    QVERIFY(::mkdir(gbkFolder.constData(), 0700) == 0 &&
+            ::link(QFile::encodeName(second).constData(), gbkFolder + "/relative.apk") == 0);
+    QTest::newRow("a file") << QStringList{first} << -1 << QString() << first << QByteArray();
+    QTest::newRow("a file:// URI") << QStringList{QUrl::fromLocalFile(first).toString()} << -1
+                                   << QString() << first << QByteArray();
     QTest::newRow("two files: the first is inspected")
-        << QStringList{first, second} << -1 << QString() << first;
+        << QStringList{first, second} << -1 << QString() << first << QByteArray();
+    QTest::newRow("a relative name in a folder named in GBK")
+        << QStringList{QStringLiteral("relative.apk")} << -1 << QString()
+        << QString::fromUtf8(gbkFolder + "/relative.apk") << gbkFolder;
     QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << 0
-                               << QStringLiteral("Pelmora 1.0.0.1\n") << QString();
+                               << QStringLiteral("Pelmora 1.0.0.1\n") << QString() << QByteArray();
     QTest::newRow("unknown option") << QStringList{QStringLiteral("--frobnicate"), first} << 2
-                                    << QStringLiteral("pelmora：") << QString();
+                                    << QStringLiteral("pelmora：") << QString() << QByteArray();
 }
 
 // The command line as the program reads it, and the window it then runs.
@@ -399,15 +410,20 @@ void MainDialogTest::commandLine()
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, printed);
+    QFETCH(QByteArray, workingDirectory);
     QList<QByteArray> bytes;
     for (const QString &argument : arguments)
         bytes.append(argument.toUtf8());
+    const QString before = QDir::currentPath();
+    QVERIFY(workingDirectory.isEmpty() || ::chdir(workingDirectory.constData()) == 0);
     const CommandLine commandLine = ParseCommandLine(bytes);
+    QVERIFY(QDir::setCurrent(before));
     QCOMPARE(commandLine.exitNow ? commandLine.exitCode : -1, exitCode);
     QVERIFY(commandLine.output.startsWith(printed));
     QCOMPARE(commandLine.toStandardError, exitCode > 0);
     if (commandLine.exitNow)
         return;
+    QVERIFY2(::access(commandLine.file.constData(), R_OK) == 0, commandLine.file.constData());
 
     QString shown;
     QTimer watcher;
