@@ -31,10 +31,15 @@ BadgingStatus ParseBadging(QByteArray output, BadgingInfo &info)
     // Kept strict on purpose: a damaged package is reported even if a package line came first.
     if (output.contains("ERROR"))
         return ToolError;
+    return ParseBadgingValues(output, info) ? Parsed : NoPackageLine;
+}
+
+bool ParseBadgingValues(const QByteArray &output, BadgingInfo &info)
+{
     if (!output.contains("package: name="))
-        return NoPackageLine;
+        return false;
     if (ExtractAfterMarker(output, "package: name=", info.packageName) &&
         ExtractAfterMarker(output, "versionName=", info.versionName))
         ExtractAfterMarker(output, "application-icon", info.iconPath);
-    return Parsed;
+    return true;
 }

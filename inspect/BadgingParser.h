@@ -23,3 +23,7 @@ enum BadgingStatus : int
 // text between the first apostrophe after its marker and the next one, line breaks included.
 // A value is looked for only when the one before it was extracted.
 BadgingStatus ParseBadging(QByteArray output, BadgingInfo &info);
+
+// The same reading of the three values, whatever else the output says: for a package whose
+// "ERROR" lines turn out harmless. Returns whether a package line was found.
+bool ParseBadgingValues(const QByteArray &output, BadgingInfo &info);

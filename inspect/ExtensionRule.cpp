@@ -1,5 +1,7 @@
 #include "ExtensionRule.h"
 
+#include "NarrowText.h"
+
 QStringView FindExtension(QStringView path)
 {
     qsizetype dot = -1;
@@ -11,4 +13,14 @@ QStringView FindExtension(QStringView path)
             dot = -1;
     }
     return dot < 0 ? QStringView() : path.sliced(dot);
+}
+
+ExtensionCheck CheckExtension(QByteArrayView path)
+{
+    const QString shown = FromNarrow(path);
+    const QStringView extension = FindExtension(shown);
+    if (extension.isEmpty())
+        return ExtensionCheck::Missing;
+    // Only the first four characters count.
+    return extension.startsWith(u".apk") ? ExtensionCheck::Accepted : ExtensionCheck::WrongType;
 }

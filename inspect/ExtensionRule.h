@@ -1,8 +1,19 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QStringView>
 
 // The extension of a path: the text from its last "." to the end, where a later "/" or blank
 // cancels a "." seen before it. Empty when there is none, so "app.apk (1)" and "dir.d/readme"
 // have no extension while "my file.apk" has ".apk".
 QStringView FindExtension(QStringView path);
+
+enum class ExtensionCheck
+{
+    Accepted,  // an extension that starts with ".apk" (case-sensitive), so ".apkx" passes
+    WrongType, // some other extension
+    Missing,   // no extension at all: a folder, "readme", "app.apk (1)"
+};
+
+// What the extension of `path` (the name's bytes, shown as UTF-8) says about inspecting it.
+ExtensionCheck CheckExtension(QByteArrayView path);

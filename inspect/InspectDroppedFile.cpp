@@ -1,10 +1,6 @@
-#include "LocalPath.h"
 #include "ui/PelmoraDlg.h"
 
-#include <QDropEvent>
-
-void CPelmoraDlg::InspectDroppedFile(QDropEvent *drop)
+void CPelmoraDlg::InspectDroppedFile(const QByteArray &droppedPath)
 {
-    if (InspectFile(FirstDroppedPath(*drop->mimeData())))
-        QDialog::dropEvent(drop);
+    InspectFile(droppedPath);
 }

@@ -37,6 +37,7 @@ int ToolRun::finish(QByteArray &out)
     // Waiting keeps draining the pipe into QProcess's buffer.
     tool.waitForFinished(-1);
     output += tool.readAll();
+    killed = tool.exitStatus() == QProcess::CrashExit;
     out += output;
     return 1;
 }

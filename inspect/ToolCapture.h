@@ -25,11 +25,14 @@ public:
     // appends everything it wrote to `out`. Returns 1 when the tool ran to its end; 0 when it
     // could not be started, with nothing appended.
     int finish(QByteArray &out);
+    // Whether the finished tool was ended by a signal: a crash or a kill, never a verdict.
+    bool endedBySignal() const { return killed; }
 
 private:
     QProcess tool;
     QByteArray output;
     bool running = false;
+    bool killed = false;
 };
 
 // Starts the tool and finishes it at once.

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 
 enum class SchemeState
 {
@@ -57,4 +58,13 @@ struct SignatureReport
     SchemeResult v3;
     // The signers of the newest scheme present: v3, else v2, else v1.
     QList<SignerFacts> signers;
+
+    // Signed, and every scheme present verified.
+    bool verifiesInFull() const
+    {
+        const auto states = {v1.state, v2.state, v3.state};
+        return failure.isEmpty() &&
+               std::find(states.begin(), states.end(), SchemeState::Failed) == states.end() &&
+               std::find(states.begin(), states.end(), SchemeState::Verified) != states.end();
+    }
 };

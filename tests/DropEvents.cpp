@@ -6,7 +6,7 @@
 #include <QWidget>
 
 Qt::DropAction DropUrls(QWidget &target, const QList<QUrl> &urls, Qt::DropActions offered,
-                        Qt::KeyboardModifiers modifiers)
+                        Qt::KeyboardModifiers modifiers, const std::function<void()> &afterDrop)
 {
     QMimeData data;
     data.setUrls(urls);
@@ -25,5 +25,8 @@ Qt::DropAction DropUrls(QWidget &target, const QList<QUrl> &urls, Qt::DropAction
     QDropEvent drop(centre, offered, &data, Qt::LeftButton, modifiers);
     drop.setAccepted(false);
     QApplication::sendEvent(&target, &drop);
+    if (afterDrop)
+        afterDrop();
+    QCoreApplication::sendPostedEvents();
     return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
 }

@@ -7,8 +7,10 @@
 //   error     - prints a good package line and then an "ERROR" line
 //   late-error - the same after a pause of 200 ms
 //   package   - prints a good package line, whatever the file is
+//   killed    - prints a good package line, then dies by a signal
 //   nopackage - prints lines of badging output but no package line
 //   silent    - prints nothing
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -95,7 +97,10 @@ int main(int argc, char **argv)
                     "ERROR getting 'android:icon' attribute: attribute is not a string value\n");
     } else if (m == "package")
         WriteAll(1, "package: name='com.example.fake' versionCode='1' versionName='1.0'\n");
-    else if (m == "nopackage")
+    else if (m == "killed") {
+        WriteAll(1, "package: name='com.example.fake' versionCode='1' versionName='1.0'\n");
+        std::raise(SIGKILL);
+    } else if (m == "nopackage")
         WriteAll(1, "sdkVersion:'29'\nlocales: '--_--'\n");
     else if (m != "silent")
         return 2;

@@ -41,12 +41,14 @@ struct Message
     Shown boxesMeanwhile;
     bool plain = false;      // captioned "Pelmora", no icon, one button
     bool waitCursor = false; // the wait cursor was still on
+    bool duringDrop = false; // up before the drop had returned to its source
 };
 
 // Drops `paths` onto the dialog as a file manager would, answering any message box with OK.
 QList<Message> Drop(CPelmoraDlg &dialog, const QStringList &paths)
 {
     QList<Message> messages;
+    bool dropping = true;
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
@@ -55,7 +57,7 @@ QList<Message> Drop(CPelmoraDlg &dialog, const QStringList &paths)
         messages.append({box->text(), Boxes(dialog),
                          box->windowTitle() == QStringLiteral("Pelmora") &&
                              box->icon() == QMessageBox::NoIcon && box->buttons().size() == 1,
-                         QApplication::overrideCursor() != nullptr});
+                         QApplication::overrideCursor() != nullptr, dropping});
         box->button(QMessageBox::Ok)->click();
     });
     watcher.start(5);
@@ -63,7 +65,7 @@ QList<Message> Drop(CPelmoraDlg &dialog, const QStringList &paths)
     QList<QUrl> urls;
     for (const QString &path : paths)
         urls.append(QUrl::fromLocalFile(path));
-    DropUrls(dialog, urls);
+    DropUrls(dialog, urls, Qt::CopyAction, Qt::NoModifier, [&] { dropping = false; });
     return messages;
 }
 
@@ -195,6 +197,7 @@ void InspectDroppedFileTest::drop()
         QCOMPARE(messages.first().text, message);
         QVERIFY(messages.first().plain);
         QVERIFY2(!messages.first().waitCursor, "the wait cursor must be gone before a message");
+        QVERIFY2(!messages.first().duringDrop, "the drag source must be free before a message");
         QCOMPARE(messages.first().boxesMeanwhile, good);
         QVERIFY(shown.path.isEmpty());
         QVERIFY(shown.md5.isEmpty());
@@ -240,6 +243,7 @@ void InspectDroppedFileTest::besideAnotherTool_data()
     QTest::newRow("toolMissing") << QString() << QString();
     QTest::newRow("toolSaysError") << fake << QStringLiteral("error");
     QTest::newRow("toolSaysErrorWhileHashing") << fake << QStringLiteral("late-error");
+    QTest::newRow("toolKilled") << fake << QStringLiteral("killed");
     QTest::newRow("toolFloodsWhileHashing") << fake << QStringLiteral("chunks");
     QTest::newRow("toolSilent") << fake << QStringLiteral("silent");
     QTest::newRow("toolWithoutPackageLine") << fake << QStringLiteral("nopackage");
@@ -264,6 +268,7 @@ private slots:
     void toolMissing();
     void toolSaysError();
     void toolSaysErrorWhileHashing();
+    void toolKilled();
     void toolFloodsWhileHashing();
     void toolSilent();
     void toolWithoutPackageLine();
@@ -358,6 +363,12 @@ void BesideOtherTool::toolSaysError()
 void BesideOtherTool::toolSaysErrorWhileHashing()
 {
     expectDamaged(largePackage());
+}
+
+// A package line is no verdict from a tool that then crashed or was killed.
+void BesideOtherTool::toolKilled()
+{
+    expectDamaged(package);
 }
 
 // Everything the tool writes while the file is hashed reaches the inspection, in order.

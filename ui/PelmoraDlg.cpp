@@ -4,6 +4,7 @@
 #include "DataExchange.h"
 #include "DetailsDlg.h"
 #include "DialogTemplate.h"
+#include "MessageBox.h"
 #include "StringTable.h"
 #include "WaitCursor.h"
 #include "details/PackageDetails.h"
@@ -88,6 +89,30 @@ void CPelmoraDlg::OpenPackage()
                                      QStringLiteral("apk 文件 (*.apk*);;所有文件 (*)"));
     if (!chosen.isEmpty())
         InspectFile(QFile::encodeName(chosen));
+}
+
+void CPelmoraDlg::InspectFile(const QByteArray &path)
+{
+    if (!path.isEmpty())
+        lastInspectedPath = path;
+    const InspectionResult result = [&path] {
+        const WaitCursor busy;
+        return InspectPackage(path);
+    }();
+    ShowInspection(result);
+}
+
+void CPelmoraDlg::ShowInspection(const InspectionResult &result)
+{
+    inspected = result.package;
+    UpdateDetailsCommand();
+    if (!result.message.isNull())
+        ShowMessage(this, result.message);
+    const QString version = fields.versionText;
+    fields = result.fields;
+    if (result.keepsVersion)
+        fields.versionText = version;
+    UpdateData(false);
 }
 
 void CPelmoraDlg::UpdateDetailsCommand()
@@ -183,13 +208,11 @@ void CPelmoraDlg::dragMoveEvent(QDragMoveEvent *event)
 
 void CPelmoraDlg::dropEvent(QDropEvent *event)
 {
-    if (TakeAsCopy(event))
-        InspectDroppedFile(event);
-}
-
-void CPelmoraDlg::ClearInspection()
-{
-    fields.pathText.clear();
-    fields.packageText.clear();
-    fields.md5Text.clear();
+    if (!TakeAsCopy(event))
+        return;
+    // The drop ends here, so the source is free before the tool, the digest or a message box
+    // holds this window; the inspection follows from the event loop.
+    QMetaObject::invokeMethod(
+        this, [this, path = FirstDroppedPath(*event->mimeData())] { InspectDroppedFile(path); },
+        Qt::QueuedConnection);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "inspect/InspectedPackage.h"
+#include "inspect/DisplayFields.h"
+#include "inspect/Inspection.h"
 
 #include <QDialog>
 #include <QHash>
@@ -10,15 +11,6 @@
 class DataExchange;
 class QAction;
 class QMenu;
-
-// What the four boxes of the main dialog show.
-struct DisplayFields
-{
-    QString pathText;
-    QString packageText;
-    QString md5Text;
-    QString versionText;
-};
 
 // The main window: four read-only boxes that show the last inspected package, and a window menu
 // with "open", "details", "close" and "about".
@@ -54,10 +46,11 @@ public:
     void UpdateData(bool saveAndValidate);
     // Every window-menu command arrives here; the low four bits are the system's own.
     void OnSysCommand(unsigned commandId);
-    // The one inspection that every way in ends in: the drop, the open dialog and the command
-    // line. `path` holds the name's bytes as the file system has them. Returns whether the path
-    // passed the extension rule and went to the tool.
-    bool InspectFile(const QByteArray &path);
+    // Inspects `path` (the name's bytes as the file system has them) under a wait cursor and
+    // shows the result: the open dialog and the command line come in here.
+    void InspectFile(const QByteArray &path);
+    // Shows what an inspection found: the message first, if any, then all four boxes at once.
+    void ShowInspection(const InspectionResult &result);
 
 protected:
     virtual void DoDataExchange(const DataExchange &dx);
@@ -72,8 +65,8 @@ private:
     void OnInitDialog();
     void ShowWindowMenu();
     void OpenPackage();
-    void InspectDroppedFile(QDropEvent *drop);
-    void ClearInspection();
+    // The files-dropped handler, run from the event loop once the drop itself has finished.
+    void InspectDroppedFile(const QByteArray &droppedPath);
     void UpdateDetailsCommand();
     void OnDetails();
 

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "DisplayFields.h"
+#include "InspectedPackage.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+enum class InspectionOutcome
+{
+    Ok,         // the tool named the package and the file was read
+    WrongType,  // an extension that does not start with ".apk"
+    Folder,     // no extension at all
+    Damaged,    // the tool found the package damaged, or died
+    ToolSilent, // the tool is missing, printed nothing, or named no package
+    Unreadable, // the file does not open as a regular file (gone, a folder, a FIFO, no access)
+};
+
+// What one inspection found, for any front end to show.
+struct InspectionResult
+{
+    InspectionOutcome outcome = InspectionOutcome::Ok;
+    // The four values for the boxes. After an error the path, package and MD5 are empty and
+    // the version box keeps what it showed before.
+    DisplayFields fields;
+    bool keepsVersion = false;
+    // The message the window shows before it refreshes its boxes; null when there is none.
+    QString message;
+    // Set when a package is shown: what later windows need of it.
+    std::optional<InspectedPackage> package;
+};
+
+// The one inspection: the extension rule, then the badging tool and the MD5, the file hashed
+// while the tool runs. `path` holds the name's bytes as the file system has them. Runs on the
+// calling thread and touches no widget, so windows and scripts share it.
+InspectionResult InspectPackage(const QByteArray &path);
