@@ -4,32 +4,48 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <cstdlib>
 #include <memory>
 #include <unistd.h>
 
 namespace {
 
-const QString Usage =
-    QStringLiteral("用法：pelmora [选项] [文件...]\n"
-                   "显示 Android 应用包（apk）的路径、包名、MD5 值和版本号。\n"
-                   "\n"
-                   "  文件            打开窗口后立即检查的 apk 文件（路径或 file:// 地址）；\n"
-                   "                  给出多个时只检查第一个\n"
-                   "  -h, --help      显示本帮助并退出\n"
-                   "  -v, --version   显示版本并退出\n");
+const QString Usage = QStringLiteral(
+    "用法：pelmora [选项] [文件...]\n"
+    "      pelmora --report [--json] [--jobs N] [--expect-signer SHA256]... 路径...\n"
+    "显示 Android 应用包（apk）的路径、包名、MD5 值和版本号。\n"
+    "\n"
+    "  文件                   打开窗口后立即检查的 apk 文件（路径或 file:// 地址）；\n"
+    "                         给出多个时只检查第一个\n"
+    "  --report               不打开窗口，把每个包的全部信息写到标准输出；\n"
+    "                         路径为文件或文件夹（递归查找 apk 文件）\n"
+    "  --json                 报告以 JSON Lines 输出，每个包一行\n"
+    "  --jobs N               同时检查的包数（默认：CPU 核数）\n"
+    "  --expect-signer SHA256 要求签名者证书的 SHA-256 为此值之一（可重复）\n"
+    "  -h, --help             显示本帮助并退出\n"
+    "  -v, --version          显示版本并退出\n");
+
+const QString JobsName = QStringLiteral("jobs");
+const QString ExpectSignerName = QStringLiteral("expect-signer");
 
 // Positional arguments as QCommandLineParser counts them: anything not starting with "-", a
-// lone "-", and everything after "--".
+// lone "-", and everything after "--"; the values of the options that take one are not.
 QList<QByteArray> Positionals(const QList<QByteArray> &arguments)
 {
     QList<QByteArray> files;
     bool optionsEnded = false;
+    bool valueNext = false;
     for (const QByteArray &argument : arguments) {
-        if (!optionsEnded && argument == "--")
+        if (valueNext)
+            valueNext = false;
+        else if (!optionsEnded && argument == "--")
             optionsEnded = true;
         else if (optionsEnded || !argument.startsWith('-') || argument == "-")
             files.append(argument);
+        else
+            valueNext = argument == "--" + JobsName.toLatin1() ||
+                        argument == "--" + ExpectSignerName.toLatin1();
     }
     return files;
 }
@@ -45,6 +61,33 @@ QByteArray AsAbsolutePath(const QByteArray &file)
     return directory ? QByteArray(directory.get()) + '/' + file : QByteArray();
 }
 
+// A certificate digest as people copy it: hex, with or without colons, in either case.
+QByteArray ParseSha256(const QString &text)
+{
+    QString hex = text;
+    hex.remove(u':');
+    static const QRegularExpression HexDigits(QStringLiteral("^[0-9A-Fa-f]{64}$"));
+    return HexDigits.match(hex).hasMatch() ? QByteArray::fromHex(hex.toLatin1()) : QByteArray();
+}
+
+CommandLine Mistake(const QString &what)
+{
+    CommandLine result;
+    result.exitNow = true;
+    result.exitCode = 2;
+    result.output = QStringLiteral("pelmora：%1；请用 pelmora --help 查看用法。\n").arg(what);
+    result.toStandardError = true;
+    return result;
+}
+
+CommandLine Printed(const QString &text)
+{
+    CommandLine result;
+    result.exitNow = true;
+    result.output = text;
+    return result;
+}
+
 } // namespace
 
 CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
@@ -54,35 +97,56 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
                                   QStringLiteral("显示本帮助并退出"));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("显示版本并退出"));
-    parser.addOption(help);
-    parser.addOption(version);
+    const QCommandLineOption report(QStringLiteral("report"));
+    const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption jobs(JobsName, {}, QStringLiteral("N"));
+    const QCommandLineOption expectSigner(ExpectSignerName, {}, QStringLiteral("SHA256"));
+    parser.addOptions({help, version, report, json, jobs, expectSigner});
     QStringList texts{QStringLiteral("pelmora")};
     for (const QByteArray &argument : arguments)
         texts.append(QString::fromLocal8Bit(argument));
 
-    CommandLine result;
     if (!parser.parse(texts)) {
         const QStringList unknown = parser.unknownOptionNames();
-        const QString what = unknown.isEmpty()
-                                 ? parser.errorText()
-                                 : QStringLiteral("未知选项 “%1”").arg(unknown.first());
-        return {true,
-                2,
-                QStringLiteral("pelmora：%1\n请用 pelmora --help 查看用法。\n").arg(what),
-                true,
-                {}};
+        return Mistake(unknown.isEmpty() ? parser.errorText()
+                                         : QStringLiteral("未知选项 “%1”").arg(unknown.first()));
     }
     if (parser.isSet(help))
-        return {true, 0, Usage, false, {}};
+        return Printed(Usage);
     if (parser.isSet(version))
-        return {true,
-                0,
-                QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
-                                              QCoreApplication::applicationVersion()),
-                false,
-                {}};
+        return Printed(QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
+                                                     QCoreApplication::applicationVersion()));
     const QList<QByteArray> files = Positionals(arguments);
-    if (!files.isEmpty())
-        result.file = AsAbsolutePath(files.first());
+    CommandLine result;
+    if (!parser.isSet(report)) {
+        for (const QCommandLineOption &reportOnly : {json, jobs, expectSigner})
+            if (parser.isSet(reportOnly))
+                return Mistake(QStringLiteral("选项 “--%1” 只能与 --report 一起使用")
+                                   .arg(reportOnly.names().first()));
+        if (!files.isEmpty())
+            result.file = AsAbsolutePath(files.first());
+        return result;
+    }
+
+    result.report = true;
+    ReportRequest &request = result.reportRequest;
+    request.json = parser.isSet(json);
+    if (parser.isSet(jobs)) {
+        bool number = false;
+        request.jobs = parser.value(jobs).toInt(&number);
+        if (!number || request.jobs < 1)
+            return Mistake(
+                QStringLiteral("--jobs 需要一个正整数，而不是 “%1”").arg(parser.value(jobs)));
+    }
+    for (const QString &value : parser.values(expectSigner)) {
+        const QByteArray digest = ParseSha256(value);
+        if (digest.isEmpty())
+            return Mistake(QStringLiteral("“%1” 不是 SHA-256 摘要").arg(value));
+        request.expectedSigners.append(digest);
+    }
+    for (const QByteArray &file : files)
+        request.paths.append(file.startsWith("file:") ? LocalPathFromUri(file) : file);
+    if (request.paths.isEmpty())
+        return Mistake(QStringLiteral("--report 需要至少一个文件或文件夹"));
     return result;
 }

@@ -4,7 +4,18 @@
 #include <QList>
 #include <QString>
 
-// What the command line asks for: `pelmora [FILE...]`, `--help` or `--version`.
+// What `pelmora --report` is asked to do.
+struct ReportRequest
+{
+    bool json = false;
+    int jobs = 0; // 0: one per core
+    // Certificate SHA-256 digests, 32 bytes each, that the packages' signers must be among.
+    QList<QByteArray> expectedSigners;
+    QList<QByteArray> paths; // files and folders, as the file system has their bytes
+};
+
+// What the command line asks for: `pelmora [FILE...]`, `pelmora --report ... PATH...`,
+// `--help` or `--version`.
 struct CommandLine
 {
     // Set when the program ends without a window, with this exit code.
@@ -16,6 +27,9 @@ struct CommandLine
     // The first FILE as the file system's bytes: a file:// URI as its path, a relative name
     // made absolute. Empty when no file was named.
     QByteArray file;
+    // Set for --report: no window, a report on standard output instead.
+    bool report = false;
+    ReportRequest reportRequest;
 };
 
 // Reads the program's arguments (without the program's name, Qt's own options already taken

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "PelmoraApp.h"
+#include "Report.h"
 #include "Version.h"
 #include "archive/ZipArchive.h"
 
@@ -45,6 +46,12 @@ int main(int argc, char *argv[])
     // own (-platform ...), which only the application object takes out.
     const QList<QByteArray> arguments = ArgumentsOf(argc, argv);
     const CommandLine early = ParseCommandLine(arguments);
+    if (early.report) {
+        // A report needs no display and starts no window.
+        ZipArchive::NameTimeZoneFile();
+        QCoreApplication application(argc, argv);
+        return RunReport(early.reportRequest);
+    }
     if (early.exitNow && (early.exitCode == 0 || !HasGraphicalSession(arguments)))
         return Finish(early);
     if (!HasGraphicalSession(arguments)) {

@@ -83,3 +83,8 @@ DetailsSection SignatureSection(const PackageDetails &details)
         section.rows.append({row.label, row.value, row.multiLine});
     return section;
 }
+
+QList<DetailsSection> DetailsSections(const PackageDetails &details)
+{
+    return {PackageSection(details), SignatureSection(details)};
+}

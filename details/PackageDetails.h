@@ -30,3 +30,5 @@ PackageDetails LoadPackageDetails(const InspectedPackage &inspected);
 DetailsSection PackageSection(const PackageDetails &details);
 // The "签名" section: the verdicts, then each signer's certificate.
 DetailsSection SignatureSection(const PackageDetails &details);
+// Every section, in the order the window and the report show them.
+QList<DetailsSection> DetailsSections(const PackageDetails &details);

@@ -40,6 +40,7 @@ PackageFacts ReadPackageFacts(const QByteArray &toolOutput)
             facts.versionCode = FromNarrow(line.attribute("versionCode"));
             facts.versionName = FromNarrow(line.attribute("versionName"));
             facts.compileSdk = FromNarrow(line.attribute("compileSdkVersion"));
+            facts.compileSdkVersion = facts.compileSdk;
             const QString codename = FromNarrow(line.attribute("compileSdkVersionCodename"));
             if (!facts.compileSdk.isEmpty() && !codename.isEmpty() && codename != facts.compileSdk)
                 facts.compileSdk += QStringLiteral(" (%1)").arg(codename);
@@ -54,11 +55,13 @@ PackageFacts ReadPackageFacts(const QByteArray &toolOutput)
         } else if (key == "uses-permission" || key == "uses-permission-sdk-23") {
             const QByteArray name = line.attribute("name");
             const QByteArray maxSdk = line.attribute("maxSdkVersion");
-            if (!name.isEmpty())
+            if (!name.isEmpty() && !permissionsSeen.contains(name)) {
+                facts.permissionNames.append(FromNarrow(name));
                 AppendOnce(facts.permissions, permissionsSeen, name,
                            maxSdk.isEmpty() ? FromNarrow(name)
                                             : QStringLiteral("%1 (maxSdkVersion %2)")
                                                   .arg(FromNarrow(name), FromNarrow(maxSdk)));
+            }
         } else if (key == "native-code" || key == "alt-native-code") {
             for (const QByteArray &abi : line.values)
                 AppendOnce(facts.nativePlatforms, platformsSeen, abi, FromNarrow(abi));
@@ -70,6 +73,7 @@ PackageFacts ReadPackageFacts(const QByteArray &toolOutput)
         }
     }
     facts.label = label;
+    facts.defaultLabel = label;
     if (!chineseLabel.isEmpty() && chineseLabel != label)
         facts.label = label.isEmpty() ? chineseLabel : label + QStringLiteral(" / ") + chineseLabel;
     return facts;

@@ -16,14 +16,17 @@ struct IconEntry
 // Each stays empty when the tool does not say it.
 struct PackageFacts
 {
-    QString label; // application-label, then the zh-CN one when it differs
+    QString label;        // application-label, then the zh-CN one when it differs
+    QString defaultLabel; // application-label alone
     QString packageName;
     QString versionName;
     QString versionCode;
     QString minSdk;
     QString targetSdk;
     QString compileSdk;          // with its codename when that differs
+    QString compileSdkVersion;   // the number alone
     QStringList permissions;     // each name once, then "(maxSdkVersion N)" when given
+    QStringList permissionNames; // the same names alone
     QStringList nativePlatforms; // native-code, then alt-native-code ABIs, each once
     QList<IconEntry> icons;      // in the tool's order
 };

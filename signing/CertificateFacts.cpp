@@ -30,14 +30,19 @@ QString SerialText(const ASN1_INTEGER *serial)
     return text;
 }
 
-QString TimeText(const ASN1_TIME *time)
+QDateTime Moment(const ASN1_TIME *time)
 {
     struct tm parts = {};
     if (!time || ASN1_TIME_to_tm(time, &parts) != 1)
-        return QStringLiteral("?");
-    const QDateTime moment(QDate(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday),
-                           QTime(parts.tm_hour, parts.tm_min, parts.tm_sec), Qt::UTC);
-    return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return {};
+    return QDateTime(QDate(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday),
+                     QTime(parts.tm_hour, parts.tm_min, parts.tm_sec), Qt::UTC);
+}
+
+QString TimeText(const QDateTime &moment)
+{
+    return moment.isValid() ? moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                            : QStringLiteral("?");
 }
 
 QString KeyText(X509 *certificate)
@@ -80,9 +85,10 @@ CertificateFacts ReadCertificateFacts(QByteArrayView der)
     facts.subject = NameText(X509_get_subject_name(certificate.get()));
     facts.issuer = NameText(X509_get_issuer_name(certificate.get()));
     facts.serial = SerialText(X509_get0_serialNumber(certificate.get()));
-    facts.validity = QStringLiteral("%1 至 %2 (UTC)")
-                         .arg(TimeText(X509_get0_notBefore(certificate.get())),
-                              TimeText(X509_get0_notAfter(certificate.get())));
+    facts.notBefore = Moment(X509_get0_notBefore(certificate.get()));
+    facts.notAfter = Moment(X509_get0_notAfter(certificate.get()));
+    facts.validity =
+        QStringLiteral("%1 至 %2 (UTC)").arg(TimeText(facts.notBefore), TimeText(facts.notAfter));
     facts.publicKey = KeyText(certificate.get());
     const QByteArray md5 = DigestOf(DigestAlgorithm::Md5, der);
     facts.md5 = ColonHex(md5);

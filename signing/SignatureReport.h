@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -35,6 +36,8 @@ struct CertificateFacts
     QString issuer;
     QString serial;
     QString validity;
+    QDateTime notBefore; // UTC; invalid when the certificate's time does not read
+    QDateTime notAfter;
     QString publicKey;
     QString md5;
     QString sha1;

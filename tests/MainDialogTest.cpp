@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -418,6 +419,13 @@ void MainDialogTest::commandLine()
     QVERIFY(workingDirectory.isEmpty() || ::chdir(workingDirectory.constData()) == 0);
     const CommandLine commandLine = ParseCommandLine(bytes);
     QVERIFY(QDir::setCurrent(before));
+    // QTemporaryDir decodes names, so it could not remove these itself.
+    const auto removeFolder = qScopeGuard([&workingDirectory] {
+        if (!workingDirectory.isEmpty()) {
+            ::unlink(workingDirectory + "/relative.apk");
+            ::rmdir(workingDirectory.constData());
+        }
+    });
     QCOMPARE(commandLine.exitNow ? commandLine.exitCode : -1, exitCode);
     QVERIFY(commandLine.output.startsWith(printed));
     QCOMPARE(commandLine.toStandardError, exitCode > 0);

@@ -100,6 +100,49 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
     return output;
 }
 
+TestSigningKey MakeTestSigningKey(const QString &directory, const QString &name)
+{
+    const QDir folder(directory);
+    const QString pem = folder.filePath(name + QStringLiteral("-key.pem"));
+    TestSigningKey key{folder.filePath(name + QStringLiteral(".pk8")),
+                       folder.filePath(name + QStringLiteral(".pem")),
+                       {}};
+    const auto openssl = [](const QStringList &arguments) {
+        QProcess process;
+        process.start(QStringLiteral(SYSTEM_OPENSSL), arguments);
+        return process.waitForFinished(-1) && process.exitCode() == 0
+                   ? process.readAllStandardOutput()
+                   : QByteArray();
+    };
+    openssl({QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-nodes"),
+             QStringLiteral("-days"), QStringLiteral("3650"), QStringLiteral("-subj"),
+             QStringLiteral("/CN=Pelmora %1").arg(name), QStringLiteral("-newkey"),
+             QStringLiteral("rsa:2048"), QStringLiteral("-keyout"), pem, QStringLiteral("-out"),
+             key.certificate});
+    openssl({QStringLiteral("pkcs8"), QStringLiteral("-topk8"), QStringLiteral("-nocrypt"),
+             QStringLiteral("-in"), pem, QStringLiteral("-outform"), QStringLiteral("DER"),
+             QStringLiteral("-out"), key.key});
+    const QByteArray fingerprint = openssl(
+        {QStringLiteral("x509"), QStringLiteral("-in"), key.certificate, QStringLiteral("-noout"),
+         QStringLiteral("-fingerprint"), QStringLiteral("-sha256")});
+    key.certificateSha256 =
+        QString::fromLatin1(fingerprint.mid(fingerprint.indexOf('=') + 1).trimmed());
+    return key;
+}
+
+bool SignTestPackage(const TestSigningKey &key, const QString &input, const QString &output,
+                     const QStringList &options)
+{
+    QProcess apksigner;
+    apksigner.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    apksigner.start(QStringLiteral(SYSTEM_APKSIGNER),
+                    QStringList{QStringLiteral("sign"), QStringLiteral("--key"), key.key,
+                                QStringLiteral("--cert"), key.certificate} +
+                        options + QStringList{QStringLiteral("--out"), output, input});
+    return apksigner.waitForFinished(-1) && apksigner.exitStatus() == QProcess::NormalExit &&
+           apksigner.exitCode() == 0;
+}
+
 bool RunningInCopy()
 {
     return qEnvironmentVariableIsSet("PELMORA_TEST_COPY");

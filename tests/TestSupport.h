@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <utility>
 
 // A package for the tests, built with the real aapt against the framework's resources.
@@ -29,6 +30,21 @@ struct PackageContents
 // Builds `package` into `directory`/`fileName` and returns the file's path (empty on failure).
 QString BuildTestPackage(const QString &directory, const QString &fileName,
                          const TestPackage &package, const PackageContents &contents = {});
+
+// A key and self-signed certificate for apksigner, made with openssl.
+struct TestSigningKey
+{
+    QString key;               // PKCS #8 DER, as apksigner's --key takes it
+    QString certificate;       // PEM
+    QString certificateSha256; // as openssl prints it: upper-case hex pairs joined by colons
+};
+
+// Makes an RSA 2048 key named `name` in `directory`; fields empty on failure.
+TestSigningKey MakeTestSigningKey(const QString &directory, const QString &name);
+
+// Signs `input` into `output` with apksigner's default schemes plus `options`.
+bool SignTestPackage(const TestSigningKey &key, const QString &input, const QString &output,
+                     const QStringList &options = {});
 
 // Whether this process is a copy started by RunCopyBesideTool.
 bool RunningInCopy();

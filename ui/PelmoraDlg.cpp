@@ -129,8 +129,8 @@ void CPelmoraDlg::OnDetails()
         return LoadPackageDetails(*inspected);
     }();
     CDetailsDlg dialog(details.facts.packageName, this);
-    dialog.addSection(PackageSection(details));
-    dialog.addSection(SignatureSection(details));
+    for (DetailsSection &section : DetailsSections(details))
+        dialog.addSection(std::move(section));
     dialog.exec();
 }
 

@@ -1,0 +1,213 @@
+#include "ReportRecord.h"
+
+#include "details/PackageDetails.h"
+#include "inspect/Inspection.h"
+#include "inspect/NarrowText.h"
+#include "signing/DescribeSignatures.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+QString OutcomeName(InspectionOutcome outcome)
+{
+    switch (outcome) {
+    case InspectionOutcome::Ok:
+        return QStringLiteral("ok");
+    case InspectionOutcome::WrongType:
+        return QStringLiteral("wrongType");
+    case InspectionOutcome::Folder:
+        return QStringLiteral("folder");
+    case InspectionOutcome::Damaged:
+        return QStringLiteral("damaged");
+    case InspectionOutcome::ToolSilent:
+        return QStringLiteral("toolSilent");
+    case InspectionOutcome::Unreadable:
+        return QStringLiteral("unreadable");
+    }
+    return {};
+}
+
+// What the text form says where the window shows no message.
+QString OutcomeText(const InspectionResult &result)
+{
+    if (!result.message.isNull())
+        return result.message;
+    switch (result.outcome) {
+    case InspectionOutcome::ToolSilent:
+        return QStringLiteral("工具未给出包名");
+    case InspectionOutcome::Unreadable:
+        return QStringLiteral("无法读取文件");
+    default:
+        return QStringLiteral("正常");
+    }
+}
+
+QJsonValue TextOrNull(const QString &text)
+{
+    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
+}
+
+// SDK levels and version codes are numbers; a preview's codename stays text.
+QJsonValue NumberOrNull(const QString &text)
+{
+    bool number = false;
+    const qint64 value = text.toLongLong(&number);
+    return text.isEmpty() ? QJsonValue() : number ? QJsonValue(value) : QJsonValue(text);
+}
+
+QJsonValue HexOrNull(const QByteArray &hex)
+{
+    return hex.isEmpty() ? QJsonValue() : QJsonValue(QString::fromLatin1(hex));
+}
+
+// "AB:CD:…" as shown becomes "abcd…".
+QString PlainHex(const QString &colonHex)
+{
+    return QString(colonHex).remove(u':').toLower();
+}
+
+QJsonValue MomentOrNull(const QDateTime &moment)
+{
+    return moment.isValid() ? QJsonValue(moment.toString(Qt::ISODate)) : QJsonValue();
+}
+
+QString NewestScheme(const SignatureReport &report)
+{
+    if (report.v3.state != SchemeState::Absent)
+        return QStringLiteral("v3");
+    if (report.v2.state != SchemeState::Absent)
+        return QStringLiteral("v2");
+    return QStringLiteral("v1");
+}
+
+QString VerdictName(const SignatureReport &report)
+{
+    if (report.verifiesInFull())
+        return QStringLiteral("verified");
+    const bool present = report.v1.state != SchemeState::Absent ||
+                         report.v2.state != SchemeState::Absent ||
+                         report.v3.state != SchemeState::Absent;
+    return present || !report.failure.isEmpty() ? QStringLiteral("failed")
+                                                : QStringLiteral("unsigned");
+}
+
+QJsonObject SignatureObject(const SignatureReport &report)
+{
+    QJsonArray schemes;
+    for (const auto &[name, result] :
+         {std::pair{"v1", report.v1}, std::pair{"v2", report.v2}, std::pair{"v3", report.v3}})
+        if (result.state != SchemeState::Absent)
+            schemes.append(QString::fromLatin1(name));
+    QJsonArray signers;
+    for (const SignerFacts &signer : report.signers) {
+        const CertificateFacts &facts = signer.certificate;
+        QJsonArray former;
+        for (const QString &sha256 : signer.formerSha256)
+            former.append(PlainHex(sha256));
+        signers.append(QJsonObject{
+            {QStringLiteral("scheme"), NewestScheme(report)},
+            {QStringLiteral("subject"), TextOrNull(facts.subject)},
+            {QStringLiteral("issuer"), TextOrNull(facts.issuer)},
+            {QStringLiteral("serial"), TextOrNull(facts.serial)},
+            {QStringLiteral("notBefore"), MomentOrNull(facts.notBefore)},
+            {QStringLiteral("notAfter"), MomentOrNull(facts.notAfter)},
+            {QStringLiteral("publicKey"), TextOrNull(facts.publicKey)},
+            {QStringLiteral("certMd5"), TextOrNull(PlainHex(facts.md5))},
+            {QStringLiteral("certSha1"), TextOrNull(PlainHex(facts.sha1))},
+            {QStringLiteral("certSha256"), TextOrNull(PlainHex(facts.sha256))},
+            {QStringLiteral("formerCertSha256"), former},
+        });
+    }
+    return {
+        {QStringLiteral("verdict"), VerdictName(report)},
+        {QStringLiteral("reason"), VerdictText(report)},
+        {QStringLiteral("schemes"), schemes},
+        {QStringLiteral("signers"), signers},
+    };
+}
+
+bool SignedByExpected(const SignatureReport &report, const QList<QByteArray> &expected)
+{
+    for (const SignerFacts &signer : report.signers)
+        if (expected.contains(QByteArray::fromHex(PlainHex(signer.certificate.sha256).toLatin1())))
+            return true;
+    return false;
+}
+
+QJsonObject PackageObject(const QByteArray &path, const InspectionResult &result,
+                          const std::optional<PackageDetails> &details)
+{
+    const QString shownPath = FromNarrow(path);
+    QJsonObject object{
+        {QStringLiteral("path"), shownPath},
+        {QStringLiteral("outcome"), OutcomeName(result.outcome)},
+        {QStringLiteral("message"), result.message.isNull() ? QJsonValue() : result.message},
+    };
+    if (shownPath.toUtf8() != path)
+        object.insert(QStringLiteral("pathHex"), QString::fromLatin1(path.toHex()));
+
+    const PackageFacts facts = details ? details->facts : PackageFacts();
+    const bool known = details && !details->fileChanged;
+    const QJsonValue none;
+    object.insert(QStringLiteral("package"), TextOrNull(facts.packageName));
+    object.insert(QStringLiteral("versionName"), TextOrNull(facts.versionName));
+    object.insert(QStringLiteral("versionCode"), NumberOrNull(facts.versionCode));
+    object.insert(QStringLiteral("label"), TextOrNull(facts.defaultLabel));
+    object.insert(QStringLiteral("minSdk"), NumberOrNull(facts.minSdk));
+    object.insert(QStringLiteral("targetSdk"), NumberOrNull(facts.targetSdk));
+    object.insert(QStringLiteral("compileSdk"), NumberOrNull(facts.compileSdkVersion));
+    object.insert(QStringLiteral("permissions"),
+                  details ? QJsonValue(QJsonArray::fromStringList(facts.permissionNames)) : none);
+    object.insert(QStringLiteral("abis"),
+                  details ? QJsonValue(QJsonArray::fromStringList(facts.nativePlatforms)) : none);
+    object.insert(QStringLiteral("size"), known ? QJsonValue(details->size) : none);
+    object.insert(QStringLiteral("md5"), known ? HexOrNull(details->digests.md5) : none);
+    object.insert(QStringLiteral("sha1"), known ? HexOrNull(details->digests.sha1) : none);
+    object.insert(QStringLiteral("sha256"), known ? HexOrNull(details->digests.sha256) : none);
+    object.insert(QStringLiteral("container"), details ? QJsonValue(QStringLiteral("apk")) : none);
+    object.insert(QStringLiteral("splits"), details ? QJsonValue(QJsonArray()) : none);
+    object.insert(QStringLiteral("signature"),
+                  known ? QJsonValue(SignatureObject(details->signatures)) : none);
+    return object;
+}
+
+QString PackageText(const QByteArray &path, const InspectionResult &result,
+                    const std::optional<PackageDetails> &details)
+{
+    QString text =
+        QStringLiteral("文件: %1\n结果: %2\n").arg(FromNarrow(path), OutcomeText(result));
+    if (details)
+        text += DetailsText(DetailsSections(*details));
+    return text;
+}
+
+} // namespace
+
+ReportRecord MakeReportRecord(const QByteArray &path, const ReportRequest &request)
+{
+    const InspectionResult result = InspectPackage(path);
+    std::optional<PackageDetails> details;
+    if (result.package)
+        details = LoadPackageDetails(*result.package);
+    const bool known = details && !details->fileChanged;
+    const bool failedSignature =
+        known && VerdictName(details->signatures) == QStringLiteral("failed");
+    bool passed = result.outcome == InspectionOutcome::Ok && known && !failedSignature;
+
+    QJsonObject object = request.json ? PackageObject(path, result, details) : QJsonObject();
+    QString text = request.json ? QString() : PackageText(path, result, details);
+    if (!request.expectedSigners.isEmpty()) {
+        const bool matched =
+            known && SignedByExpected(details->signatures, request.expectedSigners);
+        passed = passed && matched;
+        object.insert(QStringLiteral("expectedSigner"), matched);
+        text += QStringLiteral("预期签名者: %1\n")
+                    .arg(matched ? QStringLiteral("符合") : QStringLiteral("不符合"));
+    }
+    if (request.json)
+        return {QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n', passed};
+    return {text.toUtf8(), passed};
+}
