@@ -54,3 +54,45 @@ QString BuildLargePackage(const QString &directory, const QString &fileName, qin
         qFatal("aapt could not build %s", qPrintable(output));
     return output;
 }
+
+namespace {
+
+void RunOrDie(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        qFatal("%s failed", qPrintable(program));
+}
+
+} // namespace
+
+BenchKey MakeBenchKey(const QString &directory)
+{
+    const QDir folder(directory);
+    const QString pem = folder.filePath(QStringLiteral("bench-key.pem"));
+    const BenchKey key{folder.filePath(QStringLiteral("bench-key.pk8")),
+                       folder.filePath(QStringLiteral("bench-cert.pem"))};
+    RunOrDie(QStringLiteral("openssl"),
+             {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+              QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-subj"),
+              QStringLiteral("/CN=Pelmora bench"), QStringLiteral("-keyout"), pem,
+              QStringLiteral("-out"), key.certificate});
+    RunOrDie(QStringLiteral("openssl"),
+             {QStringLiteral("pkcs8"), QStringLiteral("-topk8"), QStringLiteral("-nocrypt"),
+              QStringLiteral("-in"), pem, QStringLiteral("-outform"), QStringLiteral("DER"),
+              QStringLiteral("-out"), key.pk8});
+    return key;
+}
+
+void SignBenchPackage(const BenchKey &key, const QString &input, const QString &output,
+                      const QStringList &options)
+{
+    RunOrDie(QStringLiteral("apksigner"),
+             QStringList{QStringLiteral("sign"), QStringLiteral("--key"), key.pk8,
+                         QStringLiteral("--cert"), key.certificate} +
+                 options + QStringList{QStringLiteral("--out"), output, input});
+}
