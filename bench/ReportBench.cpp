@@ -58,12 +58,13 @@ int main(int argc, char **argv)
         const qint64 size = qint64(1 + i * 19 / (DistinctPackages - 1)) << 20;
         const QString built =
             BuildLargePackage(directory.path(), QStringLiteral("built.apk"), size);
-        const QString first = corpus.filePath(QStringLiteral("p%1-0.apk").arg(i, 2, 10, u'0'));
+        const QString first =
+            corpus.filePath(QStringLiteral("p%1-0.apk").arg(i, 2, 10, QChar(u'0')));
         SignBenchPackage(key, built, first);
         files.append(first);
         for (int copy = 1; copy < CopiesEach; ++copy) {
             const QString name =
-                corpus.filePath(QStringLiteral("p%1-%2.apk").arg(i, 2, 10, u'0').arg(copy));
+                corpus.filePath(QStringLiteral("p%1-%2.apk").arg(i, 2, 10, QChar(u'0')).arg(copy));
             if (!QFile::copy(first, name))
                 qFatal("cannot copy %s", qPrintable(first));
             files.append(name);
