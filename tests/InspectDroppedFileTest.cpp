@@ -1,12 +1,16 @@
 // The drop handler through real drop events on the main dialog, on the offscreen platform.
 #include "DropEvents.h"
 #include "TestSupport.h"
+#include "archive/ZipArchive.h"
+#include "digest/SafeFile.h"
 #include "ui/PelmoraDlg.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -96,6 +100,7 @@ private slots:
 
 private:
     QString file(const QString &name) const { return directory.filePath(name); }
+    bool buildPackagesTheToolComplainsAbout();
     QTemporaryDir directory;
     Shown good;
 };
@@ -119,6 +124,7 @@ void InspectDroppedFileTest::initTestCase()
         QFile f(file(QString::fromUtf8(name)));
         return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
     };
+    QVERIFY(buildPackagesTheToolComplainsAbout());
     QVERIFY(write("notes.txt", "text"));
     QVERIFY(write("broken.apk", QByteArray(3000, '\x5a')));
     QVERIFY(write("empty.apk", {}));
@@ -128,6 +134,41 @@ void InspectDroppedFileTest::initTestCase()
 
     good = {file(QStringLiteral("good.apk")), QStringLiteral("com.example.good"),
             Md5Of(file(QStringLiteral("good.apk"))).toUpper(), QStringLiteral("1.2.0")};
+}
+
+// A package whose icon refers to a resource that does not exist, as one whose resources were
+// trimmed after linking does: aapt prints "ERROR getting 'android:icon' attribute" for it, yet
+// it installs. Saved unsigned and signed.
+bool InspectDroppedFileTest::buildPackagesTheToolComplainsAbout()
+{
+    QImage image(48, 48, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+        return false;
+    const TestPackage package{QStringLiteral("com.example.icon"), QStringLiteral("4.0"),
+                              QStringLiteral("Icon")};
+    PackageContents contents;
+    contents.icon = QStringLiteral("@drawable/icon");
+    contents.resources = {{QStringLiteral("drawable/icon.png"), png}};
+    const QString sound =
+        BuildTestPackage(directory.path(), QStringLiteral("sound.apk"), package, contents);
+    const SafeFile soundFile(QFile::encodeName(sound));
+    const std::optional<QByteArray> manifest =
+        ZipArchive(soundFile).readEntry("AndroidManifest.xml", 1 << 20);
+    // The icon attribute's typed value: size 8, a reference, to the first drawable 0x7f020000.
+    const QByteArray reference("\x08\x00\x00\x01\x00\x00\x02\x7f", 8);
+    if (!manifest || manifest->count(reference) != 1)
+        return false;
+    QByteArray patched = *manifest;
+    patched.replace(reference, QByteArray("\x08\x00\x00\x01\x99\x00\x02\x7f", 8));
+    contents.storedEntries = {{QStringLiteral("AndroidManifest.xml"), patched}};
+    const QString complained =
+        BuildTestPackage(directory.path(), QStringLiteral("complained.apk"), package, contents);
+    const TestSigningKey key = MakeTestSigningKey(directory.path(), QStringLiteral("icon"));
+    return !complained.isEmpty() &&
+           SignTestPackage(key, complained, file(QStringLiteral("complained-signed.apk")));
 }
 
 void InspectDroppedFileTest::drop_data()
@@ -173,6 +214,11 @@ void InspectDroppedFileTest::drop_data()
     QTest::newRow("empty package") << files({"empty.apk"}) << damaged << QString() << kept;
     QTest::newRow("FIFO named like a package")
         << files({"fifo.apk"}) << damaged << QString() << kept;
+    QTest::newRow("the tool complains of a signed package's icon")
+        << files({"complained-signed.apk"}) << QString() << QStringLiteral("com.example.icon")
+        << QStringLiteral("4.0");
+    QTest::newRow("the tool complains of an unsigned package's icon")
+        << files({"complained.apk"}) << damaged << QString() << kept;
 }
 
 void InspectDroppedFileTest::drop()
