@@ -102,6 +102,15 @@ bool ReadSignedData(QByteArrayView bytes, bool v3, SchemeSigner &signer)
             return false;
         if (v3 && id == ProofOfRotationId)
             return signer.lineage.isEmpty() && ReadLineage(value, signer.lineage);
+        std::optional<quint32> *guard =
+            v3 ? (id == RotationMinSdkId ? &signer.rotationMinSdk : nullptr)
+               : (id == StrippingProtectionId ? &signer.requiredScheme : nullptr);
+        if (!guard)
+            return true;
+        quint32 number = 0;
+        if (guard->has_value() || !ByteCursor(value).readU32(number))
+            return false;
+        *guard = number;
         return true;
     });
 }
@@ -202,6 +211,7 @@ SigningBlock ParseSigningBlock(QByteArrayView block)
             ReadScheme(value, false, result.v2);
         else if (id == V3SchemeId || id == V31SchemeId)
             ReadScheme(value, true, result.v3);
+        result.v31Present = result.v31Present || id == V31SchemeId;
     }
     return result;
 }

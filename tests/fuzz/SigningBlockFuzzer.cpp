@@ -3,7 +3,7 @@
 // reading that follow the parse. The end-record search and the manifest parser get the same
 // bytes.
 #include "signing/JarManifest.h"
-#include "signing/PackageLayout.h"
+#include "archive/ZipEndRecord.h"
 #include "signing/SchemeVerifier.h"
 #include "signing/SigningBlock.h"
 
