@@ -1,12 +1,10 @@
 #include "ZipArchive.h"
 
 #include "ZipDirectory.h"
+#include "ZipFileSource.h"
 #include "digest/SafeFile.h"
 
 #include <QtGlobal>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 #include <zip.h>
 
 void ZipArchive::NameTimeZoneFile()
@@ -76,20 +74,10 @@ ZipArchive::ZipArchive(const SafeFile &file)
 void ZipArchive::open(const SafeFile &file)
 {
     why = QStringLiteral("ZIP 结构损坏");
-    // libzip closes what it is given, so it gets a descriptor of its own.
-    const int fd = ::fcntl(file.descriptor(), F_DUPFD_CLOEXEC, 0);
-    if (fd < 0)
-        return;
-    FILE *stream = ::fdopen(fd, "rb");
-    if (!stream) {
-        ::close(fd);
-        return;
-    }
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t *source = zip_source_filep_create(stream, 0, -1, &error);
+    zip_source_t *source = CreateZipFileSource(file, &error);
     if (!source) {
-        std::fclose(stream);
         zip_error_fini(&error);
         return;
     }
