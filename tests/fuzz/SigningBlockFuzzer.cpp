@@ -1,10 +1,11 @@
 // libFuzzer target: any bytes taken for a signing block must parse without a crash, a hang or a
 // huge allocation, keep the parser's promises, and survive the signer checks and certificate
-// reading that follow the parse. The end-record search and the manifest parser get the same
-// bytes.
-#include "signing/JarManifest.h"
+// reading that follow the parse, and the checks across signers and schemes. The end-record
+// search and the manifest parser get the same bytes.
 #include "archive/ZipEndRecord.h"
+#include "signing/JarManifest.h"
 #include "signing/SchemeVerifier.h"
+#include "signing/SignerConsistency.h"
 #include "signing/SigningBlock.h"
 
 #include <cstdint>
@@ -43,6 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         Require(!block.v2.present && !block.v3.present);
     CheckScheme(block.v2, input, false);
     CheckScheme(block.v3, input, true);
+    // The checks across signers and schemes read only what the parse kept.
+    Require(!V3Stripped(block) || !block.v3.present);
+    Require(!V31Stripped(block) || !block.v31Present);
+    V3RangesDisjoint(block.v3.signers);
+    SignersAgree({input}, block);
     // The same bytes taken for the other untrusted structures read from memory.
     QString error;
     if (const auto end = FindEndRecord(input, 0, error))
