@@ -1,6 +1,7 @@
 // The details window: the tool's facts from captured real output, the digests against the
 // coreutils, a file changed after its inspection, and the window offscreen on real packages.
 #include "DropEvents.h"
+#include "HostilePackages.h"
 #include "TestSupport.h"
 #include "details/FileSizeText.h"
 #include "details/PackageDetails.h"
@@ -267,6 +268,17 @@ void DetailsTest::fileAfterInspection_data()
     QTest::newRow("vector icon only")
         << BuildTestPackage(directory.path(), QStringLiteral("vector.apk"), Detailed, vector)
         << itself << int(None) << QByteArray();
+
+    // The tool reads the package behind the other's end record; no reader here may see the
+    // other one's entries, so the archive is refused and serves no icon.
+    const QString other = BuildTestPackage(
+        directory.path(), QStringLiteral("other.apk"),
+        {QStringLiteral("org.example.other"), QStringLiteral("1"), QStringLiteral("Other")},
+        DetailedContents());
+    QVERIFY(
+        WriteFile(file("two-views.apk"), WithSecondArchive(ReadFile(other), ReadFile(detailed))));
+    QTest::newRow("two end records")
+        << file("two-views.apk") << itself << int(None) << QByteArray();
 
     QVERIFY(WriteFile(file("truncated.apk"), ReadFile(detailed).first(1000)));
     QTest::newRow("truncated archive")

@@ -29,6 +29,7 @@ enum class Change
     // Hostile packages, made as an attacker would make them from signed ones:
     SecondArchive,   // another package's entries and directory behind the signed ones
     StripV3,         // the v3 pair renamed a padding pair
+    StripV31,        // a v3 signer saying a v3.1 block takes over at API 33, and none there
     V3ByAnotherKey,  // the v3 signer replaced by one of another key, with no lineage
     V3SignerTwice,   // the v3 signer repeated, so two cover the same platform versions
     AliasedEntry,    // a second directory record for classes.dex's local entry
@@ -124,10 +125,10 @@ QByteArray ReadAll(const QString &path)
 }
 
 // A v3 value whose one signer vouches for the same content digests and SDK range as the first
-// signer of `value`, but is signed by `key` (PKCS #8 DER) with `certificate` (PEM) and has no
-// lineage: what an attacker with a key of their own makes.
+// signer of `value`, but is signed by `key` (PKCS #8 DER) with `certificate` (PEM), with
+// `attributes` and no lineage: what an attacker with a key of their own makes.
 QByteArray V3SignedByAnotherKey(const QByteArray &value, const QString &key,
-                                const QString &certificate)
+                                const QString &certificate, const QByteArray &attributes = {})
 {
     qsizetype at = 0;
     const QByteArray signers = TakePrefixed(value, at);
@@ -149,7 +150,7 @@ QByteArray V3SignedByAnotherKey(const QByteArray &value, const QString &key,
         return {};
     const QByteArray signedData = Prefixed(digests) +
                                   Prefixed(Prefixed(EncodeDer(x509.get(), i2d_X509))) + sdkRange +
-                                  Prefixed({});
+                                  Prefixed(attributes);
     std::unique_ptr<EVP_MD_CTX, OpenSslFree> context(EVP_MD_CTX_new());
     std::size_t size = 0;
     if (EVP_DigestSignInit(context.get(), nullptr, EVP_sha256(), nullptr, privateKey.get()) != 1 ||
@@ -403,6 +404,15 @@ QByteArray SignatureTest::hostile(Change change, const QByteArray &bytes)
                                      ? V3SignedByAnotherKey(value, other.key, other.certificate)
                                      : value);
         });
+    case Change::StripV31:
+        return WithBlockPairs(bytes, [this](quint32 id, const QByteArray &value) {
+            constexpr quint32 RotationMinSdkId = 0x559f8b02;
+            const KeyFacts &same = keys[QStringLiteral("rsa")];
+            return BlockPair(
+                id, id == V3PairId ? V3SignedByAnotherKey(value, same.key, same.certificate,
+                                                          Prefixed(U32(RotationMinSdkId) + U32(33)))
+                                   : value);
+        });
     case Change::V3SignerTwice:
         return WithBlockPairs(bytes, [](quint32 id, const QByteArray &value) {
             qsizetype at = 0;
@@ -485,6 +495,9 @@ void SignatureTest::matchesApksigner_data()
     QTest::newRow("v3 stripped") << 24 << QStringLiteral("rsa") << v2v3 << Change::StripV3
                                  << QByteArray() << QStringLiteral("v2")
                                  << failed + QStringLiteral("v3 签名已被剥离") << rsa;
+    QTest::newRow("v3.1 stripped")
+        << 24 << QStringLiteral("rsa") << v2v3 << Change::StripV31 << QByteArray()
+        << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 签名已被剥离") << rsa;
     QTest::newRow("v3 signed by another key")
         << 24 << QStringLiteral("rsa") << v2v3 << Change::V3ByAnotherKey << QByteArray()
         << QStringLiteral("v2, v3") << failed + QStringLiteral("各方案签名者不一致") << rsa;
@@ -613,8 +626,10 @@ void SignatureTest::matchesApksigner()
     const QByteArray truth = Run(
         QStringLiteral(SYSTEM_APKSIGNER),
         {QStringLiteral("verify"), QStringLiteral("--print-certs"), QStringLiteral("-v"), path});
-    // apksigner inflates whatever a package holds; here a deflate bomb is refused.
-    const bool verifies = truth.startsWith("Verifies\n") && change != Change::Bomb;
+    // apksigner inflates whatever a package holds, where a deflate bomb is refused here, and
+    // Debian's apksigner knows no v3.1.
+    const bool verifies =
+        truth.startsWith("Verifies\n") && change != Change::Bomb && change != Change::StripV31;
     QCOMPARE(shown.value(QStringLiteral("签名校验")) == QStringLiteral("通过"), verifies);
     // Each scheme apksigner verified is one we passed: "Verified using v2 scheme (...): true".
     const QStringList schemeLines =
@@ -624,6 +639,14 @@ void SignatureTest::matchesApksigner()
             QCOMPARE(schemeLines.contains(QString::fromLatin1(line.mid(15, 2)) +
                                           QStringLiteral(": 通过")),
                      line.endsWith(": true"));
+
+    // Schemes signed by different signers show each one's, under the scheme's name.
+    const bool signersDiffer =
+        shown.value(QStringLiteral("签名校验")).endsWith(QStringLiteral("各方案签名者不一致"));
+    QCOMPARE(shown.value(QStringLiteral("签名者 (v2)")),
+             signersDiffer ? keys[key].subject : QString());
+    QCOMPARE(shown.value(QStringLiteral("签名者 (v3)")),
+             signersDiffer ? keys[QStringLiteral("next")].subject : QString());
 
     // The certificate digests must be apksigner's, the first signer first.
     QStringList sha256, sha1, md5;
