@@ -169,6 +169,16 @@ void ReadScheme(QByteArrayView value, bool v3, SchemeBlock &scheme)
     }
 }
 
+void KeepExtraPair(quint32 id, QByteArrayView value, QList<ExtraPair> &pairs)
+{
+    if (pairs.size() >= MaxExtraPairs)
+        return;
+    for (const ExtraPair &pair : std::as_const(pairs))
+        if (pair.id == id)
+            return;
+    pairs.append({id, value.size() <= MaxExtraPairValue ? Copy(value) : QByteArray()});
+}
+
 } // namespace
 
 SigningBlock ParseSigningBlock(QByteArrayView block)
@@ -211,6 +221,8 @@ SigningBlock ParseSigningBlock(QByteArrayView block)
             ReadScheme(value, false, result.v2);
         else if (id == V3SchemeId || id == V31SchemeId)
             ReadScheme(value, true, result.v3);
+        else if (id != V2SchemeId)
+            KeepExtraPair(id, value, result.extraPairs);
         result.v31Present = result.v31Present || id == V31SchemeId;
     }
     return result;

@@ -63,16 +63,29 @@ struct SchemeBlock
     QList<SchemeSigner> signers;
 };
 
+// A pair the signature schemes do not read: padding, or a marker that a tool wrote outside
+// what v2 and v3 sign (a store's channel name).
+struct ExtraPair
+{
+    quint32 id = 0;
+    QByteArray value;
+};
+
 struct SigningBlock
 {
     QString error; // set when the block itself is malformed; nothing else is then filled in
     SchemeBlock v2;
     SchemeBlock v3; // v3.1 signers follow the v3 ones
     bool v31Present = false;
+    // The first MaxExtraPairs other pairs, in order, each id once; values of more than
+    // MaxExtraPairValue bytes (padding) keep only their id.
+    QList<ExtraPair> extraPairs;
 };
 
 // Android accepts at most this many signers per scheme; more are refused before any is parsed.
 inline constexpr int MaxSigners = 10;
+inline constexpr int MaxExtraPairs = 64;
+inline constexpr qsizetype MaxExtraPairValue = 64 << 10;
 
 // `block` runs from the block's leading size field through its "APK Sig Block 42" magic.
 SigningBlock ParseSigningBlock(QByteArrayView block);

@@ -1,6 +1,7 @@
 #include "HostilePackages.h"
 #include "TestSupport.h"
 #include "archive/ZipArchive.h"
+#include "channel/ReadChannel.h"
 #include "digest/SafeFile.h"
 #include "signing/DescribeSignatures.h"
 #include "signing/OpenSslHandles.h"
@@ -37,8 +38,13 @@ enum class Change
     Bomb,            // that entry, named once, and signed
     RepeatedSection, // a signature file naming one 1 MiB manifest section 200 times
     AliasedSigners,  // the JAR signature files named 4,000 times over
+    // A store's channel marker, outside what the signatures cover:
+    WalleMarker,    // a signing block pair of JSON
+    VasDollyMarker, // a signing block pair of the name alone
+    CommentMarker,  // the ZIP comment of a v1-only package
 };
 
+constexpr quint32 V2PairId = 0x7109871a;
 constexpr quint32 V3PairId = 0xf05368c0;
 constexpr quint32 PaddingPairId = 0x42726577;
 constexpr qint64 BombSize = qint64(256) << 20;
@@ -427,6 +433,26 @@ QByteArray SignatureTest::hostile(Change change, const QByteArray &bytes)
             bytes, [](const QByteArray &name) { return name == "bomb.bin"; }, 63);
     case Change::AliasedSigners:
         return WithAliases(bytes, isJarSignature, 4000);
+    case Change::WalleMarker:
+    case Change::VasDollyMarker: {
+        const bool walle = change == Change::WalleMarker;
+        return WithBlockPairs(bytes, [walle](quint32 id, const QByteArray &value) {
+            QByteArray pairs = BlockPair(id, value);
+            if (id == V2PairId)
+                pairs += walle ? BlockPair(0x71777777, R"({"channel":"华为应用市场","k":"v"})")
+                               : BlockPair(0x881155ff, "xiaomi");
+            return pairs;
+        });
+    }
+    case Change::CommentMarker: {
+        const QByteArray name = "应用宝";
+        QByteArray length(2, Qt::Uninitialized);
+        qToLittleEndian(quint16(name.size()), length.data());
+        const QByteArray comment = name + length + "ltlovezh";
+        QByteArray marked = bytes;
+        qToLittleEndian(quint16(comment.size()), marked.data() + marked.size() - 2);
+        return marked + comment;
+    }
     default:
         return bytes;
     }
@@ -521,6 +547,16 @@ void SignatureTest::matchesApksigner_data()
         << 0 << QStringLiteral("rsa") << v1Only << Change::AliasedSigners << QByteArray()
         << QStringLiteral("无") << malformed + QStringLiteral("多个条目共用同一数据") << QString();
 
+    QTest::newRow("channel in a JSON pair")
+        << 0 << QStringLiteral("rsa") << QStringList() << Change::WalleMarker << QByteArray()
+        << v1v2v3 << QStringLiteral("通过") << rsa;
+    QTest::newRow("channel in a pair of its own")
+        << 24 << QStringLiteral("ec") << v2Only << Change::VasDollyMarker << QByteArray()
+        << QStringLiteral("v2") << QStringLiteral("通过") << QStringLiteral("EC 256 位");
+    QTest::newRow("channel in the ZIP comment")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::CommentMarker << QByteArray()
+        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << rsa;
+
     QTest::newRow("ZIP64 marker") << 0 << QString() << QStringList() << Change::Zip64Marker
                                   << QByteArray() << QStringLiteral("无")
                                   << failed + QStringLiteral("不支持 ZIP64") << QString();
@@ -614,8 +650,13 @@ void SignatureTest::matchesApksigner()
     file.close();
 
     const SafeFile package(QFile::encodeName(path));
-    const QList<LabelledValue> rows =
-        DescribeSignatures(VerifyPackageSignatures(package, ZipArchive(package)));
+    const ZipArchive archive(package);
+    const QList<LabelledValue> rows = DescribeSignatures(VerifyPackageSignatures(package, archive));
+    // A channel marker is read where a store's tool put it, and found nowhere else.
+    const QHash<Change, QString> channels = {{Change::WalleMarker, QStringLiteral("华为应用市场")},
+                                             {Change::VasDollyMarker, QStringLiteral("xiaomi")},
+                                             {Change::CommentMarker, QStringLiteral("应用宝")}};
+    QCOMPARE(ReadChannel(package, archive).value_or(QString()), channels.value(change));
     QMultiMap<QString, QString> shown;
     for (const LabelledValue &row : rows)
         shown.insert(row.label, row.value);

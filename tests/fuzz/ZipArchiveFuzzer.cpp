@@ -1,9 +1,10 @@
 // libFuzzer target: any bytes taken for a whole package must open, or be refused, without a
 // crash, a hang or a huge allocation; an archive that opens keeps the one reading promised
-// (one end record, unique names, entries before the directory), and the signature check,
-// which reads through it, survives whatever it serves. The bytes live in a memfd, so the
-// archive reads a real descriptor and nothing touches the disk.
+// (one end record, unique names, entries before the directory), and the signature check and
+// the channel reader, which read through it, survive whatever it serves. The bytes live in a
+// memfd, so the archive reads a real descriptor and nothing touches the disk.
 #include "archive/ZipArchive.h"
+#include "channel/ReadChannel.h"
 #include "digest/SafeFile.h"
 #include "signing/VerifyPackageSignatures.h"
 
@@ -50,6 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                     Require(bytes->size() <= LargestRead);
         }
         VerifyPackageSignatures(file, archive);
+        if (const auto channel = ReadChannel(file, archive))
+            Require(archive.isOpen() && channel->size() <= MaxChannelLength);
     }
     ::close(fd);
     return 0;
