@@ -83,6 +83,27 @@ QString NewestScheme(const SignatureReport &report)
     return QStringLiteral("v1");
 }
 
+QJsonObject SignerObject(const QString &scheme, const SignerFacts &signer)
+{
+    const CertificateFacts &facts = signer.certificate;
+    QJsonArray former;
+    for (const QString &sha256 : signer.formerSha256)
+        former.append(PlainHex(sha256));
+    return {
+        {QStringLiteral("scheme"), scheme},
+        {QStringLiteral("subject"), TextOrNull(facts.subject)},
+        {QStringLiteral("issuer"), TextOrNull(facts.issuer)},
+        {QStringLiteral("serial"), TextOrNull(facts.serial)},
+        {QStringLiteral("notBefore"), MomentOrNull(facts.notBefore)},
+        {QStringLiteral("notAfter"), MomentOrNull(facts.notAfter)},
+        {QStringLiteral("publicKey"), TextOrNull(facts.publicKey)},
+        {QStringLiteral("certMd5"), TextOrNull(PlainHex(facts.md5))},
+        {QStringLiteral("certSha1"), TextOrNull(PlainHex(facts.sha1))},
+        {QStringLiteral("certSha256"), TextOrNull(PlainHex(facts.sha256))},
+        {QStringLiteral("formerCertSha256"), former},
+    };
+}
+
 QString VerdictName(const SignatureReport &report)
 {
     if (report.verifiesInFull())
@@ -101,26 +122,14 @@ QJsonObject SignatureObject(const SignatureReport &report)
          {std::pair{"v1", report.v1}, std::pair{"v2", report.v2}, std::pair{"v3", report.v3}})
         if (result.state != SchemeState::Absent)
             schemes.append(QString::fromLatin1(name));
+    // Every scheme's signers when the schemes disagree, else the newest scheme's.
+    QList<SchemeSigners> byScheme = report.signersByScheme;
+    if (byScheme.isEmpty())
+        byScheme.append({NewestScheme(report), report.signers});
     QJsonArray signers;
-    for (const SignerFacts &signer : report.signers) {
-        const CertificateFacts &facts = signer.certificate;
-        QJsonArray former;
-        for (const QString &sha256 : signer.formerSha256)
-            former.append(PlainHex(sha256));
-        signers.append(QJsonObject{
-            {QStringLiteral("scheme"), NewestScheme(report)},
-            {QStringLiteral("subject"), TextOrNull(facts.subject)},
-            {QStringLiteral("issuer"), TextOrNull(facts.issuer)},
-            {QStringLiteral("serial"), TextOrNull(facts.serial)},
-            {QStringLiteral("notBefore"), MomentOrNull(facts.notBefore)},
-            {QStringLiteral("notAfter"), MomentOrNull(facts.notAfter)},
-            {QStringLiteral("publicKey"), TextOrNull(facts.publicKey)},
-            {QStringLiteral("certMd5"), TextOrNull(PlainHex(facts.md5))},
-            {QStringLiteral("certSha1"), TextOrNull(PlainHex(facts.sha1))},
-            {QStringLiteral("certSha256"), TextOrNull(PlainHex(facts.sha256))},
-            {QStringLiteral("formerCertSha256"), former},
-        });
-    }
+    for (const SchemeSigners &scheme : std::as_const(byScheme))
+        for (const SignerFacts &signer : scheme.signers)
+            signers.append(SignerObject(scheme.scheme, signer));
     return {
         {QStringLiteral("verdict"), VerdictName(report)},
         {QStringLiteral("reason"), VerdictText(report)},

@@ -1,11 +1,10 @@
 #include "ZipArchive.h"
 
+#include "ZipDirectory.h"
+#include "ZipFileSource.h"
 #include "digest/SafeFile.h"
 
 #include <QtGlobal>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 #include <zip.h>
 
 void ZipArchive::NameTimeZoneFile()
@@ -14,30 +13,80 @@ void ZipArchive::NameTimeZoneFile()
         qputenv("TZ", ":/etc/localtime");
 }
 
+namespace {
+
+// Whether libzip's reading of the archive is ours: the same records in the same order, and
+// the same comment. libzip keeps where it found the directory to itself, but it read its
+// records from there.
+bool SameView(zip *archive, const QList<ZipDirectoryEntry> &entries, const EndRecord &end)
+{
+    if (zip_get_num_entries(archive, 0) != entries.size())
+        return false;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const ZipDirectoryEntry &entry = entries[i];
+        zip_stat_t info;
+        zip_stat_init(&info);
+        constexpr zip_uint64_t Needed = ZIP_STAT_NAME | ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE |
+                                        ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
+        if (zip_stat_index(archive, zip_uint64_t(i), ZIP_FL_ENC_RAW, &info) != 0 ||
+            (info.valid & Needed) != Needed || QByteArrayView(info.name) != entry.name ||
+            info.size != zip_uint64_t(entry.uncompressedSize) ||
+            info.comp_size != zip_uint64_t(entry.compressedSize) ||
+            info.comp_method != entry.method || info.crc != entry.crc)
+            return false;
+    }
+    int commentSize = 0;
+    zip_get_archive_comment(archive, &commentSize, ZIP_FL_ENC_RAW);
+    return commentSize == end.commentSize;
+}
+
+} // namespace
+
 ZipArchive::ZipArchive(const SafeFile &file)
 {
+    why = QStringLiteral("无法读取文件");
     if (!file.isOpen())
         return;
-    // libzip closes what it is given, so it gets a descriptor of its own.
-    const int fd = ::fcntl(file.descriptor(), F_DUPFD_CLOEXEC, 0);
-    if (fd < 0)
+    const qint64 tailSize = qMin(file.size(), EndRecordSearchSize);
+    QByteArray tail(tailSize, Qt::Uninitialized);
+    if (!file.readAt(file.size() - tailSize, tail.data(), tailSize))
         return;
-    FILE *stream = ::fdopen(fd, "rb");
-    if (!stream) {
-        ::close(fd);
+    const auto found = FindEndRecord(tail, file.size() - tailSize, why);
+    if (!found)
         return;
+    end = *found;
+    const auto directory = ReadZipDirectory(file, end, why);
+    if (!directory)
+        return;
+    open(file);
+    if (archive && !SameView(archive, directory->entries, end)) {
+        zip_discard(archive);
+        archive = nullptr;
+        why = QStringLiteral("ZIP 结构异常：中央目录有两种读法");
     }
+    if (!archive)
+        return;
+    why.clear();
+    entriesEnd = directory->dataEnd;
+    inflateLeft = MaxInflatedBase + InflatedPerFileByte * file.size();
+}
+
+void ZipArchive::open(const SafeFile &file)
+{
+    why = QStringLiteral("ZIP 结构损坏");
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t *source = zip_source_filep_create(stream, 0, -1, &error);
+    zip_source_t *source = CreateZipFileSource(file, &error);
     if (!source) {
-        std::fclose(stream);
         zip_error_fini(&error);
         return;
     }
-    archive = zip_open_from_source(source, ZIP_RDONLY, &error);
-    if (!archive)
+    archive = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    if (!archive) {
         zip_source_free(source);
+        if (zip_error_code_zip(&error) == ZIP_ER_INCONS)
+            why = QStringLiteral("ZIP 结构异常：条目信息前后不一致");
+    }
     zip_error_fini(&error);
 }
 
@@ -84,6 +133,11 @@ bool ZipArchive::readPieces(const QByteArray &name, qint64 maxSize,
     if (zip_stat(archive, name.constData(), ZIP_FL_ENC_RAW, &info) != 0 ||
         !(info.valid & ZIP_STAT_SIZE) || (maxSize >= 0 && info.size > zip_uint64_t(maxSize)))
         return false;
+    if (info.size > zip_uint64_t(inflateLeft)) {
+        limitReached = true;
+        return false;
+    }
+    inflateLeft -= qint64(info.size);
     zip_file_t *entry = zip_fopen_index(archive, info.index, 0);
     if (!entry)
         return false;

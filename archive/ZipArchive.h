@@ -1,7 +1,10 @@
 #pragma once
 
+#include "ZipEndRecord.h"
+
 #include <QByteArray>
 #include <QList>
+#include <QString>
 #include <functional>
 #include <optional>
 
@@ -11,6 +14,12 @@ struct zip;
 // The entries of a package's ZIP archive, read through libzip from a file that is already open
 // (so the safe open's promises hold: no FIFO hangs, nothing is created). Read-only: nothing is
 // ever written back.
+//
+// It opens only an archive that reads one way: the end record Android takes, the central
+// directory that record points at, each entry's local header agreeing with its record, no
+// entry sharing or overlapping another's data, and libzip (with its own consistency checks)
+// seeing those same entries. Every reader of the package goes through it, so none sees
+// entries that Android would not.
 class ZipArchive
 {
 public:
@@ -25,24 +34,49 @@ public:
     // in TZ keeps the local time and makes it one check.
     static void NameTimeZoneFile();
 
-    // Whether libzip accepted the archive; a truncated or damaged one is not open.
+    // Whether the archive opened; a truncated, damaged or ambiguous one is not open.
     bool isOpen() const { return archive != nullptr; }
+    // Why it is not open, in Chinese ("ZIP 结构异常：…" for one that reads more than one way).
+    const QString &problem() const { return why; }
+    // The end record it was opened by; meaningful only while open.
+    const EndRecord &endRecord() const { return end; }
+    // Where the data of the entries ends; anything between there and the central directory
+    // (a signing block) belongs to no entry.
+    qint64 dataEnd() const { return entriesEnd; }
+    // Whether a read was refused because the archive's entries would inflate past the limit.
+    bool inflateLimitReached() const { return limitReached; }
+
+    // Uncompressed bytes handed out per archive, all readers together, are capped at
+    // MaxInflatedBase + InflatedPerFileByte bytes for each byte of the file: real packages
+    // inflate to a few times their size, a deflate bomb to a thousand.
+    static constexpr qint64 MaxInflatedBase = qint64(128) << 20;
+    static constexpr qint64 InflatedPerFileByte = 32;
     // The names of all entries, in the central directory's order.
     QList<QByteArray> entryNames() const;
     // The uncompressed bytes of entry `name`; nothing when it is missing, larger than `maxSize`
-    // once uncompressed, or cannot be read whole (corrupt data, a checksum that does not match).
+    // once uncompressed, past the inflate limit, or cannot be read whole (corrupt data, a
+    // checksum that does not match).
     std::optional<QByteArray> readEntry(const QByteArray &name, qint64 maxSize) const;
     // Hands the uncompressed bytes of entry `name` to `consume` piece by piece, so that an entry
-    // of any size takes little memory. False when it is missing or cannot be read whole (corrupt
-    // data, a checksum that does not match); the pieces handed over until then stay handed over.
+    // of any size takes little memory. False when it is missing, past the inflate limit, or
+    // cannot be read whole (corrupt data, a checksum that does not match); the pieces handed
+    // over until then stay handed over.
     bool streamEntry(const QByteArray &name,
                      const std::function<void(const char *data, qint64 size)> &consume) const;
 
 private:
-    // Both reads: refuses an entry declared larger than `maxSize` (none when negative) before
-    // reading it, and is true only when exactly the declared bytes came and checked out.
+    // Both reads: refuses an entry declared larger than `maxSize` (none when negative) or than
+    // what the inflate limit leaves before reading it, and is true only when exactly the
+    // declared bytes came and checked out.
     bool readPieces(const QByteArray &name, qint64 maxSize,
                     const std::function<void(const char *, qint64)> &consume) const;
+    // Opens libzip over `file` once our own reading of the archive holds.
+    void open(const SafeFile &file);
 
     zip *archive = nullptr;
+    QString why;
+    EndRecord end;
+    qint64 entriesEnd = 0;
+    mutable qint64 inflateLeft = 0;
+    mutable bool limitReached = false;
 };

@@ -1,14 +1,18 @@
 // Signature check speed: verifying a 300 MiB package against one SHA-256 pass over its bytes
 // already in memory, per scheme checked (target W / (K x S) <= 1.2), on a package signed with
-// v1, v2 and v3 and on one signed with v2 alone. Both are signed here with apksigner.
+// v1, v2 and v3 and on one signed with v2 alone. Both are signed here with apksigner. Then the
+// time and peak memory of the verdict on hostile packages of under 1 MB made from signed ones
+// (target: under 2 s and 300 MiB each).
 #include "BenchPackages.h"
 #include "archive/ZipArchive.h"
 #include "digest/Digest.h"
 #include "digest/SafeFile.h"
 #include "signing/DescribeSignatures.h"
 #include "signing/VerifyPackageSignatures.h"
+#include "tests/HostilePackages.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -68,6 +72,108 @@ void Measure(const QString &name, const QString &path)
                 qPrintable(name), verify, inMemory, schemes, verify / (schemes * inMemory));
 }
 
+// The process's peak resident memory since the last reset, in MiB.
+double PeakRssMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    return -1;
+}
+
+void ResetPeakRss()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (!clear.open(QIODevice::WriteOnly) || clear.write("5") != 1)
+        qFatal("cannot reset the peak RSS");
+}
+
+void MeasureHostile(const QString &name, const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    file.close();
+    if (bytes.size() >= 1000 * 1000)
+        qFatal("%s is not under 1 MB", qPrintable(name));
+    const SafeFile package(QFile::encodeName(path));
+    ResetPeakRss();
+    SignatureReport report;
+    const double ms =
+        BestMs([&] { report = VerifyPackageSignatures(package, ZipArchive(package)); });
+    if (VerdictText(report) == QStringLiteral("通过"))
+        qFatal("%s verifies", qPrintable(name));
+    std::printf("verify hostile %s: %.1f ms, peak RSS %.1f MiB\n", qPrintable(name), ms,
+                PeakRssMiB());
+}
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(path));
+    return file.readAll();
+}
+
+// Builds the hostile packages from a small one and measures each verdict.
+void MeasureHostilePackages(const QString &directory, const QString &certificate,
+                            const QString &key, const QString &pk8)
+{
+    const QDir root(directory);
+    const auto signV1 = [&](const QString &input) {
+        const QString output = input + QStringLiteral(".signed");
+        RunOrDie(QStringLiteral("apksigner"),
+                 {QStringLiteral("sign"), QStringLiteral("--key"), pk8, QStringLiteral("--cert"),
+                  certificate, QStringLiteral("--v2-signing-enabled"), QStringLiteral("false"),
+                  QStringLiteral("--v3-signing-enabled"), QStringLiteral("false"),
+                  QStringLiteral("--out"), output, input},
+                 directory);
+        return ReadAll(output);
+    };
+    const auto addEntries = [&](const QString &package, const QStringList &names) {
+        RunOrDie(QStringLiteral("aapt"), QStringList{QStringLiteral("add"), package} + names,
+                 directory);
+    };
+
+    const QString bomb = BuildLargePackage(directory, QStringLiteral("bomb.apk"), 4096);
+    QFile zeros(root.filePath(QStringLiteral("bomb.bin")));
+    if (!zeros.open(QIODevice::WriteOnly) || !zeros.resize(qint64(256) << 20))
+        qFatal("cannot write the bomb");
+    zeros.close();
+    addEntries(bomb, {QStringLiteral("bomb.bin")});
+    const QByteArray signedBomb = signV1(bomb);
+    MeasureHostile(QStringLiteral("deflate bomb named 64 times"),
+                   root.filePath(QStringLiteral("named-often.apk")),
+                   WithAliases(
+                       signedBomb, [](const QByteArray &name) { return name == "bomb.bin"; }, 63));
+    MeasureHostile(QStringLiteral("deflate bomb"), root.filePath(QStringLiteral("bomb-once.apk")),
+                   signedBomb);
+
+    const QString repeated = BuildLargePackage(directory, QStringLiteral("repeated.apk"), 4096);
+    const QStringList signatureFiles = WriteRepeatedSectionSignature(
+        directory, QStringLiteral("openssl"), key, certificate, "classes.dex", "", 20 << 20, 2000);
+    if (signatureFiles.isEmpty())
+        qFatal("openssl could not sign the signature file");
+    addEntries(repeated, signatureFiles);
+    MeasureHostile(QStringLiteral("signature file naming a 20 MiB section 2,000 times"),
+                   root.filePath(QStringLiteral("repeated-section.apk")), ReadAll(repeated));
+
+    const QByteArray small =
+        signV1(BuildLargePackage(directory, QStringLiteral("small.apk"), 4096));
+    MeasureHostile(QStringLiteral("4,000 aliased JAR signers"),
+                   root.filePath(QStringLiteral("aliased-signers.apk")),
+                   WithAliases(
+                       small,
+                       [](const QByteArray &name) {
+                           return name.startsWith("META-INF/") &&
+                                  (name.endsWith(".SF") || name.endsWith(".RSA"));
+                       },
+                       4000));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -111,5 +217,6 @@ int main(int argc, char **argv)
                  directory.path());
         Measure(package.name, signedPackage);
     }
+    MeasureHostilePackages(directory.path(), certificate, key, pk8);
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "FileSizeText.h"
 #include "archive/ZipArchive.h"
+#include "channel/ReadChannel.h"
 #include "digest/SafeFile.h"
 #include "inspect/NarrowText.h"
 #include "signing/DescribeSignatures.h"
@@ -34,6 +35,7 @@ PackageDetails LoadPackageDetails(const InspectedPackage &inspected)
     details.digests = *digests;
     const ZipArchive archive(file);
     details.icon = ReadBitmapIcon(archive, details.facts.icons);
+    details.channel = ReadChannel(file, archive);
     details.signatures = VerifyPackageSignatures(file, archive);
     return details;
 }
@@ -64,6 +66,8 @@ DetailsSection PackageSection(const PackageDetails &details)
             {QStringLiteral("原生平台"), facts.nativePlatforms.isEmpty()
                                              ? QStringLiteral("无")
                                              : facts.nativePlatforms.join(QStringLiteral(", "))},
+            {QStringLiteral("渠道"),
+             details.fileChanged ? QString() : details.channel.value_or(QStringLiteral("无"))},
             {QStringLiteral("文件大小"),
              details.fileChanged ? QString() : FileSizeText(details.size)},
             {QStringLiteral("MD5"), digest(details.digests.md5)},

@@ -19,11 +19,12 @@ struct PackageDetails
     qint64 size = -1;
     FileDigests digests;
     std::optional<PackageIcon> icon;
+    std::optional<QString> channel; // the store's channel name, when the package is marked
     SignatureReport signatures;
 };
 
-// Parses the inspection's tool output and reads the file once for its digests, then its icon
-// and its signatures, all from the one open file.
+// Parses the inspection's tool output and reads the file once for its digests, then its icon,
+// its channel and its signatures, all from the one open file.
 PackageDetails LoadPackageDetails(const InspectedPackage &inspected);
 
 // The rows the window shows for `details`, in order.

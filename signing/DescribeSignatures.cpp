@@ -21,6 +21,28 @@ QString FailureText(const NamedScheme &scheme)
                                      : scheme.name + QLatin1Char(' ') + scheme.result.reason;
 }
 
+// A signer's certificate facts, row by row.
+void AppendSigner(QList<LabelledValue> &rows, const SignerFacts &signer)
+{
+    const CertificateFacts &facts = signer.certificate;
+    if (!facts.parsed) {
+        rows.append({QStringLiteral("主题"), QStringLiteral("证书无法解析")});
+        return;
+    }
+    rows.append({{QStringLiteral("主题"), facts.subject},
+                 {QStringLiteral("颁发者"), facts.issuer},
+                 {QStringLiteral("序列号"), facts.serial},
+                 {QStringLiteral("有效期"), facts.validity},
+                 {QStringLiteral("公钥"), facts.publicKey},
+                 {QStringLiteral("证书 MD5"), facts.md5},
+                 {QStringLiteral("证书 SHA-1"), facts.sha1},
+                 {QStringLiteral("证书 SHA-256"), facts.sha256},
+                 {QStringLiteral("签名 MD5"), facts.signatureMd5}});
+    if (!signer.formerSha256.isEmpty())
+        rows.append({QStringLiteral("轮换前证书 SHA-256"),
+                     signer.formerSha256.join(QLatin1Char('\n')), true});
+}
+
 } // namespace
 
 QString SchemesPresentText(const SignatureReport &report)
@@ -75,24 +97,18 @@ QList<LabelledValue> DescribeSignatures(const SignatureReport &report)
         {QStringLiteral("签名校验"), VerdictText(report)},
         {QStringLiteral("各方案校验"), SchemeLinesText(report), true},
     };
-    for (const SignerFacts &signer : report.signers) {
-        const CertificateFacts &facts = signer.certificate;
-        if (!facts.parsed) {
-            rows.append({QStringLiteral("主题"), QStringLiteral("证书无法解析")});
-            continue;
-        }
-        rows.append({{QStringLiteral("主题"), facts.subject},
-                     {QStringLiteral("颁发者"), facts.issuer},
-                     {QStringLiteral("序列号"), facts.serial},
-                     {QStringLiteral("有效期"), facts.validity},
-                     {QStringLiteral("公钥"), facts.publicKey},
-                     {QStringLiteral("证书 MD5"), facts.md5},
-                     {QStringLiteral("证书 SHA-1"), facts.sha1},
-                     {QStringLiteral("证书 SHA-256"), facts.sha256},
-                     {QStringLiteral("签名 MD5"), facts.signatureMd5}});
-        if (!signer.formerSha256.isEmpty())
-            rows.append({QStringLiteral("轮换前证书 SHA-256"),
-                         signer.formerSha256.join(QLatin1Char('\n')), true});
+    if (report.signersByScheme.isEmpty()) {
+        for (const SignerFacts &signer : report.signers)
+            AppendSigner(rows, signer);
+        return rows;
     }
+    // Schemes signed by different signers: each block says whose scheme it is.
+    for (const SchemeSigners &scheme : report.signersByScheme)
+        for (const SignerFacts &signer : scheme.signers) {
+            rows.append({QStringLiteral("签名者 (%1)").arg(scheme.scheme),
+                         signer.certificate.parsed ? signer.certificate.subject
+                                                   : QStringLiteral("证书无法解析")});
+            AppendSigner(rows, signer);
+        }
     return rows;
 }

@@ -18,5 +18,6 @@ QString VerdictText(const SignatureReport &report);
 QString SchemeLinesText(const SignatureReport &report);
 
 // The whole section, row by row, ready to show: the three verdict rows, then each signer's
-// certificate facts in order.
+// certificate facts in order; when the schemes were signed by different signers, every
+// scheme's signers, each block headed "签名者 (vN)".
 QList<LabelledValue> DescribeSignatures(const SignatureReport &report);

@@ -3,8 +3,10 @@
 #include "CertificateFacts.h"
 #include "JarManifest.h"
 #include "OpenSslHandles.h"
+#include "SigningBlock.h"
 #include "archive/ZipArchive.h"
 
+#include <QHash>
 #include <QSet>
 
 namespace {
@@ -81,17 +83,42 @@ X509Handle VerifySignatureBlock(const QByteArray &signatureFile, const QByteArra
     return X509Handle(first);
 }
 
-// Whether every digest given matches `bytes`; at least one must be given.
-bool DigestsMatch(const QList<std::pair<DigestAlgorithm, QByteArray>> &digests,
-                  const QByteArray &bytes)
+// The digests of the manifest and of its sections, each computed once: a signature file may
+// name one large section thousands of times, and every signer digests the whole manifest.
+class ManifestDigests
 {
-    if (digests.isEmpty())
-        return false;
-    for (const auto &[algorithm, expected] : digests)
-        if (DigestOf(algorithm, bytes) != expected)
+public:
+    ManifestDigests(const QByteArray &bytes, const JarManifest &manifest)
+        : bytes(bytes), manifest(manifest)
+    {
+    }
+
+    static constexpr qsizetype Whole = -1;
+
+    // Whether every digest given matches section `section` (or the Whole manifest); at least
+    // one must be given.
+    bool match(qsizetype section, const QList<std::pair<DigestAlgorithm, QByteArray>> &digests)
+    {
+        if (digests.isEmpty())
             return false;
-    return true;
-}
+        for (const auto &[algorithm, expected] : digests) {
+            const quint64 key = quint64(section + 1) << 8 | quint64(algorithm);
+            auto found = known.constFind(key);
+            if (found == known.cend())
+                found = known.insert(
+                    key,
+                    DigestOf(algorithm, section == Whole ? bytes : manifest.entries[section].raw));
+            if (*found != expected)
+                return false;
+        }
+        return true;
+    }
+
+private:
+    const QByteArray &bytes;
+    const JarManifest &manifest;
+    QHash<quint64, QByteArray> known;
+};
 
 // Which schemes the signer says it also signed with; Android then demands their blocks.
 bool StrippedOfScheme(const JarSection &main, bool v2Present, bool v3Present)
@@ -106,12 +133,11 @@ bool StrippedOfScheme(const JarSection &main, bool v2Present, bool v3Present)
 
 // The manifest entries that signature file `signature` vouches for, or nothing when one of its
 // section digests is wrong.
-std::optional<QSet<QByteArray>> CoveredEntries(const JarManifest &signature,
-                                               const QByteArray &manifestBytes,
-                                               const JarManifest &manifest)
+std::optional<QSet<QByteArray>>
+CoveredEntries(const JarManifest &signature, const JarManifest &manifest, ManifestDigests &digests)
 {
     QSet<QByteArray> covered;
-    if (DigestsMatch(signature.main.digests("-Digest-Manifest"), manifestBytes)) {
+    if (digests.match(ManifestDigests::Whole, signature.main.digests("-Digest-Manifest"))) {
         for (auto it = manifest.entryByName.cbegin(); it != manifest.entryByName.cend(); ++it)
             covered.insert(it.key());
         return covered;
@@ -120,7 +146,7 @@ std::optional<QSet<QByteArray>> CoveredEntries(const JarManifest &signature,
         const QByteArray name = section.value("Name");
         const auto found = manifest.entryByName.constFind(name);
         if (found == manifest.entryByName.cend() ||
-            !DigestsMatch(section.digests("-Digest"), manifest.entries[*found].raw))
+            !digests.match(*found, section.digests("-Digest")))
             return std::nullopt;
         covered.insert(name);
     }
@@ -161,15 +187,20 @@ JarVerification VerifyJarSignatures(const ZipArchive &archive, bool v2Present, b
     const QList<JarSigner> signers = FindSigners(names);
     if (signers.isEmpty())
         return verification;
-    const auto fail = [&verification](const QString &reason, bool standsAlone = false) {
-        verification.result = SchemeResult::failed(reason, standsAlone);
+    const auto fail = [&](const QString &reason, bool standsAlone = false) {
+        verification.result = archive.inflateLimitReached()
+                                  ? SchemeResult::failed(QStringLiteral("解压后的数据超过上限"))
+                                  : SchemeResult::failed(reason, standsAlone);
         return verification;
     };
+    if (signers.size() > MaxSigners)
+        return fail(QStringLiteral("签名者过多"));
 
     const auto manifestBytes = archive.readEntry(ManifestName, MaxManifestSize);
     if (!manifestBytes)
         return fail(QStringLiteral("缺少 META-INF/MANIFEST.MF"));
     const JarManifest manifest = ParseJarManifest(*manifestBytes);
+    ManifestDigests manifestDigests(*manifestBytes, manifest);
 
     QList<QSet<QByteArray>> coverage;
     for (const JarSigner &signer : signers) {
@@ -179,28 +210,25 @@ JarVerification VerifyJarSignatures(const ZipArchive &archive, bool v2Present, b
             signatureFile && block ? VerifySignatureBlock(*signatureFile, *block) : X509Handle();
         if (!certificate)
             return fail(QStringLiteral("签名文件 %1 校验失败").arg(EntryText(signer.blockName)));
+        const QByteArray der = EncodeDer(certificate.get(), i2d_X509);
         SignerFacts facts;
-        facts.certificate = ReadCertificateFacts(EncodeDer(certificate.get(), i2d_X509));
+        facts.certificate = ReadCertificateFacts(der);
         if (!facts.certificate.parsed)
             return fail(QStringLiteral("证书无法解析"), true);
         verification.signers.append(facts);
+        verification.certificates.append(der);
 
         const JarManifest signature = ParseJarManifest(*signatureFile);
         if (StrippedOfScheme(signature.main, v2Present, v3Present))
             return fail(QStringLiteral("v2/v3 签名已被剥离"), true);
-        const auto covered = CoveredEntries(signature, *manifestBytes, manifest);
+        const auto covered = CoveredEntries(signature, manifest, manifestDigests);
         if (!covered)
             return fail(QStringLiteral("%1 与清单不符").arg(EntryText(signer.signatureFileName)));
         coverage.append(*covered);
     }
 
-    // libzip opens an archive that names an entry twice and reads only the first; the second
-    // would go unchecked, so such a package cannot pass.
-    QSet<QByteArray> seen;
+    // The archive opens only when no name appears twice, so each entry here is the only one.
     for (const QByteArray &name : names) {
-        if (seen.contains(name))
-            return fail(QStringLiteral("文件 %1 重复出现").arg(EntryText(name)));
-        seen.insert(name);
         if (name.endsWith('/') || IsSignatureFile(name))
             continue;
         const auto section = manifest.entryByName.constFind(name);

@@ -52,6 +52,13 @@ struct SignerFacts
     QStringList formerSha256;
 };
 
+// The signers of one scheme, named "v1", "v2" or "v3".
+struct SchemeSigners
+{
+    QString scheme;
+    QList<SignerFacts> signers;
+};
+
 struct SignatureReport
 {
     // Why the package as a whole could not be checked (not a ZIP, a broken signing block).
@@ -61,6 +68,8 @@ struct SignatureReport
     SchemeResult v3;
     // The signers of the newest scheme present: v3, else v2, else v1.
     QList<SignerFacts> signers;
+    // Only when the schemes present were not signed by one signer: each scheme's, oldest first.
+    QList<SchemeSigners> signersByScheme;
 
     // Signed, and every scheme present verified.
     bool verifiesInFull() const

@@ -102,6 +102,15 @@ bool ReadSignedData(QByteArrayView bytes, bool v3, SchemeSigner &signer)
             return false;
         if (v3 && id == ProofOfRotationId)
             return signer.lineage.isEmpty() && ReadLineage(value, signer.lineage);
+        std::optional<quint32> *guard =
+            v3 ? (id == RotationMinSdkId ? &signer.rotationMinSdk : nullptr)
+               : (id == StrippingProtectionId ? &signer.requiredScheme : nullptr);
+        if (!guard)
+            return true;
+        quint32 number = 0;
+        if (guard->has_value() || !ByteCursor(value).readU32(number))
+            return false;
+        *guard = number;
         return true;
     });
 }
@@ -160,6 +169,16 @@ void ReadScheme(QByteArrayView value, bool v3, SchemeBlock &scheme)
     }
 }
 
+void KeepExtraPair(quint32 id, QByteArrayView value, QList<ExtraPair> &pairs)
+{
+    if (pairs.size() >= MaxExtraPairs)
+        return;
+    for (const ExtraPair &pair : std::as_const(pairs))
+        if (pair.id == id)
+            return;
+    pairs.append({id, value.size() <= MaxExtraPairValue ? Copy(value) : QByteArray()});
+}
+
 } // namespace
 
 SigningBlock ParseSigningBlock(QByteArrayView block)
@@ -202,6 +221,9 @@ SigningBlock ParseSigningBlock(QByteArrayView block)
             ReadScheme(value, false, result.v2);
         else if (id == V3SchemeId || id == V31SchemeId)
             ReadScheme(value, true, result.v3);
+        else if (id != V2SchemeId)
+            KeepExtraPair(id, value, result.extraPairs);
+        result.v31Present = result.v31Present || id == V31SchemeId;
     }
     return result;
 }

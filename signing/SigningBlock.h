@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <optional>
 
 // The contents of an APK Signing Block, parsed from bytes already in memory and nothing else:
 // the block is untrusted input, so this code has no file access and is what the fuzzer drives.
@@ -12,6 +13,11 @@ inline constexpr quint32 V2SchemeId = 0x7109871a;
 inline constexpr quint32 V3SchemeId = 0xf05368c0;
 inline constexpr quint32 V31SchemeId = 0x1b93ad61;
 inline constexpr quint32 ProofOfRotationId = 0x3ba06f8c;
+// Signed attributes that guard against a newer scheme's block being cut out: in a v2 signer,
+// the id of a scheme that must be present (3 for v3); in a v3 signer, the SDK version from
+// which a v3.1 block takes over, which must then be present.
+inline constexpr quint32 StrippingProtectionId = 0xbeeff00d;
+inline constexpr quint32 RotationMinSdkId = 0x559f8b02;
 
 // A digest or a signature, tagged with the signature algorithm it belongs to.
 struct AlgorithmValue
@@ -45,6 +51,9 @@ struct SchemeSigner
     quint32 signedMinSdk = 0;
     quint32 signedMaxSdk = 0;
     QList<LineageNode> lineage;
+    // The guards above, as signed; nothing when the signer carries none.
+    std::optional<quint32> requiredScheme;
+    std::optional<quint32> rotationMinSdk;
 };
 
 struct SchemeBlock
@@ -54,15 +63,29 @@ struct SchemeBlock
     QList<SchemeSigner> signers;
 };
 
+// A pair the signature schemes do not read: padding, or a marker that a tool wrote outside
+// what v2 and v3 sign (a store's channel name).
+struct ExtraPair
+{
+    quint32 id = 0;
+    QByteArray value;
+};
+
 struct SigningBlock
 {
     QString error; // set when the block itself is malformed; nothing else is then filled in
     SchemeBlock v2;
     SchemeBlock v3; // v3.1 signers follow the v3 ones
+    bool v31Present = false;
+    // The first MaxExtraPairs other pairs, in order, each id once; values of more than
+    // MaxExtraPairValue bytes (padding) keep only their id.
+    QList<ExtraPair> extraPairs;
 };
 
 // Android accepts at most this many signers per scheme; more are refused before any is parsed.
 inline constexpr int MaxSigners = 10;
+inline constexpr int MaxExtraPairs = 64;
+inline constexpr qsizetype MaxExtraPairValue = 64 << 10;
 
 // `block` runs from the block's leading size field through its "APK Sig Block 42" magic.
 SigningBlock ParseSigningBlock(QByteArrayView block);

@@ -4,6 +4,7 @@
 #include "JarVerifier.h"
 #include "PackageLayout.h"
 #include "SchemeVerifier.h"
+#include "SignerConsistency.h"
 #include "SigningBlock.h"
 #include "archive/ZipArchive.h"
 #include "digest/SafeFile.h"
@@ -27,6 +28,22 @@ void CheckContent(SchemeVerification &scheme, const QMap<DigestAlgorithm, QByteA
     }
 }
 
+// The guards and checks that span signers or schemes, each replacing a pass that would hide
+// what they find.
+void CheckAcrossSigners(const SigningBlock &block, SchemeVerification &v2, SchemeVerification &v3)
+{
+    const auto verified = [](const SchemeVerification &scheme) {
+        return scheme.result.state == SchemeState::Verified;
+    };
+    const SchemeResult stripped = SchemeResult::failed(QStringLiteral("v3 签名已被剥离"), true);
+    if (verified(v2) && V3Stripped(block))
+        v2.result = stripped;
+    if (verified(v3) && V31Stripped(block))
+        v3.result = stripped;
+    if (verified(v3) && !V3RangesDisjoint(block.v3.signers))
+        v3.result = SchemeResult::failed(QStringLiteral("签名者平台版本重叠"));
+}
+
 } // namespace
 
 SignatureReport VerifyPackageSignatures(const SafeFile &file, const ZipArchive &archive)
@@ -36,7 +53,12 @@ SignatureReport VerifyPackageSignatures(const SafeFile &file, const ZipArchive &
         report.failure = QStringLiteral("无法读取文件");
         return report;
     }
-    const PackageLayout layout = ReadPackageLayout(file);
+    // A refused archive is one that reads more than one way; nothing in it is judged.
+    if (!archive.isOpen()) {
+        report.failure = archive.problem();
+        return report;
+    }
+    const PackageLayout layout = ReadPackageLayout(file, archive.endRecord());
     if (!layout.error.isEmpty()) {
         report.failure = layout.error;
         return report;
@@ -44,11 +66,12 @@ SignatureReport VerifyPackageSignatures(const SafeFile &file, const ZipArchive &
     const SigningBlock block =
         layout.block.isEmpty() ? SigningBlock() : ParseSigningBlock(layout.block);
     report.failure = block.error;
-
-    if (!archive.isOpen()) {
-        report.failure = QStringLiteral("ZIP 结构损坏");
+    // Entry data inside the signing block would be covered by no signature.
+    if (report.failure.isEmpty() && archive.dataEnd() > layout.blockOffset) {
+        report.failure = QStringLiteral("ZIP 结构异常：条目与签名块重叠");
         return report;
     }
+
     const JarVerification v1 = VerifyJarSignatures(archive, block.v2.present, block.v3.present);
 
     SchemeVerification v2 = VerifySchemeSigners(block.v2, false);
@@ -64,6 +87,7 @@ SignatureReport VerifyPackageSignatures(const SafeFile &file, const ZipArchive &
         CheckContent(v2, actual);
         CheckContent(v3, actual);
     }
+    CheckAcrossSigners(block, v2, v3);
     report.v1 = v1.result;
     report.v2 = v2.result;
     report.v3 = v3.result;
@@ -73,6 +97,18 @@ SignatureReport VerifyPackageSignatures(const SafeFile &file, const ZipArchive &
         report.signers = SchemeSignerFacts(block.v2);
     else
         report.signers = v1.signers;
+    const bool anyFailed = report.v1.state == SchemeState::Failed ||
+                           report.v2.state == SchemeState::Failed ||
+                           report.v3.state == SchemeState::Failed;
+    if (report.failure.isEmpty() && !anyFailed && !SignersAgree(v1.certificates, block)) {
+        report.failure = QStringLiteral("各方案签名者不一致");
+        if (report.v1.state != SchemeState::Absent)
+            report.signersByScheme.append({QStringLiteral("v1"), v1.signers});
+        if (block.v2.present)
+            report.signersByScheme.append({QStringLiteral("v2"), SchemeSignerFacts(block.v2)});
+        if (block.v3.present)
+            report.signersByScheme.append({QStringLiteral("v3"), report.signers});
+    }
     // Failed checks leave OpenSSL's error queue filled; nothing else reads it.
     ERR_clear_error();
     return report;

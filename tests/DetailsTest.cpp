@@ -1,6 +1,7 @@
 // The details window: the tool's facts from captured real output, the digests against the
 // coreutils, a file changed after its inspection, and the window offscreen on real packages.
 #include "DropEvents.h"
+#include "HostilePackages.h"
 #include "TestSupport.h"
 #include "details/FileSizeText.h"
 #include "details/PackageDetails.h"
@@ -268,6 +269,17 @@ void DetailsTest::fileAfterInspection_data()
         << BuildTestPackage(directory.path(), QStringLiteral("vector.apk"), Detailed, vector)
         << itself << int(None) << QByteArray();
 
+    // The tool reads the package behind the other's end record; no reader here may see the
+    // other one's entries, so the archive is refused and serves no icon.
+    const QString other = BuildTestPackage(
+        directory.path(), QStringLiteral("other.apk"),
+        {QStringLiteral("org.example.other"), QStringLiteral("1"), QStringLiteral("Other")},
+        DetailedContents());
+    QVERIFY(
+        WriteFile(file("two-views.apk"), WithSecondArchive(ReadFile(other), ReadFile(detailed))));
+    QTest::newRow("two end records")
+        << file("two-views.apk") << itself << int(None) << QByteArray();
+
     QVERIFY(WriteFile(file("truncated.apk"), ReadFile(detailed).first(1000)));
     QTest::newRow("truncated archive")
         << file("truncated.apk") << detailed << int(None) << QByteArray();
@@ -383,7 +395,7 @@ void DetailsTest::window()
                        "权限:\n  android.permission.INTERNET\n"
                        "  android.permission.BLUETOOTH (maxSdkVersion 30)\n"
                        "  android.permission.READ_CONTACTS\n"
-                       "原生平台: arm64-v8a, armeabi-v7a\n文件大小: %1 字节 (")
+                       "原生平台: arm64-v8a, armeabi-v7a\n渠道: 无\n文件大小: %1 字节 (")
             .arg(size);
     const QString digests = QStringLiteral(")\nMD5: %1\nSHA-1: %2\nSHA-256: %3\n")
                                 .arg(digest("md5sum"), digest("sha1sum"), digest("sha256sum"));

@@ -1,7 +1,10 @@
+#include "HostilePackages.h"
 #include "TestSupport.h"
 #include "archive/ZipArchive.h"
+#include "channel/ReadChannel.h"
 #include "digest/SafeFile.h"
 #include "signing/DescribeSignatures.h"
+#include "signing/OpenSslHandles.h"
 #include "signing/VerifyPackageSignatures.h"
 
 #include <QDir>
@@ -11,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <openssl/pem.h>
 
 namespace {
 
@@ -23,7 +27,27 @@ enum class Change
     Realign,        // rewritten by zipalign, which drops the signing block
     DuplicateEntry, // classes.dey renamed classes.dex in the ZIP headers, after signing
     Zip64Marker,    // the end record says its directory offset is in a ZIP64 record
+    // Hostile packages, made as an attacker would make them from signed ones:
+    SecondArchive,   // another package's entries and directory behind the signed ones
+    StripV3,         // the v3 pair renamed a padding pair
+    StripV31,        // a v3 signer saying a v3.1 block takes over at API 33, and none there
+    V3ByAnotherKey,  // the v3 signer replaced by one of another key, with no lineage
+    V3SignerTwice,   // the v3 signer repeated, so two cover the same platform versions
+    AliasedEntry,    // a second directory record for classes.dex's local entry
+    BombNamedOften,  // a 256 MiB entry of zeros, named 64 times in the directory
+    Bomb,            // that entry, named once, and signed
+    RepeatedSection, // a signature file naming one 1 MiB manifest section 200 times
+    AliasedSigners,  // the JAR signature files named 4,000 times over
+    // A store's channel marker, outside what the signatures cover:
+    WalleMarker,    // a signing block pair of JSON
+    VasDollyMarker, // a signing block pair of the name alone
+    CommentMarker,  // the ZIP comment of a v1-only package
 };
+
+constexpr quint32 V2PairId = 0x7109871a;
+constexpr quint32 V3PairId = 0xf05368c0;
+constexpr quint32 PaddingPairId = 0x42726577;
+constexpr qint64 BombSize = qint64(256) << 20;
 
 // What openssl itself says about a certificate, to hold our facts against.
 struct KeyFacts
@@ -92,6 +116,67 @@ QByteArray V2Block(const QByteArray &signers)
     return Block(Pair(0x7109871a, Prefixed(signers)));
 }
 
+// The length-prefixed field at `at`, moving `at` past it.
+QByteArray TakePrefixed(const QByteArray &bytes, qsizetype &at)
+{
+    const quint32 size = qFromLittleEndian<quint32>(bytes.constData() + at);
+    at += 4 + size;
+    return bytes.mid(at - size, size);
+}
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A v3 value whose one signer vouches for the same content digests and SDK range as the first
+// signer of `value`, but is signed by `key` (PKCS #8 DER) with `certificate` (PEM), with
+// `attributes` and no lineage: what an attacker with a key of their own makes.
+QByteArray V3SignedByAnotherKey(const QByteArray &value, const QString &key,
+                                const QString &certificate, const QByteArray &attributes = {})
+{
+    qsizetype at = 0;
+    const QByteArray signers = TakePrefixed(value, at);
+    at = 0;
+    const QByteArray signer = TakePrefixed(signers, at);
+    at = 0;
+    const QByteArray oldSignedData = TakePrefixed(signer, at);
+    const QByteArray sdkRange = signer.mid(at, 8);
+    at = 0;
+    const QByteArray digests = TakePrefixed(oldSignedData, at);
+
+    const QByteArray keyBytes = ReadAll(key);
+    const auto *keyData = reinterpret_cast<const unsigned char *>(keyBytes.constData());
+    const KeyHandle privateKey(d2i_AutoPrivateKey(nullptr, &keyData, long(keyBytes.size())));
+    const QByteArray pem = ReadAll(certificate);
+    std::unique_ptr<BIO, OpenSslFree> pemBio(BIO_new_mem_buf(pem.constData(), int(pem.size())));
+    const X509Handle x509(PEM_read_bio_X509(pemBio.get(), nullptr, nullptr, nullptr));
+    if (!privateKey || !x509)
+        return {};
+    const QByteArray signedData = Prefixed(digests) +
+                                  Prefixed(Prefixed(EncodeDer(x509.get(), i2d_X509))) + sdkRange +
+                                  Prefixed(attributes);
+    std::unique_ptr<EVP_MD_CTX, OpenSslFree> context(EVP_MD_CTX_new());
+    std::size_t size = 0;
+    if (EVP_DigestSignInit(context.get(), nullptr, EVP_sha256(), nullptr, privateKey.get()) != 1 ||
+        EVP_DigestSign(context.get(), nullptr, &size,
+                       reinterpret_cast<const unsigned char *>(signedData.constData()),
+                       std::size_t(signedData.size())) != 1)
+        return {};
+    QByteArray signature(qsizetype(size), Qt::Uninitialized);
+    if (EVP_DigestSign(context.get(), reinterpret_cast<unsigned char *>(signature.data()), &size,
+                       reinterpret_cast<const unsigned char *>(signedData.constData()),
+                       std::size_t(signedData.size())) != 1)
+        return {};
+    signature.resize(qsizetype(size));
+    constexpr quint32 RsaPkcs1Sha256 = 0x0103;
+    const QByteArray newSigner = Prefixed(signedData) + sdkRange +
+                                 Prefixed(Prefixed(U32(RsaPkcs1Sha256) + Prefixed(signature))) +
+                                 Prefixed(EncodeDer(X509_get0_pubkey(x509.get()), i2d_PUBKEY));
+    return Prefixed(Prefixed(newSigner));
+}
+
 } // namespace
 
 class SignatureTest : public QObject
@@ -109,6 +194,10 @@ private:
     QString sign(const QString &input, const QString &keyName, const QStringList &options);
     QString splice(const QString &input, const QByteArray &block);
     static bool addComment(const QString &path);
+    bool addEntries(const QString &path, const QStringList &names);
+    bool addBomb(const QString &path);
+    bool addRepeatedSection(const QString &path);
+    QByteArray hostile(Change change, const QByteArray &bytes);
 
     QTemporaryDir directory;
     QMap<QString, KeyFacts> keys;
@@ -270,6 +359,105 @@ bool SignatureTest::addComment(const QString &path)
     return file.seek(file.size() - 2) && file.write(length + comment) == comment.size() + 2;
 }
 
+// Adds files of the test directory to the package as they are named there.
+bool SignatureTest::addEntries(const QString &path, const QStringList &names)
+{
+    QProcess aapt;
+    aapt.setWorkingDirectory(directory.path());
+    aapt.start(QStringLiteral(SYSTEM_AAPT), QStringList{QStringLiteral("add"), path} + names);
+    return aapt.waitForFinished(-1) && aapt.exitCode() == 0;
+}
+
+bool SignatureTest::addBomb(const QString &path)
+{
+    QFile bomb(directory.filePath(QStringLiteral("bomb.bin")));
+    if (!bomb.open(QIODevice::WriteOnly) || !bomb.resize(BombSize))
+        return false;
+    bomb.close();
+    return addEntries(path, {QStringLiteral("bomb.bin")});
+}
+
+bool SignatureTest::addRepeatedSection(const QString &path)
+{
+    const QStringList names = WriteRepeatedSectionSignature(
+        directory.path(), QStringLiteral(SYSTEM_OPENSSL),
+        directory.filePath(QStringLiteral("rsa-key.pem")), keys[QStringLiteral("rsa")].certificate,
+        "classes.dex", payload, 1 << 20, 200);
+    return !names.isEmpty() && addEntries(path, names);
+}
+
+QByteArray SignatureTest::hostile(Change change, const QByteArray &bytes)
+{
+    const auto isJarSignature = [](const QByteArray &name) {
+        return name.startsWith("META-INF/") && (name.endsWith(".SF") || name.endsWith(".RSA"));
+    };
+    switch (change) {
+    case Change::SecondArchive: {
+        const QString other =
+            BuildTestPackage(directory.path(), QStringLiteral("other.apk"),
+                             {QStringLiteral("org.pelmora.other"), QStringLiteral("6.6"),
+                              QStringLiteral("另一个"), 0});
+        return WithSecondArchive(bytes, ReadAll(other));
+    }
+    case Change::StripV3:
+        return WithBlockPairs(bytes, [](quint32 id, const QByteArray &value) {
+            return BlockPair(id == V3PairId ? PaddingPairId : id, value);
+        });
+    case Change::V3ByAnotherKey:
+        return WithBlockPairs(bytes, [this](quint32 id, const QByteArray &value) {
+            const KeyFacts &other = keys[QStringLiteral("next")];
+            return BlockPair(id, id == V3PairId
+                                     ? V3SignedByAnotherKey(value, other.key, other.certificate)
+                                     : value);
+        });
+    case Change::StripV31:
+        return WithBlockPairs(bytes, [this](quint32 id, const QByteArray &value) {
+            constexpr quint32 RotationMinSdkId = 0x559f8b02;
+            const KeyFacts &same = keys[QStringLiteral("rsa")];
+            return BlockPair(
+                id, id == V3PairId ? V3SignedByAnotherKey(value, same.key, same.certificate,
+                                                          Prefixed(U32(RotationMinSdkId) + U32(33)))
+                                   : value);
+        });
+    case Change::V3SignerTwice:
+        return WithBlockPairs(bytes, [](quint32 id, const QByteArray &value) {
+            qsizetype at = 0;
+            const QByteArray signers = TakePrefixed(value, at);
+            return BlockPair(id, id == V3PairId ? Prefixed(signers + signers) : value);
+        });
+    case Change::AliasedEntry:
+        return WithAliases(
+            bytes, [](const QByteArray &name) { return name == "classes.dex"; }, 1);
+    case Change::BombNamedOften:
+        return WithAliases(
+            bytes, [](const QByteArray &name) { return name == "bomb.bin"; }, 63);
+    case Change::AliasedSigners:
+        return WithAliases(bytes, isJarSignature, 4000);
+    case Change::WalleMarker:
+    case Change::VasDollyMarker: {
+        const bool walle = change == Change::WalleMarker;
+        return WithBlockPairs(bytes, [walle](quint32 id, const QByteArray &value) {
+            QByteArray pairs = BlockPair(id, value);
+            if (id == V2PairId)
+                pairs += walle ? BlockPair(0x71777777, R"({"channel":"华为应用市场","k":"v"})")
+                               : BlockPair(0x881155ff, "xiaomi");
+            return pairs;
+        });
+    }
+    case Change::CommentMarker: {
+        const QByteArray name = "应用宝";
+        QByteArray length(2, Qt::Uninitialized);
+        qToLittleEndian(quint16(name.size()), length.data());
+        const QByteArray comment = name + length + "ltlovezh";
+        QByteArray marked = bytes;
+        qToLittleEndian(quint16(comment.size()), marked.data() + marked.size() - 2);
+        return marked + comment;
+    }
+    default:
+        return bytes;
+    }
+}
+
 void SignatureTest::matchesApksigner_data()
 {
     QTest::addColumn<int>("minSdk");
@@ -319,11 +507,55 @@ void SignatureTest::matchesApksigner_data()
                                << failed + QStringLiteral("ZIP 结构损坏") << QString();
     QTest::newRow("v1 only, an entry named twice")
         << 0 << QStringLiteral("rsa") << v1Only << Change::DuplicateEntry << QByteArray()
-        << QStringLiteral("v1 (JAR)") << failed + QStringLiteral("v1 文件 classes.dex 重复出现")
-        << rsa;
+        << QStringLiteral("无")
+        << failed + QStringLiteral("ZIP 结构异常：文件 classes.dex 重复出现") << QString();
     QTest::newRow("v2 block stripped")
         << 0 << QStringLiteral("rsa") << v1v2 << Change::Realign << QByteArray()
         << QStringLiteral("v1 (JAR)") << failed + QStringLiteral("v2/v3 签名已被剥离") << rsa;
+
+    const QStringList v2v3 = {QStringLiteral("--v1-signing-enabled"), QStringLiteral("false")};
+    const QString malformed = failed + QStringLiteral("ZIP 结构异常：");
+    QTest::newRow("two end records")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::SecondArchive << QByteArray()
+        << QStringLiteral("无") << malformed + QStringLiteral("有多个结束记录") << QString();
+    QTest::newRow("v3 stripped") << 24 << QStringLiteral("rsa") << v2v3 << Change::StripV3
+                                 << QByteArray() << QStringLiteral("v2")
+                                 << failed + QStringLiteral("v3 签名已被剥离") << rsa;
+    QTest::newRow("v3.1 stripped")
+        << 24 << QStringLiteral("rsa") << v2v3 << Change::StripV31 << QByteArray()
+        << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 签名已被剥离") << rsa;
+    QTest::newRow("v3 signed by another key")
+        << 24 << QStringLiteral("rsa") << v2v3 << Change::V3ByAnotherKey << QByteArray()
+        << QStringLiteral("v2, v3") << failed + QStringLiteral("各方案签名者不一致") << rsa;
+    QTest::newRow("v3 signers overlap")
+        << 24 << QStringLiteral("rsa") << v2v3 << Change::V3SignerTwice << QByteArray()
+        << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 签名者平台版本重叠") << rsa;
+    QTest::newRow("aliased entry")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::AliasedEntry << QByteArray()
+        << QStringLiteral("无") << malformed + QStringLiteral("多个条目共用同一数据") << QString();
+    QTest::newRow("deflate bomb named 64 times")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::BombNamedOften << QByteArray()
+        << QStringLiteral("无") << malformed + QStringLiteral("多个条目共用同一数据") << QString();
+    QTest::newRow("deflate bomb") << 0 << QStringLiteral("rsa") << v1Only << Change::Bomb
+                                  << QByteArray() << QStringLiteral("v1 (JAR)")
+                                  << failed + QStringLiteral("v1 解压后的数据超过上限") << rsa;
+    QTest::newRow("signature file repeating a section")
+        << 0 << QString() << QStringList() << Change::RepeatedSection << QByteArray()
+        << QStringLiteral("v1 (JAR)")
+        << failed + QStringLiteral("v1 文件 AndroidManifest.xml 不在清单中") << rsa;
+    QTest::newRow("4,000 aliased JAR signers")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::AliasedSigners << QByteArray()
+        << QStringLiteral("无") << malformed + QStringLiteral("多个条目共用同一数据") << QString();
+
+    QTest::newRow("channel in a JSON pair")
+        << 0 << QStringLiteral("rsa") << QStringList() << Change::WalleMarker << QByteArray()
+        << v1v2v3 << QStringLiteral("通过") << rsa;
+    QTest::newRow("channel in a pair of its own")
+        << 24 << QStringLiteral("ec") << v2Only << Change::VasDollyMarker << QByteArray()
+        << QStringLiteral("v2") << QStringLiteral("通过") << QStringLiteral("EC 256 位");
+    QTest::newRow("channel in the ZIP comment")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::CommentMarker << QByteArray()
+        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << rsa;
 
     QTest::newRow("ZIP64 marker") << 0 << QString() << QStringList() << Change::Zip64Marker
                                   << QByteArray() << QStringLiteral("无")
@@ -371,6 +603,10 @@ void SignatureTest::matchesApksigner()
     QVERIFY(!path.isEmpty());
     if (change == Change::ArchiveComment)
         QVERIFY(addComment(path));
+    if (change == Change::Bomb || change == Change::BombNamedOften)
+        QVERIFY(addBomb(path));
+    if (change == Change::RepeatedSection)
+        QVERIFY(addRepeatedSection(path));
     if (!key.isEmpty())
         path = sign(path, key, options);
     if (!block.isEmpty())
@@ -382,6 +618,10 @@ void SignatureTest::matchesApksigner()
     switch (change) {
     case Change::None:
     case Change::ArchiveComment:
+        break;
+    default:
+        bytes = hostile(change, bytes);
+        QVERIFY(!bytes.isEmpty());
         break;
     case Change::FlipEntryByte: {
         const qsizetype at = bytes.indexOf(payload.first(64));
@@ -410,8 +650,13 @@ void SignatureTest::matchesApksigner()
     file.close();
 
     const SafeFile package(QFile::encodeName(path));
-    const QList<LabelledValue> rows =
-        DescribeSignatures(VerifyPackageSignatures(package, ZipArchive(package)));
+    const ZipArchive archive(package);
+    const QList<LabelledValue> rows = DescribeSignatures(VerifyPackageSignatures(package, archive));
+    // A channel marker is read where a store's tool put it, and found nowhere else.
+    const QHash<Change, QString> channels = {{Change::WalleMarker, QStringLiteral("华为应用市场")},
+                                             {Change::VasDollyMarker, QStringLiteral("xiaomi")},
+                                             {Change::CommentMarker, QStringLiteral("应用宝")}};
+    QCOMPARE(ReadChannel(package, archive).value_or(QString()), channels.value(change));
     QMultiMap<QString, QString> shown;
     for (const LabelledValue &row : rows)
         shown.insert(row.label, row.value);
@@ -422,7 +667,10 @@ void SignatureTest::matchesApksigner()
     const QByteArray truth = Run(
         QStringLiteral(SYSTEM_APKSIGNER),
         {QStringLiteral("verify"), QStringLiteral("--print-certs"), QStringLiteral("-v"), path});
-    const bool verifies = truth.startsWith("Verifies\n");
+    // apksigner inflates whatever a package holds, where a deflate bomb is refused here, and
+    // Debian's apksigner knows no v3.1.
+    const bool verifies =
+        truth.startsWith("Verifies\n") && change != Change::Bomb && change != Change::StripV31;
     QCOMPARE(shown.value(QStringLiteral("签名校验")) == QStringLiteral("通过"), verifies);
     // Each scheme apksigner verified is one we passed: "Verified using v2 scheme (...): true".
     const QStringList schemeLines =
@@ -432,6 +680,14 @@ void SignatureTest::matchesApksigner()
             QCOMPARE(schemeLines.contains(QString::fromLatin1(line.mid(15, 2)) +
                                           QStringLiteral(": 通过")),
                      line.endsWith(": true"));
+
+    // Schemes signed by different signers show each one's, under the scheme's name.
+    const bool signersDiffer =
+        shown.value(QStringLiteral("签名校验")).endsWith(QStringLiteral("各方案签名者不一致"));
+    QCOMPARE(shown.value(QStringLiteral("签名者 (v2)")),
+             signersDiffer ? keys[key].subject : QString());
+    QCOMPARE(shown.value(QStringLiteral("签名者 (v3)")),
+             signersDiffer ? keys[QStringLiteral("next")].subject : QString());
 
     // The certificate digests must be apksigner's, the first signer first.
     QStringList sha256, sha1, md5;

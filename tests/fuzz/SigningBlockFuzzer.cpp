@@ -1,10 +1,13 @@
 // libFuzzer target: any bytes taken for a signing block must parse without a crash, a hang or a
 // huge allocation, keep the parser's promises, and survive the signer checks and certificate
-// reading that follow the parse. The end-record search and the manifest parser get the same
-// bytes.
+// reading that follow the parse, the checks across signers and schemes, and the channel
+// markers among its extra pairs. The end-record search, the manifest parser and the channel
+// comment reader get the same bytes.
+#include "archive/ZipEndRecord.h"
+#include "channel/ReadChannel.h"
 #include "signing/JarManifest.h"
-#include "signing/PackageLayout.h"
 #include "signing/SchemeVerifier.h"
+#include "signing/SignerConsistency.h"
 #include "signing/SigningBlock.h"
 
 #include <cstdint>
@@ -43,6 +46,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         Require(!block.v2.present && !block.v3.present);
     CheckScheme(block.v2, input, false);
     CheckScheme(block.v3, input, true);
+    // The checks across signers and schemes read only what the parse kept.
+    Require(!V3Stripped(block) || !block.v3.present);
+    Require(!V31Stripped(block) || !block.v31Present);
+    V3RangesDisjoint(block.v3.signers);
+    SignersAgree({input}, block);
+    // Extra pairs stay few and small, and a channel read from them or from a comment is a name.
+    Require(block.extraPairs.size() <= MaxExtraPairs);
+    for (const ExtraPair &pair : block.extraPairs)
+        Require(pair.value.size() <= MaxExtraPairValue && input.contains(pair.value));
+    for (const auto &channel : {ChannelFromBlock(block), ChannelFromComment(input)})
+        Require(!channel || (!channel->isEmpty() && channel->size() <= MaxChannelLength &&
+                             !channel->contains(QLatin1Char('\n'))));
     // The same bytes taken for the other untrusted structures read from memory.
     QString error;
     if (const auto end = FindEndRecord(input, 0, error))

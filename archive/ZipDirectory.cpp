@@ -1,0 +1,184 @@
+#include "ZipDirectory.h"
+
+#include "ZipEndRecord.h"
+#include "digest/SafeFile.h"
+
+#include <QSet>
+#include <QtEndian>
+#include <algorithm>
+
+namespace {
+
+constexpr quint32 DirectorySignature = 0x02014b50;
+constexpr quint32 LocalSignature = 0x04034b50;
+constexpr qint64 DirectoryRecordSize = 46;
+constexpr qint64 LocalHeaderSize = 30;
+constexpr quint16 DataDescriptorFlag = 0x08;
+// Local headers sit close together in most packages, so one read serves many of them.
+constexpr qint64 WindowSize = 64 << 10;
+
+template <typename T> T Field(const QByteArray &bytes, qint64 at)
+{
+    return qFromLittleEndian<T>(bytes.constData() + at);
+}
+
+QString Malformed(const char *why)
+{
+    return QStringLiteral("ZIP 结构异常：") + QString::fromUtf8(why);
+}
+
+// Reads local headers in ascending offset order through a window of the file.
+class LocalHeaderReader
+{
+public:
+    LocalHeaderReader(const SafeFile &file, qint64 limit) : file(file), limit(limit) {}
+
+    // The `count` bytes at `offset`, or nothing when they reach past the limit or cannot be read.
+    std::optional<QByteArray> read(qint64 offset, qint64 count)
+    {
+        if (offset < 0 || count > limit - offset)
+            return std::nullopt;
+        if (offset < windowStart || offset + count > windowStart + window.size()) {
+            windowStart = offset;
+            window.resize(qsizetype(qMin(qMax(WindowSize, count), limit - offset)));
+            if (!file.readAt(offset, window.data(), window.size())) {
+                window.clear();
+                return std::nullopt;
+            }
+        }
+        return window.sliced(qsizetype(offset - windowStart), qsizetype(count));
+    }
+
+private:
+    const SafeFile &file;
+    qint64 limit;
+    qint64 windowStart = 0;
+    QByteArray window;
+};
+
+// Parses the directory's records; nothing when they do not fill it exactly.
+std::optional<QList<ZipDirectoryEntry>> ParseRecords(const QByteArray &directory,
+                                                     qint64 expectedCount, QString &error)
+{
+    QList<ZipDirectoryEntry> entries;
+    qint64 at = 0;
+    while (at < directory.size()) {
+        if (directory.size() - at < DirectoryRecordSize ||
+            Field<quint32>(directory, at) != DirectorySignature ||
+            entries.size() >= expectedCount) {
+            error = Malformed("中央目录与结束记录不符");
+            return std::nullopt;
+        }
+        const qint64 nameSize = Field<quint16>(directory, at + 28);
+        const qint64 recordSize = DirectoryRecordSize + nameSize +
+                                  Field<quint16>(directory, at + 30) +
+                                  Field<quint16>(directory, at + 32);
+        if (directory.size() - at < recordSize) {
+            error = Malformed("中央目录与结束记录不符");
+            return std::nullopt;
+        }
+        ZipDirectoryEntry entry;
+        entry.method = Field<quint16>(directory, at + 10);
+        entry.crc = Field<quint32>(directory, at + 16);
+        entry.compressedSize = Field<quint32>(directory, at + 20);
+        entry.uncompressedSize = Field<quint32>(directory, at + 24);
+        entry.localHeaderOffset = Field<quint32>(directory, at + 42);
+        entry.name = directory.mid(at + DirectoryRecordSize, nameSize);
+        if (entry.compressedSize == 0xffffffff || entry.uncompressedSize == 0xffffffff ||
+            entry.localHeaderOffset == 0xffffffff) {
+            error = QStringLiteral("不支持 ZIP64");
+            return std::nullopt;
+        }
+        entries.append(entry);
+        at += recordSize;
+    }
+    if (entries.size() != expectedCount) {
+        error = Malformed("中央目录与结束记录不符");
+        return std::nullopt;
+    }
+    return entries;
+}
+
+// Where the entry's data ends, or nothing when its local header disagrees with its record.
+std::optional<qint64> CheckLocalHeader(LocalHeaderReader &reader, const ZipDirectoryEntry &entry)
+{
+    const auto header = reader.read(entry.localHeaderOffset, LocalHeaderSize + entry.name.size());
+    if (!header || Field<quint32>(*header, 0) != LocalSignature ||
+        Field<quint16>(*header, 8) != entry.method ||
+        Field<quint16>(*header, 26) != entry.name.size() ||
+        header->sliced(LocalHeaderSize) != entry.name)
+        return std::nullopt;
+    const quint32 crc = Field<quint32>(*header, 14);
+    const qint64 compressedSize = Field<quint32>(*header, 18);
+    const qint64 uncompressedSize = Field<quint32>(*header, 22);
+    // With a data descriptor the local header may leave all three at zero.
+    const bool deferred = (Field<quint16>(*header, 6) & DataDescriptorFlag) && crc == 0 &&
+                          compressedSize == 0 && uncompressedSize == 0;
+    if (!deferred && (crc != entry.crc || compressedSize != entry.compressedSize ||
+                      uncompressedSize != entry.uncompressedSize))
+        return std::nullopt;
+    return entry.localHeaderOffset + LocalHeaderSize + entry.name.size() +
+           Field<quint16>(*header, 28) + entry.compressedSize;
+}
+
+} // namespace
+
+std::optional<ZipDirectory> ReadZipDirectory(const SafeFile &file, const EndRecord &end,
+                                             QString &error)
+{
+    if (end.centralDirectorySize > MaxCentralDirectorySize) {
+        error = Malformed("中央目录过大");
+        return std::nullopt;
+    }
+    QByteArray directory(qsizetype(end.centralDirectorySize), Qt::Uninitialized);
+    if (!file.readAt(end.centralDirectoryOffset, directory.data(), directory.size())) {
+        error = QStringLiteral("无法读取文件");
+        return std::nullopt;
+    }
+    auto entries = ParseRecords(directory, end.entryCount, error);
+    if (!entries)
+        return std::nullopt;
+    // libzip would read only the first of two entries of one name, and a signature check the
+    // first while the installer takes the other.
+    QSet<QByteArray> names;
+    for (const ZipDirectoryEntry &entry : std::as_const(*entries)) {
+        if (names.contains(entry.name)) {
+            error =
+                QStringLiteral("ZIP 结构异常：文件 %1 重复出现").arg(QString::fromUtf8(entry.name));
+            return std::nullopt;
+        }
+        names.insert(entry.name);
+    }
+
+    QList<const ZipDirectoryEntry *> byOffset;
+    for (const ZipDirectoryEntry &entry : std::as_const(*entries))
+        byOffset.append(&entry);
+    std::stable_sort(byOffset.begin(), byOffset.end(), [](const auto *a, const auto *b) {
+        return a->localHeaderOffset < b->localHeaderOffset;
+    });
+    LocalHeaderReader reader(file, end.centralDirectoryOffset);
+    qint64 previousEnd = 0;
+    qint64 previousOffset = -1;
+    for (const ZipDirectoryEntry *entry : std::as_const(byOffset)) {
+        if (entry->localHeaderOffset == previousOffset) {
+            error = Malformed("多个条目共用同一数据");
+            return std::nullopt;
+        }
+        if (entry->localHeaderOffset < previousEnd) {
+            error = Malformed("条目相互重叠");
+            return std::nullopt;
+        }
+        const auto dataEnd = CheckLocalHeader(reader, *entry);
+        if (!dataEnd) {
+            error = Malformed("本地文件头与中央目录不符");
+            return std::nullopt;
+        }
+        if (*dataEnd > end.centralDirectoryOffset) {
+            error = Malformed("条目越过中央目录");
+            return std::nullopt;
+        }
+        previousOffset = entry->localHeaderOffset;
+        previousEnd = *dataEnd;
+    }
+    return ZipDirectory{*entries, previousEnd};
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <optional>
+
+class SafeFile;
+struct EndRecord;
+
+// One central directory record, as Android reads it.
+struct ZipDirectoryEntry
+{
+    QByteArray name;
+    quint16 method = 0;
+    quint32 crc = 0;
+    qint64 compressedSize = 0;
+    qint64 uncompressedSize = 0;
+    qint64 localHeaderOffset = 0;
+};
+
+struct ZipDirectory
+{
+    QList<ZipDirectoryEntry> entries; // in the central directory's order
+    qint64 dataEnd = 0;               // where the last entry's data ends
+};
+
+// Central directories beyond this are refused unread; real ones stay far below it.
+inline constexpr qint64 MaxCentralDirectorySize = 64 << 20;
+
+// The central directory that `end` points at, each record checked against the local header it
+// names: the same name, method, sizes and checksum, its data ending before the directory, no
+// two records sharing one local entry and no entry overlapping the next. Sets `error`, naming
+// the ZIP as malformed, and returns nothing otherwise.
+std::optional<ZipDirectory> ReadZipDirectory(const SafeFile &file, const EndRecord &end,
+                                             QString &error);

@@ -1,0 +1,74 @@
+#include "ZipEndRecord.h"
+
+#include <QtEndian>
+
+namespace {
+
+constexpr qint64 EndRecordSize = 22;
+constexpr quint32 EndRecordSignature = 0x06054b50;
+constexpr quint32 Zip64LocatorSignature = 0x07064b50;
+constexpr qint64 Zip64LocatorSize = 20;
+
+enum class Candidate
+{
+    None,
+    Zip64,
+    Detached, // its central directory does not end where it begins
+    Record
+};
+
+// Whether an end record starts at `at`: its signature, its comment running to the tail's end
+// and its central directory ending where it begins.
+Candidate ReadCandidate(QByteArrayView tail, qint64 tailOffset, qint64 at, EndRecord &record)
+{
+    const auto *raw = reinterpret_cast<const uchar *>(tail.data() + at);
+    if (qFromLittleEndian<quint32>(raw) != EndRecordSignature)
+        return Candidate::None;
+    const quint16 commentSize = qFromLittleEndian<quint16>(raw + 20);
+    if (at + EndRecordSize + commentSize != tail.size())
+        return Candidate::None;
+    const quint16 disk = qFromLittleEndian<quint16>(raw + 4);
+    const quint16 entries = qFromLittleEndian<quint16>(raw + 10);
+    const quint32 size = qFromLittleEndian<quint32>(raw + 12);
+    const quint32 offset = qFromLittleEndian<quint32>(raw + 16);
+    const bool locatorBefore =
+        at >= Zip64LocatorSize &&
+        qFromLittleEndian<quint32>(tail.data() + at - Zip64LocatorSize) == Zip64LocatorSignature;
+    if (disk == 0xffff || entries == 0xffff || size == 0xffffffff || offset == 0xffffffff ||
+        locatorBefore)
+        return Candidate::Zip64;
+    record = {tailOffset + at, offset, size, entries, commentSize};
+    return record.centralDirectoryOffset + record.centralDirectorySize == record.offset
+               ? Candidate::Record
+               : Candidate::Detached;
+}
+
+} // namespace
+
+std::optional<EndRecord> FindEndRecord(QByteArrayView tail, qint64 tailOffset, QString &error)
+{
+    error = QStringLiteral("ZIP 结构损坏");
+    std::optional<EndRecord> found;
+    for (qint64 at = tail.size() - EndRecordSize; at >= 0; --at) {
+        EndRecord record;
+        const Candidate candidate = ReadCandidate(tail, tailOffset, at, record);
+        if (candidate == Candidate::None)
+            continue;
+        if (found) {
+            if (candidate != Candidate::Record)
+                continue;
+            error = QStringLiteral("ZIP 结构异常：有多个结束记录");
+            return std::nullopt;
+        }
+        if (candidate == Candidate::Zip64) {
+            error = QStringLiteral("不支持 ZIP64");
+            return std::nullopt;
+        }
+        if (candidate == Candidate::Detached)
+            return std::nullopt;
+        found = record;
+    }
+    if (found)
+        error.clear();
+    return found;
+}
