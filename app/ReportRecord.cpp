@@ -178,6 +178,8 @@ QJsonObject PackageObject(const QByteArray &path, const InspectionResult &result
     object.insert(QStringLiteral("sha256"), known ? HexOrNull(details->digests.sha256) : none);
     object.insert(QStringLiteral("container"), details ? QJsonValue(QStringLiteral("apk")) : none);
     object.insert(QStringLiteral("splits"), details ? QJsonValue(QJsonArray()) : none);
+    object.insert(QStringLiteral("channel"),
+                  known && details->channel ? QJsonValue(*details->channel) : none);
     object.insert(QStringLiteral("signature"),
                   known ? QJsonValue(SignatureObject(details->signatures)) : none);
     return object;
