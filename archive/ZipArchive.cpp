@@ -1,10 +1,14 @@
 #include "ZipArchive.h"
 
 #include "digest/SafeFile.h"
+#include "signing/ByteCursor.h"
+#include "signing/PackageLayout.h"
 
+#include <QtEndian>
 #include <QtGlobal>
 #include <cstdio>
 #include <fcntl.h>
+#include <limits>
 #include <unistd.h>
 #include <zip.h>
 
@@ -14,7 +18,28 @@ void ZipArchive::NameTimeZoneFile()
         qputenv("TZ", ":/etc/localtime");
 }
 
-ZipArchive::ZipArchive(const SafeFile &file)
+namespace {
+
+constexpr quint32 CentralRecordSignature = 0x02014b50;
+constexpr qint64 CentralRecordSize = 46;
+constexpr quint32 LocalHeaderSignature = 0x04034b50;
+constexpr qint64 LocalHeaderSize = 30;
+// The end record and the longest comment it can carry.
+constexpr qint64 LongestEnd = 22 + 0xffff;
+
+quint16 U16(QByteArrayView bytes, qsizetype at)
+{
+    return qFromLittleEndian<quint16>(bytes.data() + at);
+}
+
+quint32 U32(QByteArrayView bytes, qsizetype at)
+{
+    return qFromLittleEndian<quint32>(bytes.data() + at);
+}
+
+} // namespace
+
+ZipArchive::ZipArchive(const SafeFile &file) : file(file)
 {
     if (!file.isOpen())
         return;
@@ -59,6 +84,17 @@ QList<QByteArray> ZipArchive::entryNames() const
     return names;
 }
 
+std::optional<qint64> ZipArchive::entrySize(const QByteArray &name) const
+{
+    zip_stat_t info;
+    zip_stat_init(&info);
+    if (!archive || zip_stat(archive, name.constData(), ZIP_FL_ENC_RAW, &info) != 0 ||
+        !(info.valid & ZIP_STAT_SIZE) ||
+        info.size > zip_uint64_t(std::numeric_limits<qint64>::max()))
+        return std::nullopt;
+    return qint64(info.size);
+}
+
 std::optional<QByteArray> ZipArchive::readEntry(const QByteArray &name, qint64 maxSize) const
 {
     QByteArray bytes;
@@ -99,4 +135,76 @@ bool ZipArchive::readPieces(const QByteArray &name, qint64 maxSize,
     }
     zip_fclose(entry);
     return got == 0 && total == info.size;
+}
+
+std::optional<QByteArray> ZipArchive::readEntryStart(const QByteArray &name, qint64 count) const
+{
+    zip_stat_t info;
+    zip_stat_init(&info);
+    if (!archive || count < 0 || zip_stat(archive, name.constData(), ZIP_FL_ENC_RAW, &info) != 0)
+        return std::nullopt;
+    zip_file_t *entry = zip_fopen_index(archive, info.index, 0);
+    if (!entry)
+        return std::nullopt;
+    QByteArray bytes(qsizetype(count), Qt::Uninitialized);
+    qint64 total = 0;
+    zip_int64_t got = 0;
+    while (total < count &&
+           (got = zip_fread(entry, bytes.data() + total, zip_uint64_t(count - total))) > 0)
+        total += got;
+    zip_fclose(entry);
+    if (got < 0)
+        return std::nullopt;
+    bytes.truncate(qsizetype(total));
+    return bytes;
+}
+
+std::optional<EntryPlacement> ZipArchive::placement(const QByteArray &name) const
+{
+    zip_stat_t info;
+    zip_stat_init(&info);
+    if (!archive || zip_stat(archive, name.constData(), ZIP_FL_ENC_RAW, &info) != 0 ||
+        !(info.valid & ZIP_STAT_COMP_METHOD) || !(info.valid & ZIP_STAT_COMP_SIZE))
+        return std::nullopt;
+    const QList<std::pair<QByteArray, qint64>> &offsets = localHeaders();
+    if (info.index >= zip_uint64_t(offsets.size()) || offsets[qsizetype(info.index)].first != name)
+        return std::nullopt;
+    const qint64 header = offsets[qsizetype(info.index)].second;
+    char fields[LocalHeaderSize];
+    if (!file.readAt(header, fields, LocalHeaderSize) || U32(fields, 0) != LocalHeaderSignature)
+        return std::nullopt;
+    const qint64 data = header + LocalHeaderSize + U16(fields, 26) + U16(fields, 28);
+    if (data > file.size() || info.comp_size > zip_uint64_t(file.size() - data))
+        return std::nullopt;
+    return EntryPlacement{info.comp_method == ZIP_CM_STORE, data};
+}
+
+const QList<std::pair<QByteArray, qint64>> &ZipArchive::localHeaders() const
+{
+    if (headers)
+        return *headers;
+    headers.emplace();
+    const qint64 tailSize = qMin(file.size(), LongestEnd);
+    QByteArray tail(qsizetype(tailSize), Qt::Uninitialized);
+    QString error;
+    std::optional<EndRecord> end;
+    if (tailSize > 0 && file.readAt(file.size() - tailSize, tail.data(), tailSize))
+        end = FindEndRecord(tail, file.size() - tailSize, error);
+    if (!end)
+        return *headers;
+    QByteArray directory(qsizetype(end->centralDirectorySize), Qt::Uninitialized);
+    if (!file.readAt(end->centralDirectoryOffset, directory.data(), directory.size()))
+        return *headers;
+    ByteCursor cursor(directory);
+    QList<std::pair<QByteArray, qint64>> found;
+    while (!cursor.atEnd()) {
+        QByteArrayView record, name, rest;
+        if (!cursor.readBytes(CentralRecordSize, record) ||
+            U32(record, 0) != CentralRecordSignature || !cursor.readBytes(U16(record, 28), name) ||
+            !cursor.readBytes(quint64(U16(record, 30)) + U16(record, 32), rest))
+            return *headers;
+        found.append({name.toByteArray(), U32(record, 42)});
+    }
+    *headers = std::move(found);
+    return *headers;
 }

@@ -8,9 +8,16 @@
 class SafeFile;
 struct zip;
 
+// Where an entry's bytes lie in the file and how they are kept there.
+struct EntryPlacement
+{
+    bool stored = false;   // kept uncompressed, so the file holds the entry's bytes as they are
+    qint64 dataOffset = 0; // where its data starts: past its local header, name and extra field
+};
+
 // The entries of a package's ZIP archive, read through libzip from a file that is already open
-// (so the safe open's promises hold: no FIFO hangs, nothing is created). Read-only: nothing is
-// ever written back.
+// (so the safe open's promises hold: no FIFO hangs, nothing is created), which must outlive it.
+// Read-only: nothing is ever written back.
 class ZipArchive
 {
 public:
@@ -29,6 +36,8 @@ public:
     bool isOpen() const { return archive != nullptr; }
     // The names of all entries, in the central directory's order.
     QList<QByteArray> entryNames() const;
+    // The uncompressed size that entry `name` declares; nothing when it is missing.
+    std::optional<qint64> entrySize(const QByteArray &name) const;
     // The uncompressed bytes of entry `name`; nothing when it is missing, larger than `maxSize`
     // once uncompressed, or cannot be read whole (corrupt data, a checksum that does not match).
     std::optional<QByteArray> readEntry(const QByteArray &name, qint64 maxSize) const;
@@ -37,6 +46,14 @@ public:
     // data, a checksum that does not match); the pieces handed over until then stay handed over.
     bool streamEntry(const QByteArray &name,
                      const std::function<void(const char *data, qint64 size)> &consume) const;
+    // The first `count` uncompressed bytes of entry `name`, or all of them when it is shorter,
+    // for headers at an entry's start. Nothing when it is missing or those bytes cannot be read.
+    // The checksum covers the whole entry, so these bytes go unchecked.
+    std::optional<QByteArray> readEntryStart(const QByteArray &name, qint64 count) const;
+    // How entry `name` is kept and where its data starts. libzip does not tell where an entry
+    // lies, so its central directory record and its local header are read here. Nothing when
+    // the entry is missing, the archive is ZIP64, or either header is not where it should be.
+    std::optional<EntryPlacement> placement(const QByteArray &name) const;
 
 private:
     // Both reads: refuses an entry declared larger than `maxSize` (none when negative) before
@@ -44,5 +61,11 @@ private:
     bool readPieces(const QByteArray &name, qint64 maxSize,
                     const std::function<void(const char *, qint64)> &consume) const;
 
+    // Each entry's local header offset, in the central directory's order (libzip's index);
+    // read on first use. Empty when the central directory cannot be read.
+    const QList<std::pair<QByteArray, qint64>> &localHeaders() const;
+
+    const SafeFile &file;
     zip *archive = nullptr;
+    mutable std::optional<QList<std::pair<QByteArray, qint64>>> headers;
 };
