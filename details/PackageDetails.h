@@ -5,6 +5,7 @@
 #include "PackageIcon.h"
 #include "digest/FileDigests.h"
 #include "inspect/InspectedPackage.h"
+#include "native/NativeLibraries.h"
 #include "signing/SignatureReport.h"
 
 #include <optional>
@@ -20,13 +21,17 @@ struct PackageDetails
     FileDigests digests;
     std::optional<PackageIcon> icon;
     SignatureReport signatures;
+    // Nothing when the archive could not be opened.
+    std::optional<QList<NativeLibrary>> nativeLibraries;
 };
 
 // Parses the inspection's tool output and reads the file once for its digests, then its icon
-// and its signatures, all from the one open file.
+// and its signatures and native libraries, all from the one open file.
 PackageDetails LoadPackageDetails(const InspectedPackage &inspected);
 
 // The rows the window shows for `details`, in order.
 DetailsSection PackageSection(const PackageDetails &details);
 // The "签名" section: the verdicts, then each signer's certificate.
 DetailsSection SignatureSection(const PackageDetails &details);
+// The "原生库" section: one row per library, then whether they load with 16 KB pages.
+DetailsSection NativeLibrarySection(const PackageDetails &details);

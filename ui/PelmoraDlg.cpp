@@ -106,6 +106,7 @@ void CPelmoraDlg::OnDetails()
     CDetailsDlg dialog(details.facts.packageName, this);
     dialog.addSection(PackageSection(details));
     dialog.addSection(SignatureSection(details));
+    dialog.addSection(NativeLibrarySection(details));
     dialog.exec();
 }
 
