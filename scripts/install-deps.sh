@@ -20,6 +20,8 @@ check)
         # packages are built against the framework; chattr for immutable files; validators for
         # what gets installed
         android-framework-res e2fsprogs desktop-file-utils appstream file dpkg
+        # the bundle types' MIME package, checked the way GNOME Files reads it (gio)
+        shared-mime-info xdg-utils libglib2.0-bin
         # signed packages to check signatures against, and the Java runtime apksigner needs
         apksigner default-jre-headless zipalign openssl
         # end to end: an X server, a window manager, tools that drag, type and read the
