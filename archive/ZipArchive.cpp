@@ -72,15 +72,18 @@ ZipArchive::~ZipArchive()
         zip_discard(archive);
 }
 
-QList<QByteArray> ZipArchive::entryNames() const
+QList<QByteArray> ZipArchive::entryNames(QByteArrayView prefix) const
 {
     QList<QByteArray> names;
     if (!archive)
         return names;
     const zip_int64_t count = zip_get_num_entries(archive, 0);
-    for (zip_int64_t i = 0; i < count; ++i)
-        if (const char *name = zip_get_name(archive, zip_uint64_t(i), ZIP_FL_ENC_RAW))
+    for (zip_int64_t i = 0; i < count; ++i) {
+        // Compared before it is copied: a package's resources run to thousands of entries.
+        const char *name = zip_get_name(archive, zip_uint64_t(i), ZIP_FL_ENC_RAW);
+        if (name && QByteArrayView(name).startsWith(prefix))
             names.append(QByteArray(name));
+    }
     return names;
 }
 
@@ -166,10 +169,10 @@ std::optional<EntryPlacement> ZipArchive::placement(const QByteArray &name) cons
     if (!archive || zip_stat(archive, name.constData(), ZIP_FL_ENC_RAW, &info) != 0 ||
         !(info.valid & ZIP_STAT_COMP_METHOD) || !(info.valid & ZIP_STAT_COMP_SIZE))
         return std::nullopt;
-    const QList<std::pair<QByteArray, qint64>> &offsets = localHeaders();
-    if (info.index >= zip_uint64_t(offsets.size()) || offsets[qsizetype(info.index)].first != name)
+    const QList<std::pair<QByteArrayView, qint64>> &entries = centralDirectory().entries;
+    if (info.index >= zip_uint64_t(entries.size()) || entries[qsizetype(info.index)].first != name)
         return std::nullopt;
-    const qint64 header = offsets[qsizetype(info.index)].second;
+    const qint64 header = entries[qsizetype(info.index)].second;
     char fields[LocalHeaderSize];
     if (!file.readAt(header, fields, LocalHeaderSize) || U32(fields, 0) != LocalHeaderSignature)
         return std::nullopt;
@@ -179,11 +182,11 @@ std::optional<EntryPlacement> ZipArchive::placement(const QByteArray &name) cons
     return EntryPlacement{info.comp_method == ZIP_CM_STORE, data};
 }
 
-const QList<std::pair<QByteArray, qint64>> &ZipArchive::localHeaders() const
+const ZipArchive::CentralDirectory &ZipArchive::centralDirectory() const
 {
-    if (headers)
-        return *headers;
-    headers.emplace();
+    if (directory)
+        return *directory;
+    directory.emplace();
     const qint64 tailSize = qMin(file.size(), LongestEnd);
     QByteArray tail(qsizetype(tailSize), Qt::Uninitialized);
     QString error;
@@ -191,20 +194,21 @@ const QList<std::pair<QByteArray, qint64>> &ZipArchive::localHeaders() const
     if (tailSize > 0 && file.readAt(file.size() - tailSize, tail.data(), tailSize))
         end = FindEndRecord(tail, file.size() - tailSize, error);
     if (!end)
-        return *headers;
-    QByteArray directory(qsizetype(end->centralDirectorySize), Qt::Uninitialized);
-    if (!file.readAt(end->centralDirectoryOffset, directory.data(), directory.size()))
-        return *headers;
-    ByteCursor cursor(directory);
-    QList<std::pair<QByteArray, qint64>> found;
+        return *directory;
+    QByteArray bytes(qsizetype(end->centralDirectorySize), Qt::Uninitialized);
+    if (!file.readAt(end->centralDirectoryOffset, bytes.data(), bytes.size()))
+        return *directory;
+    // The names are views into `bytes`, which the directory keeps and never changes.
+    ByteCursor cursor(bytes);
+    QList<std::pair<QByteArrayView, qint64>> entries;
     while (!cursor.atEnd()) {
         QByteArrayView record, name, rest;
         if (!cursor.readBytes(CentralRecordSize, record) ||
             U32(record, 0) != CentralRecordSignature || !cursor.readBytes(U16(record, 28), name) ||
             !cursor.readBytes(quint64(U16(record, 30)) + U16(record, 32), rest))
-            return *headers;
-        found.append({name.toByteArray(), U32(record, 42)});
+            return *directory;
+        entries.append({name, U32(record, 42)});
     }
-    *headers = std::move(found);
-    return *headers;
+    *directory = {std::move(bytes), std::move(entries)};
+    return *directory;
 }

@@ -34,8 +34,8 @@ public:
 
     // Whether libzip accepted the archive; a truncated or damaged one is not open.
     bool isOpen() const { return archive != nullptr; }
-    // The names of all entries, in the central directory's order.
-    QList<QByteArray> entryNames() const;
+    // The names of all entries that start with `prefix`, in the central directory's order.
+    QList<QByteArray> entryNames(QByteArrayView prefix = {}) const;
     // The uncompressed size that entry `name` declares; nothing when it is missing.
     std::optional<qint64> entrySize(const QByteArray &name) const;
     // The uncompressed bytes of entry `name`; nothing when it is missing, larger than `maxSize`
@@ -61,11 +61,17 @@ private:
     bool readPieces(const QByteArray &name, qint64 maxSize,
                     const std::function<void(const char *, qint64)> &consume) const;
 
-    // Each entry's local header offset, in the central directory's order (libzip's index);
-    // read on first use. Empty when the central directory cannot be read.
-    const QList<std::pair<QByteArray, qint64>> &localHeaders() const;
+    // The central directory's bytes and, in its order (libzip's index), each entry's name
+    // within them and its local header's offset; read on first use. No entries when the
+    // central directory cannot be read.
+    struct CentralDirectory
+    {
+        QByteArray bytes;
+        QList<std::pair<QByteArrayView, qint64>> entries;
+    };
+    const CentralDirectory &centralDirectory() const;
 
     const SafeFile &file;
     zip *archive = nullptr;
-    mutable std::optional<QList<std::pair<QByteArray, qint64>>> headers;
+    mutable std::optional<CentralDirectory> directory;
 };

@@ -19,6 +19,8 @@ bool Is64Bit(const QByteArray &abi)
 // "lib/<abi>/<name>.so", the only place the package installer takes libraries from.
 std::optional<QByteArray> AbiOf(const QByteArray &path)
 {
+    if (!path.endsWith(".so"))
+        return std::nullopt;
     const QList<QByteArray> parts = path.split('/');
     if (parts.size() != 3 || parts[0] != "lib" || parts[1].isEmpty() || parts[2].size() <= 3 ||
         !parts[2].endsWith(".so"))
@@ -51,7 +53,7 @@ std::optional<QList<NativeLibrary>> ReadNativeLibraries(const ZipArchive &archiv
     if (!archive.isOpen())
         return std::nullopt;
     QList<NativeLibrary> libraries;
-    for (const QByteArray &path : archive.entryNames()) {
+    for (const QByteArray &path : archive.entryNames("lib/")) {
         const std::optional<QByteArray> abi = AbiOf(path);
         const std::optional<qint64> size = abi ? archive.entrySize(path) : std::nullopt;
         if (!size)
