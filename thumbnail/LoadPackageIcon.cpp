@@ -11,11 +11,14 @@ std::optional<PackageIcon> LoadPackageIcon(const QByteArray &path)
 {
     const PackageArgument argument(path);
     QStringList command;
-    QByteArray output;
-    if (!BuildBadgingCommand(command, argument.text()) ||
-        !RunToolCapture(command, output, argument.descriptor()))
+    if (!BuildBadgingCommand(command, argument.text()))
         return std::nullopt;
-    const PackageFacts facts = ReadPackageFacts(output);
+    // The archive's directory is read while the tool runs in its own process.
+    ToolRun tool(command, argument.descriptor());
     const SafeFile file(path);
-    return ReadBitmapIcon(ZipArchive(file), facts.icons);
+    const ZipArchive archive(file);
+    QByteArray output;
+    if (!tool.finish(output))
+        return std::nullopt;
+    return ReadBitmapIcon(archive, ReadPackageFacts(output).icons);
 }
