@@ -19,8 +19,6 @@ bool Is64Bit(const QByteArray &abi)
 // "lib/<abi>/<name>.so", the only place the package installer takes libraries from.
 std::optional<QByteArray> AbiOf(const QByteArray &path)
 {
-    if (!path.endsWith(".so"))
-        return std::nullopt;
     const QList<QByteArray> parts = path.split('/');
     if (parts.size() != 3 || parts[0] != "lib" || parts[1].isEmpty() || parts[2].size() <= 3 ||
         !parts[2].endsWith(".so"))
