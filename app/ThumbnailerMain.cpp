@@ -1,6 +1,6 @@
 // pelmora-thumbnailer -s SIZE INPUT OUTPUT: the package's icon as a PNG of at most SIZE pixels,
 // for file managers (the freedesktop thumbnailer convention). It needs no display. OUTPUT is the
-// only file it writes, and the only file any part of Pelmora writes; with no icon it writes
+// only file it writes, and the only file Pelmora ever writes; with no icon it writes
 // nothing and exits non-zero.
 #include "archive/ZipArchive.h"
 #include "thumbnail/LoadPackageIcon.h"
@@ -23,7 +23,7 @@ enum Exit
     Usage = 3
 };
 
-// Writes `bytes` to `path`, and removes what it wrote when the write fails part way, so that a
+// Writes `bytes` to `path`, and removes what it wrote when the write fails midway, so that a
 // file manager never caches half an image.
 bool WriteOutput(const char *path, const QByteArray &bytes)
 {
