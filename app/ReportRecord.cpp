@@ -3,6 +3,7 @@
 #include "details/PackageDetails.h"
 #include "inspect/Inspection.h"
 #include "inspect/NarrowText.h"
+#include "native/NativeLibraries.h"
 #include "signing/DescribeSignatures.h"
 
 #include <QJsonArray>
@@ -178,6 +179,24 @@ QJsonObject PackageObject(const QByteArray &path, const InspectionResult &result
     object.insert(QStringLiteral("sha256"), known ? HexOrNull(details->digests.sha256) : none);
     object.insert(QStringLiteral("container"), details ? QJsonValue(QStringLiteral("apk")) : none);
     object.insert(QStringLiteral("splits"), details ? QJsonValue(QJsonArray()) : none);
+    QJsonValue libraries, pageSize;
+    if (known && details->nativeLibraries) {
+        QJsonArray list;
+        for (const NativeLibrary &library : *details->nativeLibraries) {
+            const std::optional<bool> ready = Ready16k(library);
+            list.append(QJsonObject{
+                {QStringLiteral("abi"), FromNarrow(library.abi)},
+                {QStringLiteral("path"), FromNarrow(library.path)},
+                {QStringLiteral("size"), library.size},
+                {QStringLiteral("stored"), library.stored},
+                {QStringLiteral("ready16k"), ready ? QJsonValue(*ready) : QJsonValue()},
+            });
+        }
+        libraries = list;
+        pageSize = PageSizeSupportName(SummarizePageSize(*details->nativeLibraries).support);
+    }
+    object.insert(QStringLiteral("nativeLibraries"), libraries);
+    object.insert(QStringLiteral("pageSize16k"), pageSize);
     object.insert(QStringLiteral("channel"),
                   known && details->channel ? QJsonValue(*details->channel) : none);
     object.insert(QStringLiteral("signature"),

@@ -67,6 +67,7 @@ ZipArchive::ZipArchive(const SafeFile &file)
     if (!archive)
         return;
     why.clear();
+    entries = directory->entries;
     entriesEnd = directory->dataEnd;
     inflateLeft = MaxInflatedBase + InflatedPerFileByte * file.size();
 }
@@ -96,16 +97,23 @@ ZipArchive::~ZipArchive()
         zip_discard(archive);
 }
 
-QList<QByteArray> ZipArchive::entryNames() const
+QList<QByteArray> ZipArchive::entryNames(QByteArrayView prefix) const
 {
     QList<QByteArray> names;
-    if (!archive)
-        return names;
-    const zip_int64_t count = zip_get_num_entries(archive, 0);
-    for (zip_int64_t i = 0; i < count; ++i)
-        if (const char *name = zip_get_name(archive, zip_uint64_t(i), ZIP_FL_ENC_RAW))
-            names.append(QByteArray(name));
+    for (const ZipDirectoryEntry &entry : entries)
+        if (entry.name.startsWith(prefix))
+            names.append(entry.name);
     return names;
+}
+
+std::optional<qint64> ZipArchive::entrySize(const QByteArray &name) const
+{
+    zip_stat_t info;
+    zip_stat_init(&info);
+    if (!archive || zip_stat(archive, name.constData(), ZIP_FL_ENC_RAW, &info) != 0 ||
+        !(info.valid & ZIP_STAT_SIZE))
+        return std::nullopt;
+    return entries[qsizetype(info.index)].uncompressedSize;
 }
 
 std::optional<QByteArray> ZipArchive::readEntry(const QByteArray &name, qint64 maxSize) const
@@ -153,4 +161,37 @@ bool ZipArchive::readPieces(const QByteArray &name, qint64 maxSize,
     }
     zip_fclose(entry);
     return got == 0 && total == info.size;
+}
+
+std::optional<QByteArray> ZipArchive::readEntryStart(const QByteArray &name, qint64 count) const
+{
+    zip_stat_t info;
+    zip_stat_init(&info);
+    if (!archive || count < 0 || zip_stat(archive, name.constData(), ZIP_FL_ENC_RAW, &info) != 0)
+        return std::nullopt;
+    zip_file_t *entry = zip_fopen_index(archive, info.index, 0);
+    if (!entry)
+        return std::nullopt;
+    QByteArray bytes(qsizetype(count), Qt::Uninitialized);
+    qint64 total = 0;
+    zip_int64_t got = 0;
+    while (total < count &&
+           (got = zip_fread(entry, bytes.data() + total, zip_uint64_t(count - total))) > 0)
+        total += got;
+    zip_fclose(entry);
+    if (got < 0)
+        return std::nullopt;
+    bytes.truncate(qsizetype(total));
+    return bytes;
+}
+
+std::optional<EntryPlacement> ZipArchive::placement(const QByteArray &name) const
+{
+    zip_stat_t info;
+    zip_stat_init(&info);
+    if (!archive || zip_stat(archive, name.constData(), ZIP_FL_ENC_RAW, &info) != 0)
+        return std::nullopt;
+    // The directory was checked against libzip's reading, index for index, when it opened.
+    const ZipDirectoryEntry &entry = entries[qsizetype(info.index)];
+    return EntryPlacement{entry.method == ZIP_CM_STORE, entry.dataOffset};
 }

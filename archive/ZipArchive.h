@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ZipDirectory.h"
 #include "ZipEndRecord.h"
 
 #include <QByteArray>
@@ -10,6 +11,13 @@
 
 class SafeFile;
 struct zip;
+
+// Where an entry's bytes lie in the file and how they are kept there.
+struct EntryPlacement
+{
+    bool stored = false;   // kept uncompressed, so the file holds the entry's bytes as they are
+    qint64 dataOffset = 0; // where its data starts: past its local header, name and extra field
+};
 
 // The entries of a package's ZIP archive, read through libzip from a file that is already open
 // (so the safe open's promises hold: no FIFO hangs, nothing is created). Read-only: nothing is
@@ -51,8 +59,10 @@ public:
     // inflate to a few times their size, a deflate bomb to a thousand.
     static constexpr qint64 MaxInflatedBase = qint64(128) << 20;
     static constexpr qint64 InflatedPerFileByte = 32;
-    // The names of all entries, in the central directory's order.
-    QList<QByteArray> entryNames() const;
+    // The names of all entries that start with `prefix`, in the central directory's order.
+    QList<QByteArray> entryNames(QByteArrayView prefix = {}) const;
+    // The uncompressed size that entry `name` declares; nothing when it is missing.
+    std::optional<qint64> entrySize(const QByteArray &name) const;
     // The uncompressed bytes of entry `name`; nothing when it is missing, larger than `maxSize`
     // once uncompressed, past the inflate limit, or cannot be read whole (corrupt data, a
     // checksum that does not match).
@@ -63,6 +73,12 @@ public:
     // over until then stay handed over.
     bool streamEntry(const QByteArray &name,
                      const std::function<void(const char *data, qint64 size)> &consume) const;
+    // The first `count` uncompressed bytes of entry `name`, or all of them when it is shorter,
+    // for headers at an entry's start. Nothing when it is missing or those bytes cannot be read.
+    // The checksum covers the whole entry, so these bytes go unchecked.
+    std::optional<QByteArray> readEntryStart(const QByteArray &name, qint64 count) const;
+    // How entry `name` is kept and where its data starts; nothing when it is missing.
+    std::optional<EntryPlacement> placement(const QByteArray &name) const;
 
 private:
     // Both reads: refuses an entry declared larger than `maxSize` (none when negative) or than
@@ -74,6 +90,7 @@ private:
     void open(const SafeFile &file);
 
     zip *archive = nullptr;
+    QList<ZipDirectoryEntry> entries; // libzip's index order, which is the directory's
     QString why;
     EndRecord end;
     qint64 entriesEnd = 0;

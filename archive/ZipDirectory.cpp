@@ -100,7 +100,8 @@ std::optional<QList<ZipDirectoryEntry>> ParseRecords(const QByteArray &directory
 }
 
 // Where the entry's data ends, or nothing when its local header disagrees with its record.
-std::optional<qint64> CheckLocalHeader(LocalHeaderReader &reader, const ZipDirectoryEntry &entry)
+// Notes where the data starts.
+std::optional<qint64> CheckLocalHeader(LocalHeaderReader &reader, ZipDirectoryEntry &entry)
 {
     const auto header = reader.read(entry.localHeaderOffset, LocalHeaderSize + entry.name.size());
     if (!header || Field<quint32>(*header, 0) != LocalSignature ||
@@ -117,8 +118,9 @@ std::optional<qint64> CheckLocalHeader(LocalHeaderReader &reader, const ZipDirec
     if (!deferred && (crc != entry.crc || compressedSize != entry.compressedSize ||
                       uncompressedSize != entry.uncompressedSize))
         return std::nullopt;
-    return entry.localHeaderOffset + LocalHeaderSize + entry.name.size() +
-           Field<quint16>(*header, 28) + entry.compressedSize;
+    entry.dataOffset =
+        entry.localHeaderOffset + LocalHeaderSize + entry.name.size() + Field<quint16>(*header, 28);
+    return entry.dataOffset + entry.compressedSize;
 }
 
 } // namespace
@@ -150,8 +152,8 @@ std::optional<ZipDirectory> ReadZipDirectory(const SafeFile &file, const EndReco
         names.insert(entry.name);
     }
 
-    QList<const ZipDirectoryEntry *> byOffset;
-    for (const ZipDirectoryEntry &entry : std::as_const(*entries))
+    QList<ZipDirectoryEntry *> byOffset;
+    for (ZipDirectoryEntry &entry : *entries)
         byOffset.append(&entry);
     std::stable_sort(byOffset.begin(), byOffset.end(), [](const auto *a, const auto *b) {
         return a->localHeaderOffset < b->localHeaderOffset;
@@ -159,7 +161,7 @@ std::optional<ZipDirectory> ReadZipDirectory(const SafeFile &file, const EndReco
     LocalHeaderReader reader(file, end.centralDirectoryOffset);
     qint64 previousEnd = 0;
     qint64 previousOffset = -1;
-    for (const ZipDirectoryEntry *entry : std::as_const(byOffset)) {
+    for (ZipDirectoryEntry *entry : std::as_const(byOffset)) {
         if (entry->localHeaderOffset == previousOffset) {
             error = Malformed("多个条目共用同一数据");
             return std::nullopt;

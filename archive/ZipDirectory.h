@@ -17,6 +17,7 @@ struct ZipDirectoryEntry
     qint64 compressedSize = 0;
     qint64 uncompressedSize = 0;
     qint64 localHeaderOffset = 0;
+    qint64 dataOffset = 0; // past the local header, its name and its extra field
 };
 
 struct ZipDirectory

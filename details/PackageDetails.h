@@ -5,6 +5,7 @@
 #include "PackageIcon.h"
 #include "digest/FileDigests.h"
 #include "inspect/InspectedPackage.h"
+#include "native/NativeLibraries.h"
 #include "signing/SignatureReport.h"
 
 #include <optional>
@@ -21,15 +22,19 @@ struct PackageDetails
     std::optional<PackageIcon> icon;
     std::optional<QString> channel; // the store's channel name, when the package is marked
     SignatureReport signatures;
+    // Nothing when the archive could not be opened.
+    std::optional<QList<NativeLibrary>> nativeLibraries;
 };
 
 // Parses the inspection's tool output and reads the file once for its digests, then its icon,
-// its channel and its signatures, all from the one open file.
+// its channel, its signatures and its native libraries, all from the one open file.
 PackageDetails LoadPackageDetails(const InspectedPackage &inspected);
 
 // The rows the window shows for `details`, in order.
 DetailsSection PackageSection(const PackageDetails &details);
 // The "签名" section: the verdicts, then each signer's certificate.
 DetailsSection SignatureSection(const PackageDetails &details);
+// The "原生库" section: one row per library, then whether they load with 16 KB pages.
+DetailsSection NativeLibrarySection(const PackageDetails &details);
 // Every section, in the order the window and the report show them.
 QList<DetailsSection> DetailsSections(const PackageDetails &details);

@@ -17,13 +17,18 @@ int Rank(int density)
     return density >= 65534 ? density - 65536 : density;
 }
 
-bool IsBitmap(const QByteArray &bytes)
-{
-    return bytes.startsWith("\x89PNG\r\n\x1a\n") || bytes.startsWith("\xFF\xD8\xFF") ||
-           (bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WEBP");
-}
-
 } // namespace
+
+const char *BitmapFormat(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\x89PNG\r\n\x1a\n"))
+        return "png";
+    if (bytes.startsWith("\xFF\xD8\xFF"))
+        return "jpeg";
+    if (bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WEBP")
+        return "webp";
+    return "";
+}
 
 std::optional<PackageIcon> ReadBitmapIcon(const ZipArchive &archive, QList<IconEntry> entries)
 {
@@ -36,7 +41,7 @@ std::optional<PackageIcon> ReadBitmapIcon(const ZipArchive &archive, QList<IconE
             continue;
         tried.insert(entry.path);
         std::optional<QByteArray> bytes = archive.readEntry(entry.path, MaxIconBytes);
-        if (bytes && IsBitmap(*bytes))
+        if (bytes && *BitmapFormat(*bytes))
             return PackageIcon{entry.path, std::move(*bytes)};
     }
     return std::nullopt;

@@ -14,6 +14,9 @@ struct PackageIcon
     QByteArray bytes;
 };
 
+// "png", "jpeg" or "webp" when `bytes` start as an image of that format does; empty otherwise.
+const char *BitmapFormat(const QByteArray &bytes);
+
 // The icon of the highest density among `entries` whose bytes are a PNG, WebP or JPEG image by
 // their signature; vector and adaptive icons (".xml"), missing, oversized or unreadable entries
 // are passed over. Nothing when none is left.

@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
     # build
     cmake g++ make pkgconf qt6-base-dev libssl-dev libzip-dev
+    # native libraries' ELF headers
+    libelf-dev
     # run: the badging tool, a font, Qt's own texts for the Chinese interface, and the image
     # formats that package icons come in (WebP)
     aapt fonts-wqy-microhei qt6-translations-l10n qt6-image-formats-plugins
@@ -18,13 +20,15 @@ check)
         # packages are built against the framework; chattr for immutable files; validators for
         # what gets installed
         android-framework-res e2fsprogs desktop-file-utils appstream file dpkg
+        # the bundle types' MIME package, checked the way GNOME Files reads it (gio)
+        shared-mime-info xdg-utils libglib2.0-bin
         # signed packages to check signatures against, and the Java runtime apksigner needs
         apksigner default-jre-headless zipalign openssl
         # end to end: an X server, a window manager, tools that drag, type and read the
         # clipboard, and the accessibility bus that a screen reader reads message boxes through
         xvfb xauth openbox xdotool xclip x11-utils dbus at-spi2-core python3-pyatspi
-        # fuzzing
-        clang libclang-rt-14-dev
+        # fuzzing; clang with lld also builds the arm64-v8a libraries of the native-library tests
+        clang libclang-rt-14-dev lld
         # the benchmarks are built too, so that they keep building
         libxcb1-dev
     )
@@ -32,7 +36,9 @@ check)
 bench)
     # the benchmark's package, an X server and X library for the cold start, openssl to compare,
     # and apksigner with its Java runtime to sign the signature benchmark's packages
-    packages+=(android-framework-res xvfb xauth libxcb1-dev openssl apksigner default-jre-headless)
+    packages+=(android-framework-res xvfb xauth libxcb1-dev openssl apksigner default-jre-headless
+        # the native-library benchmark builds its libraries for four ABIs
+        clang lld)
     ;;
 *)
     echo "usage: $0 run|check|bench" >&2

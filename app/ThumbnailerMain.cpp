@@ -1,0 +1,77 @@
+// pelmora-thumbnailer -s SIZE INPUT OUTPUT: the package's icon as a PNG of at most SIZE pixels,
+// for file managers (the freedesktop thumbnailer convention). It needs no display. OUTPUT is the
+// only file it writes, and the only file Pelmora ever writes; with no icon it writes
+// nothing and exits non-zero.
+#include "archive/ZipArchive.h"
+#include "thumbnail/LoadPackageIcon.h"
+#include "thumbnail/ThumbnailImage.h"
+
+#include <QCoreApplication>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+enum Exit
+{
+    Written = 0,
+    NoIcon = 1,
+    NotWritten = 2,
+    Usage = 3
+};
+
+// Writes `bytes` to `path`, and removes what it wrote when the write fails midway, so that a
+// file manager never caches half an image.
+bool WriteOutput(const char *path, const QByteArray &bytes)
+{
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t got =
+            ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        written += got;
+    }
+    const bool whole = ::close(fd) == 0 && written == bytes.size();
+    if (!whole)
+        ::unlink(path);
+    return whole;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Paths stay the bytes the file manager gave; Qt's own options are not wanted here.
+    if (argc != 5 || std::strcmp(argv[1], "-s") != 0) {
+        std::fprintf(stderr, "usage: pelmora-thumbnailer -s SIZE INPUT OUTPUT.png\n");
+        return Usage;
+    }
+    bool isNumber = false;
+    const int size = QByteArray(argv[2]).toInt(&isNumber);
+    if (!isNumber || size < 1) {
+        std::fprintf(stderr, "pelmora-thumbnailer: SIZE must be a positive number\n");
+        return Usage;
+    }
+    const QByteArray input(argv[3]);
+    const char *output = argv[4];
+
+    ZipArchive::NameTimeZoneFile();
+    // The tool is found beside the program through the application object; images need no
+    // display, so no GUI application is made.
+    int qtArgc = 1;
+    QCoreApplication application(qtArgc, argv);
+    const std::optional<PackageIcon> icon = LoadPackageIcon(input);
+    const QByteArray png = icon ? ThumbnailPng(icon->bytes, size) : QByteArray();
+    if (png.isEmpty())
+        return NoIcon;
+    return WriteOutput(output, png) ? Written : NotWritten;
+}

@@ -1,0 +1,118 @@
+// The file manager's thumbnailer run as a program on packages built at test time: the PNG it
+// writes, its size and colours, and no file at all when there is no icon to show.
+#include "TestSupport.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Red on the left, blue on the right; wider than tall, so the aspect shows.
+QByteArray TwoToneIcon(const char *format)
+{
+    QImage image(144, 96, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width() / 2; ++x)
+            image.setPixel(x, y, qRgb(255, 0, 0));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+PackageContents WithIcon(const QString &resource, const QByteArray &bytes)
+{
+    PackageContents contents;
+    contents.icon = QStringLiteral("@mipmap/ic_launcher");
+    contents.resources = {{resource, bytes}};
+    return contents;
+}
+
+} // namespace
+
+class ThumbnailerTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void thumbnail_data();
+    void thumbnail();
+
+private:
+    QString build(const char *name, const PackageContents &contents)
+    {
+        return BuildTestPackage(directory.path(), QString::fromLatin1(name),
+                                {QStringLiteral("org.example.thumbnail"), QStringLiteral("1.0"),
+                                 QStringLiteral("Thumbnail")},
+                                contents);
+    }
+    QTemporaryDir directory;
+};
+
+void ThumbnailerTest::thumbnail_data()
+{
+    QTest::addColumn<QString>("package");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QSize>("written"); // none: non-zero exit and no file
+
+    const QString png = build(
+        "png.apk", WithIcon(QStringLiteral("mipmap-xhdpi/ic_launcher.png"), TwoToneIcon("PNG")));
+    QTest::newRow("shrunk, aspect kept") << png << QStringLiteral("72") << QSize(72, 48);
+    QTest::newRow("never enlarged") << png << QStringLiteral("256") << QSize(144, 96);
+    QTest::newRow("WebP icon") << build("webp.apk",
+                                        WithIcon(QStringLiteral("mipmap-xhdpi/ic_launcher.webp"),
+                                                 TwoToneIcon("WEBP")))
+                               << QStringLiteral("96") << QSize(96, 64);
+    QTest::newRow("no icon") << build("plain.apk", {}) << QStringLiteral("128") << QSize();
+    QTest::newRow("vector icon only")
+        << build("vector.apk",
+                 WithIcon(QStringLiteral("mipmap/ic_launcher.xml"),
+                          "<vector xmlns:android='http://schemas.android.com/apk/res/android' "
+                          "android:width='1dp' android:height='1dp' android:viewportWidth='1' "
+                          "android:viewportHeight='1'/>"))
+        << QStringLiteral("128") << QSize();
+    const QString random = directory.filePath(QStringLiteral("random.apk"));
+    QFile file(random);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(4000, '\x5a')) == 4000);
+    QTest::newRow("not a package") << random << QStringLiteral("128") << QSize();
+    QTest::newRow("size not a number") << png << QStringLiteral("large") << QSize();
+}
+
+void ThumbnailerTest::thumbnail()
+{
+    QFETCH(QString, package);
+    QFETCH(QString, size);
+    QFETCH(QSize, written);
+    QVERIFY(!package.isEmpty());
+    const QString output = directory.filePath(QStringLiteral("thumbnail.png"));
+    QFile::remove(output);
+
+    // As the thumbnailer entry's Exec line has it: -s %s %i %o.
+    QProcess thumbnailer;
+    thumbnailer.setProcessChannelMode(QProcess::ForwardedChannels);
+    thumbnailer.start(QStringLiteral(THUMBNAILER), {QStringLiteral("-s"), size, package, output});
+    QVERIFY(thumbnailer.waitForFinished(-1));
+    QCOMPARE(thumbnailer.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(thumbnailer.exitCode() == 0, written.isValid());
+    QCOMPARE(QFile::exists(output), written.isValid());
+    if (!written.isValid())
+        return;
+
+    QFile png(output);
+    QVERIFY(png.open(QIODevice::ReadOnly));
+    const QImage image = QImage::fromData(png.readAll(), "PNG");
+    QCOMPARE(image.size(), written);
+    const QRgb left = image.pixel(image.width() / 4, image.height() / 2);
+    const QRgb right = image.pixel(image.width() * 3 / 4, image.height() / 2);
+    QVERIFY2(qRed(left) > 200 && qBlue(left) < 60, qPrintable(QString::number(left, 16)));
+    QVERIFY2(qBlue(right) > 200 && qRed(right) < 60, qPrintable(QString::number(right, 16)));
+}
+
+QTEST_GUILESS_MAIN(ThumbnailerTest)
+#include "ThumbnailerTest.moc"
