@@ -3,6 +3,7 @@
 #include "digest/SafeFile.h"
 
 #include <QtGlobal>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -57,6 +58,16 @@ QList<QByteArray> ZipArchive::entryNames() const
         if (const char *name = zip_get_name(archive, zip_uint64_t(i), ZIP_FL_ENC_RAW))
             names.append(QByteArray(name));
     return names;
+}
+
+std::optional<qint64> ZipArchive::entrySize(const QByteArray &name) const
+{
+    zip_stat_t info;
+    zip_stat_init(&info);
+    if (!archive || zip_stat(archive, name.constData(), ZIP_FL_ENC_RAW, &info) != 0 ||
+        !(info.valid & ZIP_STAT_SIZE) || info.size > zip_uint64_t(INT64_MAX))
+        return std::nullopt;
+    return qint64(info.size);
 }
 
 std::optional<QByteArray> ZipArchive::readEntry(const QByteArray &name, qint64 maxSize) const

@@ -29,6 +29,9 @@ public:
     bool isOpen() const { return archive != nullptr; }
     // The names of all entries, in the central directory's order.
     QList<QByteArray> entryNames() const;
+    // The uncompressed size that the central directory declares for entry `name`; nothing when
+    // it is missing. A read never hands over more than this.
+    std::optional<qint64> entrySize(const QByteArray &name) const;
     // The uncompressed bytes of entry `name`; nothing when it is missing, larger than `maxSize`
     // once uncompressed, or cannot be read whole (corrupt data, a checksum that does not match).
     std::optional<QByteArray> readEntry(const QByteArray &name, qint64 maxSize) const;
