@@ -1,11 +1,15 @@
 #include "ApkManifest.h"
 
 #include "AndroidXml.h"
+#include "archive/ZipArchive.h"
 
 #include <QStringList>
 #include <androidfw/ResourceTypes.h>
 
 namespace {
+
+// A manifest is tens of kilobytes; this keeps a hostile one from taking the memory.
+constexpr qint64 MaxManifestBytes = 8 << 20;
 
 // Android's attribute resource ids (android.R.attr).
 constexpr quint32 IconAttribute = 0x01010002;
@@ -73,4 +77,10 @@ std::optional<ApkManifest> ReadApkManifest(QByteArrayView xml)
         }
     }
     return rootSeen ? std::optional<ApkManifest>(manifest) : std::nullopt;
+}
+
+std::optional<ApkManifest> ReadApkManifest(const ZipArchive &apk)
+{
+    const std::optional<QByteArray> xml = apk.readEntry("AndroidManifest.xml", MaxManifestBytes);
+    return xml ? ReadApkManifest(*xml) : std::nullopt;
 }

@@ -19,6 +19,10 @@ struct ApkManifest
     quint32 iconResource = 0; // the application's android:icon, when a resource reference
 };
 
+class ZipArchive;
+
 // Reads a binary manifest through libandroidfw. Nothing when the bytes are not a well-formed
 // binary XML document whose root is <manifest>.
 std::optional<ApkManifest> ReadApkManifest(QByteArrayView xml);
+// The manifest of the APK whose entries `apk` holds; nothing when it has no readable one.
+std::optional<ApkManifest> ReadApkManifest(const ZipArchive &apk);

@@ -3,13 +3,6 @@
 #include "archive/ZipArchive.h"
 #include "digest/SafeFile.h"
 
-namespace {
-
-// A manifest is tens of kilobytes; this keeps a hostile one from taking the memory.
-constexpr qint64 MaxManifestBytes = 8 << 20;
-
-} // namespace
-
 std::optional<MemoryFile> ExtractInnerApk(const ZipArchive &container, const QByteArray &name)
 {
     const std::optional<qint64> size = container.entrySize(name);
@@ -28,8 +21,5 @@ std::optional<MemoryFile> ExtractInnerApk(const ZipArchive &container, const QBy
 std::optional<ApkManifest> ReadInnerManifest(const MemoryFile &apk)
 {
     const SafeFile file(apk.procPath());
-    const ZipArchive archive(file);
-    const std::optional<QByteArray> xml =
-        archive.readEntry("AndroidManifest.xml", MaxManifestBytes);
-    return xml ? ReadApkManifest(*xml) : std::nullopt;
+    return ReadApkManifest(ZipArchive(file));
 }

@@ -383,7 +383,7 @@ void DetailsTest::window()
                        "权限:\n  android.permission.INTERNET\n"
                        "  android.permission.BLUETOOTH (maxSdkVersion 30)\n"
                        "  android.permission.READ_CONTACTS\n"
-                       "原生平台: arm64-v8a, armeabi-v7a\n文件大小: %1 字节 (")
+                       "原生平台: arm64-v8a, armeabi-v7a\n包类型: APK\n文件大小: %1 字节 (")
             .arg(size);
     const QString digests = QStringLiteral(")\nMD5: %1\nSHA-1: %2\nSHA-256: %3\n")
                                 .arg(digest("md5sum"), digest("sha1sum"), digest("sha256sum"));

@@ -24,8 +24,8 @@ struct PackageContents
     // Entries stored as they are after packaging, each replacing one of the same path, e.g.
     // native libraries ("lib/arm64-v8a/libx.so") or an icon the tool would not have packaged.
     QList<std::pair<QString, QByteArray>> storedEntries;
-    QString manifestAttributes;  // on <manifest>, e.g. split="config.xxhdpi"
-    QString applicationElements; // XML placed in <application>, e.g. <meta-data .../>
+    QString manifestAttributes = {};  // on <manifest>, e.g. split="config.xxhdpi"
+    QString applicationElements = {}; // XML placed in <application>, e.g. <meta-data .../>
 };
 
 // Builds `package` into `directory`/`fileName` and returns the file's path (empty on failure).
