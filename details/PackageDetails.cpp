@@ -1,6 +1,7 @@
 #include "PackageDetails.h"
 
 #include "FileSizeText.h"
+#include "LauncherIcon.h"
 #include "archive/ZipArchive.h"
 #include "digest/SafeFile.h"
 #include "inspect/NarrowText.h"
@@ -35,7 +36,7 @@ void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive 
 {
     details.bundle =
         ReadBundleContents(archive, baseEntry, [&](const SafeFile &, const ZipArchive &apk) {
-            details.icon = ReadBitmapIcon(apk, details.facts.icons);
+            details.icon = ReadLauncherIcon(apk);
         });
     details.kind = details.bundle->kind;
     const QList<InnerApkFacts> &apks = details.bundle->apks;
@@ -102,7 +103,7 @@ PackageDetails LoadPackageDetails(const InspectedPackage &inspected)
         LoadBundle(details, file, archive, inspected.baseEntry);
         return details;
     }
-    details.icon = ReadBitmapIcon(archive, details.facts.icons);
+    details.icon = ReadLauncherIcon(archive);
     details.signatures = VerifyPackageSignatures(file, archive);
     const std::optional<ApkManifest> manifest = ReadApkManifest(archive);
     details.requiresSplits = manifest && manifest->requiresSplits;
