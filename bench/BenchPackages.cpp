@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -22,16 +23,21 @@ QString MakeRandomFile(const QString &path, qint64 size)
     return path;
 }
 
-QString BuildLargePackage(const QString &directory, const QString &fileName, qint64 assetSize)
+QString BuildLargePackage(const QString &directory, const QString &fileName, qint64 assetSize,
+                          const QString &split)
 {
     QTemporaryDir source;
     QDir(source.path()).mkpath(QStringLiteral("assets"));
     QFile manifest(source.filePath(QStringLiteral("AndroidManifest.xml")));
+    const QByteArray splitAttribute =
+        split.isEmpty() ? QByteArray() : " split=\"" + split.toUtf8() + '"';
     if (!manifest.open(QIODevice::WriteOnly) ||
         manifest.write("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                        "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\"\n"
                        "    package=\"com.example.large\" android:versionCode=\"1\"\n"
-                       "    android:versionName=\"1.0\">\n"
+                       "    android:versionName=\"1.0\"" +
+                       splitAttribute +
+                       ">\n"
                        "  <application android:label=\"Large\"/>\n"
                        "</manifest>\n") < 0)
         qFatal("cannot write the manifest");
@@ -53,4 +59,46 @@ QString BuildLargePackage(const QString &directory, const QString &fileName, qin
     if (aapt.exitStatus() != QProcess::NormalExit || aapt.exitCode() != 0)
         qFatal("aapt could not build %s", qPrintable(output));
     return output;
+}
+
+void RunOrDie(const QString &program, const QStringList &arguments, const QString &directory)
+{
+    QProcess process;
+    process.setWorkingDirectory(directory);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        qFatal("%s failed", qPrintable(program));
+}
+
+std::pair<QString, QString> MakeBenchKey(const QString &directory)
+{
+    const QDir folder(directory);
+    const QString key = folder.filePath(QStringLiteral("key.pem"));
+    const QString certificate = folder.filePath(QStringLiteral("cert.pem"));
+    const QString pk8 = folder.filePath(QStringLiteral("key.pk8"));
+    RunOrDie(QStringLiteral("openssl"),
+             {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+              QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-subj"),
+              QStringLiteral("/CN=Pelmora bench"), QStringLiteral("-keyout"), key,
+              QStringLiteral("-out"), certificate},
+             directory);
+    RunOrDie(QStringLiteral("openssl"),
+             {QStringLiteral("pkcs8"), QStringLiteral("-topk8"), QStringLiteral("-nocrypt"),
+              QStringLiteral("-in"), key, QStringLiteral("-outform"), QStringLiteral("DER"),
+              QStringLiteral("-out"), pk8},
+             directory);
+    return {pk8, certificate};
+}
+
+void SignBenchPackage(const std::pair<QString, QString> &key, const QString &input,
+                      const QString &output, const QStringList &options)
+{
+    RunOrDie(QStringLiteral("apksigner"),
+             QStringList{QStringLiteral("sign"), QStringLiteral("--key"), key.first,
+                         QStringLiteral("--cert"), key.second} +
+                 options + QStringList{QStringLiteral("--out"), output, input},
+             QFileInfo(output).path());
 }

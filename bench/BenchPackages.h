@@ -1,12 +1,25 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <utility>
 
 // Writes `size` bytes of pseudo-random data (incompressible, the same every run) to `path`.
 // Returns the path; stops the benchmark when the file cannot be written.
 QString MakeRandomFile(const QString &path, qint64 size);
 
 // Builds a real package with the system's aapt: a small manifest and one asset of `assetSize`
-// random bytes, stored uncompressed as a large asset is in real packages. Returns its path;
-// stops the benchmark when aapt fails.
-QString BuildLargePackage(const QString &directory, const QString &fileName, qint64 assetSize);
+// random bytes, stored uncompressed as a large asset is in real packages; a split of the app when
+// `split` names one. Returns its path; stops the benchmark when aapt fails.
+QString BuildLargePackage(const QString &directory, const QString &fileName, qint64 assetSize,
+                          const QString &split = {});
+
+// Runs `program` in `directory`; stops the benchmark when it fails.
+void RunOrDie(const QString &program, const QStringList &arguments, const QString &directory);
+
+// A fresh RSA key and certificate in `directory`, as apksigner takes them: {key, certificate}.
+std::pair<QString, QString> MakeBenchKey(const QString &directory);
+
+// Signs `input` into `output` with apksigner and `options`; stops the benchmark on failure.
+void SignBenchPackage(const std::pair<QString, QString> &key, const QString &input,
+                      const QString &output, const QStringList &options = {});

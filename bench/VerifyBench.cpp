@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
@@ -20,17 +19,6 @@ namespace {
 
 constexpr qint64 PackageSize = qint64(300) << 20;
 constexpr int Runs = 5;
-
-void RunOrDie(const QString &program, const QStringList &arguments, const QString &directory)
-{
-    QProcess process;
-    process.setWorkingDirectory(directory);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, arguments);
-    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        qFatal("%s failed", qPrintable(program));
-}
 
 // Milliseconds of the fastest of several runs: on a shared machine it is the least disturbed.
 double BestMs(const std::function<void()> &work)
@@ -76,20 +64,7 @@ int main(int argc, char **argv)
     QTemporaryDir directory;
     const QString unsignedPackage =
         BuildLargePackage(directory.path(), QStringLiteral("unsigned.apk"), PackageSize);
-    const QString key = directory.filePath(QStringLiteral("key.pem"));
-    const QString certificate = directory.filePath(QStringLiteral("cert.pem"));
-    const QString pk8 = directory.filePath(QStringLiteral("key.pk8"));
-    RunOrDie(QStringLiteral("openssl"),
-             {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-              QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-subj"),
-              QStringLiteral("/CN=Pelmora bench"), QStringLiteral("-keyout"), key,
-              QStringLiteral("-out"), certificate},
-             directory.path());
-    RunOrDie(QStringLiteral("openssl"),
-             {QStringLiteral("pkcs8"), QStringLiteral("-topk8"), QStringLiteral("-nocrypt"),
-              QStringLiteral("-in"), key, QStringLiteral("-outform"), QStringLiteral("DER"),
-              QStringLiteral("-out"), pk8},
-             directory.path());
+    const std::pair<QString, QString> key = MakeBenchKey(directory.path());
 
     const struct
     {
@@ -103,12 +78,7 @@ int main(int argc, char **argv)
     };
     for (const auto &package : packages) {
         const QString signedPackage = directory.filePath(QStringLiteral("signed.apk"));
-        RunOrDie(QStringLiteral("apksigner"),
-                 QStringList{QStringLiteral("sign"), QStringLiteral("--key"), pk8,
-                             QStringLiteral("--cert"), certificate} +
-                     package.options +
-                     QStringList{QStringLiteral("--out"), signedPackage, unsignedPackage},
-                 directory.path());
+        SignBenchPackage(key, unsignedPackage, signedPackage, package.options);
         Measure(package.name, signedPackage);
     }
     return 0;

@@ -151,8 +151,11 @@ std::optional<PackageIcon> ComposeFrom(const ZipArchive &apk, const ResourceTabl
 
 } // namespace
 
-std::optional<PackageIcon> ReadLauncherIcon(const ZipArchive &apk)
+std::optional<PackageIcon> ReadLauncherIcon(const ZipArchive &apk,
+                                            const QList<IconEntry> &namedByTool)
 {
+    if (std::optional<PackageIcon> named = ReadBitmapIcon(apk, namedByTool))
+        return named;
     const std::optional<ApkManifest> manifest = ReadApkManifest(apk);
     if (!manifest || manifest->iconResource == 0)
         return std::nullopt;

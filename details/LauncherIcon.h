@@ -12,4 +12,7 @@ class ZipArchive;
 // icon, the icon composed from its background and foreground layers where those are bitmaps or
 // colours, cut to a rounded square, as a PNG whose path is the adaptive icon's. Nothing when
 // neither can be had (vector drawables are not drawn). Reads only; for a bundle, pass its base.
-std::optional<PackageIcon> ReadLauncherIcon(const ZipArchive &apk);
+// `namedByTool`, the icons the badging tool printed, are tried first: loading a large resource
+// table costs tens of milliseconds, and the tool's bitmaps are the table's for most packages.
+std::optional<PackageIcon> ReadLauncherIcon(const ZipArchive &apk,
+                                            const QList<IconEntry> &namedByTool = {});

@@ -36,7 +36,7 @@ void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive 
 {
     details.bundle =
         ReadBundleContents(archive, baseEntry, [&](const SafeFile &, const ZipArchive &apk) {
-            details.icon = ReadLauncherIcon(apk);
+            details.icon = ReadLauncherIcon(apk, details.facts.icons);
         });
     details.kind = details.bundle->kind;
     const QList<InnerApkFacts> &apks = details.bundle->apks;
@@ -103,7 +103,7 @@ PackageDetails LoadPackageDetails(const InspectedPackage &inspected)
         LoadBundle(details, file, archive, inspected.baseEntry);
         return details;
     }
-    details.icon = ReadLauncherIcon(archive);
+    details.icon = ReadLauncherIcon(archive, details.facts.icons);
     details.signatures = VerifyPackageSignatures(file, archive);
     const std::optional<ApkManifest> manifest = ReadApkManifest(archive);
     details.requiresSplits = manifest && manifest->requiresSplits;
