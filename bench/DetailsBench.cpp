@@ -86,7 +86,7 @@ QString BuildBundle(const QString &directory, QList<QByteArray> &apks)
         QString name;
         QString split;
         qint64 size;
-    } parts[] = {
+    } apkFiles[] = {
         {QStringLiteral("base.apk"), {}, qint64(70) << 20},
         {QStringLiteral("split_config.arm64_v8a.apk"), QStringLiteral("config.arm64_v8a"),
          qint64(20) << 20},
@@ -96,10 +96,10 @@ QString BuildBundle(const QString &directory, QList<QByteArray> &apks)
     };
     const std::pair<QString, QString> key = MakeBenchKey(directory);
     QStringList names;
-    for (const auto &part : parts) {
+    for (const auto &apk : apkFiles) {
         const QString built =
-            BuildLargePackage(directory, QStringLiteral("unsigned.apk"), part.size, part.split);
-        const QString signedApk = QDir(directory).filePath(part.name);
+            BuildLargePackage(directory, QStringLiteral("unsigned.apk"), apk.size, apk.split);
+        const QString signedApk = QDir(directory).filePath(apk.name);
         // As stores sign apps for Android 7 and later: v2 and v3.
         SignBenchPackage(key, built, signedApk,
                          {QStringLiteral("--v1-signing-enabled"), QStringLiteral("false")});
@@ -107,7 +107,7 @@ QString BuildBundle(const QString &directory, QList<QByteArray> &apks)
         if (!file.open(QIODevice::ReadOnly))
             qFatal("cannot read %s", qPrintable(signedApk));
         apks.append(file.readAll());
-        names.append(part.name);
+        names.append(apk.name);
     }
     const QString bundle = QDir(directory).filePath(QStringLiteral("bundle.apks"));
     RunOrDie(QStringLiteral("aapt"), QStringList{QStringLiteral("add"), bundle} + names, directory);

@@ -4,7 +4,7 @@
 #include <QString>
 #include <optional>
 
-// What an APK's own AndroidManifest.xml says about which part of an app it is.
+// What an APK's own AndroidManifest.xml says about where it belongs in an app.
 struct ApkManifest
 {
     QString packageName;

@@ -45,12 +45,14 @@ public:
     {
         QList<ResourceValue> found;
         const android::LoadedPackage *package = table ? table->GetPackageById(id >> 24) : nullptr;
-        const android::TypeSpec *spec =
-            package ? package->GetTypeSpecByTypeIndex(((id >> 16) & 0xff) - 1) : nullptr;
-        if (!spec || depth > MaxAliasDepth)
+        // Type 0 does not exist; every other type lists one chunk per configuration.
+        const quint32 typeId = (id >> 16) & 0xff;
+        const android::TypeSpec *configurations =
+            package && typeId ? package->GetTypeSpecByTypeIndex(typeId - 1) : nullptr;
+        if (!configurations || depth > MaxAliasDepth)
             return found;
-        for (size_t i = 0; i < spec->type_count; ++i) {
-            const android::ResTable_type *type = spec->types[i];
+        for (size_t i = 0; i < configurations->type_count; ++i) {
+            const android::ResTable_type *type = configurations->types[i];
             const android::ResTable_entry *entry =
                 android::LoadedPackage::GetEntry(type, id & 0xffff);
             if (!entry || (dtohs(entry->flags) & android::ResTable_entry::FLAG_COMPLEX))

@@ -402,8 +402,9 @@ void BundleTest::details()
     for (const QString &expected : std::as_const(shown))
         QVERIFY2(std::any_of(rows.begin(), rows.end(),
                              [&](const QString &row) {
-                                 const QStringList parts = expected.split(u'*');
-                                 return row.startsWith(parts.first()) && row.contains(parts.last());
+                                 const QStringList pieces = expected.split(u'*');
+                                 return row.startsWith(pieces.first()) &&
+                                        row.contains(pieces.last());
                              }),
                  qPrintable(expected + QStringLiteral("\n not in\n") + rows.join(u'\n')));
     for (const QString &label : std::as_const(absent))
