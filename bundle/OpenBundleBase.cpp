@@ -32,7 +32,13 @@ BundleOpening OpenBundleBase(const SafeFile &container)
         return opening;
     }
     const ContainerMetadata metadata = ReadContainerMetadata(archive, layout);
+    // Together the APKs tried may inflate no more than one base may: a hostile container of
+    // many large entries costs no more than one.
+    qint64 budget = MaxInnerApkBytes;
     for (const QByteArray &name : BaseCandidates(layout, metadata)) {
+        budget -= archive.entrySize(name).value_or(0);
+        if (budget < 0)
+            break;
         std::optional<MemoryFile> apk = ExtractInnerApk(archive, name);
         const std::optional<ApkManifest> manifest = apk ? ReadInnerManifest(*apk) : std::nullopt;
         if (manifest && manifest->split.isEmpty()) {

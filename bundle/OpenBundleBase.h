@@ -29,7 +29,8 @@ struct BundleOpening
 
 // Opens `container` as a bundle: recognises its layout from its entries and finds the base, the
 // APK whose own manifest names no split (the container's description is only asked which to try
-// first). Only the APKs tried are read, each into memory; nothing is written to disk.
+// first). Only the APKs tried are read, each into memory, and no more than MaxInnerApkBytes of
+// them in all; nothing is written to disk.
 BundleOpening OpenBundleBase(const SafeFile &container);
 
 // The inner APKs in the order to try them as the base: the one the description names, those

@@ -62,8 +62,9 @@ QByteArray Toc(const QString &packageName)
 // Changes one byte inside the data of the archive's first entry.
 QByteArray ChangeFirstEntry(QByteArray zip)
 {
-    const qsizetype data = 30 + qFromLittleEndian<quint16>(zip.constData() + 26) +
-                           qFromLittleEndian<quint16>(zip.constData() + 28);
+    // The local header: 30 bytes, then the name and the extra field, whose lengths it holds.
+    const auto u16 = [&](qsizetype at) { return quint8(zip.at(at)) | quint8(zip.at(at + 1)) << 8; };
+    const qsizetype data = 30 + u16(26) + u16(28);
     zip[data + 200] = char(zip[data + 200] ^ 0x20);
     return zip;
 }
