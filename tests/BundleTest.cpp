@@ -125,6 +125,10 @@ void BundleTest::initTestCase()
         names.append(config);
         contents.append(split);
     }
+    PackageContents feature;
+    feature.manifestAttributes = QStringLiteral("split='camera' android:isFeatureSplit='true'");
+    names.append(QStringLiteral("camera"));
+    contents.append(feature);
     for (qsizetype i = 0; i < names.size(); ++i) {
         const QString built =
             BuildTestPackage(directory.path(), QStringLiteral("built.apk"), package, contents[i]);
@@ -173,7 +177,9 @@ void BundleTest::buildContainers()
     containers.insert(QStringLiteral("plain"), path(QStringLiteral("base.apk")));
     addContainer(QStringLiteral("set.apks"),
                  ZipEntries{{QStringLiteral("toc.pb"), Toc(Package)},
-                            {QStringLiteral("splits/base-master.apk"), base}} +
+                            {QStringLiteral("splits/base-master.apk"), base},
+                            {QStringLiteral("splits/camera-master.apk"),
+                             apks.value(QStringLiteral("camera"))}} +
                      splits(QStringLiteral("splits/base-%1.apk")));
     addContainer(QStringLiteral("flat.apks"), ZipEntries(flat.rbegin(), flat.rend()));
     addContainer(QStringLiteral("app.xapk"),
@@ -338,7 +344,8 @@ void BundleTest::details_data()
     QTest::newRow("bundletool APK set")
         << containers.value(QStringLiteral("set.apks")) << QByteArray("splits/base-master.apk")
         << QStringList{QStringLiteral("包类型: APK 集 (bundletool)"), needsSplits,
-                       QStringLiteral("splits/base-master.apk: 基础 APK，"), passes} +
+                       QStringLiteral("splits/base-master.apk: 基础 APK，"),
+                       QStringLiteral("splits/camera-master.apk: 功能模块 camera，"), passes} +
                splitRows(QStringLiteral("splits/base-%1.apk"))
         << whole;
     QTest::newRow("XAPK with an OBB")
