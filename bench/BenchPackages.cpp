@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -22,16 +23,21 @@ QString MakeRandomFile(const QString &path, qint64 size)
     return path;
 }
 
-QString BuildLargePackage(const QString &directory, const QString &fileName, qint64 assetSize)
+QString BuildLargePackage(const QString &directory, const QString &fileName, qint64 assetSize,
+                          const QString &split)
 {
     QTemporaryDir source;
     QDir(source.path()).mkpath(QStringLiteral("assets"));
     QFile manifest(source.filePath(QStringLiteral("AndroidManifest.xml")));
+    const QByteArray splitAttribute =
+        split.isEmpty() ? QByteArray() : " split=\"" + split.toUtf8() + '"';
     if (!manifest.open(QIODevice::WriteOnly) ||
         manifest.write("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                        "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\"\n"
                        "    package=\"com.example.large\" android:versionCode=\"1\"\n"
-                       "    android:versionName=\"1.0\">\n"
+                       "    android:versionName=\"1.0\"" +
+                       splitAttribute +
+                       ">\n"
                        "  <application android:label=\"Large\"/>\n"
                        "</manifest>\n") < 0)
         qFatal("cannot write the manifest");
@@ -55,11 +61,10 @@ QString BuildLargePackage(const QString &directory, const QString &fileName, qin
     return output;
 }
 
-namespace {
-
-void RunOrDie(const QString &program, const QStringList &arguments)
+void RunOrDie(const QString &program, const QStringList &arguments, const QString &directory)
 {
     QProcess process;
+    process.setWorkingDirectory(directory);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.setStandardOutputFile(QProcess::nullDevice());
     process.start(program, arguments);
@@ -68,23 +73,23 @@ void RunOrDie(const QString &program, const QStringList &arguments)
         qFatal("%s failed", qPrintable(program));
 }
 
-} // namespace
-
 BenchKey MakeBenchKey(const QString &directory)
 {
     const QDir folder(directory);
-    const QString pem = folder.filePath(QStringLiteral("bench-key.pem"));
-    const BenchKey key{folder.filePath(QStringLiteral("bench-key.pk8")),
-                       folder.filePath(QStringLiteral("bench-cert.pem"))};
+    const BenchKey key{folder.filePath(QStringLiteral("key.pk8")),
+                       folder.filePath(QStringLiteral("key.pem")),
+                       folder.filePath(QStringLiteral("cert.pem"))};
     RunOrDie(QStringLiteral("openssl"),
              {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
               QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-subj"),
-              QStringLiteral("/CN=Pelmora bench"), QStringLiteral("-keyout"), pem,
-              QStringLiteral("-out"), key.certificate});
+              QStringLiteral("/CN=Pelmora bench"), QStringLiteral("-keyout"), key.pem,
+              QStringLiteral("-out"), key.certificate},
+             directory);
     RunOrDie(QStringLiteral("openssl"),
              {QStringLiteral("pkcs8"), QStringLiteral("-topk8"), QStringLiteral("-nocrypt"),
-              QStringLiteral("-in"), pem, QStringLiteral("-outform"), QStringLiteral("DER"),
-              QStringLiteral("-out"), key.pk8});
+              QStringLiteral("-in"), key.pem, QStringLiteral("-outform"), QStringLiteral("DER"),
+              QStringLiteral("-out"), key.pk8},
+             directory);
     return key;
 }
 
@@ -94,5 +99,6 @@ void SignBenchPackage(const BenchKey &key, const QString &input, const QString &
     RunOrDie(QStringLiteral("apksigner"),
              QStringList{QStringLiteral("sign"), QStringLiteral("--key"), key.pk8,
                          QStringLiteral("--cert"), key.certificate} +
-                 options + QStringList{QStringLiteral("--out"), output, input});
+                 options + QStringList{QStringLiteral("--out"), output, input},
+             QFileInfo(output).path());
 }

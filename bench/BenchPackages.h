@@ -8,19 +8,23 @@
 QString MakeRandomFile(const QString &path, qint64 size);
 
 // Builds a real package with the system's aapt: a small manifest and one asset of `assetSize`
-// random bytes, stored uncompressed as a large asset is in real packages. Returns its path;
-// stops the benchmark when aapt fails.
-QString BuildLargePackage(const QString &directory, const QString &fileName, qint64 assetSize);
+// random bytes, stored uncompressed as a large asset is in real packages; a split of the app when
+// `split` names one. Returns its path; stops the benchmark when aapt fails.
+QString BuildLargePackage(const QString &directory, const QString &fileName, qint64 assetSize,
+                          const QString &split = {});
 
-// A key and certificate for apksigner, made with openssl in `directory`.
+// Runs `program` in `directory`; stops the benchmark when it fails.
+void RunOrDie(const QString &program, const QStringList &arguments, const QString &directory);
+
+// A fresh RSA key and its certificate in `directory`.
 struct BenchKey
 {
-    QString pk8;
-    QString certificate;
+    QString pk8;         // as apksigner takes it
+    QString pem;         // as openssl takes it
+    QString certificate; // PEM
 };
 BenchKey MakeBenchKey(const QString &directory);
 
-// Signs `input` into `output` with apksigner, its default schemes plus `options`; stops the
-// benchmark when apksigner fails.
+// Signs `input` into `output` with apksigner and `options`; stops the benchmark on failure.
 void SignBenchPackage(const BenchKey &key, const QString &input, const QString &output,
                       const QStringList &options = {});

@@ -15,7 +15,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
@@ -24,17 +23,6 @@ namespace {
 
 constexpr qint64 PackageSize = qint64(300) << 20;
 constexpr int Runs = 5;
-
-void RunOrDie(const QString &program, const QStringList &arguments, const QString &directory)
-{
-    QProcess process;
-    process.setWorkingDirectory(directory);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, arguments);
-    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        qFatal("%s failed", qPrintable(program));
-}
 
 // Milliseconds of the fastest of several runs: on a shared machine it is the least disturbed.
 double BestMs(const std::function<void()> &work)
@@ -119,18 +107,14 @@ QByteArray ReadAll(const QString &path)
 }
 
 // Builds the hostile packages from a small one and measures each verdict.
-void MeasureHostilePackages(const QString &directory, const QString &certificate,
-                            const QString &key, const QString &pk8)
+void MeasureHostilePackages(const QString &directory, const BenchKey &key)
 {
     const QDir root(directory);
     const auto signV1 = [&](const QString &input) {
         const QString output = input + QStringLiteral(".signed");
-        RunOrDie(QStringLiteral("apksigner"),
-                 {QStringLiteral("sign"), QStringLiteral("--key"), pk8, QStringLiteral("--cert"),
-                  certificate, QStringLiteral("--v2-signing-enabled"), QStringLiteral("false"),
-                  QStringLiteral("--v3-signing-enabled"), QStringLiteral("false"),
-                  QStringLiteral("--out"), output, input},
-                 directory);
+        SignBenchPackage(key, input, output,
+                         {QStringLiteral("--v2-signing-enabled"), QStringLiteral("false"),
+                          QStringLiteral("--v3-signing-enabled"), QStringLiteral("false")});
         return ReadAll(output);
     };
     const auto addEntries = [&](const QString &package, const QStringList &names) {
@@ -153,8 +137,9 @@ void MeasureHostilePackages(const QString &directory, const QString &certificate
                    signedBomb);
 
     const QString repeated = BuildLargePackage(directory, QStringLiteral("repeated.apk"), 4096);
-    const QStringList signatureFiles = WriteRepeatedSectionSignature(
-        directory, QStringLiteral("openssl"), key, certificate, "classes.dex", "", 20 << 20, 2000);
+    const QStringList signatureFiles =
+        WriteRepeatedSectionSignature(directory, QStringLiteral("openssl"), key.pem,
+                                      key.certificate, "classes.dex", "", 20 << 20, 2000);
     if (signatureFiles.isEmpty())
         qFatal("openssl could not sign the signature file");
     addEntries(repeated, signatureFiles);
@@ -182,20 +167,7 @@ int main(int argc, char **argv)
     QTemporaryDir directory;
     const QString unsignedPackage =
         BuildLargePackage(directory.path(), QStringLiteral("unsigned.apk"), PackageSize);
-    const QString key = directory.filePath(QStringLiteral("key.pem"));
-    const QString certificate = directory.filePath(QStringLiteral("cert.pem"));
-    const QString pk8 = directory.filePath(QStringLiteral("key.pk8"));
-    RunOrDie(QStringLiteral("openssl"),
-             {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-              QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-subj"),
-              QStringLiteral("/CN=Pelmora bench"), QStringLiteral("-keyout"), key,
-              QStringLiteral("-out"), certificate},
-             directory.path());
-    RunOrDie(QStringLiteral("openssl"),
-             {QStringLiteral("pkcs8"), QStringLiteral("-topk8"), QStringLiteral("-nocrypt"),
-              QStringLiteral("-in"), key, QStringLiteral("-outform"), QStringLiteral("DER"),
-              QStringLiteral("-out"), pk8},
-             directory.path());
+    const BenchKey key = MakeBenchKey(directory.path());
 
     const struct
     {
@@ -209,14 +181,9 @@ int main(int argc, char **argv)
     };
     for (const auto &package : packages) {
         const QString signedPackage = directory.filePath(QStringLiteral("signed.apk"));
-        RunOrDie(QStringLiteral("apksigner"),
-                 QStringList{QStringLiteral("sign"), QStringLiteral("--key"), pk8,
-                             QStringLiteral("--cert"), certificate} +
-                     package.options +
-                     QStringList{QStringLiteral("--out"), signedPackage, unsignedPackage},
-                 directory.path());
+        SignBenchPackage(key, unsignedPackage, signedPackage, package.options);
         Measure(package.name, signedPackage);
     }
-    MeasureHostilePackages(directory.path(), certificate, key, pk8);
+    MeasureHostilePackages(directory.path(), key);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "PackageDetails.h"
 
 #include "FileSizeText.h"
+#include "LauncherIcon.h"
 #include "archive/ZipArchive.h"
 #include "channel/ReadChannel.h"
 #include "digest/SafeFile.h"
@@ -8,12 +9,19 @@
 #include "signing/DescribeSignatures.h"
 #include "signing/VerifyPackageSignatures.h"
 
+#include <algorithm>
+
 namespace {
 
 const QString FileChanged = QStringLiteral("文件已更改，请重新打开");
 
 // The main window shows no MD5 for files beyond this length, so there is nothing to compare.
 constexpr qint64 LargestShownMd5File = 0xFFFFFFFF;
+
+bool SameAsInspected(const FileDigests &digests, const InspectedPackage &inspected, qint64 size)
+{
+    return digests.md5 == inspected.md5 || (inspected.md5.isEmpty() && size > LargestShownMd5File);
+}
 
 QString AlignmentText(quint64 alignment)
 {
@@ -55,33 +63,49 @@ QString SummaryText(const PageSizeSummary &summary)
     return QStringLiteral("无 64 位原生库");
 }
 
-bool SameAsInspected(const FileDigests &digests, const InspectedPackage &inspected, qint64 size)
+QStringList ToolComplaints(const QByteArray &toolOutput)
 {
-    return digests.md5 == inspected.md5 || (inspected.md5.isEmpty() && size > LargestShownMd5File);
+    QStringList lines;
+    for (const QByteArray &line : toolOutput.split('\n'))
+        if (line.contains("ERROR"))
+            lines.append(FromNarrow(line));
+    return lines;
 }
 
-} // namespace
-
-PackageDetails LoadPackageDetails(const InspectedPackage &inspected)
+void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive &archive,
+                const QByteArray &baseEntry)
 {
-    PackageDetails details;
-    details.facts = ReadPackageFacts(inspected.toolOutput);
-    const SafeFile file(inspected.path);
-    const std::optional<FileDigests> digests = ComputeFileDigests(file);
-    if (!digests || !SameAsInspected(*digests, inspected, file.size()))
-        return details;
-    details.fileChanged = false;
-    details.size = file.size();
-    details.digests = *digests;
-    const ZipArchive archive(file);
-    details.icon = ReadBitmapIcon(archive, details.facts.icons);
-    details.channel = ReadChannel(file, archive);
-    details.signatures = VerifyPackageSignatures(file, archive);
-    details.nativeLibraries = ReadNativeLibraries(archive);
-    return details;
+    QList<NativeLibrary> libraries;
+    bool librariesRead = true;
+    details.bundle = ReadBundleContents(
+        archive, baseEntry,
+        [&](const QByteArray &entry, const SafeFile &apkFile, const ZipArchive &apk) {
+            if (entry == baseEntry) {
+                details.icon = ReadLauncherIcon(apk, details.facts.icons);
+                details.channel = ReadChannel(apkFile, apk);
+            }
+            // Native code usually sits in the ABI splits; each library is named by its APK.
+            const std::optional<QList<NativeLibrary>> found = ReadNativeLibraries(apk);
+            librariesRead = librariesRead && found;
+            for (NativeLibrary library : found.value_or(QList<NativeLibrary>())) {
+                library.path = entry + '!' + '/' + library.path;
+                libraries.append(library);
+            }
+        });
+    if (librariesRead)
+        details.nativeLibraries = libraries;
+    details.kind = details.bundle->kind;
+    const QList<InnerApkFacts> &apks = details.bundle->apks;
+    if (!apks.isEmpty() && apks.first().entry == baseEntry) {
+        details.signatures = apks.first().signatures;
+        details.requiresSplits = apks.first().manifest && apks.first().manifest->requiresSplits;
+    }
+    if (details.kind == BundleKind::Apkm)
+        details.container = VerifyPackageSignatures(file, archive);
 }
 
-DetailsSection PackageSection(const PackageDetails &details)
+// The facts the tool printed, then the file's own.
+DetailsSection FactsSection(const PackageDetails &details)
 {
     const PackageFacts &facts = details.facts;
     const auto digest = [&](const QByteArray &hex) {
@@ -109,6 +133,7 @@ DetailsSection PackageSection(const PackageDetails &details)
                                              : facts.nativePlatforms.join(QStringLiteral(", "))},
             {QStringLiteral("渠道"),
              details.fileChanged ? QString() : details.channel.value_or(QStringLiteral("无"))},
+            {QStringLiteral("包类型"), BundleKindText(details.kind)},
             {QStringLiteral("文件大小"),
              details.fileChanged ? QString() : FileSizeText(details.size)},
             {QStringLiteral("MD5"), digest(details.digests.md5)},
@@ -117,15 +142,67 @@ DetailsSection PackageSection(const PackageDetails &details)
         }};
 }
 
-DetailsSection SignatureSection(const PackageDetails &details)
+} // namespace
+
+PackageDetails LoadPackageDetails(const InspectedPackage &inspected)
 {
-    DetailsSection section{QStringLiteral("签名"), {}};
-    if (details.fileChanged) {
-        section.rows.append({QStringLiteral("签名校验"), FileChanged});
-        return section;
+    PackageDetails details;
+    details.facts = ReadPackageFacts(inspected.toolOutput);
+    details.toolComplaints = ToolComplaints(inspected.toolOutput);
+    const SafeFile file(inspected.path);
+    const std::optional<FileDigests> digests = ComputeFileDigests(file);
+    if (!digests || !SameAsInspected(*digests, inspected, file.size()))
+        return details;
+    details.fileChanged = false;
+    details.size = file.size();
+    details.digests = *digests;
+    const ZipArchive archive(file);
+    if (!inspected.baseEntry.isEmpty()) {
+        LoadBundle(details, file, archive, inspected.baseEntry);
+        return details;
     }
-    for (const LabelledValue &row : DescribeSignatures(details.signatures))
-        section.rows.append({row.label, row.value, row.multiLine});
+    details.icon = ReadLauncherIcon(archive, details.facts.icons);
+    details.channel = ReadChannel(file, archive);
+    details.signatures = VerifyPackageSignatures(file, archive);
+    details.nativeLibraries = ReadNativeLibraries(archive);
+    const std::optional<ApkManifest> manifest = ReadApkManifest(archive);
+    details.requiresSplits = manifest && manifest->requiresSplits;
+    return details;
+}
+
+DetailsSection PackageSection(const PackageDetails &details)
+{
+    DetailsSection section = FactsSection(details);
+    // Beside the facts the tool printed, before the file's own.
+    auto at = std::find_if(section.rows.begin(), section.rows.end(), [](const DetailsRow &row) {
+        return row.label == QStringLiteral("包类型");
+    });
+    if (details.requiresSplits)
+        at = section.rows.insert(
+            at, {QStringLiteral("安装要求"), QStringLiteral("需要拆分包（单独安装会失败）")});
+    if (!details.toolComplaints.isEmpty())
+        section.rows.insert(at,
+                            {QStringLiteral("工具提示"), details.toolComplaints.join(u'\n'), true});
+    return section;
+}
+
+std::optional<DetailsSection> SplitSection(const PackageDetails &details)
+{
+    if (!details.bundle || details.fileChanged)
+        return std::nullopt;
+    DetailsSection section{QStringLiteral("拆分包"), {}};
+    for (const InnerApkFacts &apk : details.bundle->apks) {
+        const QString purpose =
+            apk.manifest ? SplitPurposeText(*apk.manifest) : QStringLiteral("无法读取");
+        section.rows.append(
+            {FromNarrow(apk.entry),
+             apk.size < 0 ? purpose : purpose + QStringLiteral("，") + FileSizeText(apk.size)});
+    }
+    for (const ObbFacts &obb : details.bundle->obbs)
+        section.rows.append(
+            {FromNarrow(obb.entry), QStringLiteral("OBB 数据，") + FileSizeText(obb.size)});
+    if (!details.bundle->notes.isEmpty())
+        section.rows.append({QStringLiteral("说明不符"), details.bundle->notes.join(u'\n'), true});
     return section;
 }
 
@@ -151,5 +228,32 @@ DetailsSection NativeLibrarySection(const PackageDetails &details)
 
 QList<DetailsSection> DetailsSections(const PackageDetails &details)
 {
-    return {PackageSection(details), SignatureSection(details), NativeLibrarySection(details)};
+    QList<DetailsSection> sections = {PackageSection(details)};
+    if (const std::optional<DetailsSection> splits = SplitSection(details))
+        sections.append(*splits);
+    sections.append(SignatureSection(details));
+    sections.append(NativeLibrarySection(details));
+    return sections;
+}
+
+DetailsSection SignatureSection(const PackageDetails &details)
+{
+    DetailsSection section{QStringLiteral("签名"), {}};
+    if (details.fileChanged) {
+        section.rows.append({QStringLiteral("签名校验"), FileChanged});
+        return section;
+    }
+    if (details.bundle) {
+        section.rows.append({QStringLiteral("签名校验"), BundleVerdictText(*details.bundle)});
+        section.rows.append(
+            {QStringLiteral("各 APK 校验"), InnerApkVerdictsText(*details.bundle), true});
+    }
+    if (details.container)
+        section.rows.append({QStringLiteral("容器签名"), VerdictText(*details.container)});
+    for (const LabelledValue &row : DescribeSignatures(details.signatures)) {
+        // A bundle's verdict is over all its APKs, given above; the base's own is in its line.
+        if (!details.bundle || row.label != QStringLiteral("签名校验"))
+            section.rows.append({row.label, row.value, row.multiLine});
+    }
+    return section;
 }

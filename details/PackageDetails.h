@@ -3,6 +3,7 @@
 #include "DetailsSection.h"
 #include "PackageFacts.h"
 #include "PackageIcon.h"
+#include "bundle/BundleContents.h"
 #include "digest/FileDigests.h"
 #include "inspect/InspectedPackage.h"
 #include "native/NativeLibraries.h"
@@ -21,18 +22,33 @@ struct PackageDetails
     FileDigests digests;
     std::optional<PackageIcon> icon;
     std::optional<QString> channel; // the store's channel name, when the package is marked
-    SignatureReport signatures;
-    // Nothing when the archive could not be opened.
+    SignatureReport signatures;     // the package's own, or a bundle's base's
+    // Nothing when an archive could not be opened; a bundle's are its inner APKs'.
     std::optional<QList<NativeLibrary>> nativeLibraries;
+
+    BundleKind kind = BundleKind::Apk;
+    // The package, or a bundle's base, declares it cannot be installed without its splits.
+    bool requiresSplits = false;
+    // The lines of the tool's output that hold "ERROR", when it printed a package all the same.
+    QStringList toolComplaints;
+    std::optional<BundleContents> bundle;     // a bundle's inner APKs and OBB files
+    std::optional<SignatureReport> container; // an APKM's own JAR signature
 };
 
 // Parses the inspection's tool output and reads the file once for its digests, then its icon,
-// its channel, its signatures and its native libraries, all from the one open file.
+// channel, signatures and native libraries, all from the one open file. For a bundle
+// (`inspected.baseEntry` set) the digests are the bundle file's, every inner APK is read into
+// memory for its manifest, signatures and native libraries, and the icon and channel are the
+// base's.
 PackageDetails LoadPackageDetails(const InspectedPackage &inspected);
 
 // The rows the window shows for `details`, in order.
 DetailsSection PackageSection(const PackageDetails &details);
-// The "签名" section: the verdicts, then each signer's certificate.
+// A bundle's "拆分包" section: one row per inner APK, then its OBB files and where the
+// container's description disagrees with the base. Nothing for a plain APK.
+std::optional<DetailsSection> SplitSection(const PackageDetails &details);
+// The "签名" section: the verdicts, then each signer's certificate; for a bundle, first the
+// verdict over all its APKs and one line for each, and an APKM's "容器签名".
 DetailsSection SignatureSection(const PackageDetails &details);
 // The "原生库" section: one row per library, then whether they load with 16 KB pages.
 DetailsSection NativeLibrarySection(const PackageDetails &details);

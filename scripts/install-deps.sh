@@ -9,6 +9,9 @@ packages=(
     cmake g++ make pkgconf qt6-base-dev libssl-dev libzip-dev
     # native libraries' ELF headers
     libelf-dev
+    # bundles and icons: binary XML and resource tables (the library aapt is built on), and
+    # bundletool's protobuf index
+    android-libandroidfw-dev libprotobuf-dev protobuf-compiler
     # run: the badging tool, a font, Qt's own texts for the Chinese interface, and the image
     # formats that package icons come in (WebP)
     aapt fonts-wqy-microhei qt6-translations-l10n qt6-image-formats-plugins

@@ -95,6 +95,39 @@ PackageContents DetailedContents()
         {{QStringLiteral("lib/armeabi-v7a/libx.so"), "x"},
          {QStringLiteral("lib/arm64-v8a/libx.so"), "x"}}};
 }
+// A foreground layer: a red square in the middle of a transparent 108 dp square.
+QByteArray Foreground()
+{
+    QImage image(108, 108, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    for (int y = 36; y < 72; ++y)
+        for (int x = 36; x < 72; ++x)
+            image.setPixelColor(x, y, Qt::red);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// The launcher icon an adaptive icon: a colour behind a bitmap.
+PackageContents AdaptiveContents(bool fallbacks)
+{
+    PackageContents contents = DetailedContents();
+    contents.resources = {
+        {QStringLiteral("mipmap-anydpi-v26/ic_launcher.xml"),
+         "<adaptive-icon xmlns:android='http://schemas.android.com/apk/res/android'>"
+         "<background android:drawable='@color/background'/>"
+         "<foreground android:drawable='@drawable/foreground'/></adaptive-icon>"},
+        {QStringLiteral("values/colors.xml"),
+         "<resources><color name='background'>#3366FF</color></resources>"},
+        {QStringLiteral("drawable-xxxhdpi/foreground.png"), Foreground()}};
+    if (fallbacks)
+        contents.resources +=
+            {{QStringLiteral("mipmap-hdpi/ic_launcher.png"), Image(72, "PNG")},
+             {QStringLiteral("mipmap-xxhdpi/ic_launcher.webp"), Image(144, "WEBP")}};
+    return contents;
+}
 const QByteArray TopIcon = "res/mipmap-xxhdpi-v4/ic_launcher.png";
 const QByteArray NextIcon = "res/mipmap-xhdpi-v4/ic_launcher.webp";
 
@@ -279,6 +312,14 @@ void DetailsTest::fileAfterInspection_data()
         WriteFile(file("two-views.apk"), WithSecondArchive(ReadFile(other), ReadFile(detailed))));
     QTest::newRow("two end records")
         << file("two-views.apk") << itself << int(None) << QByteArray();
+    QTest::newRow("adaptive icon with bitmaps beside it")
+        << BuildTestPackage(directory.path(), QStringLiteral("adaptive.apk"), Detailed,
+                            AdaptiveContents(true))
+        << itself << int(None) << QByteArray("res/mipmap-xxhdpi-v4/ic_launcher.webp");
+    QTest::newRow("adaptive icon alone: composed from its layers")
+        << BuildTestPackage(directory.path(), QStringLiteral("layers.apk"), Detailed,
+                            AdaptiveContents(false))
+        << itself << int(None) << QByteArray("res/mipmap-anydpi-v26/ic_launcher.xml");
 
     QVERIFY(WriteFile(file("truncated.apk"), ReadFile(detailed).first(1000)));
     QTest::newRow("truncated archive")
@@ -308,6 +349,14 @@ void DetailsTest::fileAfterInspection()
     const PackageDetails details = LoadPackageDetails(inspected);
     QCOMPARE(details.facts.packageName, Detailed.packageName);
     QTEST(details.icon ? details.icon->path : QByteArray(), "icon");
+    if (details.icon && details.icon->path.endsWith(".xml")) {
+        // The foreground in the middle, the background around it, the corners cut away.
+        const QImage composed = QImage::fromData(details.icon->bytes);
+        const int side = composed.width();
+        QCOMPARE(composed.pixelColor(side / 2, side / 2), QColor(Qt::red));
+        QCOMPARE(composed.pixelColor(side / 2, side / 10), QColor(0x33, 0x66, 0xff));
+        QCOMPARE(composed.pixelColor(0, 0).alpha(), 0);
+    }
     QCOMPARE(PackageSection(details).rows.last().value,
              change > None ? QStringLiteral("文件已更改，请重新打开")
                            : QString::fromLatin1(sha256));
@@ -388,14 +437,15 @@ void DetailsTest::window()
         return QString::fromLatin1(FirstWord(QString::fromLatin1(tool), {detailed}));
     };
     const QString expected =
-        QStringLiteral("应用名称: Tom's \"App\" / 汤姆的应用\n"
-                       "图标: res/mipmap-xxhdpi-v4/ic_launcher.png\n"
-                       "包名: org.example.details\n版本号: 2.5 'beta'\n版本代码: 7\n"
-                       "最低 SDK: 21\n目标 SDK: 29\n编译 SDK: 29 (10.0.0)\n"
-                       "权限:\n  android.permission.INTERNET\n"
-                       "  android.permission.BLUETOOTH (maxSdkVersion 30)\n"
-                       "  android.permission.READ_CONTACTS\n"
-                       "原生平台: arm64-v8a, armeabi-v7a\n渠道: 无\n文件大小: %1 字节 (")
+        QStringLiteral(
+            "应用名称: Tom's \"App\" / 汤姆的应用\n"
+            "图标: res/mipmap-xxhdpi-v4/ic_launcher.png\n"
+            "包名: org.example.details\n版本号: 2.5 'beta'\n版本代码: 7\n"
+            "最低 SDK: 21\n目标 SDK: 29\n编译 SDK: 29 (10.0.0)\n"
+            "权限:\n  android.permission.INTERNET\n"
+            "  android.permission.BLUETOOTH (maxSdkVersion 30)\n"
+            "  android.permission.READ_CONTACTS\n"
+            "原生平台: arm64-v8a, armeabi-v7a\n渠道: 无\n包类型: APK\n文件大小: %1 字节 (")
             .arg(size);
     const QString digests = QStringLiteral(")\nMD5: %1\nSHA-1: %2\nSHA-256: %3\n")
                                 .arg(digest("md5sum"), digest("sha1sum"), digest("sha256sum"));

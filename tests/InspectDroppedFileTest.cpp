@@ -166,9 +166,9 @@ bool InspectDroppedFileTest::buildPackagesTheToolComplainsAbout()
     contents.storedEntries = {{QStringLiteral("AndroidManifest.xml"), patched}};
     const QString complained =
         BuildTestPackage(directory.path(), QStringLiteral("complained.apk"), package, contents);
-    const TestSigningKey key = MakeTestSigningKey(directory.path(), QStringLiteral("icon"));
+    const TestKey key = MakeTestKey(directory.path(), QStringLiteral("icon"));
     return !complained.isEmpty() &&
-           SignTestPackage(key, complained, file(QStringLiteral("complained-signed.apk")));
+           SignTestPackage(complained, file(QStringLiteral("complained-signed.apk")), key);
 }
 
 void InspectDroppedFileTest::drop_data()

@@ -82,10 +82,10 @@ void ReportTest::initTestCase()
         corpus.path(), QStringLiteral("good.apk"),
         {QStringLiteral("org.pelmora.report"), QStringLiteral("3.1"), QStringLiteral("报告")});
     QVERIFY(!good.isEmpty());
-    const TestSigningKey key = MakeTestSigningKey(directory.path(), QStringLiteral("report"));
+    const TestKey key = MakeTestKey(directory.path(), QStringLiteral("report"));
     QVERIFY(!key.certificateSha256.isEmpty());
     certificateSha256 = key.certificateSha256;
-    QVERIFY(SignTestPackage(key, good, corpus.filePath(QStringLiteral("deeper/signed.apk"))));
+    QVERIFY(SignTestPackage(good, corpus.filePath(QStringLiteral("deeper/signed.apk")), key));
     QFile damaged(corpus.filePath(QStringLiteral("damaged.apk")));
     QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(4000, 'z')) == 4000);
     QFile notes(corpus.filePath(QStringLiteral("notes.txt")));

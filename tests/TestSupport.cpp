@@ -57,15 +57,16 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
     const QString manifest =
         QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                        "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\"\n"
-                       "    package=\"%1\" android:versionCode=\"7\"%2>\n"
+                       "    package=\"%1\" android:versionCode=\"7\"%2 %6>\n"
                        "%3"
                        "  %4\n"
-                       "  <application android:label=\"@string/app_name\"%5/>\n"
+                       "  <application android:label=\"@string/app_name\"%5>%7</application>\n"
                        "</manifest>\n")
             .arg(package.packageName, version, sdk, contents.manifestElements,
                  contents.icon.isEmpty()
                      ? QString()
-                     : QStringLiteral(" android:icon=\"%1\"").arg(contents.icon));
+                     : QStringLiteral(" android:icon=\"%1\"").arg(contents.icon),
+                 contents.manifestAttributes, contents.applicationElements);
     if (!WriteText(source.filePath(QStringLiteral("AndroidManifest.xml")), manifest) ||
         !WriteText(source.filePath(QStringLiteral("res/values/strings.xml")),
                    StringsXml(package.label)))
@@ -100,25 +101,39 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
     return output;
 }
 
-TestSigningKey MakeTestSigningKey(const QString &directory, const QString &name)
+bool BuildTestZip(const QString &path, const ZipEntries &entries)
+{
+    QTemporaryDir files;
+    QStringList paths;
+    for (const auto &[name, bytes] : entries) {
+        if (!WriteBytes(files.filePath(name), bytes))
+            return false;
+        paths.append(name);
+    }
+    QFile::remove(path);
+    return RunAapt(QStringList{QStringLiteral("add"), QFileInfo(path).absoluteFilePath()} + paths,
+                   files.path());
+}
+
+TestKey MakeTestKey(const QString &directory, const QString &name)
 {
     const QDir folder(directory);
+    TestKey key{folder.filePath(name + QStringLiteral(".pk8")),
+                folder.filePath(name + QStringLiteral(".pem")),
+                {}};
     const QString pem = folder.filePath(name + QStringLiteral("-key.pem"));
-    TestSigningKey key{folder.filePath(name + QStringLiteral(".pk8")),
-                       folder.filePath(name + QStringLiteral(".pem")),
-                       {}};
     const auto openssl = [](const QStringList &arguments) {
-        QProcess process;
-        process.start(QStringLiteral(SYSTEM_OPENSSL), arguments);
-        return process.waitForFinished(-1) && process.exitCode() == 0
-                   ? process.readAllStandardOutput()
-                   : QByteArray();
+        QProcess tool;
+        tool.setStandardErrorFile(QProcess::nullDevice());
+        tool.start(QStringLiteral(SYSTEM_OPENSSL), arguments);
+        tool.waitForFinished(-1);
+        return tool.readAllStandardOutput();
     };
     openssl({QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-nodes"),
-             QStringLiteral("-days"), QStringLiteral("3650"), QStringLiteral("-subj"),
-             QStringLiteral("/CN=Pelmora %1").arg(name), QStringLiteral("-newkey"),
-             QStringLiteral("rsa:2048"), QStringLiteral("-keyout"), pem, QStringLiteral("-out"),
-             key.certificate});
+             QStringLiteral("-days"), QStringLiteral("3650"), QStringLiteral("-newkey"),
+             QStringLiteral("rsa:2048"), QStringLiteral("-subj"),
+             QStringLiteral("/CN=Pelmora %1").arg(name), QStringLiteral("-keyout"), pem,
+             QStringLiteral("-out"), key.certificate});
     openssl({QStringLiteral("pkcs8"), QStringLiteral("-topk8"), QStringLiteral("-nocrypt"),
              QStringLiteral("-in"), pem, QStringLiteral("-outform"), QStringLiteral("DER"),
              QStringLiteral("-out"), key.key});
@@ -130,17 +145,21 @@ TestSigningKey MakeTestSigningKey(const QString &directory, const QString &name)
     return key;
 }
 
-bool SignTestPackage(const TestSigningKey &key, const QString &input, const QString &output,
-                     const QStringList &options)
+bool SignTestPackage(const QString &input, const QString &output, const TestKey &key, bool jarOnly)
 {
-    QProcess apksigner;
-    apksigner.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    apksigner.start(QStringLiteral(SYSTEM_APKSIGNER),
-                    QStringList{QStringLiteral("sign"), QStringLiteral("--key"), key.key,
-                                QStringLiteral("--cert"), key.certificate} +
-                        options + QStringList{QStringLiteral("--out"), output, input});
-    return apksigner.waitForFinished(-1) && apksigner.exitStatus() == QProcess::NormalExit &&
-           apksigner.exitCode() == 0;
+    QStringList arguments = {QStringLiteral("sign"), QStringLiteral("--key"), key.key,
+                             QStringLiteral("--cert"), key.certificate};
+    // A container has no manifest to take the minimum SDK from.
+    if (jarOnly)
+        arguments += {QStringLiteral("--min-sdk-version"),    QStringLiteral("21"),
+                      QStringLiteral("--v2-signing-enabled"), QStringLiteral("false"),
+                      QStringLiteral("--v3-signing-enabled"), QStringLiteral("false")};
+    arguments += {QStringLiteral("--out"), output, input};
+    QProcess signer;
+    signer.setProcessChannelMode(QProcess::ForwardedChannels);
+    signer.start(QStringLiteral(SYSTEM_APKSIGNER), arguments);
+    return signer.waitForFinished(-1) && signer.exitStatus() == QProcess::NormalExit &&
+           signer.exitCode() == 0;
 }
 
 bool RunningInCopy()

@@ -25,26 +25,33 @@ struct PackageContents
     // Entries stored as they are after packaging, each replacing one of the same path, e.g.
     // native libraries ("lib/arm64-v8a/libx.so") or an icon the tool would not have packaged.
     QList<std::pair<QString, QByteArray>> storedEntries;
+    QString manifestAttributes = {};  // on <manifest>, e.g. split="config.xxhdpi"
+    QString applicationElements = {}; // XML placed in <application>, e.g. <meta-data .../>
 };
 
 // Builds `package` into `directory`/`fileName` and returns the file's path (empty on failure).
 QString BuildTestPackage(const QString &directory, const QString &fileName,
                          const TestPackage &package, const PackageContents &contents = {});
 
-// A key and self-signed certificate for apksigner, made with openssl.
-struct TestSigningKey
+// Files as they will be inside a ZIP: the path inside and the bytes.
+using ZipEntries = QList<std::pair<QString, QByteArray>>;
+
+// Writes `entries` into a new ZIP at `path` with aapt, in order. False on failure.
+bool BuildTestZip(const QString &path, const ZipEntries &entries);
+
+// A key and self-signed certificate made with openssl, as apksigner takes them.
+struct TestKey
 {
-    QString key;               // PKCS #8 DER, as apksigner's --key takes it
+    QString key;               // PKCS #8 DER
     QString certificate;       // PEM
     QString certificateSha256; // as openssl prints it: upper-case hex pairs joined by colons
 };
+TestKey MakeTestKey(const QString &directory, const QString &name);
 
-// Makes an RSA 2048 key named `name` in `directory`; fields empty on failure.
-TestSigningKey MakeTestSigningKey(const QString &directory, const QString &name);
-
-// Signs `input` into `output` with apksigner's default schemes plus `options`.
-bool SignTestPackage(const TestSigningKey &key, const QString &input, const QString &output,
-                     const QStringList &options = {});
+// Signs `input` into `output` with apksigner: v1, v2 and v3, or the JAR signature alone
+// (`jarOnly`), which apksigner puts on any ZIP. False on failure.
+bool SignTestPackage(const QString &input, const QString &output, const TestKey &key,
+                     bool jarOnly = false);
 
 // Whether this process is a copy started by RunCopyBesideTool.
 bool RunningInCopy();

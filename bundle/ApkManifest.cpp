@@ -1,0 +1,86 @@
+#include "ApkManifest.h"
+
+#include "AndroidXml.h"
+#include "archive/ZipArchive.h"
+
+#include <QStringList>
+#include <androidfw/ResourceTypes.h>
+
+namespace {
+
+// A manifest is tens of kilobytes; this keeps a hostile one from taking the memory.
+constexpr qint64 MaxManifestBytes = 8 << 20;
+
+// Android's attribute resource ids (android.R.attr).
+constexpr quint32 IconAttribute = 0x01010002;
+constexpr quint32 NameAttribute = 0x01010003;
+constexpr quint32 ValueAttribute = 0x01010024;
+constexpr quint32 VersionCodeAttribute = 0x0101021b;
+constexpr quint32 VersionNameAttribute = 0x0101021c;
+constexpr quint32 IsFeatureSplitAttribute = 0x0101055b;
+
+void ReadManifestElement(const android::ResXMLParser &xml, ApkManifest &manifest)
+{
+    manifest.packageName = AttributeText(xml, PlainAttribute(xml, "package"));
+    manifest.split = AttributeText(xml, PlainAttribute(xml, "split"));
+    manifest.versionCode =
+        AttributeText(xml, AndroidAttribute(xml, VersionCodeAttribute, "versionCode"));
+    manifest.versionName =
+        AttributeText(xml, AndroidAttribute(xml, VersionNameAttribute, "versionName"));
+    manifest.isFeatureSplit =
+        AttributeText(xml, AndroidAttribute(xml, IsFeatureSplitAttribute, "isFeatureSplit")) ==
+        QLatin1String("true");
+    // Newer than any framework the tools here know, so found by its name alone.
+    const qsizetype required = AndroidAttribute(xml, 0, "requiredSplitTypes");
+    manifest.requiresSplits = required >= 0 && !AttributeText(xml, required).isEmpty();
+}
+
+} // namespace
+
+std::optional<ApkManifest> ReadApkManifest(QByteArrayView xml)
+{
+    android::ResXMLTree tree;
+    if (xml.isEmpty() || tree.setTo(xml.data(), size_t(xml.size())) != android::NO_ERROR)
+        return std::nullopt;
+    ApkManifest manifest;
+    bool rootSeen = false;
+    QStringList open; // the elements around the current event, outermost first
+    for (;;) {
+        const android::ResXMLParser::event_code_t event = tree.next();
+        if (event == android::ResXMLParser::BAD_DOCUMENT)
+            return std::nullopt;
+        if (event == android::ResXMLParser::END_DOCUMENT)
+            break;
+        if (event == android::ResXMLParser::END_TAG && !open.isEmpty())
+            open.removeLast();
+        if (event != android::ResXMLParser::START_TAG)
+            continue;
+        const QString name = ElementName(tree);
+        const QString parent = open.isEmpty() ? QString() : open.last();
+        open.append(name);
+        if (open.size() == 1) {
+            if (name != QLatin1String("manifest"))
+                return std::nullopt;
+            rootSeen = true;
+            ReadManifestElement(tree, manifest);
+        } else if (open.size() == 2 && name == QLatin1String("application")) {
+            const auto icon = AttributeValue(tree, AndroidAttribute(tree, IconAttribute, "icon"));
+            if (icon && icon->dataType == android::Res_value::TYPE_REFERENCE)
+                manifest.iconResource = icon->data;
+        } else if (open.size() == 3 && parent == QLatin1String("application") &&
+                   name == QLatin1String("meta-data") &&
+                   AttributeText(tree, AndroidAttribute(tree, NameAttribute, "name")) ==
+                       QLatin1String("com.android.vending.splits.required") &&
+                   AttributeText(tree, AndroidAttribute(tree, ValueAttribute, "value")) ==
+                       QLatin1String("true")) {
+            manifest.requiresSplits = true;
+        }
+    }
+    return rootSeen ? std::optional<ApkManifest>(manifest) : std::nullopt;
+}
+
+std::optional<ApkManifest> ReadApkManifest(const ZipArchive &apk)
+{
+    const std::optional<QByteArray> xml = apk.readEntry("AndroidManifest.xml", MaxManifestBytes);
+    return xml ? ReadApkManifest(*xml) : std::nullopt;
+}

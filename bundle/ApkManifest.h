@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <optional>
+
+// What an APK's own AndroidManifest.xml says about where it belongs in an app.
+struct ApkManifest
+{
+    QString packageName;
+    QString versionName; // empty unless a plain string (a reference needs the resource table)
+    QString versionCode; // in decimal; empty when not a number
+    // The split's name ("config.arm64_v8a", "feature", "feature.config.xxhdpi"); empty for a base.
+    QString split;
+    bool isFeatureSplit = false;
+    // Cannot be installed alone: android:requiredSplitTypes, or the meta-data
+    // com.android.vending.splits.required set to true.
+    bool requiresSplits = false;
+    quint32 iconResource = 0; // the application's android:icon, when a resource reference
+};
+
+class ZipArchive;
+
+// Reads a binary manifest through libandroidfw. Nothing when the bytes are not a well-formed
+// binary XML document whose root is <manifest>.
+std::optional<ApkManifest> ReadApkManifest(QByteArrayView xml);
+// The manifest of the APK whose entries `apk` holds; nothing when it has no readable one.
+std::optional<ApkManifest> ReadApkManifest(const ZipArchive &apk);

@@ -1,0 +1,135 @@
+#include "BundleContents.h"
+
+#include "ContainerMetadata.h"
+#include "InnerApk.h"
+#include "archive/ZipArchive.h"
+#include "digest/SafeFile.h"
+#include "signing/DescribeSignatures.h"
+#include "signing/VerifyPackageSignatures.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace {
+
+QStringList SignerDigests(const SignatureReport &report)
+{
+    QStringList digests;
+    for (const SignerFacts &signer : report.signers)
+        digests.append(signer.certificate.sha256);
+    return digests;
+}
+
+// Why `apk` cannot be installed with the base, without "失败："; empty when it can.
+QString InstallFailure(const InnerApkFacts &apk, const InnerApkFacts &base)
+{
+    if (apk.size < 0)
+        return QStringLiteral("无法读取");
+    const QString verdict = VerdictText(apk.signatures);
+    const QString failed = QStringLiteral("失败：");
+    if (verdict.startsWith(failed))
+        return verdict.mid(failed.size());
+    if (verdict != QStringLiteral("通过"))
+        return verdict;
+    if (SignerDigests(apk.signatures) != SignerDigests(base.signatures))
+        return QStringLiteral("签名者与基础 APK 不同");
+    return {};
+}
+
+} // namespace
+
+BundleContents ReadBundleContents(
+    const ZipArchive &container, const QByteArray &baseEntry,
+    const std::function<void(const QByteArray &, const SafeFile &, const ZipArchive &)> &onEachApk)
+{
+    BundleContents contents;
+    const BundleLayout layout = ReadBundleLayout(container.entryNames());
+    contents.kind = layout.kind;
+    contents.baseEntry = baseEntry;
+    QList<QByteArray> order = layout.apks;
+    if (order.removeOne(baseEntry))
+        order.prepend(baseEntry);
+    for (const QByteArray &name : std::as_const(order)) {
+        InnerApkFacts facts{name, -1, std::nullopt, {}};
+        if (const std::optional<MemoryFile> apk = ExtractInnerApk(container, name)) {
+            facts.size = apk->size();
+            const SafeFile file(apk->procPath());
+            const ZipArchive archive(file);
+            facts.manifest = ReadInnerManifest(*apk);
+            facts.signatures = VerifyPackageSignatures(file, archive);
+            if (onEachApk)
+                onEachApk(name, file, archive);
+        }
+        contents.apks.append(facts);
+    }
+    for (const QByteArray &name : layout.obbs)
+        contents.obbs.append({name, container.entrySize(name).value_or(-1)});
+    if (!contents.apks.isEmpty() && contents.apks.first().entry == baseEntry &&
+        contents.apks.first().manifest)
+        contents.notes = MetadataDisagreements(ReadContainerMetadata(container, layout),
+                                               *contents.apks.first().manifest, baseEntry);
+    return contents;
+}
+
+QString BundleVerdictText(const BundleContents &contents)
+{
+    if (contents.apks.isEmpty() || contents.apks.first().entry != contents.baseEntry)
+        return QStringLiteral("失败：找不到基础 APK");
+    const InnerApkFacts &base = contents.apks.first();
+    const bool allUnsigned =
+        std::all_of(contents.apks.begin(), contents.apks.end(), [](const InnerApkFacts &apk) {
+            return apk.size >= 0 && VerdictText(apk.signatures) == QStringLiteral("未签名");
+        });
+    if (allUnsigned)
+        return QStringLiteral("未签名");
+    for (const InnerApkFacts &apk : contents.apks) {
+        const QString failure = InstallFailure(apk, base);
+        if (!failure.isEmpty())
+            return QStringLiteral("失败：%1 %2").arg(QString::fromUtf8(apk.entry), failure);
+    }
+    return QStringLiteral("通过");
+}
+
+QString InnerApkVerdictsText(const BundleContents &contents)
+{
+    QStringList lines;
+    for (const InnerApkFacts &apk : contents.apks) {
+        const QString failure = InstallFailure(apk, contents.apks.first());
+        const QString state = failure.isEmpty() ? QStringLiteral("通过")
+                              : failure == QStringLiteral("未签名")
+                                  ? failure
+                                  : QStringLiteral("失败：") + failure;
+        lines.append(QString::fromUtf8(apk.entry) + QStringLiteral(": ") + state);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString SplitPurposeText(const ApkManifest &manifest)
+{
+    const QString &split = manifest.split;
+    if (split.isEmpty())
+        return QStringLiteral("基础 APK");
+    // A configuration split is "config.<qualifier>" for the base, "<feature>.config.<qualifier>"
+    // for a feature module.
+    const qsizetype config =
+        split.startsWith(QLatin1String("config.")) ? 0 : split.indexOf(QLatin1String(".config."));
+    if (manifest.isFeatureSplit || config < 0)
+        return QStringLiteral("功能模块 ") + split;
+    const QString qualifier = split.mid(split.indexOf(QLatin1String("config.")) + 7);
+    const QString feature =
+        config > 0 ? QStringLiteral("（功能模块 %1）").arg(split.left(config)) : QString();
+    static const QStringList Abis = {QStringLiteral("armeabi"),   QStringLiteral("armeabi_v7a"),
+                                     QStringLiteral("arm64_v8a"), QStringLiteral("x86"),
+                                     QStringLiteral("x86_64"),    QStringLiteral("mips"),
+                                     QStringLiteral("mips64")};
+    static const QRegularExpression Density(QStringLiteral("^(l|m|tv|h|x{1,3}h|no|any)dpi$"));
+    static const QRegularExpression Language(
+        QStringLiteral("^([a-z]{2,3}(_r?[A-Z]{2})?|b\\+[a-zA-Z0-9+]+)$"));
+    if (Abis.contains(qualifier))
+        return QStringLiteral("原生平台 ") + QString(qualifier).replace(u'_', u'-') + feature;
+    if (Density.match(qualifier).hasMatch())
+        return QStringLiteral("屏幕密度 ") + qualifier + feature;
+    if (Language.match(qualifier).hasMatch())
+        return QStringLiteral("语言 ") + qualifier + feature;
+    return QStringLiteral("配置 ") + qualifier + feature;
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "ApkManifest.h"
+#include "BundleLayout.h"
+#include "signing/SignatureReport.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class SafeFile;
+class ZipArchive;
+
+// One APK inside a bundle, as read from memory.
+struct InnerApkFacts
+{
+    QByteArray entry;
+    qint64 size = -1;                    // uncompressed bytes; -1 when it could not be read
+    std::optional<ApkManifest> manifest; // nothing when unreadable
+    SignatureReport signatures;
+};
+
+struct ObbFacts
+{
+    QByteArray entry;
+    qint64 size = -1;
+};
+
+// Everything inside a bundle that the details window shows.
+struct BundleContents
+{
+    BundleKind kind = BundleKind::Apk;
+    QByteArray baseEntry;
+    QList<InnerApkFacts> apks; // the base first, then the others in the archive's order
+    QList<ObbFacts> obbs;
+    QStringList notes; // where the container's description disagrees with the base
+};
+
+// Reads every inner APK of `container` into memory, one at a time, for its manifest and its
+// signatures; `baseEntry` is the base the inspection found. While each is open, `onEachApk` is
+// handed its entry name, file and archive (for the icon, the native libraries) so that it is
+// read only once.
+BundleContents ReadBundleContents(
+    const ZipArchive &container, const QByteArray &baseEntry,
+    const std::function<void(const QByteArray &, const SafeFile &, const ZipArchive &)> &onEachApk);
+
+// "通过", "未签名" or "失败：" naming the APK: every inner APK must verify and be signed by the
+// base's signers, as Android requires at install.
+QString BundleVerdictText(const BundleContents &contents);
+// One line per inner APK: "name: 通过", "name: 失败：…".
+QString InnerApkVerdictsText(const BundleContents &contents);
+
+// What a split serves, from its manifest's split name: "原生平台 arm64-v8a", "屏幕密度 xxhdpi",
+// "语言 zh", "功能模块 camera"; "基础 APK" for none.
+QString SplitPurposeText(const ApkManifest &manifest);

@@ -1,0 +1,25 @@
+#include "InnerApk.h"
+
+#include "archive/ZipArchive.h"
+#include "digest/SafeFile.h"
+
+std::optional<MemoryFile> ExtractInnerApk(const ZipArchive &container, const QByteArray &name)
+{
+    const std::optional<qint64> size = container.entrySize(name);
+    if (!size || *size > MaxInnerApkBytes)
+        return std::nullopt;
+    MemoryFile file("pelmora-inner-apk");
+    bool written = file.isOpen();
+    const bool whole = written && container.streamEntry(name, [&](const char *data, qint64 count) {
+        written = written && file.append(data, count);
+    });
+    if (!whole || !written || file.size() != *size || !file.seal())
+        return std::nullopt;
+    return file;
+}
+
+std::optional<ApkManifest> ReadInnerManifest(const MemoryFile &apk)
+{
+    const SafeFile file(apk.procPath());
+    return ReadApkManifest(ZipArchive(file));
+}

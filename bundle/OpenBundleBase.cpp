@@ -1,0 +1,53 @@
+#include "OpenBundleBase.h"
+
+#include "ContainerMetadata.h"
+#include "InnerApk.h"
+#include "archive/ZipArchive.h"
+#include "digest/SafeFile.h"
+
+QList<QByteArray> BaseCandidates(const BundleLayout &layout, const ContainerMetadata &metadata)
+{
+    QList<QByteArray> first = {metadata.baseEntry, "base.apk", "splits/base-master.apk",
+                               "universal.apk", metadata.packageName.toUtf8() + ".apk"};
+    QList<QByteArray> candidates, standalones;
+    for (const QByteArray &name : first)
+        if (layout.apks.contains(name) && !candidates.contains(name))
+            candidates.append(name);
+    for (const QByteArray &name : layout.apks)
+        if (!candidates.contains(name))
+            (name.startsWith("standalones/") ? standalones : candidates).append(name);
+    return candidates + standalones;
+}
+
+BundleOpening OpenBundleBase(const SafeFile &container)
+{
+    BundleOpening opening;
+    const ZipArchive archive(container);
+    if (!archive.isOpen())
+        return opening;
+    const BundleLayout layout = ReadBundleLayout(archive.entryNames());
+    opening.kind = layout.kind;
+    if (layout.kind == BundleKind::Apk) {
+        opening.outcome = BundleOutcome::NotBundle;
+        return opening;
+    }
+    const ContainerMetadata metadata = ReadContainerMetadata(archive, layout);
+    // Together the APKs tried may inflate no more than one base may: a hostile container of
+    // many large entries costs no more than one.
+    qint64 budget = MaxInnerApkBytes;
+    for (const QByteArray &name : BaseCandidates(layout, metadata)) {
+        budget -= archive.entrySize(name).value_or(0);
+        if (budget < 0)
+            break;
+        std::optional<MemoryFile> apk = ExtractInnerApk(archive, name);
+        const std::optional<ApkManifest> manifest = apk ? ReadInnerManifest(*apk) : std::nullopt;
+        if (manifest && manifest->split.isEmpty()) {
+            opening.outcome = BundleOutcome::Bundle;
+            opening.baseEntry = name;
+            opening.base = std::move(apk);
+            opening.baseManifest = *manifest;
+            return opening;
+        }
+    }
+    return opening;
+}

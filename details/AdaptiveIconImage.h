@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <variant>
+
+// One layer of an adaptive icon: nothing, a colour, or an encoded bitmap.
+using IconLayer = std::variant<std::monostate, QColor, QByteArray>;
+
+// Draws `background` and then `foreground` over the full 108 dp of an adaptive icon and keeps
+// the 72 dp a launcher shows, cut to a rounded square; a PNG. Empty when the foreground is
+// neither a colour nor a bitmap that decodes.
+QByteArray ComposeAdaptiveIcon(const IconLayer &background, const IconLayer &foreground);

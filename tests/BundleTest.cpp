@@ -1,0 +1,423 @@
+// Bundles built at test time from packages made by aapt and signed by apksigner: which base is
+// found in each layout, and what the details window says about them.
+#include "TestSupport.h"
+#include "archive/ZipArchive.h"
+#include "bundle/ApkSetToc.pb.h"
+#include "bundle/OpenBundleBase.h"
+#include "details/PackageDetails.h"
+#include "digest/SafeFile.h"
+#include "inspect/ToolCapture.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+namespace {
+
+const QString Package = QStringLiteral("org.example.bundle");
+const QStringList Configs = {QStringLiteral("arm64_v8a"), QStringLiteral("xxhdpi"),
+                             QStringLiteral("zh")};
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray Json(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson();
+}
+
+// bundletool's index for a base and one split per configuration.
+QByteArray Toc(const QString &packageName)
+{
+    pelmora::apkset::BuildApksResult toc;
+    toc.set_package_name(packageName.toStdString());
+    pelmora::apkset::ApkSet *set = toc.add_variant()->add_apk_set();
+    set->mutable_module_metadata()->set_name("base");
+    pelmora::apkset::ApkDescription *master = set->add_apk_description();
+    master->set_path("splits/base-master.apk");
+    master->mutable_split_apk_metadata()->set_is_master_split(true);
+    for (const QString &config : Configs) {
+        pelmora::apkset::ApkDescription *split = set->add_apk_description();
+        split->set_path("splits/base-" + config.toStdString() + ".apk");
+        split->mutable_split_apk_metadata()->set_split_id("config." + config.toStdString());
+    }
+    return QByteArray::fromStdString(toc.SerializeAsString());
+}
+
+// Changes one byte inside the data of the archive's first entry.
+QByteArray ChangeFirstEntry(QByteArray zip)
+{
+    // The local header: 30 bytes, then the name and the extra field, whose lengths it holds.
+    const auto u16 = [&](qsizetype at) { return quint8(zip.at(at)) | quint8(zip.at(at + 1)) << 8; };
+    const qsizetype data = 30 + u16(26) + u16(28);
+    zip[data + 200] = char(zip[data + 200] ^ 0x20);
+    return zip;
+}
+
+} // namespace
+
+class BundleTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void openBase_data();
+    void openBase();
+    void details_data();
+    void details();
+
+private:
+    QString path(const QString &name) const { return directory.filePath(name); }
+    void buildContainers();
+    // A signed single package whose compiled manifest `patch` changed before signing.
+    QString patchedPackage(const QString &name, const PackageContents &contents,
+                           const std::function<QByteArray(QByteArray)> &patch);
+    // Zips `entries` as `name`, JAR-signing the result when asked.
+    void addContainer(const QString &name, const ZipEntries &entries, bool jarSign = false);
+
+    QTemporaryDir directory;
+    TestKey key;
+    QMap<QString, QByteArray> apks; // the base ("") and its splits, signed, by configuration
+    QByteArray otherKeyAbiSplit;    // the ABI split signed by another key
+    QMap<QString, QString> containers;
+};
+
+void BundleTest::addContainer(const QString &name, const ZipEntries &entries, bool jarSign)
+{
+    const QString unsignedZip = path(name + QStringLiteral(".unsigned"));
+    if (BuildTestZip(jarSign ? unsignedZip : path(name), entries) &&
+        (!jarSign || SignTestPackage(unsignedZip, path(name), key, true)))
+        containers.insert(name, path(name));
+}
+
+void BundleTest::initTestCase()
+{
+    QVERIFY(directory.isValid());
+    key = MakeTestKey(directory.path(), QStringLiteral("bundle"));
+    const TestKey other = MakeTestKey(directory.path(), QStringLiteral("other"));
+    const TestPackage package{Package, QStringLiteral("3.1"), QStringLiteral("Bundle"), 21};
+    PackageContents base;
+    base.applicationElements = QStringLiteral(
+        "<meta-data android:name='com.android.vending.splits.required' android:value='true'/>");
+    QStringList names = {QString()};
+    QList<PackageContents> contents = {base};
+    for (const QString &config : Configs) {
+        PackageContents split;
+        split.manifestAttributes = QStringLiteral("split='config.%1'").arg(config);
+        if (config == QLatin1String("arm64_v8a"))
+            split.storedEntries = {{QStringLiteral("lib/arm64-v8a/libx.so"), "x"}};
+        names.append(config);
+        contents.append(split);
+    }
+    PackageContents feature;
+    feature.manifestAttributes = QStringLiteral("split='camera' android:isFeatureSplit='true'");
+    names.append(QStringLiteral("camera"));
+    contents.append(feature);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString built =
+            BuildTestPackage(directory.path(), QStringLiteral("built.apk"), package, contents[i]);
+        const QString signedApk = path(QStringLiteral("signed.apk"));
+        QVERIFY(!built.isEmpty() && SignTestPackage(built, signedApk, key));
+        apks.insert(names[i], ReadFile(signedApk));
+        if (names[i] == QLatin1String("arm64_v8a")) {
+            QVERIFY(SignTestPackage(built, signedApk, other));
+            otherKeyAbiSplit = ReadFile(signedApk);
+        }
+    }
+    buildContainers();
+}
+
+void BundleTest::buildContainers()
+{
+    const QByteArray base = apks.value(QString());
+    const auto splits = [&](const QString &prefix, const QByteArray &abiSplit = {}) {
+        ZipEntries entries;
+        for (const QString &config : Configs)
+            entries.append({prefix.arg(config), config == Configs.first() && !abiSplit.isEmpty()
+                                                    ? abiSplit
+                                                    : apks.value(config)});
+        return entries;
+    };
+    const QJsonObject xapk = {
+        {QStringLiteral("xapk_version"), 2},
+        {QStringLiteral("package_name"), Package},
+        {QStringLiteral("version_code"), QStringLiteral("7")},
+        {QStringLiteral("version_name"), QStringLiteral("3.1")},
+        {QStringLiteral("split_apks"),
+         QJsonArray{QJsonObject{{QStringLiteral("file"), Package + QStringLiteral(".apk")},
+                                {QStringLiteral("id"), QStringLiteral("base")}}}}};
+    QJsonObject misleading = xapk;
+    misleading[QStringLiteral("version_name")] = QStringLiteral("9.9");
+    misleading[QStringLiteral("split_apks")] =
+        QJsonArray{QJsonObject{{QStringLiteral("file"), QStringLiteral("config.zh.apk")},
+                               {QStringLiteral("id"), QStringLiteral("base")}}};
+    const ZipEntries meta = {
+        {QStringLiteral("meta.sai_v2.json"),
+         Json({{QStringLiteral("package"), Package}, {QStringLiteral("version_code"), 7}})}};
+    const ZipEntries flat = ZipEntries{{QStringLiteral("base.apk"), base}} +
+                            splits(QStringLiteral("split_config.%1.apk")) + meta;
+
+    QVERIFY(WriteFile(path(QStringLiteral("base.apk")), base));
+    containers.insert(QStringLiteral("plain"), path(QStringLiteral("base.apk")));
+    addContainer(QStringLiteral("set.apks"),
+                 ZipEntries{{QStringLiteral("toc.pb"), Toc(Package)},
+                            {QStringLiteral("splits/base-master.apk"), base},
+                            {QStringLiteral("splits/camera-master.apk"),
+                             apks.value(QStringLiteral("camera"))}} +
+                     splits(QStringLiteral("splits/base-%1.apk")));
+    addContainer(QStringLiteral("flat.apks"), ZipEntries(flat.rbegin(), flat.rend()));
+    addContainer(QStringLiteral("app.xapk"),
+                 ZipEntries{{QStringLiteral("manifest.json"), Json(xapk)},
+                            {Package + QStringLiteral(".apk"), base},
+                            {QStringLiteral("Android/obb/%1/main.7.%1.obb").arg(Package),
+                             QByteArray(70000, 'o')}} +
+                     splits(QStringLiteral("config.%1.apk")));
+    addContainer(QStringLiteral("misleading.xapk"),
+                 ZipEntries{{QStringLiteral("manifest.json"), Json(misleading)},
+                            {QStringLiteral("app.apk"), base}} +
+                     splits(QStringLiteral("config.%1.apk")));
+    addContainer(
+        QStringLiteral("app.apkm"),
+        ZipEntries{{QStringLiteral("info.json"), Json({{QStringLiteral("pname"), Package}})},
+                   {QStringLiteral("base.apk"), base}} +
+            splits(QStringLiteral("split_config.%1.apk")),
+        true);
+    addContainer(QStringLiteral("nobase.apks"), splits(QStringLiteral("split_config.%1.apk")));
+    addContainer(QStringLiteral("changed.apks"), flat);
+    const QString changed = containers.value(QStringLiteral("changed.apks"));
+    QVERIFY(WriteFile(changed, ChangeFirstEntry(ReadFile(changed))));
+    addContainer(QStringLiteral("otherkey.apks"),
+                 ZipEntries{{QStringLiteral("base.apk"), base}} +
+                     splits(QStringLiteral("split_config.%1.apk"), otherKeyAbiSplit));
+    QByteArray damagedBase = base;
+    damagedBase[damagedBase.size() / 2] = char(damagedBase[damagedBase.size() / 2] ^ 1);
+    addContainer(QStringLiteral("damagedbase.apks"),
+                 ZipEntries{{QStringLiteral("base.apk"), damagedBase}} +
+                     splits(QStringLiteral("split_config.%1.apk")));
+    QVERIFY(WriteFile(path(QStringLiteral("text.apks")), "not a zip at all"));
+    containers.insert(QStringLiteral("text.apks"), path(QStringLiteral("text.apks")));
+    for (const QString &file : std::as_const(containers))
+        QVERIFY2(QFile::exists(file), qPrintable(file));
+}
+
+void BundleTest::openBase_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<BundleOutcome>("outcome");
+    QTest::addColumn<BundleKind>("kind");
+    QTest::addColumn<QByteArray>("baseEntry");
+
+    const auto row = [&](const char *name, const char *file, BundleOutcome outcome, BundleKind kind,
+                         const QByteArray &baseEntry) {
+        QTest::newRow(name) << containers.value(QString::fromLatin1(file)) << outcome << kind
+                            << baseEntry;
+    };
+    row("plain APK", "plain", BundleOutcome::NotBundle, BundleKind::Apk, {});
+    row("bundletool APK set", "set.apks", BundleOutcome::Bundle, BundleKind::ApkSet,
+        "splits/base-master.apk");
+    row("flat APKS, base last", "flat.apks", BundleOutcome::Bundle, BundleKind::SplitApks,
+        "base.apk");
+    row("XAPK with an OBB", "app.xapk", BundleOutcome::Bundle, BundleKind::Xapk,
+        Package.toUtf8() + ".apk");
+    row("XAPK naming a split as its base", "misleading.xapk", BundleOutcome::Bundle,
+        BundleKind::Xapk, "app.apk");
+    row("APKM, JAR-signed container", "app.apkm", BundleOutcome::Bundle, BundleKind::Apkm,
+        "base.apk");
+    row("no base", "nobase.apks", BundleOutcome::Damaged, BundleKind::SplitApks, {});
+    row("base changed inside the container", "changed.apks", BundleOutcome::Damaged,
+        BundleKind::SplitApks, {});
+    row("not a ZIP", "text.apks", BundleOutcome::Damaged, BundleKind::Apk, {});
+}
+
+void BundleTest::openBase()
+{
+    QFETCH(QString, file);
+    QFETCH(BundleOutcome, outcome);
+    const BundleOpening opening = OpenBundleBase(SafeFile(QFile::encodeName(file)));
+    QCOMPARE(opening.outcome, outcome);
+    QTEST(opening.kind, "kind");
+    QTEST(opening.baseEntry, "baseEntry");
+    QCOMPARE(opening.base.has_value(), outcome == BundleOutcome::Bundle);
+    if (!opening.base)
+        return;
+    QCOMPARE(opening.baseManifest.packageName, Package);
+    QVERIFY(opening.baseManifest.requiresSplits);
+    // The base's own bytes, which the tool reads through the inherited descriptor.
+    const SafeFile base(opening.base->procPath());
+    QByteArray bytes(base.size(), Qt::Uninitialized);
+    QVERIFY(base.readAt(0, bytes.data(), bytes.size()));
+    QCOMPARE(bytes, apks.value(QString()));
+    QByteArray output;
+    RunToolCapture({QStringLiteral(SYSTEM_AAPT), QStringLiteral("dump"), QStringLiteral("badging"),
+                    QString::fromLatin1(opening.base->childPath())},
+                   output, opening.base->descriptor());
+    QVERIFY2(output.startsWith("package: name='" + Package.toUtf8() + "'"), output.constData());
+}
+
+QString BundleTest::patchedPackage(const QString &name, const PackageContents &contents,
+                                   const std::function<QByteArray(QByteArray)> &patch)
+{
+    const TestPackage package{Package, QStringLiteral("3.1"), QStringLiteral("Bundle"), 21};
+    const QString built = BuildTestPackage(directory.path(), name, package, contents);
+    const std::optional<QByteArray> manifest =
+        ZipArchive(SafeFile(QFile::encodeName(built))).readEntry("AndroidManifest.xml", 1 << 20);
+    if (!manifest)
+        return {};
+    PackageContents patched = contents;
+    patched.storedEntries.append({QStringLiteral("AndroidManifest.xml"), patch(*manifest)});
+    const QString rebuilt = BuildTestPackage(directory.path(), name, package, patched);
+    return SignTestPackage(rebuilt, path(QStringLiteral("signed-") + name), key)
+               ? path(QStringLiteral("signed-") + name)
+               : QString();
+}
+
+void BundleTest::details_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("baseEntry");
+    // "label: value" rows, each matched by its start; after a '*', by what the row holds further on
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QStringList>("absent"); // labels no row has
+
+    // aapt 1 knows no android:requiredSplitTypes: a known attribute's name is renamed.
+    PackageContents required;
+    required.manifestAttributes = QStringLiteral("android:resizeableActivity='true'");
+    const QString requiredSplitTypes =
+        patchedPackage(QStringLiteral("required.apk"), required, [](QByteArray xml) {
+            const auto utf16 = [](const char *text) {
+                const QString name = QString::fromLatin1(text);
+                return QByteArray(reinterpret_cast<const char *>(name.utf16()), name.size() * 2);
+            };
+            return xml.replace(utf16("resizeableActivity"), utf16("requiredSplitTypes"));
+        });
+    PackageContents icon;
+    icon.icon = QStringLiteral("@drawable/icon");
+    icon.resources = {{QStringLiteral("drawable/icon.xml"), "<shape/>"}};
+    const QString missingIcon =
+        patchedPackage(QStringLiteral("missingicon.apk"), icon, [](QByteArray xml) {
+            const std::optional<ApkManifest> manifest = ReadApkManifest(xml);
+            QByteArray reference("\x08\x00\x00\x01", 4);
+            const auto id = [&](quint32 value) {
+                QByteArray bytes = reference;
+                bytes.resize(8);
+                qToLittleEndian(value, bytes.data() + 4);
+                return bytes;
+            };
+            return manifest ? xml.replace(id(manifest->iconResource), id(0x7f0f0fff)) : xml;
+        });
+    const QStringList bundleOnly = {QStringLiteral("各 APK 校验"), QStringLiteral("容器签名")};
+    const QStringList whole = {QStringLiteral("说明不符"), QStringLiteral("容器签名")};
+    const QString needsSplits = QStringLiteral("安装要求: 需要拆分包（单独安装会失败）");
+    const QString passes = QStringLiteral("签名校验: 通过");
+    const auto splitRows = [](const QString &prefix) {
+        return QStringList{
+            prefix.arg(QStringLiteral("arm64_v8a")) + QStringLiteral(": 原生平台 arm64-v8a，"),
+            prefix.arg(QStringLiteral("xxhdpi")) + QStringLiteral(": 屏幕密度 xxhdpi，"),
+            prefix.arg(QStringLiteral("zh")) + QStringLiteral(": 语言 zh，")};
+    };
+
+    QTest::newRow("single APK that needs its splits")
+        << containers.value(QStringLiteral("plain")) << QByteArray()
+        << QStringList{QStringLiteral("包类型: APK"), needsSplits, passes} << bundleOnly;
+    QTest::newRow("single APK declaring requiredSplitTypes")
+        << requiredSplitTypes << QByteArray() << QStringList{needsSplits} << bundleOnly;
+    QTest::newRow("single APK whose icon reference is missing")
+        << missingIcon << QByteArray()
+        << QStringList{QStringLiteral("工具提示: *ERROR getting 'android:icon' attribute")}
+        << QStringList{QStringLiteral("安装要求")};
+    QTest::newRow("bundletool APK set")
+        << containers.value(QStringLiteral("set.apks")) << QByteArray("splits/base-master.apk")
+        << QStringList{QStringLiteral("包类型: APK 集 (bundletool)"), needsSplits,
+                       QStringLiteral("splits/base-master.apk: 基础 APK，"),
+                       QStringLiteral("splits/camera-master.apk: 功能模块 camera，"), passes} +
+               splitRows(QStringLiteral("splits/base-%1.apk"))
+        << whole;
+    QTest::newRow("XAPK with an OBB")
+        << containers.value(QStringLiteral("app.xapk"))
+        << (Package + QStringLiteral(".apk")).toUtf8()
+        << QStringList{QStringLiteral("包类型: XAPK"),
+                       QStringLiteral("Android/obb/%1/main.7.%1.obb: OBB 数据，70,000 字节")
+                           .arg(Package),
+                       passes} +
+               splitRows(QStringLiteral("config.%1.apk"))
+        << whole;
+    QTest::newRow("XAPK whose description disagrees")
+        << containers.value(QStringLiteral("misleading.xapk")) << QByteArray("app.apk")
+        << QStringList{QStringLiteral(
+               "说明不符: manifest.json 的版本号“9.9”与基础 APK 的“3.1”不同\n"
+               "manifest.json 指定的基础 APK“config.zh.apk”")}
+        << QStringList{QStringLiteral("容器签名")};
+    QTest::newRow("APKM") << containers.value(QStringLiteral("app.apkm")) << QByteArray("base.apk")
+                          << QStringList{QStringLiteral("包类型: APKM"),
+                                         QStringLiteral("容器签名: 通过"), passes}
+                          << QStringList{QStringLiteral("说明不符")};
+    QTest::newRow("split signed by another key")
+        << containers.value(QStringLiteral("otherkey.apks")) << QByteArray("base.apk")
+        << QStringList{QStringLiteral("包类型: 拆分 APK 包"),
+                       QStringLiteral(
+                           "签名校验: 失败：split_config.arm64_v8a.apk 签名者与基础 APK 不同")}
+        << whole;
+    QTest::newRow("base changed before packing")
+        << containers.value(QStringLiteral("damagedbase.apks")) << QByteArray("base.apk")
+        << QStringList{QStringLiteral("签名校验: 失败：base.apk ")} << whole;
+}
+
+void BundleTest::details()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, baseEntry);
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, absent);
+    QVERIFY(!file.isEmpty());
+    // The tool's output for the base, and the MD5 of the file that was dropped.
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(QStringLiteral(SYSTEM_AAPT),
+               {QStringLiteral("dump"), QStringLiteral("badging"),
+                baseEntry.isEmpty() ? file : containers.value(QStringLiteral("plain"))});
+    tool.waitForFinished(-1);
+    const QByteArray bytes = ReadFile(file);
+    const InspectedPackage inspected{
+        QFile::encodeName(file), tool.readAllStandardOutput(),
+        QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex(), baseEntry};
+
+    QStringList rows;
+    QStringList labels;
+    for (const DetailsSection &section : DetailsSections(LoadPackageDetails(inspected)))
+        for (const DetailsRow &row : section.rows) {
+            rows.append(row.label + QStringLiteral(": ") + row.value);
+            labels.append(row.label);
+        }
+    shown.append(
+        QStringLiteral("SHA-256: ") +
+        QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()));
+    for (const QString &expected : std::as_const(shown))
+        QVERIFY2(std::any_of(rows.begin(), rows.end(),
+                             [&](const QString &row) {
+                                 const QStringList pieces = expected.split(u'*');
+                                 return row.startsWith(pieces.first()) &&
+                                        row.contains(pieces.last());
+                             }),
+                 qPrintable(expected + QStringLiteral("\n not in\n") + rows.join(u'\n')));
+    for (const QString &label : std::as_const(absent))
+        QVERIFY2(!labels.contains(label), qPrintable(label));
+}
+
+QTEST_GUILESS_MAIN(BundleTest)
+#include "BundleTest.moc"
