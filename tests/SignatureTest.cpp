@@ -32,12 +32,14 @@ enum class Change
     StripV3,         // the v3 pair renamed a padding pair
     StripV31,        // a v3 signer saying a v3.1 block takes over at API 33, and none there
     V3ByAnotherKey,  // the v3 signer replaced by one of another key, with no lineage
+    V2ByAnotherKey,  // the v2 signer replaced by one of another key than the JAR signer's
     V3SignerTwice,   // the v3 signer repeated, so two cover the same platform versions
     AliasedEntry,    // a second directory record for classes.dex's local entry
     BombNamedOften,  // a 256 MiB entry of zeros, named 64 times in the directory
     Bomb,            // that entry, named once, and signed
     RepeatedSection, // a signature file naming one 1 MiB manifest section 200 times
     AliasedSigners,  // the JAR signature files named 4,000 times over
+    ElevenSigners,   // ten more copies of the JAR signature files, each an entry of its own
     // A store's channel marker, outside what the signatures cover:
     WalleMarker,    // a signing block pair of JSON
     VasDollyMarker, // a signing block pair of the name alone
@@ -130,11 +132,11 @@ QByteArray ReadAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A v3 value whose one signer vouches for the same content digests and SDK range as the first
-// signer of `value`, but is signed by `key` (PKCS #8 DER) with `certificate` (PEM), with
-// `attributes` and no lineage: what an attacker with a key of their own makes.
-QByteArray V3SignedByAnotherKey(const QByteArray &value, const QString &key,
-                                const QString &certificate, const QByteArray &attributes = {})
+// A v2 or v3 value whose one signer vouches for the same content digests (and SDK range) as
+// the first signer of `value`, but is signed by `key` (PKCS #8 DER) with `certificate` (PEM),
+// with `attributes` and no lineage: what an attacker with a key of their own makes.
+QByteArray SignedByAnotherKey(bool v3, const QByteArray &value, const QString &key,
+                              const QString &certificate, const QByteArray &attributes = {})
 {
     qsizetype at = 0;
     const QByteArray signers = TakePrefixed(value, at);
@@ -142,7 +144,7 @@ QByteArray V3SignedByAnotherKey(const QByteArray &value, const QString &key,
     const QByteArray signer = TakePrefixed(signers, at);
     at = 0;
     const QByteArray oldSignedData = TakePrefixed(signer, at);
-    const QByteArray sdkRange = signer.mid(at, 8);
+    const QByteArray sdkRange = v3 ? signer.mid(at, 8) : QByteArray();
     at = 0;
     const QByteArray digests = TakePrefixed(oldSignedData, at);
 
@@ -198,6 +200,7 @@ private:
     bool addBomb(const QString &path);
     bool addRepeatedSection(const QString &path);
     QByteArray hostile(Change change, const QByteArray &bytes);
+    QByteArray withElevenSigners(const QByteArray &bytes);
 
     QTemporaryDir directory;
     QMap<QString, KeyFacts> keys;
@@ -386,6 +389,35 @@ bool SignatureTest::addRepeatedSection(const QString &path)
     return !names.isEmpty() && addEntries(path, names);
 }
 
+// The v1-signed package `bytes` with ten more signers: copies of its signature files, each a
+// distinct entry, all valid.
+QByteArray SignatureTest::withElevenSigners(const QByteArray &bytes)
+{
+    const QString path = directory.filePath(QStringLiteral("eleven.apk"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    file.close();
+    const SafeFile package(QFile::encodeName(path));
+    const ZipArchive archive(package);
+    QStringList copies;
+    for (const QByteArray &name : archive.entryNames()) {
+        if (!name.startsWith("META-INF/") || !(name.endsWith(".SF") || name.endsWith(".RSA")))
+            continue;
+        const auto content = archive.readEntry(name, 1 << 20);
+        const qsizetype dot = name.lastIndexOf('.');
+        for (int copy = 1; content && copy <= 10; ++copy) {
+            const QString copyName = QString::fromLatin1(
+                name.first(dot) + "-" + QByteArray::number(copy) + name.sliced(dot));
+            QFile out(directory.filePath(copyName));
+            if (!out.open(QIODevice::WriteOnly) || out.write(*content) != content->size())
+                return {};
+            copies.append(copyName);
+        }
+    }
+    return copies.size() == 20 && addEntries(path, copies) ? ReadAll(path) : QByteArray();
+}
+
 QByteArray SignatureTest::hostile(Change change, const QByteArray &bytes)
 {
     const auto isJarSignature = [](const QByteArray &name) {
@@ -407,17 +439,24 @@ QByteArray SignatureTest::hostile(Change change, const QByteArray &bytes)
         return WithBlockPairs(bytes, [this](quint32 id, const QByteArray &value) {
             const KeyFacts &other = keys[QStringLiteral("next")];
             return BlockPair(id, id == V3PairId
-                                     ? V3SignedByAnotherKey(value, other.key, other.certificate)
+                                     ? SignedByAnotherKey(true, value, other.key, other.certificate)
                                      : value);
+        });
+    case Change::V2ByAnotherKey:
+        return WithBlockPairs(bytes, [this](quint32 id, const QByteArray &value) {
+            const KeyFacts &other = keys[QStringLiteral("next")];
+            return BlockPair(
+                id, id == V2PairId ? SignedByAnotherKey(false, value, other.key, other.certificate)
+                                   : value);
         });
     case Change::StripV31:
         return WithBlockPairs(bytes, [this](quint32 id, const QByteArray &value) {
             constexpr quint32 RotationMinSdkId = 0x559f8b02;
             const KeyFacts &same = keys[QStringLiteral("rsa")];
-            return BlockPair(
-                id, id == V3PairId ? V3SignedByAnotherKey(value, same.key, same.certificate,
+            return BlockPair(id, id == V3PairId
+                                     ? SignedByAnotherKey(true, value, same.key, same.certificate,
                                                           Prefixed(U32(RotationMinSdkId) + U32(33)))
-                                   : value);
+                                     : value);
         });
     case Change::V3SignerTwice:
         return WithBlockPairs(bytes, [](quint32 id, const QByteArray &value) {
@@ -433,6 +472,8 @@ QByteArray SignatureTest::hostile(Change change, const QByteArray &bytes)
             bytes, [](const QByteArray &name) { return name == "bomb.bin"; }, 63);
     case Change::AliasedSigners:
         return WithAliases(bytes, isJarSignature, 4000);
+    case Change::ElevenSigners:
+        return withElevenSigners(bytes);
     case Change::WalleMarker:
     case Change::VasDollyMarker: {
         const bool walle = change == Change::WalleMarker;
@@ -527,6 +568,9 @@ void SignatureTest::matchesApksigner_data()
     QTest::newRow("v3 signed by another key")
         << 24 << QStringLiteral("rsa") << v2v3 << Change::V3ByAnotherKey << QByteArray()
         << QStringLiteral("v2, v3") << failed + QStringLiteral("各方案签名者不一致") << rsa;
+    QTest::newRow("v2 signed by another key than v1")
+        << 0 << QStringLiteral("rsa") << v1v2 << Change::V2ByAnotherKey << QByteArray()
+        << QStringLiteral("v1 (JAR), v2") << failed + QStringLiteral("各方案签名者不一致") << rsa;
     QTest::newRow("v3 signers overlap")
         << 24 << QStringLiteral("rsa") << v2v3 << Change::V3SignerTwice << QByteArray()
         << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 签名者平台版本重叠") << rsa;
@@ -547,6 +591,9 @@ void SignatureTest::matchesApksigner_data()
         << 0 << QStringLiteral("rsa") << v1Only << Change::AliasedSigners << QByteArray()
         << QStringLiteral("无") << malformed + QStringLiteral("多个条目共用同一数据") << QString();
 
+    QTest::newRow("eleven JAR signers")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::ElevenSigners << QByteArray()
+        << QStringLiteral("v1 (JAR)") << failed + QStringLiteral("v1 签名者过多") << QString();
     QTest::newRow("channel in a JSON pair")
         << 0 << QStringLiteral("rsa") << QStringList() << Change::WalleMarker << QByteArray()
         << v1v2v3 << QStringLiteral("通过") << rsa;
@@ -667,10 +714,10 @@ void SignatureTest::matchesApksigner()
     const QByteArray truth = Run(
         QStringLiteral(SYSTEM_APKSIGNER),
         {QStringLiteral("verify"), QStringLiteral("--print-certs"), QStringLiteral("-v"), path});
-    // apksigner inflates whatever a package holds, where a deflate bomb is refused here, and
-    // Debian's apksigner knows no v3.1.
-    const bool verifies =
-        truth.startsWith("Verifies\n") && change != Change::Bomb && change != Change::StripV31;
+    // apksigner inflates whatever a package holds, where a deflate bomb is refused here, takes
+    // any number of JAR signers, and (Debian's) knows no v3.1.
+    const bool verifies = truth.startsWith("Verifies\n") && change != Change::Bomb &&
+                          change != Change::StripV31 && change != Change::ElevenSigners;
     QCOMPARE(shown.value(QStringLiteral("签名校验")) == QStringLiteral("通过"), verifies);
     // Each scheme apksigner verified is one we passed: "Verified using v2 scheme (...): true".
     const QStringList schemeLines =
@@ -684,10 +731,12 @@ void SignatureTest::matchesApksigner()
     // Schemes signed by different signers show each one's, under the scheme's name.
     const bool signersDiffer =
         shown.value(QStringLiteral("签名校验")).endsWith(QStringLiteral("各方案签名者不一致"));
-    QCOMPARE(shown.value(QStringLiteral("签名者 (v2)")),
-             signersDiffer ? keys[key].subject : QString());
-    QCOMPARE(shown.value(QStringLiteral("签名者 (v3)")),
-             signersDiffer ? keys[QStringLiteral("next")].subject : QString());
+    QStringList labelled;
+    for (const char *scheme : {"v1", "v2", "v3"})
+        labelled += shown.values(QStringLiteral("签名者 (%1)").arg(QLatin1String(scheme)));
+    QCOMPARE(labelled.contains(keys[key].subject) &&
+                 labelled.contains(keys[QStringLiteral("next")].subject),
+             signersDiffer);
 
     // The certificate digests must be apksigner's, the first signer first.
     QStringList sha256, sha1, md5;
