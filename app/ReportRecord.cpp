@@ -105,6 +105,23 @@ QJsonObject SignerObject(const QString &scheme, const SignerFacts &signer)
     };
 }
 
+QString ContainerName(BundleKind kind)
+{
+    switch (kind) {
+    case BundleKind::Apk:
+        return QStringLiteral("apk");
+    case BundleKind::ApkSet:
+        return QStringLiteral("apks");
+    case BundleKind::SplitApks:
+        return QStringLiteral("splitApks");
+    case BundleKind::Xapk:
+        return QStringLiteral("xapk");
+    case BundleKind::Apkm:
+        return QStringLiteral("apkm");
+    }
+    return {};
+}
+
 QString VerdictName(const SignatureReport &report)
 {
     if (report.verifiesInFull())
@@ -116,8 +133,22 @@ QString VerdictName(const SignatureReport &report)
                                                 : QStringLiteral("unsigned");
 }
 
-QJsonObject SignatureObject(const SignatureReport &report)
+// The verdict's name and the window's text: a bundle's is over all its APKs.
+std::pair<QString, QString> Verdict(const PackageDetails &details)
 {
+    if (!details.bundle)
+        return {VerdictName(details.signatures), VerdictText(details.signatures)};
+    const QString text = BundleVerdictText(*details.bundle);
+    if (text == QStringLiteral("未签名"))
+        return {QStringLiteral("unsigned"), text};
+    return {text.startsWith(QStringLiteral("失败")) ? QStringLiteral("failed")
+                                                    : QStringLiteral("verified"),
+            text};
+}
+
+QJsonObject SignatureObject(const PackageDetails &details)
+{
+    const SignatureReport &report = details.signatures;
     QJsonArray schemes;
     for (const auto &[name, result] :
          {std::pair{"v1", report.v1}, std::pair{"v2", report.v2}, std::pair{"v3", report.v3}})
@@ -132,8 +163,8 @@ QJsonObject SignatureObject(const SignatureReport &report)
         for (const SignerFacts &signer : scheme.signers)
             signers.append(SignerObject(scheme.scheme, signer));
     return {
-        {QStringLiteral("verdict"), VerdictName(report)},
-        {QStringLiteral("reason"), VerdictText(report)},
+        {QStringLiteral("verdict"), Verdict(details).first},
+        {QStringLiteral("reason"), Verdict(details).second},
         {QStringLiteral("schemes"), schemes},
         {QStringLiteral("signers"), signers},
     };
@@ -177,8 +208,22 @@ QJsonObject PackageObject(const QByteArray &path, const InspectionResult &result
     object.insert(QStringLiteral("md5"), known ? HexOrNull(details->digests.md5) : none);
     object.insert(QStringLiteral("sha1"), known ? HexOrNull(details->digests.sha1) : none);
     object.insert(QStringLiteral("sha256"), known ? HexOrNull(details->digests.sha256) : none);
-    object.insert(QStringLiteral("container"), details ? QJsonValue(QStringLiteral("apk")) : none);
-    object.insert(QStringLiteral("splits"), details ? QJsonValue(QJsonArray()) : none);
+    object.insert(QStringLiteral("container"),
+                  details ? QJsonValue(ContainerName(details->kind)) : none);
+    QJsonValue splits = details ? QJsonValue(QJsonArray()) : none;
+    if (known && details->bundle) {
+        QJsonArray list;
+        for (const InnerApkFacts &apk : details->bundle->apks)
+            list.append(QJsonObject{
+                {QStringLiteral("name"), FromNarrow(apk.entry)},
+                {QStringLiteral("split"), apk.manifest ? TextOrNull(apk.manifest->split) : none},
+                {QStringLiteral("serves"),
+                 apk.manifest ? QJsonValue(SplitPurposeText(*apk.manifest)) : none},
+                {QStringLiteral("size"), apk.size >= 0 ? QJsonValue(apk.size) : none},
+            });
+        splits = list;
+    }
+    object.insert(QStringLiteral("splits"), splits);
     QJsonValue libraries, pageSize;
     if (known && details->nativeLibraries) {
         QJsonArray list;
@@ -200,7 +245,7 @@ QJsonObject PackageObject(const QByteArray &path, const InspectionResult &result
     object.insert(QStringLiteral("channel"),
                   known && details->channel ? QJsonValue(*details->channel) : none);
     object.insert(QStringLiteral("signature"),
-                  known ? QJsonValue(SignatureObject(details->signatures)) : none);
+                  known ? QJsonValue(SignatureObject(*details)) : none);
     return object;
 }
 
@@ -223,8 +268,7 @@ ReportRecord MakeReportRecord(const QByteArray &path, const ReportRequest &reque
     if (result.package)
         details = LoadPackageDetails(*result.package);
     const bool known = details && !details->fileChanged;
-    const bool failedSignature =
-        known && VerdictName(details->signatures) == QStringLiteral("failed");
+    const bool failedSignature = known && Verdict(*details).first == QStringLiteral("failed");
     bool passed = result.outcome == InspectionOutcome::Ok && known && !failedSignature;
 
     QJsonObject object = request.json ? PackageObject(path, result, details) : QJsonObject();

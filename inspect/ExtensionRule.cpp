@@ -21,6 +21,15 @@ ExtensionCheck CheckExtension(QByteArrayView path)
     const QStringView extension = FindExtension(shown);
     if (extension.isEmpty())
         return ExtensionCheck::Missing;
-    // Only the first four characters count.
-    return extension.startsWith(u".apk") ? ExtensionCheck::Accepted : ExtensionCheck::WrongType;
+    // Only the first characters count.
+    return extension.startsWith(u".apk") || extension.startsWith(u".xapk")
+               ? ExtensionCheck::Accepted
+               : ExtensionCheck::WrongType;
+}
+
+bool NamedAsBundle(QByteArrayView path)
+{
+    const QString shown = FromNarrow(path);
+    const QStringView extension = FindExtension(shown);
+    return extension == u".apks" || extension == u".apkm" || extension == u".xapk";
 }

@@ -10,10 +10,14 @@ QStringView FindExtension(QStringView path);
 
 enum class ExtensionCheck
 {
-    Accepted,  // an extension that starts with ".apk" (case-sensitive), so ".apkx" passes
+    Accepted,  // an extension that starts with ".apk" or ".xapk" (case-sensitive): ".apkx" passes
     WrongType, // some other extension
     Missing,   // no extension at all: a folder, "readme", "app.apk (1)"
 };
 
 // What the extension of `path` (the name's bytes, shown as UTF-8) says about inspecting it.
 ExtensionCheck CheckExtension(QByteArrayView path);
+
+// Whether `path` is named as a bundle of APKs (".apks", ".apkm", ".xapk"), which is opened to
+// find its base; anything else that passes goes to the tool as it is.
+bool NamedAsBundle(QByteArrayView path);

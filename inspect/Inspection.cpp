@@ -7,6 +7,7 @@
 #include "PackageArgument.h"
 #include "ToolCapture.h"
 #include "archive/ZipArchive.h"
+#include "bundle/OpenBundleBase.h"
 #include "digest/FileMd5.h"
 #include "digest/SafeFile.h"
 #include "signing/VerifyPackageSignatures.h"
@@ -26,6 +27,7 @@ InspectionResult Refused(InspectionOutcome outcome, const QString &message)
 
 // aapt says "ERROR getting 'android:icon' attribute" about packages that install fine. Such a
 // package is taken as good only when it names itself and its signature verifies in full.
+// `path` is the APK the tool read: the file, or a bundle's base in memory.
 bool ErrorsAreHarmless(const QByteArray &path, const QByteArray &output, BadgingInfo &info)
 {
     BadgingInfo named;
@@ -52,12 +54,28 @@ InspectionResult InspectPackage(const QByteArray &path)
         break;
     }
 
-    const PackageArgument argument(path);
+    // A bundle's base reaches the tool from memory; the MD5 stays the bundle file's own.
+    std::optional<BundleOpening> bundle;
+    if (NamedAsBundle(path)) {
+        const SafeFile container(path);
+        bundle = OpenBundleBase(container);
+        if (bundle->outcome == BundleOutcome::Damaged)
+            return Refused(container.isOpen() ? InspectionOutcome::Damaged
+                                              : InspectionOutcome::Unreadable,
+                           Damaged);
+        if (bundle->outcome == BundleOutcome::NotBundle)
+            bundle.reset();
+    }
+    std::optional<PackageArgument> argument;
+    if (!bundle)
+        argument.emplace(path);
+    const QByteArray toolRead = bundle ? bundle->base->procPath() : path;
     QStringList command;
-    BuildBadgingCommand(command, argument.text());
+    BuildBadgingCommand(command,
+                        bundle ? QString::fromLatin1(bundle->base->childPath()) : argument->text());
     // The tool is another process: the file is hashed while it runs. Between chunks its output
     // is taken in, and once it has said "ERROR" the digest is likely of no use.
-    ToolRun tool(command, argument.descriptor());
+    ToolRun tool(command, bundle ? bundle->base->descriptor() : argument->descriptor());
     QByteArray digest;
     const bool readable = ComputeFileMd5(path, digest, [&] {
         tool.drain();
@@ -69,7 +87,7 @@ InspectionResult InspectPackage(const QByteArray &path)
     // A tool that was killed or crashed has vouched for nothing, whatever it printed.
     BadgingStatus status = tool.endedBySignal() ? ToolError : ParseBadging(output, info);
     if (status == ToolError && !tool.endedBySignal() && readable &&
-        ErrorsAreHarmless(path, output, info)) {
+        ErrorsAreHarmless(toolRead, output, info)) {
         status = Parsed;
         ComputeFileMd5(path, digest);
     }
@@ -85,6 +103,7 @@ InspectionResult InspectPackage(const QByteArray &path)
     else if (status != Parsed || info.packageName.isEmpty())
         result.outcome = InspectionOutcome::ToolSilent;
     if (!info.packageName.isEmpty())
-        result.package = InspectedPackage{path, output, digest};
+        result.package =
+            InspectedPackage{path, output, digest, bundle ? bundle->baseEntry : QByteArray()};
     return result;
 }

@@ -73,6 +73,12 @@ QList<Message> Drop(CPelmoraDlg &dialog, const QStringList &paths)
     return messages;
 }
 
+QByteArray ReadBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QString Md5Of(const QString &path)
 {
     QFile file(path);
@@ -125,6 +131,11 @@ void InspectDroppedFileTest::initTestCase()
         return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
     };
     QVERIFY(buildPackagesTheToolComplainsAbout());
+    QVERIFY(
+        BuildTestZip(file(QStringLiteral("bundle.apks")),
+                     {{QStringLiteral("base.apk"), ReadBytes(file(QStringLiteral("other.apk")))}}));
+    QVERIFY(BuildTestZip(file(QStringLiteral("no-base.xapk")),
+                         {{QStringLiteral("manifest.json"), "{}"}}));
     QVERIFY(write("notes.txt", "text"));
     QVERIFY(write("broken.apk", QByteArray(3000, '\x5a')));
     QVERIFY(write("empty.apk", {}));
@@ -214,6 +225,11 @@ void InspectDroppedFileTest::drop_data()
     QTest::newRow("empty package") << files({"empty.apk"}) << damaged << QString() << kept;
     QTest::newRow("FIFO named like a package")
         << files({"fifo.apk"}) << damaged << QString() << kept;
+    QTest::newRow("a bundle: its base's name and version, the bundle's MD5")
+        << files({"bundle.apks"}) << QString() << QStringLiteral("com.example.other")
+        << QStringLiteral("3.0 beta");
+    QTest::newRow("a bundle without a base")
+        << files({"no-base.xapk"}) << damaged << QString() << kept;
     QTest::newRow("the tool complains of a signed package's icon")
         << files({"complained-signed.apk"}) << QString() << QStringLiteral("com.example.icon")
         << QStringLiteral("4.0");
