@@ -102,3 +102,39 @@ void SignBenchPackage(const BenchKey &key, const QString &input, const QString &
                  options + QStringList{QStringLiteral("--out"), output, input},
              QFileInfo(output).path());
 }
+
+// A flat .apks of about 100 MiB in `directory`: its path, and each inner APK's bytes.
+QString BuildBenchBundle(const QString &directory, QList<QByteArray> &apks)
+{
+    const struct
+    {
+        QString name;
+        QString split;
+        qint64 size;
+    } apkFiles[] = {
+        {QStringLiteral("base.apk"), {}, qint64(70) << 20},
+        {QStringLiteral("split_config.arm64_v8a.apk"), QStringLiteral("config.arm64_v8a"),
+         qint64(20) << 20},
+        {QStringLiteral("split_config.xxhdpi.apk"), QStringLiteral("config.xxhdpi"),
+         qint64(8) << 20},
+        {QStringLiteral("split_config.zh.apk"), QStringLiteral("config.zh"), qint64(2) << 20},
+    };
+    const BenchKey key = MakeBenchKey(directory);
+    QStringList names;
+    for (const auto &apk : apkFiles) {
+        const QString built =
+            BuildLargePackage(directory, QStringLiteral("unsigned.apk"), apk.size, apk.split);
+        const QString signedApk = QDir(directory).filePath(apk.name);
+        // As stores sign apps for Android 7 and later: v2 and v3.
+        SignBenchPackage(key, built, signedApk,
+                         {QStringLiteral("--v1-signing-enabled"), QStringLiteral("false")});
+        QFile file(signedApk);
+        if (!file.open(QIODevice::ReadOnly))
+            qFatal("cannot read %s", qPrintable(signedApk));
+        apks.append(file.readAll());
+        names.append(apk.name);
+    }
+    const QString bundle = QDir(directory).filePath(QStringLiteral("bundle.apks"));
+    RunOrDie(QStringLiteral("aapt"), QStringList{QStringLiteral("add"), bundle} + names, directory);
+    return bundle;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -28,3 +30,7 @@ BenchKey MakeBenchKey(const QString &directory);
 // Signs `input` into `output` with apksigner and `options`; stops the benchmark on failure.
 void SignBenchPackage(const BenchKey &key, const QString &input, const QString &output,
                       const QStringList &options = {});
+
+// A flat .apks of about 100 MiB in `directory`, a base and three splits signed with v2 and v3:
+// its path, and each inner APK's bytes in `apks`.
+QString BuildBenchBundle(const QString &directory, QList<QByteArray> &apks);

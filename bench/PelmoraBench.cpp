@@ -9,7 +9,11 @@
 //           halves are alike; whole/max <= 0.5 on the damaged package, whose digest stops once
 //           the tool has said "ERROR")
 #include "BenchPackages.h"
+#include "bundle/OpenBundleBase.h"
 #include "digest/FileMd5.h"
+#include "digest/SafeFile.h"
+#include "inspect/ExtensionRule.h"
+#include "inspect/ToolCapture.h"
 #include "tests/DropEvents.h"
 #include "ui/PelmoraDlg.h"
 
@@ -126,18 +130,34 @@ double TimedDrop(CPelmoraDlg &dialog, const QString &path)
     return untilMessage >= 0 ? untilMessage : whole;
 }
 
+// The tool's half of an inspection: aapt on the package, or for a bundle the base found,
+// copied into memory and handed to aapt.
+void RunTool(const QString &path)
+{
+    const QString aapt = QCoreApplication::applicationDirPath() + QStringLiteral("/aapt");
+    const QByteArray bytes = QFile::encodeName(path);
+    if (!NamedAsBundle(bytes)) {
+        RunQuietly(aapt, {QStringLiteral("dump"), QStringLiteral("badging"), path});
+        return;
+    }
+    const BundleOpening bundle = OpenBundleBase(SafeFile(bytes));
+    if (bundle.outcome != BundleOutcome::Bundle)
+        qFatal("%s holds no base", qPrintable(path));
+    QByteArray output;
+    RunToolCapture({aapt, QStringLiteral("dump"), QStringLiteral("badging"),
+                    QString::fromLatin1(bundle.base->childPath())},
+                   output, bundle.base->descriptor());
+}
+
 void Inspection(const QString &name, const QString &path, bool damaged, int rounds)
 {
     CPelmoraDlg dialog;
     dialog.show();
-    const QString aapt = QCoreApplication::applicationDirPath() + QStringLiteral("/aapt");
     std::vector<double> whole, tool, digest;
     QByteArray out;
     for (int i = 0; i < rounds; ++i) {
         whole.push_back(TimedDrop(dialog, path));
-        tool.push_back(Seconds([&] {
-            RunQuietly(aapt, {QStringLiteral("dump"), QStringLiteral("badging"), path});
-        }));
+        tool.push_back(Seconds([&] { RunTool(path); }));
         digest.push_back(Seconds([&] { ComputeFileMd5(QFile::encodeName(path), out); }));
     }
     const bool md5Shown =
@@ -173,5 +193,8 @@ int main(int argc, char *argv[])
     Inspection(QStringLiteral("40 MiB damaged package"),
                MakeRandomFile(directory.filePath(QStringLiteral("damaged.apk")), qint64(40) << 20),
                true, 15);
+    QList<QByteArray> apks;
+    Inspection(QStringLiteral("bundle bundle.apks"), BuildBenchBundle(directory.path(), apks),
+               false, 7);
     return 0;
 }
