@@ -6,6 +6,14 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+QByteArray ReadBenchFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(path));
+    return file.readAll();
+}
+
 QString MakeRandomFile(const QString &path, qint64 size)
 {
     QFile file(path);

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+// The whole of `path`; stops the benchmark when it cannot be read.
+QByteArray ReadBenchFile(const QString &path);
+
 // Writes `size` bytes of pseudo-random data (incompressible, the same every run) to `path`.
 // Returns the path; stops the benchmark when the file cannot be written.
 QString MakeRandomFile(const QString &path, qint64 size);

@@ -50,14 +50,6 @@ void Run(const QString &program, const QStringList &arguments)
         qFatal("%s failed", qPrintable(program));
 }
 
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(path));
-    return file.readAll();
-}
-
 QString BuildPackage(const QDir &directory)
 {
     const QString source = directory.filePath(QStringLiteral("f.c"));
@@ -66,7 +58,7 @@ QString BuildPackage(const QDir &directory)
         qFatal("cannot write %s", qPrintable(source));
     code.close();
     const QByteArray padding =
-        ReadAll(MakeRandomFile(directory.filePath(QStringLiteral("padding")), Padding / 2)) +
+        ReadBenchFile(MakeRandomFile(directory.filePath(QStringLiteral("padding")), Padding / 2)) +
         QByteArray(Padding / 2, '\0');
     const QStringList clang{QStringLiteral("-nostdlib"), QStringLiteral("-shared"),
                             QStringLiteral("-fuse-ld=lld"),
@@ -87,7 +79,7 @@ QString BuildPackage(const QDir &directory)
     for (const auto &[abi, compiler, arguments] : abis) {
         const QString built = directory.filePath(abi + QStringLiteral(".so"));
         Run(compiler, arguments + QStringList{QStringLiteral("-o"), built});
-        const QByteArray library = ReadAll(built) + padding;
+        const QByteArray library = ReadBenchFile(built) + padding;
         raw.mkpath(QStringLiteral("lib/") + abi);
         for (int i = 0; i < LibrariesPerAbi; ++i) {
             QFile copy(raw.filePath(QStringLiteral("lib/%1/lib%2.so").arg(abi).arg(i)));

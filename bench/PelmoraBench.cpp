@@ -46,12 +46,6 @@ double Best(const std::vector<double> &values)
     return *std::min_element(values.begin(), values.end());
 }
 
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 long PeakRssKiB()
 {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -81,7 +75,7 @@ void Digest(const QString &path, int rounds)
 {
     std::vector<double> file, memory, openssl;
     QByteArray out;
-    const QByteArray bytes = ReadAll(path);
+    const QByteArray bytes = ReadBenchFile(path);
     for (int i = 0; i < rounds; ++i) {
         file.push_back(Seconds([&] { ComputeFileMd5(QFile::encodeName(path), out); }));
         memory.push_back(Seconds([&] { Md5Hex(quint32(bytes.size()), bytes.data(), out); }));

@@ -98,14 +98,6 @@ void MeasureHostile(const QString &name, const QString &path, const QByteArray &
                 PeakRssMiB());
 }
 
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(path));
-    return file.readAll();
-}
-
 // Builds the hostile packages from a small one and measures each verdict.
 void MeasureHostilePackages(const QString &directory, const BenchKey &key)
 {
@@ -115,7 +107,7 @@ void MeasureHostilePackages(const QString &directory, const BenchKey &key)
         SignBenchPackage(key, input, output,
                          {QStringLiteral("--v2-signing-enabled"), QStringLiteral("false"),
                           QStringLiteral("--v3-signing-enabled"), QStringLiteral("false")});
-        return ReadAll(output);
+        return ReadBenchFile(output);
     };
     const auto addEntries = [&](const QString &package, const QStringList &names) {
         RunOrDie(QStringLiteral("aapt"), QStringList{QStringLiteral("add"), package} + names,
@@ -144,7 +136,7 @@ void MeasureHostilePackages(const QString &directory, const BenchKey &key)
         qFatal("openssl could not sign the signature file");
     addEntries(repeated, signatureFiles);
     MeasureHostile(QStringLiteral("signature file naming a 20 MiB section 2,000 times"),
-                   root.filePath(QStringLiteral("repeated-section.apk")), ReadAll(repeated));
+                   root.filePath(QStringLiteral("repeated-section.apk")), ReadBenchFile(repeated));
 
     const QByteArray small =
         signV1(BuildLargePackage(directory, QStringLiteral("small.apk"), 4096));

@@ -24,18 +24,6 @@ const QString Package = QStringLiteral("org.example.bundle");
 const QStringList Configs = {QStringLiteral("arm64_v8a"), QStringLiteral("xxhdpi"),
                              QStringLiteral("zh")};
 
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 QByteArray Json(const QJsonObject &object)
 {
     return QJsonDocument(object).toJson();

@@ -41,18 +41,6 @@ enum Change
     Fifo
 };
 
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 // The first word a program prints: the digest from md5sum and its kin.
 QByteArray FirstWord(const QString &program, const QStringList &arguments)
 {

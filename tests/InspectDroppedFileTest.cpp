@@ -73,12 +73,6 @@ QList<Message> Drop(CPelmoraDlg &dialog, const QStringList &paths)
     return messages;
 }
 
-QByteArray ReadBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QString Md5Of(const QString &path)
 {
     QFile file(path);
@@ -133,7 +127,7 @@ void InspectDroppedFileTest::initTestCase()
     QVERIFY(buildPackagesTheToolComplainsAbout());
     QVERIFY(
         BuildTestZip(file(QStringLiteral("bundle.apks")),
-                     {{QStringLiteral("base.apk"), ReadBytes(file(QStringLiteral("other.apk")))}}));
+                     {{QStringLiteral("base.apk"), ReadFile(file(QStringLiteral("other.apk")))}}));
     QVERIFY(BuildTestZip(file(QStringLiteral("no-base.xapk")),
                          {{QStringLiteral("manifest.json"), "{}"}}));
     QVERIFY(write("notes.txt", "text"));

@@ -35,13 +35,6 @@ QByteArray Run(const QString &program, const QStringList &arguments, int *exitCo
     return process.readAllStandardOutput();
 }
 
-bool WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 QString ReadinessName(PageReadiness readiness)
 {
     switch (readiness) {

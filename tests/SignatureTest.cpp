@@ -126,12 +126,6 @@ QByteArray TakePrefixed(const QByteArray &bytes, qsizetype &at)
     return bytes.mid(at - size, size);
 }
 
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A v2 or v3 value whose one signer vouches for the same content digests (and SDK range) as
 // the first signer of `value`, but is signed by `key` (PKCS #8 DER) with `certificate` (PEM),
 // with `attributes` and no lineage: what an attacker with a key of their own makes.
@@ -148,10 +142,10 @@ QByteArray SignedByAnotherKey(bool v3, const QByteArray &value, const QString &k
     at = 0;
     const QByteArray digests = TakePrefixed(oldSignedData, at);
 
-    const QByteArray keyBytes = ReadAll(key);
+    const QByteArray keyBytes = ReadFile(key);
     const auto *keyData = reinterpret_cast<const unsigned char *>(keyBytes.constData());
     const KeyHandle privateKey(d2i_AutoPrivateKey(nullptr, &keyData, long(keyBytes.size())));
-    const QByteArray pem = ReadAll(certificate);
+    const QByteArray pem = ReadFile(certificate);
     std::unique_ptr<BIO, OpenSslFree> pemBio(BIO_new_mem_buf(pem.constData(), int(pem.size())));
     const X509Handle x509(PEM_read_bio_X509(pemBio.get(), nullptr, nullptr, nullptr));
     if (!privateKey || !x509)
@@ -415,7 +409,7 @@ QByteArray SignatureTest::withElevenSigners(const QByteArray &bytes)
             copies.append(copyName);
         }
     }
-    return copies.size() == 20 && addEntries(path, copies) ? ReadAll(path) : QByteArray();
+    return copies.size() == 20 && addEntries(path, copies) ? ReadFile(path) : QByteArray();
 }
 
 QByteArray SignatureTest::hostile(Change change, const QByteArray &bytes)
@@ -429,7 +423,7 @@ QByteArray SignatureTest::hostile(Change change, const QByteArray &bytes)
             BuildTestPackage(directory.path(), QStringLiteral("other.apk"),
                              {QStringLiteral("org.pelmora.other"), QStringLiteral("6.6"),
                               QStringLiteral("另一个"), 0});
-        return WithSecondArchive(bytes, ReadAll(other));
+        return WithSecondArchive(bytes, ReadFile(other));
     }
     case Change::StripV3:
         return WithBlockPairs(bytes, [](quint32 id, const QByteArray &value) {

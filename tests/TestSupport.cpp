@@ -7,18 +7,24 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-namespace {
+QByteArray ReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
-bool WriteBytes(const QString &path, const QByteArray &bytes)
+bool WriteFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+namespace {
+
 bool WriteText(const QString &path, const QString &text)
 {
-    return WriteBytes(path, text.toUtf8());
+    return WriteFile(path, text.toUtf8());
 }
 
 bool RunAapt(const QStringList &arguments, const QString &directory = {},
@@ -76,7 +82,7 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
                    StringsXml(contents.chineseLabel)))
         return {};
     for (const auto &[path, bytes] : contents.resources)
-        if (!WriteBytes(source.filePath(QStringLiteral("res/") + path), bytes))
+        if (!WriteFile(source.filePath(QStringLiteral("res/") + path), bytes))
             return {};
 
     const QString output = QDir(directory).absoluteFilePath(fileName);
@@ -89,7 +95,7 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
     QTemporaryDir stored;
     QStringList paths;
     for (const auto &[path, bytes] : contents.storedEntries) {
-        if (!WriteBytes(stored.filePath(path), bytes))
+        if (!WriteFile(stored.filePath(path), bytes))
             return {};
         paths.append(path);
         // Fails harmlessly when there is nothing to replace.
@@ -106,7 +112,7 @@ bool BuildTestZip(const QString &path, const ZipEntries &entries)
     QTemporaryDir files;
     QStringList paths;
     for (const auto &[name, bytes] : entries) {
-        if (!WriteBytes(files.filePath(name), bytes))
+        if (!WriteFile(files.filePath(name), bytes))
             return false;
         paths.append(name);
     }

@@ -6,6 +6,11 @@
 #include <QStringList>
 #include <utility>
 
+// A whole file's bytes; empty when it cannot be read.
+QByteArray ReadFile(const QString &path);
+// Writes `bytes` as the whole of `path`, making its folder first.
+bool WriteFile(const QString &path, const QByteArray &bytes);
+
 // A package for the tests, built with the real aapt against the framework's resources.
 struct TestPackage
 {
