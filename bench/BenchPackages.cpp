@@ -128,11 +128,11 @@ QString BuildBenchBundle(const QString &directory, QList<QByteArray> &apks)
         {QStringLiteral("split_config.zh.apk"), QStringLiteral("config.zh"), qint64(2) << 20},
     };
     const BenchKey key = MakeBenchKey(directory);
-    QStringList names;
+    QDir(directory).mkpath(QStringLiteral("inside"));
     for (const auto &apk : apkFiles) {
         const QString built =
             BuildLargePackage(directory, QStringLiteral("unsigned.apk"), apk.size, apk.split);
-        const QString signedApk = QDir(directory).filePath(apk.name);
+        const QString signedApk = QDir(directory).filePath(QStringLiteral("inside/") + apk.name);
         // As stores sign apps for Android 7 and later: v2 and v3.
         SignBenchPackage(key, built, signedApk,
                          {QStringLiteral("--v1-signing-enabled"), QStringLiteral("false")});
@@ -140,9 +140,12 @@ QString BuildBenchBundle(const QString &directory, QList<QByteArray> &apks)
         if (!file.open(QIODevice::ReadOnly))
             qFatal("cannot read %s", qPrintable(signedApk));
         apks.append(file.readAll());
-        names.append(apk.name);
     }
+    // Stored, as bundletool and split-APK installers keep APKs.
     const QString bundle = QDir(directory).filePath(QStringLiteral("bundle.apks"));
-    RunOrDie(QStringLiteral("aapt"), QStringList{QStringLiteral("add"), bundle} + names, directory);
+    RunOrDie(QStringLiteral("aapt"),
+             {QStringLiteral("package"), QStringLiteral("-0"), QString(), QStringLiteral("-F"),
+              bundle, QDir(directory).filePath(QStringLiteral("inside"))},
+             directory);
     return bundle;
 }

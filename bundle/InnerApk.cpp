@@ -18,6 +18,19 @@ std::optional<MemoryFile> ExtractInnerApk(const ZipArchive &container, const QBy
     return file;
 }
 
+std::optional<MemoryFile> CopyStoredInnerApk(const SafeFile &file, const ZipArchive &container,
+                                             const QByteArray &name)
+{
+    const std::optional<qint64> size = container.entrySize(name);
+    const std::optional<EntryPlacement> placement = container.placement(name);
+    if (!size || *size > MaxInnerApkBytes || !placement || !placement->stored)
+        return std::nullopt;
+    MemoryFile apk("pelmora-inner-apk");
+    if (!apk.appendFrom(file.descriptor(), placement->dataOffset, *size) || !apk.seal())
+        return std::nullopt;
+    return apk;
+}
+
 std::optional<ApkManifest> ReadInnerManifest(const MemoryFile &apk)
 {
     const SafeFile file(apk.procPath());

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <optional>
 
+class SafeFile;
 class ZipArchive;
 
 // Inner APKs are read whole into memory; a base is far smaller than this (stores cap a base
@@ -16,6 +17,13 @@ constexpr qint64 MaxInnerApkBytes = qint64(2) << 30;
 // Nothing when the entry is missing, declares more than MaxInnerApkBytes, cannot be read whole
 // (corrupt data, a checksum that does not match) or the memory is refused.
 std::optional<MemoryFile> ExtractInnerApk(const ZipArchive &container, const QByteArray &name);
+
+// The same for an entry the container stores uncompressed, as APKs in bundles usually are: the
+// kernel copies its bytes straight out of `file`, the container's own file, without reading them
+// here, so the tool can start on it at once. Its checksum is not compared; the tool judges the
+// bytes as it judges any package's. Nothing when the entry is not stored.
+std::optional<MemoryFile> CopyStoredInnerApk(const SafeFile &file, const ZipArchive &container,
+                                             const QByteArray &name);
 
 // The manifest of the APK held in `apk`; nothing when it is not a ZIP with a readable one.
 std::optional<ApkManifest> ReadInnerManifest(const MemoryFile &apk);

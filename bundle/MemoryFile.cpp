@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/sendfile.h>
 #include <unistd.h>
 #include <utility>
 
@@ -49,6 +50,23 @@ bool MemoryFile::append(const char *data, qint64 size)
         if (done <= 0)
             return false;
         data += done;
+        size -= done;
+        written += done;
+    }
+    return true;
+}
+
+bool MemoryFile::appendFrom(int source, qint64 offset, qint64 size)
+{
+    if (fd < 0 || ::lseek(fd, off_t(written), SEEK_SET) < 0)
+        return false;
+    off_t from = off_t(offset);
+    while (size > 0) {
+        const ssize_t done = ::sendfile(fd, source, &from, std::size_t(size));
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
         size -= done;
         written += done;
     }

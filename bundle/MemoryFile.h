@@ -27,6 +27,9 @@ public:
 
     // Appends `size` bytes; false when the memory is refused (the file stays as far as it got).
     bool append(const char *data, qint64 size);
+    // Appends `size` bytes of the open file `source` from `offset`, copied by the kernel; false
+    // when they cannot all be read or the memory is refused.
+    bool appendFrom(int source, qint64 offset, qint64 size);
     // Forbids every later write, growth or shrinking, by anyone holding the file.
     bool seal();
 

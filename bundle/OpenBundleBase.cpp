@@ -39,7 +39,9 @@ BundleOpening OpenBundleBase(const SafeFile &container)
         budget -= archive.entrySize(name).value_or(0);
         if (budget < 0)
             break;
-        std::optional<MemoryFile> apk = ExtractInnerApk(archive, name);
+        std::optional<MemoryFile> apk = CopyStoredInnerApk(container, archive, name);
+        if (!apk)
+            apk = ExtractInnerApk(archive, name);
         const std::optional<ApkManifest> manifest = apk ? ReadInnerManifest(*apk) : std::nullopt;
         if (manifest && manifest->split.isEmpty()) {
             opening.outcome = BundleOutcome::Bundle;

@@ -128,6 +128,9 @@ void InspectDroppedFileTest::initTestCase()
     QVERIFY(
         BuildTestZip(file(QStringLiteral("bundle.apks")),
                      {{QStringLiteral("base.apk"), ReadFile(file(QStringLiteral("other.apk")))}}));
+    QVERIFY(BuildTestZip(
+        file(QStringLiteral("stored.apkm")),
+        {{QStringLiteral("base.apk"), ReadFile(file(QStringLiteral("other.apk")))}}, true));
     QVERIFY(BuildTestZip(file(QStringLiteral("no-base.xapk")),
                          {{QStringLiteral("manifest.json"), "{}"}}));
     QVERIFY(write("notes.txt", "text"));
@@ -221,6 +224,9 @@ void InspectDroppedFileTest::drop_data()
         << files({"fifo.apk"}) << damaged << QString() << kept;
     QTest::newRow("a bundle: its base's name and version, the bundle's MD5")
         << files({"bundle.apks"}) << QString() << QStringLiteral("com.example.other")
+        << QStringLiteral("3.0 beta");
+    QTest::newRow("a bundle whose base is stored")
+        << files({"stored.apkm"}) << QString() << QStringLiteral("com.example.other")
         << QStringLiteral("3.0 beta");
     QTest::newRow("a bundle without a base")
         << files({"no-base.xapk"}) << damaged << QString() << kept;

@@ -107,7 +107,7 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
     return output;
 }
 
-bool BuildTestZip(const QString &path, const ZipEntries &entries)
+bool BuildTestZip(const QString &path, const ZipEntries &entries, bool stored)
 {
     QTemporaryDir files;
     QStringList paths;
@@ -117,6 +117,10 @@ bool BuildTestZip(const QString &path, const ZipEntries &entries)
         paths.append(name);
     }
     QFile::remove(path);
+    // "aapt add" deflates every entry; "aapt package -0 ''" stores a folder's files as they are.
+    if (stored)
+        return RunAapt({QStringLiteral("package"), QStringLiteral("-0"), QString(),
+                        QStringLiteral("-F"), QFileInfo(path).absoluteFilePath(), files.path()});
     return RunAapt(QStringList{QStringLiteral("add"), QFileInfo(path).absoluteFilePath()} + paths,
                    files.path());
 }

@@ -41,8 +41,9 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
 // Files as they will be inside a ZIP: the path inside and the bytes.
 using ZipEntries = QList<std::pair<QString, QByteArray>>;
 
-// Writes `entries` into a new ZIP at `path` with aapt, in order. False on failure.
-bool BuildTestZip(const QString &path, const ZipEntries &entries);
+// Writes `entries` into a new ZIP at `path` with aapt, deflated and in order, or `stored`
+// uncompressed as bundles keep their APKs. False on failure.
+bool BuildTestZip(const QString &path, const ZipEntries &entries, bool stored = false);
 
 // A key and self-signed certificate made with openssl, as apksigner takes them.
 struct TestKey
