@@ -39,9 +39,11 @@ for needed in aapt libqt6widgets6 libqt6gui6 libqt6core6 libssl3 libzip4 libelf1
 done
 
 dpkg-deb -x "$deb" "$work/root"
-# libandroidfw lives in Debian's folder for the Android libraries, which the program must name.
-missing=$(ldd "$work/root/usr/lib/pelmora/pelmora" | grep 'not found' || true)
-[ -z "$missing" ] || fail "the installed program cannot find: $missing"
+# libandroidfw lives in Debian's folder for the Android libraries, which the programs must name.
+for program in pelmora pelmora-thumbnailer; do
+    missing=$(ldd "$work/root/usr/lib/pelmora/$program" | grep 'not found' || true)
+    [ -z "$missing" ] || fail "the installed $program cannot find: $missing"
+done
 desktop-file-validate "$work/root/usr/share/applications/org.pelmora.Pelmora.desktop"
 appstreamcli validate --no-net --pedantic \
     "$work/root/usr/share/metainfo/org.pelmora.Pelmora.metainfo.xml"
