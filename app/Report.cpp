@@ -2,6 +2,7 @@
 
 #include "ReportFiles.h"
 #include "ReportRecord.h"
+#include "inspect/ProgramDirectory.h"
 
 #include <QList>
 #include <atomic>
@@ -65,6 +66,8 @@ int RunReport(const ReportRequest &request)
         1, request.jobs > 0 ? request.jobs : qMax(1u, std::thread::hardware_concurrency()), total));
     const bool showProgress = total > 1 && ::isatty(STDERR_FILENO);
 
+    // Qt caches the program's path on first asking; ask here, before the workers share it.
+    ProgramDirectory();
     // Each worker runs whole inspections, one at a time, each single-threaded as in the window.
     FinishedRecords finished(total);
     std::atomic<qsizetype> next = 0;
