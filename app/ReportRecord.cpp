@@ -122,33 +122,31 @@ QString ContainerName(BundleKind kind)
     return {};
 }
 
-QString VerdictName(const SignatureReport &report)
+// The verdict, and the text the window shows for it: a bundle's is over all its APKs.
+std::pair<SignatureVerdict, QString> Verdict(const PackageDetails &details)
 {
-    if (report.verifiesInFull())
-        return QStringLiteral("verified");
-    const bool present = report.v1.state != SchemeState::Absent ||
-                         report.v2.state != SchemeState::Absent ||
-                         report.v3.state != SchemeState::Absent;
-    return present || !report.failure.isEmpty() ? QStringLiteral("failed")
-                                                : QStringLiteral("unsigned");
+    if (details.bundle)
+        return {BundleVerdict(*details.bundle), BundleVerdictText(*details.bundle)};
+    return {details.signatures.verdict(), VerdictText(details.signatures)};
 }
 
-// The verdict's name and the window's text: a bundle's is over all its APKs.
-std::pair<QString, QString> Verdict(const PackageDetails &details)
+QString VerdictName(SignatureVerdict verdict)
 {
-    if (!details.bundle)
-        return {VerdictName(details.signatures), VerdictText(details.signatures)};
-    const QString text = BundleVerdictText(*details.bundle);
-    if (text == QStringLiteral("未签名"))
-        return {QStringLiteral("unsigned"), text};
-    return {text.startsWith(QStringLiteral("失败")) ? QStringLiteral("failed")
-                                                    : QStringLiteral("verified"),
-            text};
+    switch (verdict) {
+    case SignatureVerdict::Verified:
+        return QStringLiteral("verified");
+    case SignatureVerdict::Unsigned:
+        return QStringLiteral("unsigned");
+    case SignatureVerdict::Failed:
+        break;
+    }
+    return QStringLiteral("failed");
 }
 
 QJsonObject SignatureObject(const PackageDetails &details)
 {
     const SignatureReport &report = details.signatures;
+    const auto [verdict, reason] = Verdict(details);
     QJsonArray schemes;
     for (const auto &[name, result] :
          {std::pair{"v1", report.v1}, std::pair{"v2", report.v2}, std::pair{"v3", report.v3}})
@@ -163,8 +161,8 @@ QJsonObject SignatureObject(const PackageDetails &details)
         for (const SignerFacts &signer : scheme.signers)
             signers.append(SignerObject(scheme.scheme, signer));
     return {
-        {QStringLiteral("verdict"), Verdict(details).first},
-        {QStringLiteral("reason"), Verdict(details).second},
+        {QStringLiteral("verdict"), VerdictName(verdict)},
+        {QStringLiteral("reason"), reason},
         {QStringLiteral("schemes"), schemes},
         {QStringLiteral("signers"), signers},
     };
@@ -268,7 +266,7 @@ ReportRecord MakeReportRecord(const QByteArray &path, const ReportRequest &reque
     if (result.package)
         details = LoadPackageDetails(*result.package);
     const bool known = details && !details->fileChanged;
-    const bool failedSignature = known && Verdict(*details).first == QStringLiteral("failed");
+    const bool failedSignature = known && Verdict(*details).first == SignatureVerdict::Failed;
     bool passed = result.outcome == InspectionOutcome::Ok && known && !failedSignature;
 
     QJsonObject object = request.json ? PackageObject(path, result, details) : QJsonObject();

@@ -71,7 +71,7 @@ void OpenDetails(const InspectedPackage &inspected, bool withIcon)
     const PackageDetails details = LoadPackageDetails(inspected);
     if (details.fileChanged || (withIcon && !details.icon))
         qFatal("the details lack digests or an icon");
-    if (details.bundle && BundleVerdictText(*details.bundle) != QStringLiteral("通过"))
+    if (details.bundle && BundleVerdict(*details.bundle) != SignatureVerdict::Verified)
         qFatal("the bundle does not verify");
     CDetailsDlg dialog(details.facts.packageName);
     for (const DetailsSection &section : DetailsSections(details))

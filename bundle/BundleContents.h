@@ -46,8 +46,10 @@ BundleContents ReadBundleContents(
     const ZipArchive &container, const QByteArray &baseEntry,
     const std::function<void(const QByteArray &, const SafeFile &, const ZipArchive &)> &onEachApk);
 
-// "通过", "未签名" or "失败：" naming the APK: every inner APK must verify and be signed by the
-// base's signers, as Android requires at install.
+// Verified when every inner APK verifies and is signed by the base's signers, as Android
+// requires at install; Unsigned when none is signed; Failed otherwise.
+SignatureVerdict BundleVerdict(const BundleContents &contents);
+// "通过", "未签名" or "失败：" naming the first APK that fails.
 QString BundleVerdictText(const BundleContents &contents);
 // One line per inner APK: "name: 通过", "name: 失败：…".
 QString InnerApkVerdictsText(const BundleContents &contents);

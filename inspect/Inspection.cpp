@@ -35,7 +35,7 @@ bool ErrorsAreHarmless(const QByteArray &path, const QByteArray &output, Badging
         return false;
     const SafeFile file(path);
     const ZipArchive archive(file);
-    if (!VerifyPackageSignatures(file, archive).verifiesInFull())
+    if (VerifyPackageSignatures(file, archive).verdict() != SignatureVerdict::Verified)
         return false;
     info = named;
     return true;

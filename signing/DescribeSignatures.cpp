@@ -55,18 +55,27 @@ QString SchemesPresentText(const SignatureReport &report)
     return present.isEmpty() ? QStringLiteral("无") : present.join(QStringLiteral(", "));
 }
 
+QString FailureReason(const SignatureReport &report)
+{
+    if (!report.failure.isEmpty())
+        return report.failure;
+    for (const NamedScheme &scheme : Schemes(report))
+        if (scheme.result.state == SchemeState::Failed)
+            return FailureText(scheme);
+    return {};
+}
+
 QString VerdictText(const SignatureReport &report)
 {
-    const QString failed = QStringLiteral("失败：");
-    if (!report.failure.isEmpty())
-        return failed + report.failure;
-    bool anyPresent = false;
-    for (const NamedScheme &scheme : Schemes(report)) {
-        if (scheme.result.state == SchemeState::Failed)
-            return failed + FailureText(scheme);
-        anyPresent = anyPresent || scheme.result.state == SchemeState::Verified;
+    switch (report.verdict()) {
+    case SignatureVerdict::Verified:
+        return QStringLiteral("通过");
+    case SignatureVerdict::Unsigned:
+        return QStringLiteral("未签名");
+    case SignatureVerdict::Failed:
+        break;
     }
-    return anyPresent ? QStringLiteral("通过") : QStringLiteral("未签名");
+    return QStringLiteral("失败：") + FailureReason(report);
 }
 
 QString SchemeLinesText(const SignatureReport &report)

@@ -12,6 +12,8 @@ struct LabelledValue
 
 // "v1 (JAR), v2, v3": the schemes present, verified or not; "无" when there is none.
 QString SchemesPresentText(const SignatureReport &report);
+// Why the package failed, the first reason found; empty unless its verdict is Failed.
+QString FailureReason(const SignatureReport &report);
 // "通过", "未签名" or "失败：" with the first reason, on one line.
 QString VerdictText(const SignatureReport &report);
 // One line per scheme: "v1: 通过", "v2: 失败：…", "v3: 无".

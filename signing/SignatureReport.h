@@ -59,6 +59,13 @@ struct SchemeSigners
     QList<SignerFacts> signers;
 };
 
+enum class SignatureVerdict
+{
+    Verified,
+    Unsigned,
+    Failed
+};
+
 struct SignatureReport
 {
     // Why the package as a whole could not be checked (not a ZIP, a broken signing block).
@@ -71,12 +78,16 @@ struct SignatureReport
     // Only when the schemes present were not signed by one signer: each scheme's, oldest first.
     QList<SchemeSigners> signersByScheme;
 
-    // Signed, and every scheme present verified.
-    bool verifiesInFull() const
+    // Verified: signed, and every scheme present verified. Unsigned: no scheme at all, and no
+    // fault found in looking for one. Failed otherwise.
+    SignatureVerdict verdict() const
     {
         const auto states = {v1.state, v2.state, v3.state};
-        return failure.isEmpty() &&
-               std::find(states.begin(), states.end(), SchemeState::Failed) == states.end() &&
-               std::find(states.begin(), states.end(), SchemeState::Verified) != states.end();
+        const auto any = [&states](SchemeState state) {
+            return std::find(states.begin(), states.end(), state) != states.end();
+        };
+        if (!failure.isEmpty() || any(SchemeState::Failed))
+            return SignatureVerdict::Failed;
+        return any(SchemeState::Verified) ? SignatureVerdict::Verified : SignatureVerdict::Unsigned;
     }
 };

@@ -97,10 +97,7 @@ SignatureReport VerifyPackageSignatures(const SafeFile &file, const ZipArchive &
         report.signers = SchemeSignerFacts(block.v2);
     else
         report.signers = v1.signers;
-    const bool anyFailed = report.v1.state == SchemeState::Failed ||
-                           report.v2.state == SchemeState::Failed ||
-                           report.v3.state == SchemeState::Failed;
-    if (report.failure.isEmpty() && !anyFailed && !SignersAgree(v1.certificates, block)) {
+    if (report.verdict() != SignatureVerdict::Failed && !SignersAgree(v1.certificates, block)) {
         report.failure = QStringLiteral("各方案签名者不一致");
         if (report.v1.state != SchemeState::Absent)
             report.signersByScheme.append({QStringLiteral("v1"), v1.signers});
