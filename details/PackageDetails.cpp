@@ -104,44 +104,6 @@ void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive 
         details.container = VerifyPackageSignatures(file, archive);
 }
 
-// The facts the tool printed, then the file's own.
-DetailsSection FactsSection(const PackageDetails &details)
-{
-    const PackageFacts &facts = details.facts;
-    const auto digest = [&](const QByteArray &hex) {
-        return details.fileChanged ? FileChanged : FromNarrow(hex);
-    };
-    DetailsRow icon{QStringLiteral("图标"), {}, false, true, {}};
-    if (details.icon) {
-        icon.value = FromNarrow(details.icon->path);
-        icon.image = details.icon->bytes;
-    }
-    return {
-        QString(),
-        {
-            {QStringLiteral("应用名称"), facts.label},
-            icon,
-            {QStringLiteral("包名"), facts.packageName},
-            {QStringLiteral("版本号"), facts.versionName},
-            {QStringLiteral("版本代码"), facts.versionCode},
-            {QStringLiteral("最低 SDK"), facts.minSdk},
-            {QStringLiteral("目标 SDK"), facts.targetSdk},
-            {QStringLiteral("编译 SDK"), facts.compileSdk},
-            {QStringLiteral("权限"), facts.permissions.join(u'\n'), true},
-            {QStringLiteral("原生平台"), facts.nativePlatforms.isEmpty()
-                                             ? QStringLiteral("无")
-                                             : facts.nativePlatforms.join(QStringLiteral(", "))},
-            {QStringLiteral("渠道"),
-             details.fileChanged ? QString() : details.channel.value_or(QStringLiteral("无"))},
-            {QStringLiteral("包类型"), BundleKindText(details.kind)},
-            {QStringLiteral("文件大小"),
-             details.fileChanged ? QString() : FileSizeText(details.size)},
-            {QStringLiteral("MD5"), digest(details.digests.md5)},
-            {QStringLiteral("SHA-1"), digest(details.digests.sha1)},
-            {QStringLiteral("SHA-256"), digest(details.digests.sha256)},
-        }};
-}
-
 } // namespace
 
 PackageDetails LoadPackageDetails(const InspectedPackage &inspected)
@@ -172,17 +134,46 @@ PackageDetails LoadPackageDetails(const InspectedPackage &inspected)
 
 DetailsSection PackageSection(const PackageDetails &details)
 {
-    DetailsSection section = FactsSection(details);
-    // Beside the facts the tool printed, before the file's own.
-    auto at = std::find_if(section.rows.begin(), section.rows.end(), [](const DetailsRow &row) {
-        return row.label == QStringLiteral("包类型");
-    });
+    const PackageFacts &facts = details.facts;
+    const auto digest = [&](const QByteArray &hex) {
+        return details.fileChanged ? FileChanged : FromNarrow(hex);
+    };
+    DetailsRow icon{QStringLiteral("图标"), {}, false, true, {}};
+    if (details.icon) {
+        icon.value = FromNarrow(details.icon->path);
+        icon.image = details.icon->bytes;
+    }
+    // The facts the tool printed, then the file's own.
+    DetailsSection section{
+        QString(),
+        {
+            {QStringLiteral("应用名称"), facts.label},
+            icon,
+            {QStringLiteral("包名"), facts.packageName},
+            {QStringLiteral("版本号"), facts.versionName},
+            {QStringLiteral("版本代码"), facts.versionCode},
+            {QStringLiteral("最低 SDK"), facts.minSdk},
+            {QStringLiteral("目标 SDK"), facts.targetSdk},
+            {QStringLiteral("编译 SDK"), facts.compileSdk},
+            {QStringLiteral("权限"), facts.permissions.join(u'\n'), true},
+            {QStringLiteral("原生平台"), facts.nativePlatforms.isEmpty()
+                                             ? QStringLiteral("无")
+                                             : facts.nativePlatforms.join(QStringLiteral(", "))},
+            {QStringLiteral("渠道"),
+             details.fileChanged ? QString() : details.channel.value_or(QStringLiteral("无"))},
+        }};
     if (details.requiresSplits)
-        at = section.rows.insert(
-            at, {QStringLiteral("安装要求"), QStringLiteral("需要拆分包（单独安装会失败）")});
+        section.rows.append(
+            {QStringLiteral("安装要求"), QStringLiteral("需要拆分包（单独安装会失败）")});
     if (!details.toolComplaints.isEmpty())
-        section.rows.insert(at,
-                            {QStringLiteral("工具提示"), details.toolComplaints.join(u'\n'), true});
+        section.rows.append({QStringLiteral("工具提示"), details.toolComplaints.join(u'\n'), true});
+    section.rows.append({
+        {QStringLiteral("包类型"), BundleKindText(details.kind)},
+        {QStringLiteral("文件大小"), details.fileChanged ? QString() : FileSizeText(details.size)},
+        {QStringLiteral("MD5"), digest(details.digests.md5)},
+        {QStringLiteral("SHA-1"), digest(details.digests.sha1)},
+        {QStringLiteral("SHA-256"), digest(details.digests.sha256)},
+    });
     return section;
 }
 
