@@ -9,7 +9,6 @@
 #include "signing/DescribeSignatures.h"
 #include "signing/VerifyPackageSignatures.h"
 
-#include <algorithm>
 
 namespace {
 
