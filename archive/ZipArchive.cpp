@@ -106,14 +106,19 @@ QList<QByteArray> ZipArchive::entryNames(QByteArrayView prefix) const
     return names;
 }
 
+std::optional<qsizetype> ZipArchive::indexOf(const QByteArray &name) const
+{
+    if (!archive)
+        return std::nullopt;
+    // libzip's index is the directory's, record for record, or the archive would not be open.
+    const zip_int64_t index = zip_name_locate(archive, name.constData(), ZIP_FL_ENC_RAW);
+    return index < 0 ? std::nullopt : std::optional<qsizetype>(qsizetype(index));
+}
+
 std::optional<qint64> ZipArchive::entrySize(const QByteArray &name) const
 {
-    zip_stat_t info;
-    zip_stat_init(&info);
-    if (!archive || zip_stat(archive, name.constData(), ZIP_FL_ENC_RAW, &info) != 0 ||
-        !(info.valid & ZIP_STAT_SIZE))
-        return std::nullopt;
-    return entries[qsizetype(info.index)].uncompressedSize;
+    const std::optional<qsizetype> index = indexOf(name);
+    return index ? std::optional<qint64>(entries[*index].uncompressedSize) : std::nullopt;
 }
 
 std::optional<QByteArray> ZipArchive::readEntry(const QByteArray &name, qint64 maxSize) const
@@ -134,42 +139,40 @@ bool ZipArchive::streamEntry(const QByteArray &name,
 bool ZipArchive::readPieces(const QByteArray &name, qint64 maxSize,
                             const std::function<void(const char *, qint64)> &consume) const
 {
-    if (!archive)
+    const std::optional<qsizetype> index = indexOf(name);
+    if (!index)
         return false;
-    zip_stat_t info;
-    zip_stat_init(&info);
-    if (zip_stat(archive, name.constData(), ZIP_FL_ENC_RAW, &info) != 0 ||
-        !(info.valid & ZIP_STAT_SIZE) || (maxSize >= 0 && info.size > zip_uint64_t(maxSize)))
+    const qint64 size = entries[*index].uncompressedSize;
+    if (maxSize >= 0 && size > maxSize)
         return false;
-    if (info.size > zip_uint64_t(inflateLeft)) {
+    if (size > inflateLeft) {
         limitReached = true;
         return false;
     }
-    inflateLeft -= qint64(info.size);
-    zip_file_t *entry = zip_fopen_index(archive, info.index, 0);
+    inflateLeft -= size;
+    zip_file_t *entry = zip_fopen_index(archive, zip_uint64_t(*index), 0);
     if (!entry)
         return false;
     constexpr zip_uint64_t PieceSize = 256 << 10;
     QByteArray piece(qsizetype(PieceSize), Qt::Uninitialized);
-    zip_uint64_t total = 0;
+    qint64 total = 0;
     zip_int64_t got = 0;
     // Reading on to the end lets libzip compare the checksum; a longer entry than it said stops.
-    while (total <= info.size && (got = zip_fread(entry, piece.data(), PieceSize)) > 0) {
-        total += zip_uint64_t(got);
-        if (total <= info.size)
+    while (total <= size && (got = zip_fread(entry, piece.data(), PieceSize)) > 0) {
+        total += got;
+        if (total <= size)
             consume(piece.constData(), got);
     }
     zip_fclose(entry);
-    return got == 0 && total == info.size;
+    return got == 0 && total == size;
 }
 
 std::optional<QByteArray> ZipArchive::readEntryStart(const QByteArray &name, qint64 count) const
 {
-    zip_stat_t info;
-    zip_stat_init(&info);
-    if (!archive || count < 0 || zip_stat(archive, name.constData(), ZIP_FL_ENC_RAW, &info) != 0)
+    const std::optional<qsizetype> index = indexOf(name);
+    if (!index || count < 0)
         return std::nullopt;
-    zip_file_t *entry = zip_fopen_index(archive, info.index, 0);
+    zip_file_t *entry = zip_fopen_index(archive, zip_uint64_t(*index), 0);
     if (!entry)
         return std::nullopt;
     QByteArray bytes(qsizetype(count), Qt::Uninitialized);
@@ -187,11 +190,9 @@ std::optional<QByteArray> ZipArchive::readEntryStart(const QByteArray &name, qin
 
 std::optional<EntryPlacement> ZipArchive::placement(const QByteArray &name) const
 {
-    zip_stat_t info;
-    zip_stat_init(&info);
-    if (!archive || zip_stat(archive, name.constData(), ZIP_FL_ENC_RAW, &info) != 0)
+    const std::optional<qsizetype> index = indexOf(name);
+    if (!index)
         return std::nullopt;
-    // The directory was checked against libzip's reading, index for index, when it opened.
-    const ZipDirectoryEntry &entry = entries[qsizetype(info.index)];
+    const ZipDirectoryEntry &entry = entries[*index];
     return EntryPlacement{entry.method == ZIP_CM_STORE, entry.dataOffset};
 }

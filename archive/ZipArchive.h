@@ -86,6 +86,8 @@ private:
     // declared bytes came and checked out.
     bool readPieces(const QByteArray &name, qint64 maxSize,
                     const std::function<void(const char *, qint64)> &consume) const;
+    // The entry's index, libzip's and the directory's alike; nothing when it is missing.
+    std::optional<qsizetype> indexOf(const QByteArray &name) const;
     // Opens libzip over `file` once our own reading of the archive holds.
     void open(const SafeFile &file);
 
