@@ -180,18 +180,19 @@ namespace {
 
 // Files are taken only as copies, whatever the source proposes: a drag offered as a move and
 // accepted as one tells the source to delete the original. The first item must be a local
-// file, read as the inspection will read it.
-bool TakeAsCopy(QDropEvent *event)
+// file, read as the inspection will read it. Returns that file's path, or nothing when refused.
+QByteArray TakeAsCopy(QDropEvent *event)
 {
-    const bool take = (event->possibleActions() & Qt::CopyAction) &&
-                      !FirstDroppedPath(*event->mimeData()).isEmpty();
-    if (take) {
+    const QByteArray path = event->possibleActions() & Qt::CopyAction
+                                ? FirstDroppedPath(*event->mimeData())
+                                : QByteArray();
+    if (!path.isEmpty()) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     } else {
         event->ignore();
     }
-    return take;
+    return path;
 }
 
 } // namespace
@@ -208,11 +209,11 @@ void CPelmoraDlg::dragMoveEvent(QDragMoveEvent *event)
 
 void CPelmoraDlg::dropEvent(QDropEvent *event)
 {
-    if (!TakeAsCopy(event))
+    const QByteArray path = TakeAsCopy(event);
+    if (path.isEmpty())
         return;
     // The drop ends here, so the source is free before the tool, the digest or a message box
     // holds this window; the inspection follows from the event loop.
     QMetaObject::invokeMethod(
-        this, [this, path = FirstDroppedPath(*event->mimeData())] { InspectDroppedFile(path); },
-        Qt::QueuedConnection);
+        this, [this, path] { InspectDroppedFile(path); }, Qt::QueuedConnection);
 }
