@@ -9,11 +9,9 @@
 //           halves are alike; whole/max <= 0.5 on the damaged package, whose digest stops once
 //           the tool has said "ERROR")
 #include "BenchPackages.h"
-#include "bundle/OpenBundleBase.h"
 #include "digest/FileMd5.h"
-#include "digest/SafeFile.h"
-#include "inspect/ExtensionRule.h"
 #include "inspect/ToolCapture.h"
+#include "inspect/ToolTarget.h"
 #include "tests/DropEvents.h"
 #include "ui/PelmoraDlg.h"
 
@@ -124,23 +122,13 @@ double TimedDrop(CPelmoraDlg &dialog, const QString &path)
     return untilMessage >= 0 ? untilMessage : whole;
 }
 
-// The tool's half of an inspection: aapt on the package, or for a bundle the base found,
-// copied into memory and handed to aapt.
+// The tool's half of an inspection: aapt on the package, or for a bundle on its base, found
+// and copied into memory first.
 void RunTool(const QString &path)
 {
-    const QString aapt = QCoreApplication::applicationDirPath() + QStringLiteral("/aapt");
-    const QByteArray bytes = QFile::encodeName(path);
-    if (!NamedAsBundle(bytes)) {
-        RunQuietly(aapt, {QStringLiteral("dump"), QStringLiteral("badging"), path});
-        return;
-    }
-    const BundleOpening bundle = OpenBundleBase(SafeFile(bytes));
-    if (bundle.outcome != BundleOutcome::Bundle)
-        qFatal("%s holds no base", qPrintable(path));
+    const ToolTarget target(QFile::encodeName(path));
     QByteArray output;
-    RunToolCapture({aapt, QStringLiteral("dump"), QStringLiteral("badging"),
-                    QString::fromLatin1(bundle.base->childPath())},
-                   output, bundle.base->descriptor());
+    RunToolCapture(target.command(), output, target.descriptor());
 }
 
 void Inspection(const QString &name, const QString &path, bool damaged, int rounds)

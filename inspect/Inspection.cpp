@@ -1,13 +1,11 @@
 #include "Inspection.h"
 
-#include "BadgingCommand.h"
 #include "BadgingParser.h"
 #include "ExtensionRule.h"
 #include "NarrowText.h"
-#include "PackageArgument.h"
 #include "ToolCapture.h"
+#include "ToolTarget.h"
 #include "archive/ZipArchive.h"
-#include "bundle/OpenBundleBase.h"
 #include "digest/FileMd5.h"
 #include "digest/SafeFile.h"
 #include "signing/VerifyPackageSignatures.h"
@@ -55,27 +53,14 @@ InspectionResult InspectPackage(const QByteArray &path)
     }
 
     // A bundle's base reaches the tool from memory; the MD5 stays the bundle file's own.
-    std::optional<BundleOpening> bundle;
-    if (NamedAsBundle(path)) {
-        const SafeFile container(path);
-        bundle = OpenBundleBase(container);
-        if (bundle->outcome == BundleOutcome::Damaged)
-            return Refused(container.isOpen() ? InspectionOutcome::Damaged
-                                              : InspectionOutcome::Unreadable,
-                           Damaged);
-        if (bundle->outcome == BundleOutcome::NotBundle)
-            bundle.reset();
-    }
-    std::optional<PackageArgument> argument;
-    if (!bundle)
-        argument.emplace(path);
-    const QByteArray toolRead = bundle ? bundle->base->procPath() : path;
-    QStringList command;
-    BuildBadgingCommand(command,
-                        bundle ? QString::fromLatin1(bundle->base->childPath()) : argument->text());
+    const ToolTarget target(path);
+    if (target.damaged())
+        return Refused(SafeFile(path).isOpen() ? InspectionOutcome::Damaged
+                                               : InspectionOutcome::Unreadable,
+                       Damaged);
     // The tool is another process: the file is hashed while it runs. Between chunks its output
     // is taken in, and once it has said "ERROR" the digest is likely of no use.
-    ToolRun tool(command, bundle ? bundle->base->descriptor() : argument->descriptor());
+    ToolRun tool(target.command(), target.descriptor());
     QByteArray digest;
     const bool readable = ComputeFileMd5(path, digest, [&] {
         tool.drain();
@@ -87,7 +72,7 @@ InspectionResult InspectPackage(const QByteArray &path)
     // A tool that was killed or crashed has vouched for nothing, whatever it printed.
     BadgingStatus status = tool.endedBySignal() ? ToolError : ParseBadging(output, info);
     if (status == ToolError && !tool.endedBySignal() && readable &&
-        ErrorsAreHarmless(toolRead, output, info)) {
+        ErrorsAreHarmless(target.apkPath(), output, info)) {
         status = Parsed;
         ComputeFileMd5(path, digest);
     }
@@ -103,7 +88,6 @@ InspectionResult InspectPackage(const QByteArray &path)
     else if (status != Parsed || info.packageName.isEmpty())
         result.outcome = InspectionOutcome::ToolSilent;
     if (!info.packageName.isEmpty())
-        result.package =
-            InspectedPackage{path, output, digest, bundle ? bundle->baseEntry : QByteArray()};
+        result.package = InspectedPackage{path, output, digest, target.baseEntry()};
     return result;
 }
