@@ -1,10 +1,24 @@
 #include "BenchPackages.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+
+double BestMs(int runs, const std::function<void()> &work)
+{
+    double best = 0;
+    for (int run = 0; run < runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        const double ms = double(timer.nsecsElapsed()) / 1e6;
+        best = run == 0 ? ms : qMin(best, ms);
+    }
+    return best;
+}
 
 QByteArray ReadBenchFile(const QString &path)
 {

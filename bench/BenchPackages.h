@@ -4,6 +4,11 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
+
+// Milliseconds of the fastest of `runs` runs of `work`: on a shared machine it is the least
+// disturbed.
+double BestMs(int runs, const std::function<void()> &work);
 
 // The whole of `path`; stops the benchmark when it cannot be read.
 QByteArray ReadBenchFile(const QString &path);

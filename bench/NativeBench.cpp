@@ -28,18 +28,6 @@ constexpr int LibrariesPerAbi = 10;
 constexpr qint64 Padding = 256 << 10;
 constexpr int OtherEntries = 2000;
 
-double BestMs(const std::function<void()> &work)
-{
-    double best = 1e300;
-    for (int round = 0; round < Rounds; ++round) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
-    }
-    return best;
-}
-
 void Run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
@@ -120,13 +108,13 @@ int main()
     if (!libraries || libraries->size() != 4 * LibrariesPerAbi ||
         SummarizePageSize(*libraries).support != PageSizeSupport::Compatible)
         qFatal("the package's libraries were not all read as ready");
-    const double open = BestMs([&] {
+    const double open = BestMs(Rounds, [&] {
         const SafeFile file(path);
         const ZipArchive archive(file);
         if (!archive.isOpen())
             qFatal("the archive did not open");
     });
-    const double native = BestMs([&] {
+    const double native = BestMs(Rounds, [&] {
         const SafeFile file(path);
         ReadNativeLibraries(ZipArchive(file));
     });

@@ -24,32 +24,18 @@ namespace {
 constexpr qint64 PackageSize = qint64(300) << 20;
 constexpr int Runs = 5;
 
-// Milliseconds of the fastest of several runs: on a shared machine it is the least disturbed.
-double BestMs(const std::function<void()> &work)
-{
-    double best = 0;
-    for (int run = 0; run < Runs; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        const double ms = double(timer.nsecsElapsed()) / 1e6;
-        best = run == 0 ? ms : qMin(best, ms);
-    }
-    return best;
-}
-
 void Measure(const QString &name, const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         qFatal("cannot read %s", qPrintable(path));
     const QByteArray bytes = file.readAll();
-    const double inMemory = BestMs([&bytes] { DigestOf(DigestAlgorithm::Sha256, bytes); });
+    const double inMemory = BestMs(Runs, [&bytes] { DigestOf(DigestAlgorithm::Sha256, bytes); });
     const SafeFile package(QFile::encodeName(path));
     SignatureReport report;
     // Opening the archive is part of the check: the window opens it for the check and the icon.
     const double verify =
-        BestMs([&] { report = VerifyPackageSignatures(package, ZipArchive(package)); });
+        BestMs(Runs, [&] { report = VerifyPackageSignatures(package, ZipArchive(package)); });
     if (VerdictText(report) != QStringLiteral("通过"))
         qFatal("%s does not verify: %s", qPrintable(name), qPrintable(VerdictText(report)));
     int schemes = 0;
@@ -91,7 +77,7 @@ void MeasureHostile(const QString &name, const QString &path, const QByteArray &
     ResetPeakRss();
     SignatureReport report;
     const double ms =
-        BestMs([&] { report = VerifyPackageSignatures(package, ZipArchive(package)); });
+        BestMs(Runs, [&] { report = VerifyPackageSignatures(package, ZipArchive(package)); });
     if (VerdictText(report) == QStringLiteral("通过"))
         qFatal("%s verifies", qPrintable(name));
     std::printf("verify hostile %s: %.1f ms, peak RSS %.1f MiB\n", qPrintable(name), ms,
