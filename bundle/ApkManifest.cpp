@@ -14,9 +14,13 @@ constexpr qint64 MaxManifestBytes = 8 << 20;
 // Android's attribute resource ids (android.R.attr).
 constexpr quint32 IconAttribute = 0x01010002;
 constexpr quint32 NameAttribute = 0x01010003;
+constexpr quint32 SharedUserIdAttribute = 0x0101000b;
 constexpr quint32 ValueAttribute = 0x01010024;
+constexpr quint32 MinSdkAttribute = 0x0101020c;
 constexpr quint32 VersionCodeAttribute = 0x0101021b;
 constexpr quint32 VersionNameAttribute = 0x0101021c;
+constexpr quint32 TargetSdkAttribute = 0x01010270;
+constexpr quint32 TargetSandboxAttribute = 0x0101054c;
 constexpr quint32 IsFeatureSplitAttribute = 0x0101055b;
 
 void ReadManifestElement(const android::ResXMLParser &xml, ApkManifest &manifest)
@@ -27,6 +31,10 @@ void ReadManifestElement(const android::ResXMLParser &xml, ApkManifest &manifest
         AttributeText(xml, AndroidAttribute(xml, VersionCodeAttribute, "versionCode"));
     manifest.versionName =
         AttributeText(xml, AndroidAttribute(xml, VersionNameAttribute, "versionName"));
+    manifest.targetSandboxVersion =
+        AttributeText(xml, AndroidAttribute(xml, TargetSandboxAttribute, "targetSandboxVersion"));
+    manifest.sharedUserId =
+        AttributeText(xml, AndroidAttribute(xml, SharedUserIdAttribute, "sharedUserId"));
     manifest.isFeatureSplit =
         AttributeText(xml, AndroidAttribute(xml, IsFeatureSplitAttribute, "isFeatureSplit")) ==
         QLatin1String("true");
@@ -44,6 +52,7 @@ std::optional<ApkManifest> ReadApkManifest(QByteArrayView xml)
         return std::nullopt;
     ApkManifest manifest;
     bool rootSeen = false;
+    bool usesSdkSeen = false;
     QStringList open; // the elements around the current event, outermost first
     for (;;) {
         const android::ResXMLParser::event_code_t event = tree.next();
@@ -58,7 +67,16 @@ std::optional<ApkManifest> ReadApkManifest(QByteArrayView xml)
         const QString name = ElementName(tree);
         const QString parent = open.isEmpty() ? QString() : open.last();
         open.append(name);
-        if (open.size() == 1) {
+        if (open.size() == 2 && name == QLatin1String("uses-sdk")) {
+            // The first <uses-sdk> counts.
+            if (!usesSdkSeen) {
+                usesSdkSeen = true;
+                manifest.minSdk =
+                    AttributeText(tree, AndroidAttribute(tree, MinSdkAttribute, "minSdkVersion"));
+                manifest.targetSdk = AttributeText(
+                    tree, AndroidAttribute(tree, TargetSdkAttribute, "targetSdkVersion"));
+            }
+        } else if (open.size() == 1) {
             if (name != QLatin1String("manifest"))
                 return std::nullopt;
             rootSeen = true;

@@ -17,6 +17,12 @@ struct ApkManifest
     // com.android.vending.splits.required set to true.
     bool requiresSplits = false;
     quint32 iconResource = 0; // the application's android:icon, when a resource reference
+    // <uses-sdk>'s levels as written: a number in decimal, or a preview's codename; empty when
+    // the manifest does not say.
+    QString minSdk;
+    QString targetSdk;
+    QString targetSandboxVersion; // in decimal; empty when absent
+    QString sharedUserId;         // empty when absent or not a plain string
 };
 
 class ZipArchive;
