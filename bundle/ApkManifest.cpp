@@ -23,6 +23,29 @@ constexpr quint32 TargetSdkAttribute = 0x01010270;
 constexpr quint32 TargetSandboxAttribute = 0x0101054c;
 constexpr quint32 IsFeatureSplitAttribute = 0x0101055b;
 
+// The API level a preview names, one before the release it became, by its first letter; 1 for
+// what no level can be told from.
+int LevelOfCodename(const QString &codename)
+{
+    static const QList<std::pair<char16_t, int>> Known = {
+        {u'C', 2},  {u'D', 3},  {u'E', 4},  {u'F', 7},  {u'G', 8},  {u'H', 10}, {u'I', 13},
+        {u'J', 15}, {u'K', 18}, {u'L', 20}, {u'M', 22}, {u'N', 23}, {u'O', 25}};
+    if (codename == QLatin1String("Baklava"))
+        return 34;
+    if (codename == QLatin1String("CinnamonBun"))
+        return 35;
+    if (codename == QLatin1String("CANARY"))
+        return 9999;
+    const char16_t first = codename.isEmpty() ? u' ' : codename.front().unicode();
+    if (first < u'C' || first > u'Z')
+        return 1;
+    int level = 1;
+    for (const auto &[letter, known] : Known)
+        if (letter <= first)
+            level = known + (first - letter);
+    return level;
+}
+
 void ReadManifestElement(const android::ResXMLParser &xml, ApkManifest &manifest)
 {
     manifest.packageName = AttributeText(xml, PlainAttribute(xml, "package"));
@@ -31,8 +54,9 @@ void ReadManifestElement(const android::ResXMLParser &xml, ApkManifest &manifest
         AttributeText(xml, AndroidAttribute(xml, VersionCodeAttribute, "versionCode"));
     manifest.versionName =
         AttributeText(xml, AndroidAttribute(xml, VersionNameAttribute, "versionName"));
-    manifest.targetSandboxVersion =
+    const QString sandbox =
         AttributeText(xml, AndroidAttribute(xml, TargetSandboxAttribute, "targetSandboxVersion"));
+    manifest.targetSandboxVersion = sandbox.isEmpty() ? 1 : sandbox.toInt();
     manifest.sharedUserId =
         AttributeText(xml, AndroidAttribute(xml, SharedUserIdAttribute, "sharedUserId"));
     manifest.isFeatureSplit =
@@ -68,11 +92,17 @@ std::optional<ApkManifest> ReadApkManifest(QByteArrayView xml)
         const QString parent = open.isEmpty() ? QString() : open.last();
         open.append(name);
         if (open.size() == 2 && name == QLatin1String("uses-sdk")) {
-            // The first <uses-sdk> counts.
+            const qsizetype min = AndroidAttribute(tree, MinSdkAttribute, "minSdkVersion");
+            const std::optional<android::Res_value> value = AttributeValue(tree, min);
+            const QString written = AttributeText(tree, min);
+            // Each <uses-sdk> must be met, so the highest counts.
+            if (value && value->dataType == android::Res_value::TYPE_STRING)
+                manifest.minSdkLevel = qMax(manifest.minSdkLevel, LevelOfCodename(written));
+            else if (!written.isEmpty())
+                manifest.minSdkLevel = qMax(manifest.minSdkLevel, written.toInt());
             if (!usesSdkSeen) {
                 usesSdkSeen = true;
-                manifest.minSdk =
-                    AttributeText(tree, AndroidAttribute(tree, MinSdkAttribute, "minSdkVersion"));
+                manifest.minSdk = written;
                 manifest.targetSdk = AttributeText(
                     tree, AndroidAttribute(tree, TargetSdkAttribute, "targetSdkVersion"));
             }

@@ -17,12 +17,16 @@ struct ApkManifest
     // com.android.vending.splits.required set to true.
     bool requiresSplits = false;
     quint32 iconResource = 0; // the application's android:icon, when a resource reference
-    // <uses-sdk>'s levels as written: a number in decimal, or a preview's codename; empty when
-    // the manifest does not say.
+    // The first <uses-sdk>'s levels as written: a number in decimal, or a preview's codename;
+    // empty when the manifest does not say.
     QString minSdk;
     QString targetSdk;
-    QString targetSandboxVersion; // in decimal; empty when absent
-    QString sharedUserId;         // empty when absent or not a plain string
+    // The lowest API level the package installs on, as Android and its signing tools reckon it:
+    // the highest minSdkVersion of all <uses-sdk> elements, a preview's codename counted as the
+    // level before its release, 1 when none says.
+    int minSdkLevel = 1;
+    int targetSandboxVersion = 1;
+    QString sharedUserId; // empty when absent or not a plain string
 };
 
 class ZipArchive;
