@@ -9,8 +9,12 @@ const EVP_MD *EvpDigestOf(DigestAlgorithm algorithm)
         return EVP_md5();
     case DigestAlgorithm::Sha1:
         return EVP_sha1();
+    case DigestAlgorithm::Sha224:
+        return EVP_sha224();
     case DigestAlgorithm::Sha256:
         return EVP_sha256();
+    case DigestAlgorithm::Sha384:
+        return EVP_sha384();
     case DigestAlgorithm::Sha512:
         return EVP_sha512();
     }

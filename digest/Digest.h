@@ -11,7 +11,9 @@ enum class DigestAlgorithm
 {
     Md5,
     Sha1,
+    Sha224,
     Sha256,
+    Sha384,
     Sha512
 };
 
