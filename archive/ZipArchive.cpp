@@ -1,11 +1,13 @@
 #include "ZipArchive.h"
 
+#include "EntryInflater.h"
 #include "ZipDirectory.h"
 #include "ZipFileSource.h"
 #include "digest/SafeFile.h"
 
 #include <QtGlobal>
 #include <zip.h>
+#include <zlib.h>
 
 void ZipArchive::NameTimeZoneFile()
 {
@@ -82,12 +84,12 @@ void ZipArchive::open(const SafeFile &file)
         zip_error_fini(&error);
         return;
     }
-    archive = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
-    if (!archive) {
+    // No ZIP_CHECKCONS: our own reading of the directory has checked every local header
+    // against Android's rules already, and libzip's would refuse what Android reads (a local
+    // header naming another method) while reading them all a second time.
+    archive = zip_open_from_source(source, ZIP_RDONLY, &error);
+    if (!archive)
         zip_source_free(source);
-        if (zip_error_code_zip(&error) == ZIP_ER_INCONS)
-            why = QStringLiteral("ZIP 结构异常：条目信息前后不一致");
-    }
     zip_error_fini(&error);
 }
 
@@ -124,6 +126,11 @@ std::optional<qint64> ZipArchive::entrySize(const QByteArray &name) const
 std::optional<QByteArray> ZipArchive::readEntry(const QByteArray &name, qint64 maxSize) const
 {
     QByteArray bytes;
+    // The declared size is checked against `maxSize` and the inflate limit before anything is
+    // read, and a longer entry is cut off, so reserving it up front grows nothing unbounded.
+    if (const std::optional<qint64> size = entrySize(name);
+        size && *size <= maxSize && *size <= inflateLeft)
+        bytes.reserve(qsizetype(*size));
     const bool whole = readPieces(name, maxSize, [&bytes](const char *data, qint64 size) {
         bytes.append(data, qsizetype(size));
     });
@@ -142,7 +149,8 @@ bool ZipArchive::readPieces(const QByteArray &name, qint64 maxSize,
     const std::optional<qsizetype> index = indexOf(name);
     if (!index)
         return false;
-    const qint64 size = entries[*index].uncompressedSize;
+    const ZipDirectoryEntry &record = entries[*index];
+    const qint64 size = record.uncompressedSize;
     if (maxSize >= 0 && size > maxSize)
         return false;
     if (size > inflateLeft) {
@@ -150,21 +158,39 @@ bool ZipArchive::readPieces(const QByteArray &name, qint64 maxSize,
         return false;
     }
     inflateLeft -= size;
-    zip_file_t *entry = zip_fopen_index(archive, zip_uint64_t(*index), 0);
+    qint64 total = 0;
+    uLong crc = crc32(0, nullptr, 0);
+    bool overlong = false;
+    const bool read = readData(*index, [&](const char *data, qint64 count) {
+        // An entry longer than it said stops here, before a byte too many is handed on.
+        if (count > size - total) {
+            overlong = true;
+            return false;
+        }
+        total += count;
+        crc = crc32(crc, reinterpret_cast<const Bytef *>(data), uInt(count));
+        consume(data, count);
+        return true;
+    });
+    return read && !overlong && total == size && crc == record.crc;
+}
+
+bool ZipArchive::readData(qsizetype index,
+                          const std::function<bool(const char *, qint64)> &take) const
+{
+    // The data as the file holds it: what it means is the central directory's method alone.
+    zip_file_t *entry = zip_fopen_index(archive, zip_uint64_t(index), ZIP_FL_COMPRESSED);
     if (!entry)
         return false;
+    EntryInflater inflater(entries[index].method == ZIP_CM_STORE);
     constexpr zip_uint64_t PieceSize = 256 << 10;
     QByteArray piece(qsizetype(PieceSize), Qt::Uninitialized);
-    qint64 total = 0;
     zip_int64_t got = 0;
-    // Reading on to the end lets libzip compare the checksum; a longer entry than it said stops.
-    while (total <= size && (got = zip_fread(entry, piece.data(), PieceSize)) > 0) {
-        total += got;
-        if (total <= size)
-            consume(piece.constData(), got);
-    }
+    bool stopped = false;
+    while (!stopped && (got = zip_fread(entry, piece.data(), PieceSize)) > 0)
+        stopped = !inflater.feed(piece.constData(), got, take);
     zip_fclose(entry);
-    return got == 0 && total == size;
+    return got >= 0 && !inflater.corrupt();
 }
 
 std::optional<QByteArray> ZipArchive::readEntryStart(const QByteArray &name, qint64 count) const
@@ -172,19 +198,15 @@ std::optional<QByteArray> ZipArchive::readEntryStart(const QByteArray &name, qin
     const std::optional<qsizetype> index = indexOf(name);
     if (!index || count < 0)
         return std::nullopt;
-    zip_file_t *entry = zip_fopen_index(archive, zip_uint64_t(*index), 0);
-    if (!entry)
+    QByteArray bytes;
+    if (count == 0)
+        return bytes;
+    const bool read = readData(*index, [&](const char *data, qint64 size) {
+        bytes.append(data, qsizetype(qMin(size, count - bytes.size())));
+        return bytes.size() < count;
+    });
+    if (!read)
         return std::nullopt;
-    QByteArray bytes(qsizetype(count), Qt::Uninitialized);
-    qint64 total = 0;
-    zip_int64_t got = 0;
-    while (total < count &&
-           (got = zip_fread(entry, bytes.data() + total, zip_uint64_t(count - total))) > 0)
-        total += got;
-    zip_fclose(entry);
-    if (got < 0)
-        return std::nullopt;
-    bytes.truncate(qsizetype(total));
     return bytes;
 }
 

@@ -24,10 +24,11 @@ struct EntryPlacement
 // ever written back.
 //
 // It opens only an archive that reads one way: the end record Android takes, the central
-// directory that record points at, each entry's local header agreeing with its record, no
-// entry sharing or overlapping another's data, and libzip (with its own consistency checks)
-// seeing those same entries. Every reader of the package goes through it, so none sees
-// entries that Android would not.
+// directory that record points at, each entry's local header agreeing with its record in name
+// and sizes, no entry sharing or overlapping another's data, and libzip seeing those same
+// entries. Entries are read as Android reads them: the central directory's method decides, so
+// a stored entry is its data and any other method is inflated as deflate. Every reader of the
+// package goes through it, so none sees entries or bytes that Android would not.
 class ZipArchive
 {
 public:
@@ -86,6 +87,10 @@ private:
     // declared bytes came and checked out.
     bool readPieces(const QByteArray &name, qint64 maxSize,
                     const std::function<void(const char *, qint64)> &consume) const;
+    // Decodes entry `index` (see EntryInflater), handing its bytes to `take` until it returns
+    // false. False when the data cannot be read or is corrupt; sizes and checksum are the
+    // caller's to check.
+    bool readData(qsizetype index, const std::function<bool(const char *, qint64)> &take) const;
     // The entry's index, libzip's and the directory's alike; nothing when it is missing.
     std::optional<qsizetype> indexOf(const QByteArray &name) const;
     // Opens libzip over `file` once our own reading of the archive holds.

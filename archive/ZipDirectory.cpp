@@ -14,6 +14,7 @@ constexpr quint32 LocalSignature = 0x04034b50;
 constexpr qint64 DirectoryRecordSize = 46;
 constexpr qint64 LocalHeaderSize = 30;
 constexpr quint16 DataDescriptorFlag = 0x08;
+constexpr quint16 StoredMethod = 0;
 // Local headers sit close together in most packages, so one read serves many of them.
 constexpr qint64 WindowSize = 64 << 10;
 
@@ -89,6 +90,11 @@ std::optional<QList<ZipDirectoryEntry>> ParseRecords(const QByteArray &directory
             error = QStringLiteral("不支持 ZIP64");
             return std::nullopt;
         }
+        // Android reads a stored entry's uncompressed size of data, libzip its compressed size.
+        if (entry.method == StoredMethod && entry.compressedSize != entry.uncompressedSize) {
+            error = Malformed("未压缩条目的两个大小不同");
+            return std::nullopt;
+        }
         entries.append(entry);
         at += recordSize;
     }
@@ -104,8 +110,8 @@ std::optional<QList<ZipDirectoryEntry>> ParseRecords(const QByteArray &directory
 std::optional<qint64> CheckLocalHeader(LocalHeaderReader &reader, ZipDirectoryEntry &entry)
 {
     const auto header = reader.read(entry.localHeaderOffset, LocalHeaderSize + entry.name.size());
+    // The local header's method is not compared: Android reads the directory's.
     if (!header || Field<quint32>(*header, 0) != LocalSignature ||
-        Field<quint16>(*header, 8) != entry.method ||
         Field<quint16>(*header, 26) != entry.name.size() ||
         header->sliced(LocalHeaderSize) != entry.name)
         return std::nullopt;

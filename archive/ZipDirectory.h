@@ -12,7 +12,7 @@ struct EndRecord;
 struct ZipDirectoryEntry
 {
     QByteArray name;
-    quint16 method = 0;
+    quint16 method = 0; // 0: stored; Android inflates any other as deflate
     quint32 crc = 0;
     qint64 compressedSize = 0;
     qint64 uncompressedSize = 0;
@@ -30,8 +30,9 @@ struct ZipDirectory
 inline constexpr qint64 MaxCentralDirectorySize = 64 << 20;
 
 // The central directory that `end` points at, each record checked against the local header it
-// names: the same name, method, sizes and checksum, its data ending before the directory, no
-// two records sharing one local entry and no entry overlapping the next. Sets `error`, naming
-// the ZIP as malformed, and returns nothing otherwise.
+// names as Android checks it: the same name, sizes and checksum (the method may differ, since
+// only the directory's counts), its data ending before the directory, no two records sharing
+// one local entry and no entry overlapping the next; a stored entry's two sizes must agree.
+// Sets `error`, naming the ZIP as malformed, and returns nothing otherwise.
 std::optional<ZipDirectory> ReadZipDirectory(const SafeFile &file, const EndRecord &end,
                                              QString &error);
