@@ -15,6 +15,8 @@ struct OpenSslFree
     void operator()(EVP_MD_CTX *p) const { EVP_MD_CTX_free(p); }
     void operator()(PKCS7 *p) const { PKCS7_free(p); }
     void operator()(BIO *p) const { BIO_free(p); }
+    void operator()(X509_NAME *p) const { X509_NAME_free(p); }
+    void operator()(ASN1_INTEGER *p) const { ASN1_INTEGER_free(p); }
 };
 
 using X509Handle = std::unique_ptr<X509, OpenSslFree>;

@@ -1,5 +1,6 @@
 #include "VerifyPackageSignatures.h"
 
+#include "AndroidVersions.h"
 #include "ContentDigest.h"
 #include "JarVerifier.h"
 #include "PackageLayout.h"
@@ -7,6 +8,7 @@
 #include "SignerConsistency.h"
 #include "SigningBlock.h"
 #include "archive/ZipArchive.h"
+#include "bundle/ApkManifest.h"
 #include "digest/SafeFile.h"
 
 #include <openssl/err.h>
@@ -44,6 +46,15 @@ void CheckAcrossSigners(const SigningBlock &block, SchemeVerification &v2, Schem
         v3.result = SchemeResult::failed(QStringLiteral("签名者平台版本重叠"));
 }
 
+// The lowest API level the JAR signature must hold for: the package's own minimum. A ZIP with
+// no manifest is no APK Android installs (an APKM container, say); its JAR signature is judged
+// as the versions that run installers today judge one.
+int JarMinSdk(const ZipArchive &archive)
+{
+    const std::optional<ApkManifest> manifest = ReadApkManifest(archive);
+    return manifest ? manifest->minSdkLevel : ApiLevel::Nougat;
+}
+
 } // namespace
 
 SignatureReport VerifyPackageSignatures(const SafeFile &file, const ZipArchive &archive)
@@ -72,7 +83,8 @@ SignatureReport VerifyPackageSignatures(const SafeFile &file, const ZipArchive &
         return report;
     }
 
-    const JarVerification v1 = VerifyJarSignatures(archive, block.v2.present, block.v3.present);
+    const JarVerification v1 = VerifyJarSignatures(archive, block.v2.present, block.v3.present,
+                                                   JarMinSdk(archive), ApiLevel::Newest);
 
     SchemeVerification v2 = VerifySchemeSigners(block.v2, false);
     SchemeVerification v3 = VerifySchemeSigners(block.v3, true);

@@ -1,11 +1,14 @@
 // libFuzzer target: any bytes taken for a signing block must parse without a crash, a hang or a
 // huge allocation, keep the parser's promises, and survive the signer checks and certificate
 // reading that follow the parse, the checks across signers and schemes, and the channel
-// markers among its extra pairs. The end-record search, the manifest parser and the channel
+// markers among its extra pairs. The end-record search, the JAR manifest parser, the JAR
+// signature block check (the bytes taken for both block and signature file) and the channel
 // comment reader get the same bytes.
 #include "archive/ZipEndRecord.h"
 #include "channel/ReadChannel.h"
+#include "signing/AndroidVersions.h"
 #include "signing/JarManifest.h"
+#include "signing/JarSignatureBlock.h"
 #include "signing/SchemeVerifier.h"
 #include "signing/SignerConsistency.h"
 #include "signing/SigningBlock.h"
@@ -62,8 +65,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     QString error;
     if (const auto end = FindEndRecord(input, 0, error))
         Require(end->offset + 22 <= qint64(size) && error.isEmpty());
-    const JarManifest manifest = ParseJarManifest(input);
-    for (const JarSection &section : manifest.entries)
-        Require(input.contains(section.raw) && !section.attributes.isEmpty());
+    const JarManifest manifest(input);
+    Require(manifest.sections().size() <= MaxJarSections);
+    for (const JarManifest::Section &section : manifest.sections()) {
+        Require(section.attributeCount > 0 && section.start + section.size <= input.size());
+        manifest.name(section);
+        for (const int minSdk : {1, ApiLevel::Nougat})
+            DigestsToCheck(manifest, section, "-Digest", minSdk, ApiLevel::Newest);
+    }
+    for (const int minSdk : {1, ApiLevel::KitKat, ApiLevel::Nougat}) {
+        const JarBlockVerification jar = VerifyJarSignatureBlock(
+            input, input, QStringLiteral("META-INF/CERT.RSA"), minSdk, ApiLevel::Newest);
+        Require(jar.certificate.isEmpty() == (jar.failure.state == SchemeState::Failed));
+        Require(jar.certificate.isEmpty() || input.contains(jar.certificate));
+    }
     return 0;
 }
