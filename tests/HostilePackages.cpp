@@ -67,9 +67,47 @@ QByteArray WithDirectory(const QByteArray &package, const QList<QByteArray> &rec
     return result + end;
 }
 
-QByteArray Base64Sha256(const QByteArray &bytes)
+QByteArray Base64Sha1(const QByteArray &bytes)
 {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toBase64();
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toBase64();
+}
+
+const QStringList JarSignatureNames = {QStringLiteral("META-INF/MANIFEST.MF"),
+                                       QStringLiteral("META-INF/CERT.SF"),
+                                       QStringLiteral("META-INF/CERT.RSA")};
+
+// Writes the manifest and the signature file under `directory` and signs the latter into the
+// signature block with `openssl` (SHA-1 with RSA, which every Android version verifies), or
+// writes junk there when `key` is empty. Returns the three names, or nothing on failure.
+QStringList WriteJarSignature(const QString &directory, const QString &openssl, const QString &key,
+                              const QString &certificate, const QByteArray &manifest,
+                              const QByteArray &signature)
+{
+    const QDir root(directory);
+    root.mkpath(QStringLiteral("META-INF"));
+    QList<std::pair<QString, QByteArray>> files = {{JarSignatureNames[0], manifest},
+                                                   {JarSignatureNames[1], signature}};
+    if (key.isEmpty())
+        files.append({JarSignatureNames[2], QByteArray(1024, 'j')});
+    for (const auto &[name, bytes] : std::as_const(files)) {
+        QFile file(root.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return {};
+    }
+    if (key.isEmpty())
+        return JarSignatureNames;
+    QProcess sign;
+    sign.start(openssl,
+               {QStringLiteral("cms"), QStringLiteral("-sign"), QStringLiteral("-binary"),
+                QStringLiteral("-noattr"), QStringLiteral("-nosmimecap"), QStringLiteral("-md"),
+                QStringLiteral("sha1"), QStringLiteral("-outform"), QStringLiteral("DER"),
+                QStringLiteral("-signer"), certificate, QStringLiteral("-inkey"), key,
+                QStringLiteral("-in"), root.filePath(JarSignatureNames[1]), QStringLiteral("-out"),
+                root.filePath(JarSignatureNames[2])});
+    if (!sign.waitForFinished(-1) || sign.exitStatus() != QProcess::NormalExit ||
+        sign.exitCode() != 0)
+        return {};
+    return JarSignatureNames;
 }
 
 } // namespace
@@ -144,8 +182,8 @@ QStringList WriteRepeatedSectionSignature(const QString &directory, const QStrin
                                           const QByteArray &entryName, const QByteArray &entryBytes,
                                           qint64 sectionSize, int repeats)
 {
-    QByteArray section = "Name: " + entryName + "\r\nSHA-256-Digest: " + Base64Sha256(entryBytes) +
-                         "\r\nX-Padding: ";
+    QByteArray section =
+        "Name: " + entryName + "\r\nSHA1-Digest: " + Base64Sha1(entryBytes) + "\r\nX-Padding: ";
     const QByteArray continuation = " " + QByteArray(69, 'p') + "\r\n";
     section += "p\r\n";
     while (section.size() < sectionSize)
@@ -154,29 +192,17 @@ QStringList WriteRepeatedSectionSignature(const QString &directory, const QStrin
     const QByteArray manifest = "Manifest-Version: 1.0\r\n\r\n" + section;
     const QByteArray signature =
         "Signature-Version: 1.0\r\n\r\n" +
-        ("Name: " + entryName + "\r\nSHA-256-Digest: " + Base64Sha256(section) + "\r\n\r\n")
+        ("Name: " + entryName + "\r\nSHA1-Digest: " + Base64Sha1(section) + "\r\n\r\n")
             .repeated(repeats);
+    return WriteJarSignature(directory, openssl, key, certificate, manifest, signature);
+}
 
-    const QDir root(directory);
-    root.mkpath(QStringLiteral("META-INF"));
-    const QStringList names = {QStringLiteral("META-INF/MANIFEST.MF"),
-                               QStringLiteral("META-INF/CERT.SF"),
-                               QStringLiteral("META-INF/CERT.RSA")};
-    for (const auto &[name, bytes] : {std::pair{names[0], manifest}, {names[1], signature}}) {
-        QFile file(root.filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            return {};
-    }
-    QProcess sign;
-    sign.start(openssl,
-               {QStringLiteral("cms"), QStringLiteral("-sign"), QStringLiteral("-binary"),
-                QStringLiteral("-noattr"), QStringLiteral("-nosmimecap"), QStringLiteral("-md"),
-                QStringLiteral("sha256"), QStringLiteral("-outform"), QStringLiteral("DER"),
-                QStringLiteral("-signer"), certificate, QStringLiteral("-inkey"), key,
-                QStringLiteral("-in"), root.filePath(names[1]), QStringLiteral("-out"),
-                root.filePath(names[2])});
-    if (!sign.waitForFinished(-1) || sign.exitStatus() != QProcess::NormalExit ||
-        sign.exitCode() != 0)
-        return {};
-    return names;
+QStringList WriteManifestBomb(const QString &directory, const QString &openssl, const QString &key,
+                              const QString &certificate, qint64 manifestSize)
+{
+    const QByteArray section = "Name: a\r\n\r\n";
+    const QByteArray manifest = "Manifest-Version: 1.0\r\n\r\n" +
+                                section.repeated(qsizetype(manifestSize / section.size()));
+    return WriteJarSignature(directory, openssl, key, certificate, manifest,
+                             "Signature-Version: 1.0\r\n\r\n");
 }

@@ -31,9 +31,15 @@ QByteArray BlockPair(quint32 id, const QByteArray &value);
 // Writes META-INF/MANIFEST.MF, META-INF/CERT.SF and META-INF/CERT.RSA under `directory`: a
 // manifest whose only section, for `entryName` holding `entryBytes`, is padded to about
 // `sectionSize` bytes, and a signature file naming that section `repeats` times, signed by
-// `openssl` with `key` and `certificate` (PEM). Returns the three names relative to
-// `directory`, or nothing when openssl fails.
+// `openssl` with `key` and `certificate` (PEM) with SHA-1, which every Android version takes.
+// Returns the three names relative to `directory`, or nothing when openssl fails.
 QStringList WriteRepeatedSectionSignature(const QString &directory, const QString &openssl,
                                           const QString &key, const QString &certificate,
                                           const QByteArray &entryName, const QByteArray &entryBytes,
                                           qint64 sectionSize, int repeats);
+
+// The same three files for a manifest of `manifestSize` bytes of sections of one short line,
+// which deflate a thousandfold, beside a signature file with no sections. The signature block
+// is signed as above, or junk when `key` is empty.
+QStringList WriteManifestBomb(const QString &directory, const QString &openssl, const QString &key,
+                              const QString &certificate, qint64 manifestSize);

@@ -7,6 +7,7 @@
 #include "signing/OpenSslHandles.h"
 #include "signing/VerifyPackageSignatures.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -44,6 +45,22 @@ enum class Change
     WalleMarker,    // a signing block pair of JSON
     VasDollyMarker, // a signing block pair of the name alone
     CommentMarker,  // the ZIP comment of a v1-only package
+    // The JAR signature as Android reads it, its JAR files written here (see JarFiles):
+    SignedAttributes,           // a SignerInfo with well-formed signed attributes
+    AttributesNoContentType,    // the same without a content type
+    AttributesWrongContentType, // the same whose content type is not id-data
+    AttributesTwoDigests,       // the same with two message digests
+    TwoSignerInfos,      // a SignerInfo by another key with a wrong content type, then a good one
+    Sha384Digests,       // MANIFEST.MF and the .SF naming SHA-384 digests only
+    WrongMainAttributes, // a wrong -Digest-Manifest-Main-Attributes beside a right manifest digest
+    WrongStrongerDigest, // a wrong SHA-384-Digest for classes.dex beside its right SHA-256-Digest
+    SectionTwice,        // the manifest naming classes.dex in two sections
+    BerCertificate,      // signed (v1, then v2) with a certificate whose length is not DER
+    LocalMethodStored,   // the signature block's local header saying stored, its data deflated
+    Method21,            // the signature block's method 21 in both headers, its data deflated
+    LowerCaseSignatureFile, // the .SF renamed .sf in the ZIP headers
+    ExtraMetaInfEntry,      // META-INF/extra.version added after signing
+    ManifestBomb,           // MANIFEST.MF of 100,000 one-line sections under a valid signature
 };
 
 constexpr quint32 V2PairId = 0x7109871a;
@@ -126,11 +143,67 @@ QByteArray TakePrefixed(const QByteArray &bytes, qsizetype &at)
     return bytes.mid(at - size, size);
 }
 
+// The private key in `path` (PKCS #8 DER).
+KeyHandle LoadKey(const QString &path)
+{
+    const QByteArray bytes = ReadFile(path);
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+    return KeyHandle(d2i_AutoPrivateKey(nullptr, &data, long(bytes.size())));
+}
+
+// The certificate in `path` (PEM), DER-encoded.
+QByteArray CertificateDer(const QString &path)
+{
+    const QByteArray pem = ReadFile(path);
+    std::unique_ptr<BIO, OpenSslFree> pemBio(BIO_new_mem_buf(pem.constData(), int(pem.size())));
+    const X509Handle x509(PEM_read_bio_X509(pemBio.get(), nullptr, nullptr, nullptr));
+    return x509 ? EncodeDer(x509.get(), i2d_X509) : QByteArray();
+}
+
+// A SHA-256 signature of `data` by `key`; empty on failure.
+QByteArray SignSha256(EVP_PKEY *key, const QByteArray &data)
+{
+    std::unique_ptr<EVP_MD_CTX, OpenSslFree> context(EVP_MD_CTX_new());
+    std::size_t size = 0;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(data.constData());
+    if (!key || EVP_DigestSignInit(context.get(), nullptr, EVP_sha256(), nullptr, key) != 1 ||
+        EVP_DigestSign(context.get(), nullptr, &size, bytes, std::size_t(data.size())) != 1)
+        return {};
+    QByteArray signature(qsizetype(size), Qt::Uninitialized);
+    if (EVP_DigestSign(context.get(), reinterpret_cast<unsigned char *>(signature.data()), &size,
+                       bytes, std::size_t(data.size())) != 1)
+        return {};
+    signature.resize(qsizetype(size));
+    return signature;
+}
+
+// A v2 or v3 value of one signer vouching for `digests` (and `sdkRange`, for v3), signed by
+// `key` (PKCS #8 DER) with `certificate` (its bytes as they are to stand), with `attributes`
+// and no lineage.
+QByteArray SchemeValue(const QByteArray &digests, const QByteArray &sdkRange, const QString &key,
+                       const QByteArray &certificate, const QByteArray &attributes = {})
+{
+    const KeyHandle privateKey = LoadKey(key);
+    const X509Handle x509 = ParseCertificate(certificate);
+    if (!privateKey || !x509)
+        return {};
+    const QByteArray signedData =
+        Prefixed(digests) + Prefixed(Prefixed(certificate)) + sdkRange + Prefixed(attributes);
+    const QByteArray signature = SignSha256(privateKey.get(), signedData);
+    if (signature.isEmpty())
+        return {};
+    constexpr quint32 RsaPkcs1Sha256 = 0x0103;
+    const QByteArray newSigner = Prefixed(signedData) + sdkRange +
+                                 Prefixed(Prefixed(U32(RsaPkcs1Sha256) + Prefixed(signature))) +
+                                 Prefixed(EncodeDer(X509_get0_pubkey(x509.get()), i2d_PUBKEY));
+    return Prefixed(Prefixed(newSigner));
+}
+
 // A v2 or v3 value whose one signer vouches for the same content digests (and SDK range) as
-// the first signer of `value`, but is signed by `key` (PKCS #8 DER) with `certificate` (PEM),
-// with `attributes` and no lineage: what an attacker with a key of their own makes.
+// the first signer of `value`, but is signed by `key` with `certificate`, with `attributes`
+// and no lineage: what an attacker with a key of their own makes.
 QByteArray SignedByAnotherKey(bool v3, const QByteArray &value, const QString &key,
-                              const QString &certificate, const QByteArray &attributes = {})
+                              const QByteArray &certificate, const QByteArray &attributes = {})
 {
     qsizetype at = 0;
     const QByteArray signers = TakePrefixed(value, at);
@@ -141,36 +214,183 @@ QByteArray SignedByAnotherKey(bool v3, const QByteArray &value, const QString &k
     const QByteArray sdkRange = v3 ? signer.mid(at, 8) : QByteArray();
     at = 0;
     const QByteArray digests = TakePrefixed(oldSignedData, at);
+    return SchemeValue(digests, sdkRange, key, certificate, attributes);
+}
 
-    const QByteArray keyBytes = ReadFile(key);
-    const auto *keyData = reinterpret_cast<const unsigned char *>(keyBytes.constData());
-    const KeyHandle privateKey(d2i_AutoPrivateKey(nullptr, &keyData, long(keyBytes.size())));
-    const QByteArray pem = ReadFile(certificate);
-    std::unique_ptr<BIO, OpenSslFree> pemBio(BIO_new_mem_buf(pem.constData(), int(pem.size())));
-    const X509Handle x509(PEM_read_bio_X509(pemBio.get(), nullptr, nullptr, nullptr));
-    if (!privateKey || !x509)
+// Crafting JAR signatures for the rows that check them as Android does.
+
+QByteArray Der(quint8 tag, const QByteArray &contents)
+{
+    QByteArray length;
+    for (qsizetype left = contents.size(); left > 0; left >>= 8)
+        length.prepend(char(left & 0xff));
+    if (contents.size() < 0x80)
+        length = QByteArray(1, char(contents.size()));
+    else
+        length.prepend(char(0x80 | length.size()));
+    return char(tag) + length + contents;
+}
+
+QByteArray DerOid(QByteArrayView dotted)
+{
+    QList<quint64> arcs;
+    for (const QByteArray &arc : dotted.toByteArray().split('.'))
+        arcs.append(arc.toULongLong());
+    QByteArray body;
+    const auto put = [&body](quint64 value) {
+        QByteArray octets(1, char(value & 0x7f));
+        while (value >>= 7)
+            octets.prepend(char(0x80 | (value & 0x7f)));
+        body += octets;
+    };
+    put(arcs[0] * 40 + arcs[1]);
+    for (qsizetype i = 2; i < arcs.size(); ++i)
+        put(arcs[i]);
+    return Der(0x06, body);
+}
+
+const char *const SignedDataOid = "1.2.840.113549.1.7.2";
+
+QByteArray AlgorithmIdentifier(QByteArrayView oid)
+{
+    return Der(0x30, DerOid(oid) + Der(0x05, {}));
+}
+
+enum class Attributes
+{
+    None,
+    Good,             // content type id-data and the .SF's message digest
+    NoContentType,    // the message digest alone
+    WrongContentType, // content type signedData
+    TwoDigests        // the message digest twice, as two attributes
+};
+
+// A SignerInfo over `signatureFile` by `key` (PKCS #8) and `certificate` (as it is to stand):
+// SHA-256 with RSA, and `attributes`.
+QByteArray SignerInfo(const QString &key, const QByteArray &certificate,
+                      const QByteArray &signatureFile, Attributes attributes)
+{
+    const X509Handle x509 = ParseCertificate(certificate);
+    if (!x509)
         return {};
-    const QByteArray signedData = Prefixed(digests) +
-                                  Prefixed(Prefixed(EncodeDer(x509.get(), i2d_X509))) + sdkRange +
-                                  Prefixed(attributes);
-    std::unique_ptr<EVP_MD_CTX, OpenSslFree> context(EVP_MD_CTX_new());
-    std::size_t size = 0;
-    if (EVP_DigestSignInit(context.get(), nullptr, EVP_sha256(), nullptr, privateKey.get()) != 1 ||
-        EVP_DigestSign(context.get(), nullptr, &size,
-                       reinterpret_cast<const unsigned char *>(signedData.constData()),
-                       std::size_t(signedData.size())) != 1)
-        return {};
-    QByteArray signature(qsizetype(size), Qt::Uninitialized);
-    if (EVP_DigestSign(context.get(), reinterpret_cast<unsigned char *>(signature.data()), &size,
-                       reinterpret_cast<const unsigned char *>(signedData.constData()),
-                       std::size_t(signedData.size())) != 1)
-        return {};
-    signature.resize(qsizetype(size));
-    constexpr quint32 RsaPkcs1Sha256 = 0x0103;
-    const QByteArray newSigner = Prefixed(signedData) + sdkRange +
-                                 Prefixed(Prefixed(U32(RsaPkcs1Sha256) + Prefixed(signature))) +
-                                 Prefixed(EncodeDer(X509_get0_pubkey(x509.get()), i2d_PUBKEY));
-    return Prefixed(Prefixed(newSigner));
+    const QByteArray issuerAndSerial =
+        Der(0x30, EncodeDer(X509_get_issuer_name(x509.get()), i2d_X509_NAME) +
+                      EncodeDer(X509_get0_serialNumber(x509.get()), i2d_ASN1_INTEGER));
+    const auto attribute = [](QByteArrayView type, const QByteArray &value) {
+        return Der(0x30, DerOid(type) + Der(0x31, value));
+    };
+    const QByteArray contentType =
+        attribute("1.2.840.113549.1.9.3",
+                  DerOid(attributes == Attributes::WrongContentType ? SignedDataOid
+                                                                    : "1.2.840.113549.1.7.1"));
+    const QByteArray digest =
+        attribute("1.2.840.113549.1.9.4",
+                  Der(0x04, QCryptographicHash::hash(signatureFile, QCryptographicHash::Sha256)));
+    QByteArray signedAttributes;
+    if (attributes == Attributes::Good || attributes == Attributes::WrongContentType)
+        signedAttributes = contentType + digest;
+    else if (attributes == Attributes::NoContentType)
+        signedAttributes = digest;
+    else if (attributes == Attributes::TwoDigests)
+        signedAttributes = contentType + digest + digest;
+    const KeyHandle privateKey = LoadKey(key);
+    const QByteArray signature = SignSha256(
+        privateKey.get(), signedAttributes.isEmpty() ? signatureFile : Der(0x31, signedAttributes));
+    return Der(0x30, Der(0x02, "\x01") + issuerAndSerial +
+                         AlgorithmIdentifier("2.16.840.1.101.3.4.2.1") +
+                         (signedAttributes.isEmpty() ? QByteArray() : Der(0xa0, signedAttributes)) +
+                         AlgorithmIdentifier("1.2.840.113549.1.1.1") + Der(0x04, signature));
+}
+
+// A PKCS #7 SignedData over detached content, as a JAR signature block holds it.
+QByteArray SignatureBlock(const QByteArray &certificates, const QByteArray &signerInfos)
+{
+    const QByteArray signedData =
+        Der(0x30, Der(0x02, "\x01") + Der(0x31, AlgorithmIdentifier("2.16.840.1.101.3.4.2.1")) +
+                      Der(0x30, DerOid("1.2.840.113549.1.7.1")) + Der(0xa0, certificates) +
+                      Der(0x31, signerInfos));
+    return Der(0x30, DerOid(SignedDataOid) + Der(0xa0, signedData));
+}
+
+// `der` with its outer length written in one octet more than DER allows, as a few real
+// certificates were written.
+QByteArray BerCertificate(const QByteArray &der)
+{
+    return der.size() > 4 && der[1] == char(0x82) ? QByteArray("\x30\x83\x00", 3) + der.sliced(2)
+                                                  : QByteArray();
+}
+
+QByteArray Base64Of(QCryptographicHash::Algorithm algorithm, QByteArrayView bytes)
+{
+    return QCryptographicHash::hash(bytes, algorithm).toBase64();
+}
+
+// The central directory's records, each whole, with where each starts (no archive comment).
+QList<std::pair<qsizetype, QByteArray>> DirectoryRecords(const QByteArray &package)
+{
+    QList<std::pair<qsizetype, QByteArray>> records;
+    const qsizetype end = package.size() - 22;
+    for (qsizetype at = qFromLittleEndian<quint32>(package.constData() + end + 16); at < end;) {
+        const auto field = [&](int offset) {
+            return qFromLittleEndian<quint16>(package.constData() + at + offset);
+        };
+        const qsizetype size = 46 + field(28) + field(30) + field(32);
+        records.append({at, package.mid(at, size)});
+        at += size;
+    }
+    return records;
+}
+
+QByteArray RecordName(const QByteArray &record)
+{
+    return record.mid(46, qFromLittleEndian<quint16>(record.constData() + 28));
+}
+
+// The package with each JAR signature block's compression method set to `local` in its local
+// header and to `central` in its central directory record.
+QByteArray WithSignatureBlockMethod(QByteArray package, quint16 local, quint16 central)
+{
+    for (const auto &[at, record] : DirectoryRecords(package)) {
+        if (!RecordName(record).startsWith("META-INF/") || !RecordName(record).endsWith(".RSA"))
+            continue;
+        qToLittleEndian(central, package.data() + at + 10);
+        qToLittleEndian(local,
+                        package.data() + qFromLittleEndian<quint32>(record.constData() + 42) + 8);
+    }
+    return package;
+}
+
+// The v2 content digest (chunked SHA-256) of a package without a signing block or comment,
+// which is the same once a block is put before its central directory.
+QByteArray ChunkedSha256(const QByteArray &package)
+{
+    const qsizetype end = package.size() - 22;
+    const qsizetype directory = qFromLittleEndian<quint32>(package.constData() + end + 16);
+    const QByteArrayView sections[] = {QByteArrayView(package).first(directory),
+                                       QByteArrayView(package).sliced(directory, end - directory),
+                                       QByteArrayView(package).sliced(end)};
+    QByteArray chunks;
+    quint32 count = 0;
+    for (const QByteArrayView section : sections) {
+        for (qsizetype at = 0; at < section.size(); at += 1 << 20, ++count) {
+            const QByteArrayView piece =
+                section.sliced(at, qMin<qsizetype>(1 << 20, section.size() - at));
+            chunks += QCryptographicHash::hash(QByteArray(1, char(0xa5)) +
+                                                   U32(quint32(piece.size())) + piece.toByteArray(),
+                                               QCryptographicHash::Sha256);
+        }
+    }
+    return QCryptographicHash::hash(QByteArray(1, char(0x5a)) + U32(count) + chunks,
+                                    QCryptographicHash::Sha256);
+}
+
+// The package with `block` put before its central directory (no comment).
+QByteArray WithSigningBlock(QByteArray package, const QByteArray &block)
+{
+    const quint32 directory = qFromLittleEndian<quint32>(package.constData() + package.size() - 6);
+    package.insert(directory, block);
+    qToLittleEndian(quint32(directory + block.size()), package.data() + package.size() - 6);
+    return package;
 }
 
 } // namespace
@@ -195,6 +415,9 @@ private:
     bool addRepeatedSection(const QString &path);
     QByteArray hostile(Change change, const QByteArray &bytes);
     QByteArray withElevenSigners(const QByteArray &bytes);
+    QStringList writeJarFiles(const QString &package, const QString &folder, Change change);
+    bool replaceJarFiles(const QString &package, Change change);
+    QByteArray withJarChange(Change change, const QByteArray &bytes);
 
     QTemporaryDir directory;
     QMap<QString, KeyFacts> keys;
@@ -412,6 +635,152 @@ QByteArray SignatureTest::withElevenSigners(const QByteArray &bytes)
     return copies.size() == 20 && addEntries(path, copies) ? ReadFile(path) : QByteArray();
 }
 
+// Writes META-INF/MANIFEST.MF, CERT.SF and CERT.RSA for the entries of `package` into `folder`
+// as `change` asks, signed with the "rsa" key. Returns their names relative to `folder`.
+QStringList SignatureTest::writeJarFiles(const QString &package, const QString &folder,
+                                         Change change)
+{
+    const KeyFacts &rsa = keys[QStringLiteral("rsa")];
+    if (change == Change::ManifestBomb)
+        return WriteManifestBomb(folder, QStringLiteral(SYSTEM_OPENSSL),
+                                 directory.filePath(QStringLiteral("rsa-key.pem")), rsa.certificate,
+                                 100'000 * 11);
+    const SafeFile file(QFile::encodeName(package));
+    const ZipArchive archive(file);
+    const bool sha384 = change == Change::Sha384Digests;
+    const auto algorithm = sha384 ? QCryptographicHash::Sha384 : QCryptographicHash::Sha256;
+    const QByteArray digestName = sha384 ? "SHA-384" : "SHA-256";
+    const QByteArray main = "Manifest-Version: 1.0\r\nCreated-By: Pelmora tests\r\n\r\n";
+    QByteArray manifest = main;
+    QList<std::pair<QByteArray, QByteArray>> sections;
+    for (const QByteArray &entry : archive.entryNames()) {
+        if (entry.startsWith("META-INF/"))
+            continue;
+        const auto bytes = archive.readEntry(entry, 1 << 20);
+        if (!bytes)
+            return {};
+        QByteArray section = "Name: " + entry + "\r\n" + digestName +
+                             "-Digest: " + Base64Of(algorithm, *bytes) + "\r\n";
+        if (change == Change::WrongStrongerDigest)
+            section += "SHA-384-Digest: " +
+                       Base64Of(QCryptographicHash::Sha384,
+                                entry == "classes.dex" ? *bytes + "x" : *bytes) +
+                       "\r\n";
+        section += "\r\n";
+        sections.append({entry, section});
+        manifest += section;
+        if (change == Change::SectionTwice && entry == "classes.dex")
+            manifest += section;
+    }
+    QByteArray signatureFile =
+        "Signature-Version: 1.0\r\nCreated-By: Pelmora tests\r\n" + digestName +
+        "-Digest-Manifest: " + Base64Of(algorithm, manifest) + "\r\n" + digestName +
+        "-Digest-Manifest-Main-Attributes: " +
+        Base64Of(algorithm, change == Change::WrongMainAttributes ? main + "x" : main) + "\r\n\r\n";
+    for (const auto &[entry, section] : std::as_const(sections))
+        signatureFile += "Name: " + entry + "\r\n" + digestName +
+                         "-Digest: " + Base64Of(algorithm, section) + "\r\n\r\n";
+
+    const QByteArray certificate = change == Change::BerCertificate
+                                       ? BerCertificate(CertificateDer(rsa.certificate))
+                                       : CertificateDer(rsa.certificate);
+    const QHash<Change, Attributes> attributes = {
+        {Change::SignedAttributes, Attributes::Good},
+        {Change::AttributesNoContentType, Attributes::NoContentType},
+        {Change::AttributesWrongContentType, Attributes::WrongContentType},
+        {Change::AttributesTwoDigests, Attributes::TwoDigests},
+        {Change::TwoSignerInfos, Attributes::Good}};
+    QByteArray certificates = certificate;
+    QByteArray signerInfos =
+        SignerInfo(rsa.key, certificate, signatureFile, attributes.value(change, Attributes::None));
+    if (change == Change::TwoSignerInfos) {
+        const KeyFacts &next = keys[QStringLiteral("next")];
+        const QByteArray nextCertificate = CertificateDer(next.certificate);
+        certificates.prepend(nextCertificate);
+        signerInfos.prepend(
+            SignerInfo(next.key, nextCertificate, signatureFile, Attributes::WrongContentType));
+    }
+    const QStringList names = {QStringLiteral("META-INF/MANIFEST.MF"),
+                               QStringLiteral("META-INF/CERT.SF"),
+                               QStringLiteral("META-INF/CERT.RSA")};
+    const QByteArray contents[] = {manifest, signatureFile,
+                                   SignatureBlock(certificates, signerInfos)};
+    QDir(folder).mkpath(QStringLiteral("META-INF"));
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        QFile out(QDir(folder).filePath(names[i]));
+        if (certificate.isEmpty() || !out.open(QIODevice::WriteOnly) ||
+            out.write(contents[i]) != contents[i].size())
+            return {};
+    }
+    return names;
+}
+
+// Replaces the JAR signature files of `package` with those `change` asks for.
+bool SignatureTest::replaceJarFiles(const QString &package, Change change)
+{
+    const QTemporaryDir folder(directory.filePath(QStringLiteral("jar-XXXXXX")));
+    const QStringList names = writeJarFiles(package, folder.path(), change);
+    QStringList existing;
+    for (const QByteArray &name :
+         ZipArchive(SafeFile(QFile::encodeName(package))).entryNames("META-INF/"))
+        existing.append(QString::fromUtf8(name));
+    QProcess aapt;
+    if (!existing.isEmpty()) {
+        aapt.start(QStringLiteral(SYSTEM_AAPT),
+                   QStringList{QStringLiteral("remove"), package} + existing);
+        if (!aapt.waitForFinished(-1) || aapt.exitCode() != 0)
+            return false;
+    }
+    aapt.setWorkingDirectory(folder.path());
+    aapt.start(QStringLiteral(SYSTEM_AAPT), QStringList{QStringLiteral("add"), package} + names);
+    return !names.isEmpty() && aapt.waitForFinished(-1) && aapt.exitCode() == 0;
+}
+
+QByteArray SignatureTest::withJarChange(Change change, const QByteArray &bytes)
+{
+    switch (change) {
+    case Change::LocalMethodStored:
+        return WithSignatureBlockMethod(bytes, 0, 8);
+    case Change::Method21:
+        return WithSignatureBlockMethod(bytes, 21, 21);
+    case Change::LowerCaseSignatureFile: {
+        QByteArray renamed = bytes;
+        for (const auto &[at, record] : DirectoryRecords(bytes)) {
+            const QByteArray name = RecordName(record);
+            if (name.startsWith("META-INF/") && name.endsWith(".SF"))
+                renamed.replace(name, name.chopped(3) + ".sf");
+        }
+        return renamed;
+    }
+    case Change::BerCertificate: {
+        // A v2 signature over the JAR-signed package, by the same certificate as it stands.
+        const KeyFacts &rsa = keys[QStringLiteral("rsa")];
+        constexpr quint32 RsaPkcs1Sha256 = 0x0103;
+        const QByteArray digests = Prefixed(U32(RsaPkcs1Sha256) + Prefixed(ChunkedSha256(bytes)));
+        const QByteArray certificate = BerCertificate(CertificateDer(rsa.certificate));
+        return WithSigningBlock(
+            bytes, Block(Pair(V2PairId, SchemeValue(digests, {}, rsa.key, certificate))));
+    }
+    default:
+        break;
+    }
+    const QString path = directory.filePath(QStringLiteral("jar-change.apk"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    file.close();
+    if (change == Change::ExtraMetaInfEntry) {
+        QDir(directory.path()).mkpath(QStringLiteral("META-INF"));
+        QFile extra(directory.filePath(QStringLiteral("META-INF/extra.version")));
+        if (!extra.open(QIODevice::WriteOnly) || extra.write("1.0\n") != 4)
+            return {};
+        extra.close();
+        return addEntries(path, {QStringLiteral("META-INF/extra.version")}) ? ReadFile(path)
+                                                                            : QByteArray();
+    }
+    return replaceJarFiles(path, change) ? ReadFile(path) : QByteArray();
+}
+
 QByteArray SignatureTest::hostile(Change change, const QByteArray &bytes)
 {
     const auto isJarSignature = [](const QByteArray &name) {
@@ -433,22 +802,25 @@ QByteArray SignatureTest::hostile(Change change, const QByteArray &bytes)
         return WithBlockPairs(bytes, [this](quint32 id, const QByteArray &value) {
             const KeyFacts &other = keys[QStringLiteral("next")];
             return BlockPair(id, id == V3PairId
-                                     ? SignedByAnotherKey(true, value, other.key, other.certificate)
+                                     ? SignedByAnotherKey(true, value, other.key,
+                                                          CertificateDer(other.certificate))
                                      : value);
         });
     case Change::V2ByAnotherKey:
         return WithBlockPairs(bytes, [this](quint32 id, const QByteArray &value) {
             const KeyFacts &other = keys[QStringLiteral("next")];
-            return BlockPair(
-                id, id == V2PairId ? SignedByAnotherKey(false, value, other.key, other.certificate)
-                                   : value);
+            return BlockPair(id, id == V2PairId
+                                     ? SignedByAnotherKey(false, value, other.key,
+                                                          CertificateDer(other.certificate))
+                                     : value);
         });
     case Change::StripV31:
         return WithBlockPairs(bytes, [this](quint32 id, const QByteArray &value) {
             constexpr quint32 RotationMinSdkId = 0x559f8b02;
             const KeyFacts &same = keys[QStringLiteral("rsa")];
             return BlockPair(id, id == V3PairId
-                                     ? SignedByAnotherKey(true, value, same.key, same.certificate,
+                                     ? SignedByAnotherKey(true, value, same.key,
+                                                          CertificateDer(same.certificate),
                                                           Prefixed(U32(RotationMinSdkId) + U32(33)))
                                      : value);
         });
@@ -488,6 +860,22 @@ QByteArray SignatureTest::hostile(Change change, const QByteArray &bytes)
         qToLittleEndian(quint16(comment.size()), marked.data() + marked.size() - 2);
         return marked + comment;
     }
+    case Change::SignedAttributes:
+    case Change::AttributesNoContentType:
+    case Change::AttributesWrongContentType:
+    case Change::AttributesTwoDigests:
+    case Change::TwoSignerInfos:
+    case Change::Sha384Digests:
+    case Change::WrongMainAttributes:
+    case Change::WrongStrongerDigest:
+    case Change::SectionTwice:
+    case Change::BerCertificate:
+    case Change::LocalMethodStored:
+    case Change::Method21:
+    case Change::LowerCaseSignatureFile:
+    case Change::ExtraMetaInfEntry:
+    case Change::ManifestBomb:
+        return withJarChange(change, bytes);
     default:
         return bytes;
     }
@@ -579,8 +967,7 @@ void SignatureTest::matchesApksigner_data()
                                   << failed + QStringLiteral("v1 解压后的数据超过上限") << rsa;
     QTest::newRow("signature file repeating a section")
         << 0 << QString() << QStringList() << Change::RepeatedSection << QByteArray()
-        << QStringLiteral("v1 (JAR)")
-        << failed + QStringLiteral("v1 文件 AndroidManifest.xml 不在清单中") << rsa;
+        << QStringLiteral("v1 (JAR)") << failed + QStringLiteral("v1 没有有效的签名文件") << rsa;
     QTest::newRow("4,000 aliased JAR signers")
         << 0 << QStringLiteral("rsa") << v1Only << Change::AliasedSigners << QByteArray()
         << QStringLiteral("无") << malformed + QStringLiteral("多个条目共用同一数据") << QString();
@@ -629,6 +1016,66 @@ void SignatureTest::matchesApksigner_data()
         << 0 << QString() << QStringList() << Change::None << V2Block(SignerWithBrokenCertificate())
         << QStringLiteral("v2") << failed + QStringLiteral("证书无法解析")
         << QStringLiteral("证书无法解析");
+    // The JAR signature as Android reads it: the range of versions each rule holds for is the
+    // package's own, from its minimum SDK.
+    const QString block = QStringLiteral("META-INF/CERT.RSA");
+    QTest::newRow("signed attributes")
+        << 21 << QStringLiteral("rsa") << v1Only << Change::SignedAttributes << QByteArray()
+        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << rsa;
+    QTest::newRow("signed attributes without a content type")
+        << 21 << QStringLiteral("rsa") << v1Only << Change::AttributesNoContentType << QByteArray()
+        << QStringLiteral("v1 (JAR)")
+        << failed + QStringLiteral("v1 %1 的签名属性缺少内容类型").arg(block) << QString();
+    QTest::newRow("signed attributes with a wrong content type")
+        << 21 << QStringLiteral("rsa") << v1Only << Change::AttributesWrongContentType
+        << QByteArray() << QStringLiteral("v1 (JAR)")
+        << failed + QStringLiteral("v1 签名文件 %1 校验失败").arg(block) << QString();
+    QTest::newRow("signed attributes with two message digests")
+        << 21 << QStringLiteral("rsa") << v1Only << Change::AttributesTwoDigests << QByteArray()
+        << QStringLiteral("v1 (JAR)")
+        << failed + QStringLiteral("v1 %1 的签名属性格式错误").arg(block) << QString();
+    // Before 7.0 Android takes the first SignerInfo, from 7.0 on the first that verifies.
+    QTest::newRow("two SignerInfos, the first refused from 7.0 on, minimum SDK 21")
+        << 21 << QStringLiteral("rsa") << v1Only << Change::TwoSignerInfos << QByteArray()
+        << QStringLiteral("v1 (JAR)")
+        << failed + QStringLiteral("v1 签名文件 %1 校验失败").arg(block) << QString();
+    QTest::newRow("two SignerInfos, the first refused from 7.0 on, minimum SDK 24")
+        << 24 << QStringLiteral("rsa") << v1Only << Change::TwoSignerInfos << QByteArray()
+        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << rsa;
+    QTest::newRow("SHA-384 digests in MANIFEST.MF and the signature file")
+        << 18 << QStringLiteral("rsa") << v1Only << Change::Sha384Digests << QByteArray()
+        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << rsa;
+    QTest::newRow("wrong digest of the manifest's main attributes")
+        << 18 << QStringLiteral("rsa") << v1Only << Change::WrongMainAttributes << QByteArray()
+        << QStringLiteral("v1 (JAR)")
+        << failed + QStringLiteral("v1 META-INF/CERT.SF 与清单的主属性不符") << rsa;
+    QTest::newRow("wrong SHA-384 digest beside a right SHA-256 one")
+        << 18 << QStringLiteral("rsa") << v1Only << Change::WrongStrongerDigest << QByteArray()
+        << QStringLiteral("v1 (JAR)") << failed + QStringLiteral("v1 文件 classes.dex 摘要不符")
+        << rsa;
+    QTest::newRow("manifest section given twice")
+        << 18 << QStringLiteral("rsa") << v1Only << Change::SectionTwice << QByteArray()
+        << QStringLiteral("v1 (JAR)") << failed + QStringLiteral("v1 清单中 classes.dex 出现了两次")
+        << rsa;
+    QTest::newRow("BER-encoded certificate, v1 and v2")
+        << 18 << QStringLiteral("rsa") << QStringList() << Change::BerCertificate << QByteArray()
+        << QStringLiteral("v1 (JAR), v2") << QStringLiteral("通过") << rsa;
+    QTest::newRow("local header naming another method than the directory")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::LocalMethodStored << QByteArray()
+        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << rsa;
+    QTest::newRow("method 21 in the central directory")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::Method21 << QByteArray()
+        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << rsa;
+    QTest::newRow("signature file named in lower case")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::LowerCaseSignatureFile << QByteArray()
+        << QStringLiteral("无") << QStringLiteral("未签名") << QString();
+    QTest::newRow("extra META-INF entry")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::ExtraMetaInfEntry << QByteArray()
+        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << rsa;
+    QTest::newRow("manifest of 100,000 sections")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::ManifestBomb << QByteArray()
+        << QStringLiteral("v1 (JAR)")
+        << failed + QStringLiteral("v1 META-INF/MANIFEST.MF 的节数或属性数超过上限") << rsa;
 }
 
 void SignatureTest::matchesApksigner()
@@ -648,7 +1095,12 @@ void SignatureTest::matchesApksigner()
         QVERIFY(addBomb(path));
     if (change == Change::RepeatedSection)
         QVERIFY(addRepeatedSection(path));
-    if (!key.isEmpty())
+    // v2 signs over the JAR files, so they go in first.
+    if (change == Change::BerCertificate)
+        QVERIFY(replaceJarFiles(path, change));
+    // apksigner would drop JAR files it did not write and re-encode the certificate: that row
+    // signs both schemes itself.
+    if (!key.isEmpty() && change != Change::BerCertificate)
         path = sign(path, key, options);
     if (!block.isEmpty())
         path = splice(path, block);
