@@ -2,7 +2,7 @@
 // already in memory, per scheme checked (target W / (K x S) <= 1.2), on a package signed with
 // v1, v2 and v3 and on one signed with v2 alone. Both are signed here with apksigner. Then the
 // time and peak memory of the verdict on hostile packages of under 1 MB made from signed ones
-// (target: under 2 s and 300 MiB each).
+// (target: under 2 s and 300 MiB each), among them the JAR manifest bombs.
 #include "BenchPackages.h"
 #include "archive/ZipArchive.h"
 #include "digest/Digest.h"
@@ -123,6 +123,35 @@ void MeasureHostilePackages(const QString &directory, const BenchKey &key)
     addEntries(repeated, signatureFiles);
     MeasureHostile(QStringLiteral("signature file naming a 20 MiB section 2,000 times"),
                    root.filePath(QStringLiteral("repeated-section.apk")), ReadBenchFile(repeated));
+
+    // A manifest of tiny sections that inflates a thousandfold: behind junk signature files it
+    // is never read, behind valid ones it is read to its size limit and parsed to its section
+    // limit.
+    const struct
+    {
+        QString name;
+        qint64 size;
+        bool validSignature;
+    } bombs[] = {
+        {QStringLiteral("manifest of 64 MiB of tiny sections, junk signature"), qint64(64) << 20,
+         false},
+        {QStringLiteral("manifest of 31 MiB of tiny sections, valid signature"), qint64(31) << 20,
+         true},
+    };
+    for (const auto &bomb : bombs) {
+        const QString package =
+            BuildLargePackage(directory, QStringLiteral("manifest-bomb.apk"), 4096);
+        const QTemporaryDir folder(root.filePath(QStringLiteral("bomb-XXXXXX")));
+        const QStringList files = WriteManifestBomb(folder.path(), QStringLiteral("openssl"),
+                                                    bomb.validSignature ? key.pem : QString(),
+                                                    key.certificate, bomb.size);
+        if (files.isEmpty())
+            qFatal("could not write the manifest bomb");
+        RunOrDie(QStringLiteral("aapt"), QStringList{QStringLiteral("add"), package} + files,
+                 folder.path());
+        MeasureHostile(bomb.name, root.filePath(QStringLiteral("manifest-bomb-signed.apk")),
+                       ReadBenchFile(package));
+    }
 
     const QByteArray small =
         signV1(BuildLargePackage(directory, QStringLiteral("small.apk"), 4096));
