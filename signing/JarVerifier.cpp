@@ -32,7 +32,7 @@ QList<JarSigner> FindSigners(const QList<QByteArray> &names)
     const QSet<QByteArray> all(names.begin(), names.end());
     QList<JarSigner> signers;
     for (const QByteArray &name : names) {
-        if (!name.startsWith(MetaInf) || name == ManifestName ||
+        if (!name.startsWith(MetaInf) ||
             !(name.endsWith(".RSA") || name.endsWith(".DSA") || name.endsWith(".EC")))
             continue;
         const QByteArray signatureFile = name.first(name.lastIndexOf('.')) + ".SF";
