@@ -180,7 +180,8 @@ std::optional<bool> EntryMatches(const ZipArchive &archive, const QByteArray &na
 
 } // namespace
 
-JarVerification VerifyJarSignatures(const ZipArchive &archive, bool v2Present, bool v3Present)
+JarVerification VerifyJarSignatures(const ZipArchive &archive, bool v2Present, bool v3Present,
+                                    [[maybe_unused]] int minSdk, [[maybe_unused]] int maxSdk)
 {
     JarVerification verification;
     const QList<QByteArray> names = archive.entryNames();
