@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <cstdio>
 #include <functional>
 
@@ -84,6 +85,44 @@ void MeasureHostile(const QString &name, const QString &path, const QByteArray &
                 PeakRssMiB());
 }
 
+// Key rotation and RSA at their most expensive: a package signed with a key whose public
+// exponent has 3,000 bits, its v3 block replaced by signers of that key that each carry a
+// lineage of 64 nodes repeating its certificate.
+void MeasureExhaustingSigners(const QString &directory)
+{
+    constexpr int ExponentBytes = 375;
+    QByteArray exponent(ExponentBytes, '\x5a');
+    exponent[0] = char(0xc5);
+    exponent[ExponentBytes - 1] = char(0x5b);
+    const BenchKey huge = MakeBenchKey(
+        directory, QStringLiteral("huge"),
+        {QStringLiteral("-newkey"), QStringLiteral("rsa:3072"), QStringLiteral("-pkeyopt"),
+         QStringLiteral("rsa_keygen_pubexp:0x") + QString::fromLatin1(exponent.toHex())});
+    const QString built = BuildLargePackage(directory, QStringLiteral("rotations.apk"), 4096);
+    const QString signedPackage = built + QStringLiteral(".signed");
+    SignBenchPackage(huge, built, signedPackage,
+                     {QStringLiteral("--v1-signing-enabled"), QStringLiteral("false")});
+    const QByteArray certificate = CertificateDer(huge.certificate);
+    constexpr quint32 V3Id = 0xf05368c0;
+    const QByteArray bytes =
+        WithBlockPairs(ReadBenchFile(signedPackage), [&](quint32 id, const QByteArray &value) {
+            if (id != V3Id)
+                return BlockPair(id, value);
+            SignerParts parts = FirstSignerParts(value, true);
+            parts.attributes = LineageAttribute(QList<QByteArray>(64, certificate), huge.pk8);
+            QByteArray signer = CraftSigner(parts, huge.pk8, certificate);
+            QByteArray list;
+            for (int i = 0; i < 8; ++i)
+                list += signer;
+            QByteArray length(4, Qt::Uninitialized);
+            qToLittleEndian(quint32(list.size()), length.data());
+            return BlockPair(id, length + list);
+        });
+    MeasureHostile(QStringLiteral("8 signers, each a lineage of 64 nodes repeating one "
+                                  "certificate, RSA exponents of 3,000 bits"),
+                   QDir(directory).filePath(QStringLiteral("rotations-hostile.apk")), bytes);
+}
+
 // Builds the hostile packages from a small one and measures each verdict.
 void MeasureHostilePackages(const QString &directory, const BenchKey &key)
 {
@@ -123,6 +162,8 @@ void MeasureHostilePackages(const QString &directory, const BenchKey &key)
     addEntries(repeated, signatureFiles);
     MeasureHostile(QStringLiteral("signature file naming a 20 MiB section 2,000 times"),
                    root.filePath(QStringLiteral("repeated-section.apk")), ReadBenchFile(repeated));
+
+    MeasureExhaustingSigners(directory);
 
     const QByteArray small =
         signV1(BuildLargePackage(directory, QStringLiteral("small.apk"), 4096));

@@ -186,8 +186,12 @@ void ReportTest::report()
         QCOMPARE(signature.value(QStringLiteral("verdict")).toString(), QStringLiteral("verified"));
         const QJsonArray signers = signature.value(QStringLiteral("signers")).toArray();
         QCOMPARE(signers.size(), 1);
-        QCOMPARE(signers.first().toObject().value(QStringLiteral("certSha256")).toString(),
+        const QJsonObject signer = signers.first().toObject();
+        QCOMPARE(signer.value(QStringLiteral("certSha256")).toString(),
                  QString(certificateSha256).remove(u':').toLower());
+        // The v3 signer says from which platform it signs, through the newest.
+        QVERIFY(signer.value(QStringLiteral("minSdk")).isDouble());
+        QVERIFY(signer.value(QStringLiteral("maxSdk")).isNull());
         if (arguments.contains(QStringLiteral("--expect-signer")))
             QCOMPARE(record.value(QStringLiteral("expectedSigner")).toBool(), run.exitCode == 0);
     }
