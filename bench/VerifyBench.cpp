@@ -16,7 +16,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <cstdio>
 #include <functional>
 
@@ -110,13 +109,8 @@ void MeasureExhaustingSigners(const QString &directory)
                 return BlockPair(id, value);
             SignerParts parts = FirstSignerParts(value, true);
             parts.attributes = LineageAttribute(QList<QByteArray>(64, certificate), huge.pk8);
-            QByteArray signer = CraftSigner(parts, huge.pk8, certificate);
-            QByteArray list;
-            for (int i = 0; i < 8; ++i)
-                list += signer;
-            QByteArray length(4, Qt::Uninitialized);
-            qToLittleEndian(quint32(list.size()), length.data());
-            return BlockPair(id, length + list);
+            return BlockPair(
+                id, SchemeValue(QList<QByteArray>(8, CraftSigner(parts, huge.pk8, certificate))));
         });
     MeasureHostile(QStringLiteral("8 signers, each a lineage of 64 nodes repeating one "
                                   "certificate, RSA exponents of 3,000 bits"),

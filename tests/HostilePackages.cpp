@@ -260,6 +260,11 @@ SignerParts FirstSignerParts(const QByteArray &value, bool v3)
     return parts;
 }
 
+QByteArray SchemeValue(const QList<QByteArray> &signers)
+{
+    return LengthPrefixed(signers.join());
+}
+
 QByteArray SignSha256(const QString &key, const QByteArray &data)
 {
     return Sign(PrivateKey(key).get(), RsaPkcs1Sha256, data);

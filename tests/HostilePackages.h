@@ -57,6 +57,9 @@ SignerParts FirstSignerParts(const QByteArray &value, bool v3);
 // DER file `key` and the certificate DER `certificate`; empty when OpenSSL cannot sign.
 QByteArray CraftSigner(const SignerParts &parts, const QString &key, const QByteArray &certificate);
 
+// A v2 or v3 value of a signing block that holds `signers`, each as CraftSigner makes them.
+QByteArray SchemeValue(const QList<QByteArray> &signers);
+
 // The RSA PKCS #1 v1.5 SHA-256 signature of `data` with the private key in the PKCS #8 DER
 // file `key`; empty when OpenSSL cannot sign.
 QByteArray SignSha256(const QString &key, const QByteArray &data);

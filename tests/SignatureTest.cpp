@@ -152,7 +152,7 @@ QByteArray SignedByAnotherKey(bool v3, const QByteArray &value, const QString &k
 {
     SignerParts parts = FirstSignerParts(value, v3);
     parts.attributes = attributes;
-    return Prefixed(CraftSigner(parts, key, CertificateDer(certificate)));
+    return SchemeValue({CraftSigner(parts, key, CertificateDer(certificate))});
 }
 
 // The rows on the platform range, v3.1, digests, lineages and key limits: their helpers.
@@ -167,10 +167,10 @@ QByteArray Attribute(quint32 id, const QByteArray &value)
 // A v3 value of signers made from `parts`, each with the key and certificate given beside it.
 QByteArray V3Value(const QList<std::tuple<SignerParts, QString, QByteArray>> &signers)
 {
-    QByteArray list;
+    QList<QByteArray> crafted;
     for (const auto &[parts, key, certificate] : signers)
-        list += CraftSigner(parts, key, certificate);
-    return Prefixed(list);
+        crafted.append(CraftSigner(parts, key, certificate));
+    return SchemeValue(crafted);
 }
 
 // `parts` for the platforms from `minSdk` through `maxSdk`, with `attributes`.
@@ -606,7 +606,7 @@ QByteArray SignatureTest::hostile(Change change, const QByteArray &bytes)
                 parts.digests += again;
                 parts.algorithms = {0x0103, 0x0103};
             }
-            return BlockPair(id, Prefixed(CraftSigner(parts, rsa.key, rsaCertificate)));
+            return BlockPair(id, SchemeValue({CraftSigner(parts, rsa.key, rsaCertificate)}));
         });
     case Change::LineageRepeats:
     case Change::LineageTooLong:
