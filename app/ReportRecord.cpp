@@ -90,6 +90,12 @@ QJsonObject SignerObject(const QString &scheme, const SignerFacts &signer)
     QJsonArray former;
     for (const QString &sha256 : signer.formerSha256)
         former.append(PlainHex(sha256));
+    // Only v3 signers say which platforms they sign for; null up to the newest.
+    const std::optional<PlatformRange> &platforms = signer.platforms;
+    const QJsonValue minSdk = platforms ? QJsonValue(platforms->minSdk) : QJsonValue();
+    const QJsonValue maxSdk = platforms && platforms->maxSdk != ApiLevel::Newest
+                                  ? QJsonValue(platforms->maxSdk)
+                                  : QJsonValue();
     return {
         {QStringLiteral("scheme"), scheme},
         {QStringLiteral("subject"), TextOrNull(facts.subject)},
@@ -102,6 +108,8 @@ QJsonObject SignerObject(const QString &scheme, const SignerFacts &signer)
         {QStringLiteral("certSha1"), TextOrNull(PlainHex(facts.sha1))},
         {QStringLiteral("certSha256"), TextOrNull(PlainHex(facts.sha256))},
         {QStringLiteral("formerCertSha256"), former},
+        {QStringLiteral("minSdk"), minSdk},
+        {QStringLiteral("maxSdk"), maxSdk},
     };
 }
 
@@ -168,9 +176,10 @@ QJsonObject SignatureObject(const PackageDetails &details)
     };
 }
 
+// Whether the newest platform verifies the package with a signer of `expected`.
 bool SignedByExpected(const SignatureReport &report, const QList<QByteArray> &expected)
 {
-    for (const SignerFacts &signer : report.signers)
+    for (const SignerFacts &signer : report.newestPlatformSigners())
         if (expected.contains(QByteArray::fromHex(PlainHex(signer.certificate.sha256).toLatin1())))
             return true;
     return false;

@@ -60,6 +60,7 @@ QString BuildLargePackage(const QString &directory, const QString &fileName, qin
                        "    android:versionName=\"1.0\"" +
                        splitAttribute +
                        ">\n"
+                       "  <uses-sdk android:minSdkVersion=\"24\"/>\n"
                        "  <application android:label=\"Large\"/>\n"
                        "</manifest>\n") < 0)
         qFatal("cannot write the manifest");
@@ -95,17 +96,18 @@ void RunOrDie(const QString &program, const QStringList &arguments, const QStrin
         qFatal("%s failed", qPrintable(program));
 }
 
-BenchKey MakeBenchKey(const QString &directory)
+BenchKey MakeBenchKey(const QString &directory, const QString &name, const QStringList &keyOptions)
 {
     const QDir folder(directory);
-    const BenchKey key{folder.filePath(QStringLiteral("key.pk8")),
-                       folder.filePath(QStringLiteral("key.pem")),
-                       folder.filePath(QStringLiteral("cert.pem"))};
+    const BenchKey key{folder.filePath(name + QStringLiteral(".pk8")),
+                       folder.filePath(name + QStringLiteral(".pem")),
+                       folder.filePath(name + QStringLiteral("-cert.pem"))};
     RunOrDie(QStringLiteral("openssl"),
-             {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-              QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-subj"),
-              QStringLiteral("/CN=Pelmora bench"), QStringLiteral("-keyout"), key.pem,
-              QStringLiteral("-out"), key.certificate},
+             QStringList{QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-nodes"),
+                         QStringLiteral("-subj"), QStringLiteral("/CN=Pelmora bench"),
+                         QStringLiteral("-keyout"), key.pem, QStringLiteral("-out"),
+                         key.certificate} +
+                 keyOptions,
              directory);
     RunOrDie(QStringLiteral("openssl"),
              {QStringLiteral("pkcs8"), QStringLiteral("-topk8"), QStringLiteral("-nocrypt"),

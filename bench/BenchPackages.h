@@ -17,23 +17,27 @@ QByteArray ReadBenchFile(const QString &path);
 // Returns the path; stops the benchmark when the file cannot be written.
 QString MakeRandomFile(const QString &path, qint64 size);
 
-// Builds a real package with the system's aapt: a small manifest and one asset of `assetSize`
-// random bytes, stored uncompressed as a large asset is in real packages; a split of the app when
-// `split` names one. Returns its path; stops the benchmark when aapt fails.
+// Builds a real package with the system's aapt: a small manifest (for Android 7.0 and later, as
+// stores sign apps with v2 and v3 alone) and one asset of `assetSize` random bytes, stored
+// uncompressed as a large asset is in real packages; a split of the app when `split` names one.
+// Returns its path; stops the benchmark when aapt fails.
 QString BuildLargePackage(const QString &directory, const QString &fileName, qint64 assetSize,
                           const QString &split = {});
 
 // Runs `program` in `directory`; stops the benchmark when it fails.
 void RunOrDie(const QString &program, const QStringList &arguments, const QString &directory);
 
-// A fresh RSA key and its certificate in `directory`.
+// A fresh key and its certificate in `directory`, named after `name`: a 2,048-bit RSA key unless
+// `keyOptions` for openssl req say otherwise.
 struct BenchKey
 {
     QString pk8;         // as apksigner takes it
     QString pem;         // as openssl takes it
     QString certificate; // PEM
 };
-BenchKey MakeBenchKey(const QString &directory);
+BenchKey MakeBenchKey(const QString &directory, const QString &name = QStringLiteral("key"),
+                      const QStringList &keyOptions = {QStringLiteral("-newkey"),
+                                                       QStringLiteral("rsa:2048")});
 
 // Signs `input` into `output` with apksigner and `options`; stops the benchmark on failure.
 void SignBenchPackage(const BenchKey &key, const QString &input, const QString &output,

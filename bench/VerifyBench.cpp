@@ -84,6 +84,39 @@ void MeasureHostile(const QString &name, const QString &path, const QByteArray &
                 PeakRssMiB());
 }
 
+// Key rotation and RSA at their most expensive: a package signed with a key whose public
+// exponent has 3,000 bits, its v3 block replaced by signers of that key that each carry a
+// lineage of 64 nodes repeating its certificate.
+void MeasureExhaustingSigners(const QString &directory)
+{
+    constexpr int ExponentBytes = 375;
+    QByteArray exponent(ExponentBytes, '\x5a');
+    exponent[0] = char(0xc5);
+    exponent[ExponentBytes - 1] = char(0x5b);
+    const BenchKey huge = MakeBenchKey(
+        directory, QStringLiteral("huge"),
+        {QStringLiteral("-newkey"), QStringLiteral("rsa:3072"), QStringLiteral("-pkeyopt"),
+         QStringLiteral("rsa_keygen_pubexp:0x") + QString::fromLatin1(exponent.toHex())});
+    const QString built = BuildLargePackage(directory, QStringLiteral("rotations.apk"), 4096);
+    const QString signedPackage = built + QStringLiteral(".signed");
+    SignBenchPackage(huge, built, signedPackage,
+                     {QStringLiteral("--v1-signing-enabled"), QStringLiteral("false")});
+    const QByteArray certificate = CertificateDer(huge.certificate);
+    constexpr quint32 V3Id = 0xf05368c0;
+    const QByteArray bytes =
+        WithBlockPairs(ReadBenchFile(signedPackage), [&](quint32 id, const QByteArray &value) {
+            if (id != V3Id)
+                return BlockPair(id, value);
+            SignerParts parts = FirstSignerParts(value, true);
+            parts.attributes = LineageAttribute(QList<QByteArray>(64, certificate), huge.pk8);
+            return BlockPair(
+                id, SchemeValue(QList<QByteArray>(8, CraftSigner(parts, huge.pk8, certificate))));
+        });
+    MeasureHostile(QStringLiteral("8 signers, each a lineage of 64 nodes repeating one "
+                                  "certificate, RSA exponents of 3,000 bits"),
+                   QDir(directory).filePath(QStringLiteral("rotations-hostile.apk")), bytes);
+}
+
 // Builds the hostile packages from a small one and measures each verdict.
 void MeasureHostilePackages(const QString &directory, const BenchKey &key)
 {
@@ -152,6 +185,7 @@ void MeasureHostilePackages(const QString &directory, const BenchKey &key)
         MeasureHostile(bomb.name, root.filePath(QStringLiteral("manifest-bomb-signed.apk")),
                        ReadBenchFile(package));
     }
+    MeasureExhaustingSigners(directory);
 
     const QByteArray small =
         signV1(BuildLargePackage(directory, QStringLiteral("small.apk"), 4096));

@@ -6,13 +6,25 @@ struct NamedScheme
 {
     QString name;
     const SchemeResult &result;
+    bool decides;
 };
 
 QList<NamedScheme> Schemes(const SignatureReport &report)
 {
-    return {{QStringLiteral("v1"), report.v1},
-            {QStringLiteral("v2"), report.v2},
-            {QStringLiteral("v3"), report.v3}};
+    return {{QStringLiteral("v1"), report.v1, report.v1Decides},
+            {QStringLiteral("v2"), report.v2, report.v2Decides},
+            {QStringLiteral("v3"), report.v3, report.v3Decides}};
+}
+
+// "API 28–32", "API 33 及以上"; a signer for a development release names the release before it
+// as its minimum.
+QString PlatformText(const PlatformRange &range)
+{
+    const QString lowest = range.devRelease ? QStringLiteral("API %1 预览版").arg(range.minSdk + 1)
+                                            : QStringLiteral("API %1").arg(range.minSdk);
+    if (range.maxSdk == ApiLevel::Newest)
+        return lowest + QStringLiteral(" 及以上");
+    return lowest + QStringLiteral("–%1").arg(range.maxSdk);
 }
 
 QString FailureText(const NamedScheme &scheme)
@@ -41,6 +53,8 @@ void AppendSigner(QList<LabelledValue> &rows, const SignerFacts &signer)
     if (!signer.formerSha256.isEmpty())
         rows.append({QStringLiteral("轮换前证书 SHA-256"),
                      signer.formerSha256.join(QLatin1Char('\n')), true});
+    if (signer.platforms)
+        rows.append({QStringLiteral("适用平台"), PlatformText(*signer.platforms)});
 }
 
 } // namespace
@@ -60,9 +74,9 @@ QString FailureReason(const SignatureReport &report)
     if (!report.failure.isEmpty())
         return report.failure;
     for (const NamedScheme &scheme : Schemes(report))
-        if (scheme.result.state == SchemeState::Failed)
+        if (scheme.decides && scheme.result.state == SchemeState::Failed)
             return FailureText(scheme);
-    return {};
+    return report.platformFailure;
 }
 
 QString VerdictText(const SignatureReport &report)

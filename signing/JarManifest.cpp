@@ -1,6 +1,6 @@
 #include "JarManifest.h"
 
-#include "AndroidVersions.h"
+#include "ApiLevels.h"
 
 #include <QString>
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "JarSignatureBlock.h"
 
-#include "AndroidVersions.h"
+#include "ApiLevels.h"
 #include "BerReader.h"
 #include "OpenSslHandles.h"
 #include "Pkcs7SignedData.h"
@@ -268,7 +268,9 @@ public:
             signedBytes = signer.signedAttributes.toByteArray();
             signedBytes[0] = char(Ber::Set);
         }
-        const SignatureAlgorithm verifier{0, algorithm.signedHash, algorithm.keyType, 0};
+        SignatureAlgorithm verifier{};
+        verifier.digest = algorithm.signedHash;
+        verifier.keyType = algorithm.keyType;
         return VerifySignature(key, verifier, signedBytes, signer.signature) ? Outcome::Verified
                                                                              : Outcome::NotVerified;
     }

@@ -1,6 +1,6 @@
 #include "JarVerifier.h"
 
-#include "AndroidVersions.h"
+#include "ApiLevels.h"
 #include "CertificateFacts.h"
 #include "JarManifest.h"
 #include "JarSignatureBlock.h"

@@ -1,43 +1,69 @@
 #include "SchemeVerifier.h"
 
+#include "ApiLevels.h"
 #include "CertificateFacts.h"
+#include "CertificateKey.h"
 #include "OpenSslHandles.h"
 #include "SignatureAlgorithm.h"
 
+#include <QMap>
+#include <QSet>
 #include <optional>
 
 namespace {
 
-// The strongest signature whose algorithm is checked here: SHA-512 before SHA-256.
-const AlgorithmValue *StrongestSignature(const QList<AlgorithmValue> &signatures)
+// The signatures that the platforms from `lowest` through `highest` verify: for each platform
+// that brought new algorithms, the strongest one it knows among those offered. Empty when the
+// lowest platform knows none of them.
+QList<const AlgorithmValue *> SignaturesToVerify(const QList<AlgorithmValue> &signatures,
+                                                 int lowest, int highest)
 {
-    const AlgorithmValue *best = nullptr;
+    QMap<int, const AlgorithmValue *> strongestSince;
+    int lowestKnown = ApiLevel::Newest;
     for (const AlgorithmValue &signature : signatures) {
         const SignatureAlgorithm *algorithm = FindSignatureAlgorithm(signature.algorithm);
-        if (algorithm &&
-            (!best || (algorithm->digest == DigestAlgorithm::Sha512 &&
-                       FindSignatureAlgorithm(best->algorithm)->digest != DigestAlgorithm::Sha512)))
+        if (!algorithm || algorithm->minSdk > highest)
+            continue;
+        lowestKnown = qMin(lowestKnown, algorithm->minSdk);
+        const AlgorithmValue *&best = strongestSince[algorithm->minSdk];
+        if (!best || Stronger(*algorithm, *FindSignatureAlgorithm(best->algorithm)))
             best = &signature;
     }
-    return best;
+    return lowest < lowestKnown ? QList<const AlgorithmValue *>() : strongestSince.values();
 }
 
-// Each certificate of the lineage signs the next; the newest must be the signer's own.
-bool LineageHolds(const QList<LineageNode> &lineage, const QByteArray &signerCertificate)
+// Why the lineage does not hold, or nothing: each certificate of it once, each signing the
+// next, the newest the signer's own.
+std::optional<QString> LineageProblem(const SchemeSigner &signer)
 {
+    if (signer.lineageTooLong)
+        return QStringLiteral("密钥轮换记录超过上限");
+    const QList<LineageNode> &lineage = signer.lineage;
     if (lineage.isEmpty())
-        return true;
+        return std::nullopt;
+    QSet<QByteArray> seen;
+    for (const LineageNode &node : lineage) {
+        if (seen.contains(node.certificate))
+            return QStringLiteral("密钥轮换记录中有重复的证书");
+        seen.insert(node.certificate);
+    }
+    const QString broken = QStringLiteral("密钥轮换记录校验失败");
     for (qsizetype i = 1; i < lineage.size(); ++i) {
         const LineageNode &parent = lineage[i - 1];
         const LineageNode &child = lineage[i];
         const SignatureAlgorithm *algorithm = FindSignatureAlgorithm(child.parentAlgorithm);
         const X509Handle certificate = ParseCertificate(parent.certificate);
-        if (!algorithm || parent.childAlgorithm != child.parentAlgorithm || !certificate ||
-            !VerifySignature(X509_get0_pubkey(certificate.get()), *algorithm, child.signedData,
-                             child.signature))
-            return false;
+        EVP_PKEY *key = certificate ? X509_get0_pubkey(certificate.get()) : nullptr;
+        if (!algorithm || parent.childAlgorithm != child.parentAlgorithm || !key)
+            return broken;
+        if (const QString limit = KeyBeyondLimits(key); !limit.isEmpty())
+            return limit;
+        if (!VerifySignature(key, *algorithm, child.signedData, child.signature))
+            return broken;
     }
-    return lineage.last().certificate == signerCertificate;
+    if (lineage.last().certificate != signer.certificates.first())
+        return broken;
+    return std::nullopt;
 }
 
 QList<quint32> AlgorithmsOf(const QList<AlgorithmValue> &values)
@@ -48,9 +74,10 @@ QList<quint32> AlgorithmsOf(const QList<AlgorithmValue> &values)
     return ids;
 }
 
-// Nothing when the signer checks out, else why not.
-std::optional<SchemeResult> CheckSigner(const SchemeSigner &signer, bool v3,
-                                        QList<SignedContentDigest> &contentDigests)
+// Nothing when the signer checks out, else why not. Adds the content digest kinds of the
+// signatures it verified to `verifiedKinds`.
+std::optional<SchemeResult> CheckSigner(const SchemeSigner &signer, bool v3, int minSdk,
+                                        QList<ContentDigestKind> &verifiedKinds)
 {
     if (signer.certificates.isEmpty())
         return SchemeResult::failed(QStringLiteral("没有证书"));
@@ -61,31 +88,41 @@ std::optional<SchemeResult> CheckSigner(const SchemeSigner &signer, bool v3,
     const KeyHandle key(d2i_PUBKEY(nullptr, &keyBytes, long(signer.publicKey.size())));
     if (!key)
         return SchemeResult::failed(QStringLiteral("公钥无法解析"));
-    if (EncodeDer(X509_get_X509_PUBKEY(certificate.get()), i2d_X509_PUBKEY) != signer.publicKey)
+    if (const QString limit = KeyBeyondLimits(key.get()); !limit.isEmpty())
+        return SchemeResult::failed(limit);
+    if (CertificatePublicKey(signer.certificates.first()) != signer.publicKey)
         return SchemeResult::failed(QStringLiteral("公钥与证书不符"));
-    const AlgorithmValue *signature = StrongestSignature(signer.signatures);
-    if (!signature)
+    if (v3 && (signer.minSdk < 0 || signer.minSdk > signer.maxSdk))
+        return SchemeResult::failed(QStringLiteral("签名者平台版本范围无效"));
+    // A signer for a development release names the release before it as its minimum.
+    const int lowest =
+        v3 ? signer.minSdk + (signer.targetsDevRelease ? 1 : 0) : qMax(minSdk, ApiLevel::Nougat);
+    const int highest = v3 ? signer.maxSdk : ApiLevel::Newest;
+    const QList<const AlgorithmValue *> signatures =
+        SignaturesToVerify(signer.signatures, lowest, highest);
+    if (signatures.isEmpty())
         return SchemeResult::failed(QStringLiteral("没有可校验的签名算法"));
-    const SignatureAlgorithm &algorithm = *FindSignatureAlgorithm(signature->algorithm);
-    if (!VerifySignature(key.get(), algorithm, signer.signedData, signature->bytes))
-        return SchemeResult::failed(QStringLiteral("签名不符"));
+    for (const AlgorithmValue *signature : signatures)
+        if (!VerifySignature(key.get(), *FindSignatureAlgorithm(signature->algorithm),
+                             signer.signedData, signature->bytes))
+            return SchemeResult::failed(QStringLiteral("签名不符"));
     if (AlgorithmsOf(signer.digests) != AlgorithmsOf(signer.signatures))
         return SchemeResult::failed(QStringLiteral("摘要与签名的算法不一致"));
     if (v3 && (signer.minSdk != signer.signedMinSdk || signer.maxSdk != signer.signedMaxSdk))
         return SchemeResult::failed(QStringLiteral("SDK 版本范围与签名内容不一致"));
-    if (v3 && !LineageHolds(signer.lineage, signer.certificates.first()))
-        return SchemeResult::failed(QStringLiteral("密钥轮换记录校验失败"));
-    for (const AlgorithmValue &digest : signer.digests)
-        if (digest.algorithm == signature->algorithm) {
-            contentDigests.append({algorithm.digest, digest.bytes});
-            break;
-        }
+    if (v3)
+        if (const auto problem = LineageProblem(signer))
+            return SchemeResult::failed(*problem);
+    for (const AlgorithmValue *signature : signatures)
+        if (const ContentDigestKind kind = FindSignatureAlgorithm(signature->algorithm)->content;
+            !verifiedKinds.contains(kind))
+            verifiedKinds.append(kind);
     return std::nullopt;
 }
 
 } // namespace
 
-SchemeVerification VerifySchemeSigners(const SchemeBlock &scheme, bool v3)
+SchemeVerification VerifySchemeSigners(const SchemeBlock &scheme, bool v3, int minSdk)
 {
     SchemeVerification verification;
     if (!scheme.present)
@@ -98,18 +135,24 @@ SchemeVerification VerifySchemeSigners(const SchemeBlock &scheme, bool v3)
         verification.result = SchemeResult::failed(QStringLiteral("没有签名者"));
         return verification;
     }
+    QList<ContentDigestKind> verifiedKinds;
     for (const SchemeSigner &signer : scheme.signers) {
-        if (auto failure = CheckSigner(signer, v3, verification.contentDigests)) {
+        if (auto failure = CheckSigner(signer, v3, minSdk, verifiedKinds)) {
             verification.result = *failure;
-            verification.contentDigests.clear();
             return verification;
         }
     }
+    // Every digest listed for a verified kind must hold, a second listing of one included.
+    for (const SchemeSigner &signer : scheme.signers)
+        for (const AlgorithmValue &digest : signer.digests)
+            if (const SignatureAlgorithm *algorithm = FindSignatureAlgorithm(digest.algorithm);
+                algorithm && verifiedKinds.contains(algorithm->content))
+                verification.contentDigests.append({algorithm->content, digest.bytes});
     verification.result = SchemeResult::verified();
     return verification;
 }
 
-QList<SignerFacts> SchemeSignerFacts(const SchemeBlock &scheme)
+QList<SignerFacts> SchemeSignerFacts(const SchemeBlock &scheme, bool v3)
 {
     QList<SignerFacts> facts;
     for (const SchemeSigner &signer : scheme.signers) {
@@ -120,6 +163,8 @@ QList<SignerFacts> SchemeSignerFacts(const SchemeBlock &scheme)
             signerFacts.formerSha256.append(
                 ColonHex(DigestOf(DigestAlgorithm::Sha256, signer.lineage[i].certificate)));
         }
+        if (v3)
+            signerFacts.platforms = {signer.minSdk, signer.maxSdk, signer.targetsDevRelease};
         facts.append(signerFacts);
     }
     return facts;

@@ -1,20 +1,47 @@
 #include "SignatureAlgorithm.h"
 
+#include "ApiLevels.h"
 #include "OpenSslHandles.h"
 
+#include <openssl/bn.h>
+#include <openssl/core_names.h>
 #include <openssl/rsa.h>
 
 namespace {
 
+using ApiLevel::Nougat;
+using ApiLevel::Pie;
+using Kind = ContentDigestKind;
+
 constexpr SignatureAlgorithm Algorithms[] = {
-    {0x0101, DigestAlgorithm::Sha256, EVP_PKEY_RSA, 32},
-    {0x0102, DigestAlgorithm::Sha512, EVP_PKEY_RSA, 64},
-    {0x0103, DigestAlgorithm::Sha256, EVP_PKEY_RSA, 0},
-    {0x0104, DigestAlgorithm::Sha512, EVP_PKEY_RSA, 0},
-    {0x0201, DigestAlgorithm::Sha256, EVP_PKEY_EC, 0},
-    {0x0202, DigestAlgorithm::Sha512, EVP_PKEY_EC, 0},
-    {0x0301, DigestAlgorithm::Sha256, EVP_PKEY_DSA, 0},
+    {0x0101, DigestAlgorithm::Sha256, Kind::ChunkedSha256, EVP_PKEY_RSA, 32, Nougat},
+    {0x0102, DigestAlgorithm::Sha512, Kind::ChunkedSha512, EVP_PKEY_RSA, 64, Nougat},
+    {0x0103, DigestAlgorithm::Sha256, Kind::ChunkedSha256, EVP_PKEY_RSA, 0, Nougat},
+    {0x0104, DigestAlgorithm::Sha512, Kind::ChunkedSha512, EVP_PKEY_RSA, 0, Nougat},
+    {0x0201, DigestAlgorithm::Sha256, Kind::ChunkedSha256, EVP_PKEY_EC, 0, Nougat},
+    {0x0202, DigestAlgorithm::Sha512, Kind::ChunkedSha512, EVP_PKEY_EC, 0, Nougat},
+    {0x0301, DigestAlgorithm::Sha256, Kind::ChunkedSha256, EVP_PKEY_DSA, 0, Nougat},
+    {0x0421, DigestAlgorithm::Sha256, Kind::VeritySha256, EVP_PKEY_RSA, 0, Pie},
+    {0x0423, DigestAlgorithm::Sha256, Kind::VeritySha256, EVP_PKEY_EC, 0, Pie},
+    {0x0425, DigestAlgorithm::Sha256, Kind::VeritySha256, EVP_PKEY_DSA, 0, Pie},
 };
+
+// BoringSSL's limits, which Android's Conscrypt verifies with.
+constexpr int MaxRsaModulusBits = 16384;
+constexpr int MaxRsaExponentBits = 33;
+
+int Preference(ContentDigestKind kind)
+{
+    switch (kind) {
+    case ContentDigestKind::ChunkedSha256:
+        return 0;
+    case ContentDigestKind::VeritySha256:
+        return 1;
+    case ContentDigestKind::ChunkedSha512:
+        break;
+    }
+    return 2;
+}
 
 } // namespace
 
@@ -24,6 +51,25 @@ const SignatureAlgorithm *FindSignatureAlgorithm(quint32 id)
         if (algorithm.id == id)
             return &algorithm;
     return nullptr;
+}
+
+bool Stronger(const SignatureAlgorithm &a, const SignatureAlgorithm &b)
+{
+    return Preference(a.content) > Preference(b.content);
+}
+
+QString KeyBeyondLimits(EVP_PKEY *key)
+{
+    const int type = EVP_PKEY_get_base_id(key);
+    if (type != EVP_PKEY_RSA && type != EVP_PKEY_RSA_PSS)
+        return {};
+    if (EVP_PKEY_get_bits(key) > MaxRsaModulusBits)
+        return QStringLiteral("RSA 密钥长度超过上限");
+    BIGNUM *exponent = nullptr;
+    const bool read = EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_E, &exponent) == 1;
+    const int exponentBits = read ? BN_num_bits(exponent) : MaxRsaExponentBits + 1;
+    BN_free(exponent);
+    return exponentBits > MaxRsaExponentBits ? QStringLiteral("RSA 公钥指数超过上限") : QString();
 }
 
 bool VerifySignature(EVP_PKEY *key, const SignatureAlgorithm &algorithm, QByteArrayView data,

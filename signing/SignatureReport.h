@@ -1,10 +1,13 @@
 #pragma once
 
+#include "ApiLevels.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <algorithm>
+#include <optional>
 
 enum class SchemeState
 {
@@ -45,11 +48,21 @@ struct CertificateFacts
     QString signatureMd5;
 };
 
+// The platforms a v3 or v3.1 signer signs for, as it says.
+struct PlatformRange
+{
+    int minSdk = 0;
+    int maxSdk = 0; // ApiLevel::Newest: through the newest
+    // The minimum names the release before the development release the signer is for.
+    bool devRelease = false;
+};
+
 struct SignerFacts
 {
     CertificateFacts certificate;
     // The SHA-256 of the certificates this signer rotated away from, oldest first.
     QStringList formerSha256;
+    std::optional<PlatformRange> platforms; // v3 and v3.1 signers only
 };
 
 // The signers of one scheme, named "v1", "v2" or "v3".
@@ -66,28 +79,57 @@ enum class SignatureVerdict
     Failed
 };
 
+// Whether every Android version from the package's minimum SDK through the newest accepts its
+// signatures, and each scheme's own result.
 struct SignatureReport
 {
-    // Why the package as a whole could not be checked (not a ZIP, a broken signing block).
+    // Why the package as a whole could not be checked (not a ZIP, a broken signing block), or
+    // why its schemes do not hold together (signed by different signers).
     QString failure;
+    // Each scheme's own result; v3 covers v3.1 too.
     SchemeResult v1;
     SchemeResult v2;
     SchemeResult v3;
-    // The signers of the newest scheme present: v3, else v2, else v1.
+    // Which schemes the platforms in the package's range verify it with, so which decide the
+    // verdict: v1 below API 24 or without a v2/v3 signature, v2 below API 28 or without v3.
+    // A scheme present that decides nothing is still checked and shown.
+    bool v1Decides = true;
+    bool v2Decides = true;
+    bool v3Decides = true;
+    // What platforms in the range need that the package lacks, e.g. a JAR signature below 24.
+    QString platformFailure;
+    // The signers of the newest scheme present: v3 (and v3.1, by platform), else v2, else v1.
     QList<SignerFacts> signers;
-    // Only when the schemes present were not signed by one signer: each scheme's, oldest first.
+    // Only when the schemes that decide were not signed by one signer: each one's, oldest first.
     QList<SchemeSigners> signersByScheme;
 
-    // Verified: signed, and every scheme present verified. Unsigned: no scheme at all, and no
-    // fault found in looking for one. Failed otherwise.
+    // Verified: signed, and every scheme that decides verified. Unsigned: no scheme at all, and
+    // no fault found in looking for one. Failed otherwise.
     SignatureVerdict verdict() const
     {
-        const auto states = {v1.state, v2.state, v3.state};
-        const auto any = [&states](SchemeState state) {
-            return std::find(states.begin(), states.end(), state) != states.end();
-        };
-        if (!failure.isEmpty() || any(SchemeState::Failed))
+        if (!failure.isEmpty() || !platformFailure.isEmpty())
             return SignatureVerdict::Failed;
-        return any(SchemeState::Verified) ? SignatureVerdict::Verified : SignatureVerdict::Unsigned;
+        const std::pair<const SchemeResult &, bool> schemes[] = {
+            {v1, v1Decides}, {v2, v2Decides}, {v3, v3Decides}};
+        bool present = false;
+        for (const auto &[result, decides] : schemes) {
+            if (decides && result.state == SchemeState::Failed)
+                return SignatureVerdict::Failed;
+            present = present || result.state != SchemeState::Absent;
+        }
+        return present ? SignatureVerdict::Verified : SignatureVerdict::Unsigned;
+    }
+
+    // The signers the newest platform verifies the package with, the ones apksigner names: of
+    // v3 signers the one whose range reaches highest (the later listed on a tie, so v3.1 over
+    // v3), else all of them.
+    QList<SignerFacts> newestPlatformSigners() const
+    {
+        const SignerFacts *newest = nullptr;
+        for (const SignerFacts &signer : signers)
+            if (signer.platforms &&
+                (!newest || signer.platforms->maxSdk >= newest->platforms->maxSdk))
+                newest = &signer;
+        return newest ? QList<SignerFacts>{*newest} : signers;
     }
 };

@@ -1,5 +1,7 @@
 #include "SignerConsistency.h"
 
+#include "ApiLevels.h"
+
 #include <QSet>
 #include <algorithm>
 
@@ -26,6 +28,15 @@ bool DescendsFrom(const SchemeSigner &signer, const QByteArray &ancestor)
         [&ancestor](const LineageNode &node) { return node.certificate == ancestor; });
 }
 
+QString Uncovered(qint64 from, qint64 to)
+{
+    if (to >= ApiLevel::Newest)
+        return QStringLiteral("签名者未覆盖 API %1 及以上").arg(from);
+    if (to == from)
+        return QStringLiteral("签名者未覆盖 API %1").arg(from);
+    return QStringLiteral("签名者未覆盖 API %1–%2").arg(from).arg(to);
+}
+
 } // namespace
 
 bool V3Stripped(const SigningBlock &block)
@@ -38,42 +49,67 @@ bool V3Stripped(const SigningBlock &block)
 
 bool V31Stripped(const SigningBlock &block)
 {
-    return !block.v31Present && std::any_of(block.v3.signers.cbegin(), block.v3.signers.cend(),
-                                            [](const SchemeSigner &signer) {
-                                                return signer.rotationMinSdk.has_value();
-                                            });
+    return !block.v31.present && std::any_of(block.v3.signers.cbegin(), block.v3.signers.cend(),
+                                             [](const SchemeSigner &signer) {
+                                                 return signer.rotationMinSdk.has_value();
+                                             });
 }
 
-bool V3RangesDisjoint(const QList<SchemeSigner> &signers)
+bool RotationMinSdkDisagrees(const SigningBlock &block)
 {
-    QList<std::pair<quint32, quint32>> ranges;
-    for (const SchemeSigner &signer : signers) {
-        if (signer.minSdk > signer.maxSdk)
-            return false;
-        ranges.append({signer.minSdk, signer.maxSdk});
-    }
-    std::sort(ranges.begin(), ranges.end());
-    for (qsizetype i = 1; i < ranges.size(); ++i)
-        if (ranges[i].first <= ranges[i - 1].second)
-            return false;
-    return true;
+    if (block.v31.signers.isEmpty())
+        return false;
+    const auto lowest = std::min_element(
+        block.v31.signers.cbegin(), block.v31.signers.cend(),
+        [](const SchemeSigner &a, const SchemeSigner &b) { return a.minSdk < b.minSdk; });
+    return std::any_of(block.v3.signers.cbegin(), block.v3.signers.cend(),
+                       [lowest](const SchemeSigner &signer) {
+                           return signer.rotationMinSdk && *signer.rotationMinSdk != lowest->minSdk;
+                       });
 }
 
-bool SignersAgree(const QList<QByteArray> &jarCertificates, const SigningBlock &block)
+std::optional<QString> CoverageProblem(const QList<SchemeSigner> &signers, int lowest, int highest)
+{
+    QList<const SchemeSigner *> sorted;
+    for (const SchemeSigner &signer : signers)
+        sorted.append(&signer);
+    std::sort(sorted.begin(), sorted.end(), [](const SchemeSigner *a, const SchemeSigner *b) {
+        return std::pair(a->minSdk, a->maxSdk) < std::pair(b->minSdk, b->maxSdk);
+    });
+    if (sorted.isEmpty() || sorted.first()->minSdk > lowest)
+        return Uncovered(lowest, sorted.isEmpty() ? highest : sorted.first()->minSdk - 1);
+    qint64 covered = sorted.first()->maxSdk;
+    for (const SchemeSigner *signer : std::as_const(sorted).sliced(1)) {
+        const bool sharesFirstLevel = signer->minSdk == covered && signer->targetsDevRelease;
+        if (signer->minSdk <= covered && !sharesFirstLevel)
+            return QStringLiteral("签名者平台版本重叠");
+        if (signer->minSdk > covered + 1)
+            return Uncovered(covered + 1, signer->minSdk - 1);
+        covered = std::max<qint64>(covered, signer->maxSdk);
+    }
+    if (covered < highest)
+        return Uncovered(covered + 1, highest);
+    return std::nullopt;
+}
+
+bool SignersAgree(const QList<QByteArray> &jarCertificates, const SigningBlock &block,
+                  bool v2Decides)
 {
     const QSet<QByteArray> jar(jarCertificates.cbegin(), jarCertificates.cend());
-    const QSet<QByteArray> v2 = FirstCertificates(block.v2.signers);
-    if (!jar.isEmpty() && block.v2.present && jar != v2)
+    const QSet<QByteArray> v2 =
+        v2Decides ? FirstCertificates(block.v2.signers) : QSet<QByteArray>();
+    if (!jar.isEmpty() && !v2.isEmpty() && jar != v2)
         return false;
-    if (!block.v3.present)
-        return true;
-    const QSet<QByteArray> &older = block.v2.present ? v2 : jar;
+    const QSet<QByteArray> &older = v2.isEmpty() ? jar : v2;
     if (older.isEmpty())
+        return true;
+    const QList<SchemeSigner> v3 = block.v3.signers + block.v31.signers;
+    if (v3.isEmpty())
         return true;
     if (older.size() != 1)
         return false;
     const QByteArray &ancestor = *older.cbegin();
-    return std::all_of(
-        block.v3.signers.cbegin(), block.v3.signers.cend(),
-        [&ancestor](const SchemeSigner &signer) { return DescendsFrom(signer, ancestor); });
+    return std::all_of(v3.cbegin(), v3.cend(), [&ancestor](const SchemeSigner &signer) {
+        return DescendsFrom(signer, ancestor);
+    });
 }

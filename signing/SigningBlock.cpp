@@ -17,6 +17,16 @@ QByteArray Copy(QByteArrayView bytes)
     return bytes.toByteArray();
 }
 
+// Android reads SDK levels as signed 32-bit numbers.
+bool ReadI32(ByteCursor &cursor, qint32 &value)
+{
+    quint32 bits = 0;
+    if (!cursor.readU32(bits))
+        return false;
+    value = qint32(bits);
+    return true;
+}
+
 // Calls `take` for each length-prefixed element of `sequence`, stopping at the first false.
 // Counts the elements first so that an absurd number is refused before anything is parsed.
 bool ForEachElement(QByteArrayView sequence, int limit,
@@ -52,14 +62,31 @@ bool ReadAlgorithmValues(QByteArrayView sequence, QList<AlgorithmValue> &out)
     });
 }
 
-bool ReadLineage(QByteArrayView value, QList<LineageNode> &out)
+// Counts the elements of a well-formed sequence, up to `limit` + 1.
+int CountElements(QByteArrayView sequence, int limit)
+{
+    ByteCursor cursor(sequence);
+    QByteArrayView element;
+    int count = 0;
+    while (count <= limit && !cursor.atEnd() && cursor.readLengthPrefixed(element))
+        ++count;
+    return count;
+}
+
+bool ReadLineage(QByteArrayView value, SchemeSigner &signer)
 {
     ByteCursor cursor(value);
     quint32 version = 0;
     QByteArrayView nodes;
     if (!cursor.readU32(version) || version != 1 || !cursor.readBytes(cursor.remaining(), nodes))
         return false;
-    return ForEachElement(nodes, MaxListEntries, [&out](QByteArrayView element) {
+    // Told apart from a malformed lineage so that the reason is clear; nothing more is read.
+    if (CountElements(nodes, MaxLineageNodes) > MaxLineageNodes) {
+        signer.lineageTooLong = true;
+        return true;
+    }
+    QList<LineageNode> &out = signer.lineage;
+    return ForEachElement(nodes, MaxLineageNodes, [&out](QByteArrayView element) {
         ByteCursor node(element);
         LineageNode entry;
         QByteArrayView signedData, signature, certificate;
@@ -83,7 +110,7 @@ bool ReadSignedData(QByteArrayView bytes, bool v3, SchemeSigner &signer)
     QByteArrayView digests, certificates, attributes;
     if (!cursor.readLengthPrefixed(digests) || !cursor.readLengthPrefixed(certificates))
         return false;
-    if (v3 && (!cursor.readU32(signer.signedMinSdk) || !cursor.readU32(signer.signedMaxSdk)))
+    if (v3 && (!ReadI32(cursor, signer.signedMinSdk) || !ReadI32(cursor, signer.signedMaxSdk)))
         return false;
     if (!cursor.readLengthPrefixed(attributes) || !ReadAlgorithmValues(digests, signer.digests))
         return false;
@@ -94,25 +121,34 @@ bool ReadSignedData(QByteArrayView bytes, bool v3, SchemeSigner &signer)
         });
     if (!certificatesRead)
         return false;
-    return ForEachElement(attributes, MaxListEntries, [&signer, v3](QByteArrayView element) {
-        ByteCursor attribute(element);
-        quint32 id = 0;
-        QByteArrayView value;
-        if (!attribute.readU32(id) || !attribute.readBytes(attribute.remaining(), value))
-            return false;
-        if (v3 && id == ProofOfRotationId)
-            return signer.lineage.isEmpty() && ReadLineage(value, signer.lineage);
-        std::optional<quint32> *guard =
-            v3 ? (id == RotationMinSdkId ? &signer.rotationMinSdk : nullptr)
-               : (id == StrippingProtectionId ? &signer.requiredScheme : nullptr);
-        if (!guard)
+    bool lineageSeen = false;
+    return ForEachElement(
+        attributes, MaxListEntries, [&signer, &lineageSeen, v3](QByteArrayView element) {
+            ByteCursor attribute(element);
+            quint32 id = 0;
+            QByteArrayView value;
+            if (!attribute.readU32(id) || !attribute.readBytes(attribute.remaining(), value))
+                return false;
+            if (!v3 && id == StrippingProtectionId) {
+                quint32 scheme = 0;
+                if (signer.requiredScheme || !ByteCursor(value).readU32(scheme))
+                    return false;
+                signer.requiredScheme = scheme;
+            } else if (v3 && id == ProofOfRotationId) {
+                if (lineageSeen || !ReadLineage(value, signer))
+                    return false;
+                lineageSeen = true;
+            } else if (v3 && id == RotationMinSdkId) {
+                qint32 level = 0;
+                ByteCursor number(value);
+                if (signer.rotationMinSdk || !ReadI32(number, level))
+                    return false;
+                signer.rotationMinSdk = level;
+            } else if (v3 && id == DevReleaseId) {
+                signer.targetsDevRelease = true;
+            }
             return true;
-        quint32 number = 0;
-        if (guard->has_value() || !ByteCursor(value).readU32(number))
-            return false;
-        *guard = number;
-        return true;
-    });
+        });
 }
 
 bool ReadSigner(QByteArrayView bytes, bool v3, SchemeSigner &signer)
@@ -121,7 +157,7 @@ bool ReadSigner(QByteArrayView bytes, bool v3, SchemeSigner &signer)
     QByteArrayView signedData, signatures, publicKey;
     if (!cursor.readLengthPrefixed(signedData))
         return false;
-    if (v3 && (!cursor.readU32(signer.minSdk) || !cursor.readU32(signer.maxSdk)))
+    if (v3 && (!ReadI32(cursor, signer.minSdk) || !ReadI32(cursor, signer.maxSdk)))
         return false;
     if (!cursor.readLengthPrefixed(signatures) || !cursor.readLengthPrefixed(publicKey))
         return false;
@@ -139,12 +175,7 @@ std::optional<QString> ReadSchemeSigners(QByteArrayView value, bool v3, SchemeBl
     if (!cursor.readLengthPrefixed(signers))
         return QStringLiteral("签名数据格式错误");
     // Told apart from a malformed list so that the reason is clear; the walk stops early.
-    ByteCursor counter(signers);
-    QByteArrayView element;
-    qsizetype count = scheme.signers.size();
-    while (count <= MaxSigners && !counter.atEnd() && counter.readLengthPrefixed(element))
-        ++count;
-    if (count > MaxSigners)
+    if (CountElements(signers, MaxSigners) > MaxSigners)
         return QStringLiteral("签名者过多");
     const bool read = ForEachElement(signers, MaxSigners, [&scheme, v3](QByteArrayView bytes) {
         SchemeSigner signer;
@@ -161,8 +192,6 @@ std::optional<QString> ReadSchemeSigners(QByteArrayView value, bool v3, SchemeBl
 void ReadScheme(QByteArrayView value, bool v3, SchemeBlock &scheme)
 {
     scheme.present = true;
-    if (!scheme.error.isEmpty())
-        return;
     if (const auto error = ReadSchemeSigners(value, v3, scheme)) {
         scheme.signers.clear();
         scheme.error = *error;
@@ -217,13 +246,14 @@ SigningBlock ParseSigningBlock(QByteArrayView block)
         ByteCursor pairFields(pair);
         pairFields.readU32(id);
         pairFields.readBytes(pairFields.remaining(), value);
-        if (id == V2SchemeId && !result.v2.present)
-            ReadScheme(value, false, result.v2);
-        else if (id == V3SchemeId || id == V31SchemeId)
-            ReadScheme(value, true, result.v3);
-        else if (id != V2SchemeId)
+        SchemeBlock *scheme = id == V2SchemeId    ? &result.v2
+                              : id == V3SchemeId  ? &result.v3
+                              : id == V31SchemeId ? &result.v31
+                                                  : nullptr;
+        if (!scheme)
             KeepExtraPair(id, value, result.extraPairs);
-        result.v31Present = result.v31Present || id == V31SchemeId;
+        else if (!scheme->present)
+            ReadScheme(value, id != V2SchemeId, *scheme);
     }
     return result;
 }

@@ -18,6 +18,8 @@ inline constexpr quint32 ProofOfRotationId = 0x3ba06f8c;
 // which a v3.1 block takes over, which must then be present.
 inline constexpr quint32 StrippingProtectionId = 0xbeeff00d;
 inline constexpr quint32 RotationMinSdkId = 0x559f8b02;
+// In a v3.1 signer: its minimum SDK names the release before a development release it targets.
+inline constexpr quint32 DevReleaseId = 0xc2a6b3ba;
 
 // A digest or a signature, tagged with the signature algorithm it belongs to.
 struct AlgorithmValue
@@ -45,15 +47,18 @@ struct SchemeSigner
     QList<QByteArray> certificates;
     QList<AlgorithmValue> signatures;
     QByteArray publicKey;
-    // v3 only: the SDK range outside and inside the signed data.
-    quint32 minSdk = 0;
-    quint32 maxSdk = 0;
-    quint32 signedMinSdk = 0;
-    quint32 signedMaxSdk = 0;
+    // v3 only: the SDK range outside and inside the signed data, as Android reads them (signed).
+    qint32 minSdk = 0;
+    qint32 maxSdk = 0;
+    qint32 signedMinSdk = 0;
+    qint32 signedMaxSdk = 0;
     QList<LineageNode> lineage;
+    // A lineage of more than MaxLineageNodes certificates, left unread.
+    bool lineageTooLong = false;
     // The guards above, as signed; nothing when the signer carries none.
     std::optional<quint32> requiredScheme;
-    std::optional<quint32> rotationMinSdk;
+    std::optional<qint32> rotationMinSdk;
+    bool targetsDevRelease = false;
 };
 
 struct SchemeBlock
@@ -74,9 +79,10 @@ struct ExtraPair
 struct SigningBlock
 {
     QString error; // set when the block itself is malformed; nothing else is then filled in
+    // Each the first pair of its id, as Android finds them.
     SchemeBlock v2;
-    SchemeBlock v3; // v3.1 signers follow the v3 ones
-    bool v31Present = false;
+    SchemeBlock v3;
+    SchemeBlock v31;
     // The first MaxExtraPairs other pairs, in order, each id once; values of more than
     // MaxExtraPairValue bytes (padding) keep only their id.
     QList<ExtraPair> extraPairs;
@@ -85,6 +91,8 @@ struct SigningBlock
 // Android accepts at most this many signers per scheme; more are refused before any is parsed.
 inline constexpr int MaxSigners = 10;
 inline constexpr int MaxExtraPairs = 64;
+// Each certificate of a lineage is a key rotation, years apart: none comes near this many.
+inline constexpr int MaxLineageNodes = 32;
 inline constexpr qsizetype MaxExtraPairValue = 64 << 10;
 
 // `block` runs from the block's leading size field through its "APK Sig Block 42" magic.

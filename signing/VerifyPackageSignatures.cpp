@@ -1,6 +1,6 @@
 #include "VerifyPackageSignatures.h"
 
-#include "AndroidVersions.h"
+#include "ApiLevels.h"
 #include "ContentDigest.h"
 #include "JarVerifier.h"
 #include "PackageLayout.h"
@@ -15,44 +15,130 @@
 
 namespace {
 
+bool Verified(const SchemeVerification &scheme)
+{
+    return scheme.result.state == SchemeState::Verified;
+}
+
 // Compares the content digests the signers of one scheme vouch for with the package's.
-void CheckContent(SchemeVerification &scheme, const QMap<DigestAlgorithm, QByteArray> &actual)
+void CheckContent(SchemeVerification &scheme, const QMap<ContentDigestKind, QByteArray> &actual,
+                  const PackageLayout &layout)
 {
     for (const SignedContentDigest &digest : scheme.contentDigests) {
-        if (!actual.contains(digest.algorithm)) {
+        if (digest.kind == ContentDigestKind::VeritySha256 && !VerityApplies(layout)) {
+            scheme.result = SchemeResult::failed(QStringLiteral("签名块未按 4 KB 对齐"));
+            return;
+        }
+        if (!actual.contains(digest.kind)) {
             scheme.result = SchemeResult::failed(QStringLiteral("无法读取文件"), true);
             return;
         }
-        if (actual.value(digest.algorithm) != digest.expected) {
+        if (actual.value(digest.kind) != digest.expected) {
             scheme.result = SchemeResult::failed(QStringLiteral("内容摘要不符"));
             return;
         }
     }
 }
 
-// The guards and checks that span signers or schemes, each replacing a pass that would hide
-// what they find.
-void CheckAcrossSigners(const SigningBlock &block, SchemeVerification &v2, SchemeVerification &v3)
+// Each content digest is computed once, in one pass, however many signers and schemes ask for
+// it.
+void CheckContents(const SafeFile &file, const PackageLayout &layout,
+                   std::initializer_list<SchemeVerification *> schemes)
 {
-    const auto verified = [](const SchemeVerification &scheme) {
-        return scheme.result.state == SchemeState::Verified;
-    };
-    const SchemeResult stripped = SchemeResult::failed(QStringLiteral("v3 签名已被剥离"), true);
-    if (verified(v2) && V3Stripped(block))
-        v2.result = stripped;
-    if (verified(v3) && V31Stripped(block))
-        v3.result = stripped;
-    if (verified(v3) && !V3RangesDisjoint(block.v3.signers))
-        v3.result = SchemeResult::failed(QStringLiteral("签名者平台版本重叠"));
+    QList<ContentDigestKind> kinds;
+    for (const SchemeVerification *scheme : schemes)
+        for (const SignedContentDigest &digest : scheme->contentDigests)
+            if (!kinds.contains(digest.kind))
+                kinds.append(digest.kind);
+    if (kinds.isEmpty())
+        return;
+    const auto actual = ComputeContentDigests(file, layout, kinds);
+    for (SchemeVerification *scheme : schemes)
+        CheckContent(*scheme, actual, layout);
 }
 
-// The lowest API level the JAR signature must hold for: the package's own minimum. A ZIP with
-// no manifest is no APK Android installs (an APKM container, say); its JAR signature is judged
-// as the versions that run installers today judge one.
-int JarMinSdk(const ZipArchive &archive)
+void FailWith(SchemeVerification &scheme, const std::optional<QString> &reason)
 {
-    const std::optional<ApkManifest> manifest = ReadApkManifest(archive);
-    return manifest ? manifest->minSdkLevel : ApiLevel::Nougat;
+    if (reason)
+        scheme.result = SchemeResult::failed(*reason);
+}
+
+// The guards and checks that span signers or schemes, each replacing a pass that would hide
+// what they find. v3.1 signers must reach the newest platform; v3 signers must cover the
+// package's platforms from 28 up to where v3.1 takes over, or through the newest without it.
+void CheckAcrossSigners(const SigningBlock &block, int minSdk, SchemeVerification &v2,
+                        SchemeVerification &v3, SchemeVerification &v31)
+{
+    const SchemeResult stripped = SchemeResult::failed(QStringLiteral("v3 签名已被剥离"), true);
+    if (Verified(v2) && V3Stripped(block))
+        v2.result = stripped;
+    if (Verified(v31))
+        FailWith(v31, CoverageProblem(block.v31.signers, ApiLevel::Newest, ApiLevel::Newest));
+    if (!Verified(v3))
+        return;
+    if (V31Stripped(block)) {
+        v3.result = stripped;
+    } else if (Verified(v31) && RotationMinSdkDisagrees(block)) {
+        v3.result = SchemeResult::failed(QStringLiteral("签名者所记的 v3.1 起始版本不符"));
+    } else {
+        int highest = ApiLevel::Newest;
+        if (Verified(v31))
+            for (const SchemeSigner &signer : block.v31.signers)
+                highest = qMin(highest, signer.minSdk - 1);
+        FailWith(v3, CoverageProblem(block.v3.signers, qMax(minSdk, ApiLevel::Pie), highest));
+    }
+}
+
+// v3 and v3.1 as one scheme: a v3.1 block without a v3 block is a v3 block cut out, and Android
+// checks v3.1 first.
+SchemeResult V3FamilyResult(const SigningBlock &block, const SchemeVerification &v3,
+                            const SchemeVerification &v31)
+{
+    if (block.v31.present && !block.v3.present)
+        return SchemeResult::failed(QStringLiteral("v3 签名已被剥离"), true);
+    if (v31.result.state == SchemeState::Failed && !v31.result.standsAlone)
+        return SchemeResult::failed(QStringLiteral("v3.1 ") + v31.result.reason, true);
+    return v31.result.state == SchemeState::Failed ? v31.result : v3.result;
+}
+
+// The SDK level the package targets, as Android's signing tools take it: targetSdkVersion, else
+// the minimum; a preview's codename targets a release newer than any known.
+int TargetSdkLevel(const std::optional<ApkManifest> &manifest)
+{
+    if (!manifest)
+        return 1;
+    if (manifest->targetSdk.isEmpty())
+        return manifest->minSdkLevel;
+    bool number = false;
+    const int level = manifest->targetSdk.toInt(&number);
+    return number ? level : ApiLevel::Newest;
+}
+
+// What the platforms from the package's minimum through the newest need that a signed package
+// lacks, in the order Android's own verifier finds it; empty when nothing.
+QString PlatformFailure(const std::optional<ApkManifest> &manifest, bool blockSigned, bool v1Needed,
+                        bool v1Present)
+{
+    const int sandbox = manifest ? manifest->targetSandboxVersion : 1;
+    if (!blockSigned && sandbox >= 2)
+        return QStringLiteral("targetSandboxVersion %1 需要 v2 或 v3 签名").arg(sandbox);
+    if (v1Needed && !v1Present)
+        return QStringLiteral("Android 7.0 以下需要 v1 (JAR) 签名");
+    if (const int target = TargetSdkLevel(manifest); !blockSigned && target >= ApiLevel::R)
+        return QStringLiteral("targetSdkVersion %1 需要 v2 或 v3 签名").arg(target);
+    return {};
+}
+
+// The v3 and v3.1 signers in the order of the platforms they sign for.
+QList<SignerFacts> V3FamilySigners(const SigningBlock &block)
+{
+    QList<SignerFacts> signers =
+        SchemeSignerFacts(block.v3, true) + SchemeSignerFacts(block.v31, true);
+    std::stable_sort(signers.begin(), signers.end(),
+                     [](const SignerFacts &a, const SignerFacts &b) {
+                         return a.platforms->minSdk < b.platforms->minSdk;
+                     });
+    return signers;
 }
 
 } // namespace
@@ -83,39 +169,52 @@ SignatureReport VerifyPackageSignatures(const SafeFile &file, const ZipArchive &
         return report;
     }
 
-    const JarVerification v1 = VerifyJarSignatures(archive, block.v2.present, block.v3.present,
-                                                   JarMinSdk(archive), ApiLevel::Newest);
+    // The platforms judged run from the package's own minimum through the newest, as apksigner
+    // judges them when given no range. A ZIP without a manifest is no APK Android installs (an
+    // APKM container, say); its JAR signature is judged as the versions that run installers
+    // today judge one.
+    const std::optional<ApkManifest> manifest = ReadApkManifest(archive);
+    const int minSdk = manifest ? manifest->minSdkLevel : ApiLevel::Nougat;
+    const bool blockSigned = block.v2.present || block.v3.present || block.v31.present;
 
-    SchemeVerification v2 = VerifySchemeSigners(block.v2, false);
-    SchemeVerification v3 = VerifySchemeSigners(block.v3, true);
-    // Each content digest is computed once, however many signers and schemes ask for it.
-    QList<DigestAlgorithm> algorithms;
-    for (const SchemeVerification *scheme : {&v2, &v3})
-        for (const SignedContentDigest &digest : scheme->contentDigests)
-            if (!algorithms.contains(digest.algorithm))
-                algorithms.append(digest.algorithm);
-    if (!algorithms.isEmpty()) {
-        const auto actual = ComputeContentDigests(file, layout, algorithms);
-        CheckContent(v2, actual);
-        CheckContent(v3, actual);
-    }
-    CheckAcrossSigners(block, v2, v3);
+    // Releases after the newest known check JAR signatures as it does.
+    const JarVerification v1 = VerifyJarSignatures(archive, block.v2.present, block.v3.present,
+                                                   minSdk, ApiLevel::NewestKnown);
+    SchemeVerification v2 = VerifySchemeSigners(block.v2, false, minSdk);
+    SchemeVerification v3 = VerifySchemeSigners(block.v3, true, minSdk);
+    SchemeVerification v31 = VerifySchemeSigners(block.v31, true, minSdk);
+    CheckContents(file, layout, {&v2, &v3, &v31});
+    CheckAcrossSigners(block, minSdk, v2, v3, v31);
+
     report.v1 = v1.result;
     report.v2 = v2.result;
-    report.v3 = v3.result;
-    if (block.v3.present)
-        report.signers = SchemeSignerFacts(block.v3);
+    report.v3 = V3FamilyResult(block, v3, v31);
+    // Android 7.0 and later verify the signing block and fall back to JAR only without one;
+    // Android 9 and later verify v3 and fall back to v2 only without it.
+    report.v3Decides = block.v3.present || block.v31.present;
+    report.v2Decides = block.v2.present && (minSdk < ApiLevel::Pie || !report.v3Decides);
+    report.v1Decides = minSdk < ApiLevel::Nougat || !blockSigned;
+    if (blockSigned || report.v1.state != SchemeState::Absent)
+        report.platformFailure = PlatformFailure(manifest, blockSigned, report.v1Decides,
+                                                 report.v1.state != SchemeState::Absent);
+
+    if (report.v3Decides)
+        report.signers = V3FamilySigners(block);
     else if (block.v2.present)
-        report.signers = SchemeSignerFacts(block.v2);
+        report.signers = SchemeSignerFacts(block.v2, false);
     else
         report.signers = v1.signers;
-    if (report.verdict() != SignatureVerdict::Failed && !SignersAgree(v1.certificates, block)) {
+    const QList<QByteArray> jarCertificates =
+        report.v1Decides ? v1.certificates : QList<QByteArray>();
+    if (report.verdict() != SignatureVerdict::Failed &&
+        !SignersAgree(jarCertificates, block, report.v2Decides)) {
         report.failure = QStringLiteral("各方案签名者不一致");
-        if (report.v1.state != SchemeState::Absent)
+        if (report.v1Decides && report.v1.state != SchemeState::Absent)
             report.signersByScheme.append({QStringLiteral("v1"), v1.signers});
-        if (block.v2.present)
-            report.signersByScheme.append({QStringLiteral("v2"), SchemeSignerFacts(block.v2)});
-        if (block.v3.present)
+        if (report.v2Decides)
+            report.signersByScheme.append(
+                {QStringLiteral("v2"), SchemeSignerFacts(block.v2, false)});
+        if (report.v3Decides)
             report.signersByScheme.append({QStringLiteral("v3"), report.signers});
     }
     // Failed checks leave OpenSSL's error queue filled; nothing else reads it.

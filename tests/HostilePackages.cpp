@@ -1,10 +1,13 @@
 #include "HostilePackages.h"
 
+#include "signing/OpenSslHandles.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QtEndian>
+#include <openssl/pem.h>
 
 namespace {
 
@@ -205,4 +208,137 @@ QStringList WriteManifestBomb(const QString &directory, const QString &openssl, 
                                 section.repeated(qsizetype(manifestSize / section.size()));
     return WriteJarSignature(directory, openssl, key, certificate, manifest,
                              "Signature-Version: 1.0\r\n\r\n");
+}
+
+namespace {
+
+constexpr quint32 ProofOfRotation = 0x3ba06f8c;
+constexpr quint32 RsaPkcs1Sha256 = 0x0103;
+
+// The length-prefixed field at `at`, moving `at` past it; empty when it does not fit.
+QByteArray TakeField(const QByteArray &bytes, qsizetype &at)
+{
+    if (at + 4 > bytes.size())
+        return {};
+    const quint32 size = Get<quint32>(bytes, at);
+    at += 4;
+    const QByteArray field = bytes.mid(at, size);
+    at += size;
+    return field;
+}
+
+KeyHandle PrivateKey(const QString &path)
+{
+    QFile file(path);
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+    return KeyHandle(d2i_AutoPrivateKey(nullptr, &data, long(bytes.size())));
+}
+
+// The signature of `data` under signing block algorithm `algorithm` (PKCS #1 v1.5, ECDSA or
+// DSA; SHA-512 for the ids that name it).
+QByteArray Sign(EVP_PKEY *key, quint32 algorithm, const QByteArray &data)
+{
+    const bool sha512 = algorithm == 0x0104 || algorithm == 0x0202;
+    std::unique_ptr<EVP_MD_CTX, OpenSslFree> context(EVP_MD_CTX_new());
+    std::size_t size = 0;
+    const auto *input = reinterpret_cast<const unsigned char *>(data.constData());
+    if (!key ||
+        EVP_DigestSignInit(context.get(), nullptr, sha512 ? EVP_sha512() : EVP_sha256(), nullptr,
+                           key) != 1 ||
+        EVP_DigestSign(context.get(), nullptr, &size, input, std::size_t(data.size())) != 1)
+        return {};
+    QByteArray signature(qsizetype(size), Qt::Uninitialized);
+    if (EVP_DigestSign(context.get(), reinterpret_cast<unsigned char *>(signature.data()), &size,
+                       input, std::size_t(data.size())) != 1)
+        return {};
+    signature.resize(qsizetype(size));
+    return signature;
+}
+
+QByteArray LengthPrefixed(const QByteArray &bytes)
+{
+    return Bytes(quint32(bytes.size())) + bytes;
+}
+
+} // namespace
+
+SignerParts FirstSignerParts(const QByteArray &value, bool v3)
+{
+    SignerParts parts;
+    parts.v3 = v3;
+    qsizetype at = 0;
+    const QByteArray signers = TakeField(value, at);
+    at = 0;
+    const QByteArray signer = TakeField(signers, at);
+    at = 0;
+    const QByteArray signedData = TakeField(signer, at);
+    if (v3 && at + 8 <= signer.size()) {
+        parts.minSdk = Get<qint32>(signer, at);
+        parts.maxSdk = Get<qint32>(signer, at + 4);
+    }
+    at = 0;
+    parts.digests = TakeField(signedData, at);
+    TakeField(signedData, at); // the certificates
+    at += v3 ? 8 : 0;
+    parts.attributes = TakeField(signedData, at);
+    parts.tail = signedData.mid(at);
+    return parts;
+}
+
+QByteArray SchemeValue(const QList<QByteArray> &signers)
+{
+    return LengthPrefixed(signers.join());
+}
+
+QByteArray SignSha256(const QString &key, const QByteArray &data)
+{
+    return Sign(PrivateKey(key).get(), RsaPkcs1Sha256, data);
+}
+
+QByteArray CertificateDer(const QString &path)
+{
+    QFile file(path);
+    const QByteArray pem = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    std::unique_ptr<BIO, OpenSslFree> bio(BIO_new_mem_buf(pem.constData(), int(pem.size())));
+    const X509Handle certificate(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
+    return certificate ? EncodeDer(certificate.get(), i2d_X509) : QByteArray();
+}
+
+QByteArray CraftSigner(const SignerParts &parts, const QString &key, const QByteArray &certificate)
+{
+    const auto privateKey = PrivateKey(key);
+    const X509Handle x509 = ParseCertificate(certificate);
+    const QByteArray publicKeyBytes =
+        x509 ? EncodeDer(X509_get0_pubkey(x509.get()), i2d_PUBKEY) : QByteArray();
+    const QByteArray platforms =
+        parts.v3 ? Bytes(parts.minSdk) + Bytes(parts.maxSdk) : QByteArray();
+    const QByteArray signedData = LengthPrefixed(parts.digests) +
+                                  LengthPrefixed(LengthPrefixed(certificate)) + platforms +
+                                  LengthPrefixed(parts.attributes) + parts.tail;
+    QByteArray signatures;
+    for (quint32 algorithm : parts.algorithms) {
+        const QByteArray signature = Sign(privateKey.get(), algorithm, signedData);
+        if (signature.isEmpty() || publicKeyBytes.isEmpty())
+            return {};
+        signatures += LengthPrefixed(Bytes(algorithm) + LengthPrefixed(signature));
+    }
+    return LengthPrefixed(LengthPrefixed(signedData) + platforms + LengthPrefixed(signatures) +
+                          LengthPrefixed(publicKeyBytes));
+}
+
+QByteArray LineageAttribute(const QList<QByteArray> &certificates, const QString &key)
+{
+    const auto privateKey = PrivateKey(key);
+    QByteArray nodes;
+    for (qsizetype i = 0; i < certificates.size(); ++i) {
+        const QByteArray signedData =
+            LengthPrefixed(certificates[i]) + Bytes(i == 0 ? 0u : RsaPkcs1Sha256);
+        const QByteArray signature =
+            i == 0 ? QByteArray() : Sign(privateKey.get(), RsaPkcs1Sha256, signedData);
+        const quint32 next = i + 1 < certificates.size() ? RsaPkcs1Sha256 : 0;
+        nodes += LengthPrefixed(LengthPrefixed(signedData) + Bytes(0u) + Bytes(next) +
+                                LengthPrefixed(signature));
+    }
+    return LengthPrefixed(Bytes(ProofOfRotation) + Bytes(1u) + nodes);
 }

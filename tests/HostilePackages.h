@@ -43,3 +43,35 @@ QStringList WriteRepeatedSectionSignature(const QString &directory, const QStrin
 // is signed as above, or junk when `key` is empty.
 QStringList WriteManifestBomb(const QString &directory, const QString &openssl, const QString &key,
                               const QString &certificate, qint64 manifestSize);
+// A v2 or v3 signer's parts, as read from a signed package or to be signed anew.
+struct SignerParts
+{
+    QByteArray digests; // the signed digest list: length-prefixed (algorithm, digest) elements
+    QList<quint32> algorithms = {0x0103}; // one signature over the signed data each, in order
+    bool v3 = false;
+    qint32 minSdk = 0; // v3: the platforms it signs for
+    qint32 maxSdk = 0;
+    QByteArray attributes; // length-prefixed (id, value) elements
+    QByteArray tail;       // what the signed data holds after them (apksigner's v2: 4 zeros)
+};
+
+// The parts of the first signer in a v2 (or, with `v3`, v3) value of a signing block.
+SignerParts FirstSignerParts(const QByteArray &value, bool v3);
+
+// One length-prefixed signer made of `parts` and signed with the private key in the PKCS #8
+// DER file `key` and the certificate DER `certificate`; empty when OpenSSL cannot sign.
+QByteArray CraftSigner(const SignerParts &parts, const QString &key, const QByteArray &certificate);
+
+// A v2 or v3 value of a signing block that holds `signers`, each as CraftSigner makes them.
+QByteArray SchemeValue(const QList<QByteArray> &signers);
+
+// The RSA PKCS #1 v1.5 SHA-256 signature of `data` with the private key in the PKCS #8 DER
+// file `key`; empty when OpenSSL cannot sign.
+QByteArray SignSha256(const QString &key, const QByteArray &data);
+
+// The DER of the certificate in the PEM file `path`.
+QByteArray CertificateDer(const QString &path);
+
+// A v3 proof-of-rotation attribute: `certificates` (DER) oldest first, each signed with the
+// private key in the PKCS #8 DER file `key` (every certificate stands for that key here).
+QByteArray LineageAttribute(const QList<QByteArray> &certificates, const QString &key);

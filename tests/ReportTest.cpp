@@ -1,5 +1,6 @@
 // `pelmora --report` as a script runs it: the real program on packages built and signed here,
 // judged by nothing but its output and its exit status.
+#include "HostilePackages.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -72,6 +73,7 @@ private slots:
 private:
     QTemporaryDir directory;
     QString certificateSha256; // as openssl prints it: upper case with colons
+    QString rotatedSha256;     // of the key rotated to, which signs for API 33 and later
 };
 
 void ReportTest::initTestCase()
@@ -90,6 +92,29 @@ void ReportTest::initTestCase()
     QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(4000, 'z')) == 4000);
     QFile notes(corpus.filePath(QStringLiteral("notes.txt")));
     QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("not a package") > 0);
+    // v3 signers by platform: the first key for API 24–32, the one rotated to for 33 and later.
+    const TestKey rotated = MakeTestKey(directory.path(), QStringLiteral("rotated"));
+    rotatedSha256 = rotated.certificateSha256;
+    const QString both = directory.filePath(QStringLiteral("both.apk"));
+    QVERIFY(SignTestPackage(good, both, key));
+    const QByteArray first = CertificateDer(key.certificate);
+    const QByteArray second = CertificateDer(rotated.certificate);
+    const QByteArray byPlatform =
+        WithBlockPairs(ReadFile(both), [&](quint32 id, const QByteArray &value) {
+            constexpr quint32 V3Id = 0xf05368c0;
+            if (id != V3Id)
+                return BlockPair(id, value);
+            SignerParts older = FirstSignerParts(value, true);
+            older.minSdk = 24;
+            older.maxSdk = 32;
+            SignerParts newer = older;
+            newer.minSdk = 33;
+            newer.maxSdk = 0x7fffffff;
+            newer.attributes = LineageAttribute({first, second}, key.key);
+            return BlockPair(id, SchemeValue({CraftSigner(older, key.key, first),
+                                              CraftSigner(newer, rotated.key, second)}));
+        });
+    QVERIFY(WriteFile(directory.filePath(QStringLiteral("rotated.apk")), byPlatform));
     // "你好" in GBK: a name whose bytes do not decode.
     QVERIFY(::link(QFile::encodeName(good).constData(),
                    QFile::encodeName(corpus.path()) + "/\xc4\xe3\xba\xc3.apk") == 0);
@@ -119,6 +144,11 @@ void ReportTest::report_data()
     QTest::newRow("another signer expected")
         << QStringList{report, json, expect, QString(64, u'a'), signedPackage} << 1
         << QStringList{ok};
+    const QString rotated = QStringLiteral("rotated.apk");
+    QTest::newRow("the signer for the newest platform expected")
+        << QStringList{report, json, expect, rotatedSha256, rotated} << 0 << QStringList{ok};
+    QTest::newRow("the signer for older platforms expected")
+        << QStringList{report, json, expect, certificateSha256, rotated} << 1 << QStringList{ok};
     QTest::newRow("text form") << QStringList{report, signedPackage} << 0 << QStringList();
     QTest::newRow("no path") << QStringList{report, json} << 2 << QStringList();
     QTest::newRow("a malformed digest")
@@ -178,6 +208,21 @@ void ReportTest::report()
                  QStringLiteral("org.pelmora.report"));
         QCOMPARE(record.value(QStringLiteral("versionName")).toString(), QStringLiteral("3.1"));
         const QJsonObject signature = record.value(QStringLiteral("signature")).toObject();
+        if (path.endsWith("rotated.apk")) {
+            // Each v3 signer says which platforms it signs for, in their order.
+            QCOMPARE(signature.value(QStringLiteral("verdict")).toString(),
+                     QStringLiteral("verified"));
+            const QJsonArray signers = signature.value(QStringLiteral("signers")).toArray();
+            QCOMPARE(signers.size(), 2);
+            const QJsonObject newer = signers.last().toObject();
+            QCOMPARE(signers.first().toObject().value(QStringLiteral("maxSdk")).toInt(), 32);
+            QCOMPARE(newer.value(QStringLiteral("certSha256")).toString(),
+                     QString(rotatedSha256).remove(u':').toLower());
+            QCOMPARE(newer.value(QStringLiteral("minSdk")).toInt(), 33);
+            QVERIFY(newer.value(QStringLiteral("maxSdk")).isNull());
+            QCOMPARE(record.value(QStringLiteral("expectedSigner")).toBool(), run.exitCode == 0);
+            continue;
+        }
         if (!path.endsWith("signed.apk")) {
             QCOMPARE(signature.value(QStringLiteral("verdict")).toString(),
                      QStringLiteral("unsigned"));
@@ -186,8 +231,12 @@ void ReportTest::report()
         QCOMPARE(signature.value(QStringLiteral("verdict")).toString(), QStringLiteral("verified"));
         const QJsonArray signers = signature.value(QStringLiteral("signers")).toArray();
         QCOMPARE(signers.size(), 1);
-        QCOMPARE(signers.first().toObject().value(QStringLiteral("certSha256")).toString(),
+        const QJsonObject signer = signers.first().toObject();
+        QCOMPARE(signer.value(QStringLiteral("certSha256")).toString(),
                  QString(certificateSha256).remove(u':').toLower());
+        // The v3 signer says from which platform it signs, through the newest.
+        QVERIFY(signer.value(QStringLiteral("minSdk")).isDouble());
+        QVERIFY(signer.value(QStringLiteral("maxSdk")).isNull());
         if (arguments.contains(QStringLiteral("--expect-signer")))
             QCOMPARE(record.value(QStringLiteral("expectedSigner")).toBool(), run.exitCode == 0);
     }

@@ -3,8 +3,12 @@
 #include "archive/ZipArchive.h"
 #include "channel/ReadChannel.h"
 #include "digest/SafeFile.h"
+#include "signing/ApiLevels.h"
+#include "signing/ContentDigest.h"
 #include "signing/DescribeSignatures.h"
 #include "signing/OpenSslHandles.h"
+#include "signing/PackageLayout.h"
+#include "signing/SigningBlock.h"
 #include "signing/VerifyPackageSignatures.h"
 
 #include <QCryptographicHash>
@@ -61,6 +65,20 @@ enum class Change
     LowerCaseSignatureFile, // the .SF renamed .sf in the ZIP headers
     ExtraMetaInfEntry,      // META-INF/extra.version added after signing
     ManifestBomb,           // MANIFEST.MF of 100,000 one-line sections under a valid signature
+    // What the platforms in the package's range need, v3.1, and the caps:
+    TargetSandbox2,    // android:targetSandboxVersion="2" in the manifest
+    TargetSdk30,       // <uses-sdk android:targetSdkVersion="30"/>
+    V31Alone,          // the v3 pair renamed a v3.1 pair
+    V31WrongRotation,  // v3 says v3.1 takes over at 33; the v3.1 signer starts at 34
+    V31DevRelease,     // a v3.1 signer for the development release after 33, beside v3 to 33
+    DigestListedTwice, // the v2 signer lists its digest again, with other bytes
+    LineageRepeats,    // a v3 lineage that names the signer's certificate twice
+    V3Gap,             // v3 signers for 24–29 and for 31 and up
+    V3Narrow,          // the one v3 signer for 30 and up
+    VerityWrong,       // the v2 signer's verity digest wrong, its SHA-256 one right
+    LineageTooLong,    // a lineage of MaxLineageNodes + 1 certificates
+    TwoV3Signers,      // v3 signers: the old key for 24–32, the rotated one for 33 and up
+    HugeExponent,      // signed with a key whose RSA public exponent has 3,000 bits
 };
 
 constexpr quint32 V2PairId = 0x7109871a;
@@ -143,78 +161,15 @@ QByteArray TakePrefixed(const QByteArray &bytes, qsizetype &at)
     return bytes.mid(at - size, size);
 }
 
-// The private key in `path` (PKCS #8 DER).
-KeyHandle LoadKey(const QString &path)
-{
-    const QByteArray bytes = ReadFile(path);
-    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
-    return KeyHandle(d2i_AutoPrivateKey(nullptr, &data, long(bytes.size())));
-}
-
-// The certificate in `path` (PEM), DER-encoded.
-QByteArray CertificateDer(const QString &path)
-{
-    const QByteArray pem = ReadFile(path);
-    std::unique_ptr<BIO, OpenSslFree> pemBio(BIO_new_mem_buf(pem.constData(), int(pem.size())));
-    const X509Handle x509(PEM_read_bio_X509(pemBio.get(), nullptr, nullptr, nullptr));
-    return x509 ? EncodeDer(x509.get(), i2d_X509) : QByteArray();
-}
-
-// A SHA-256 signature of `data` by `key`; empty on failure.
-QByteArray SignSha256(EVP_PKEY *key, const QByteArray &data)
-{
-    std::unique_ptr<EVP_MD_CTX, OpenSslFree> context(EVP_MD_CTX_new());
-    std::size_t size = 0;
-    const auto *bytes = reinterpret_cast<const unsigned char *>(data.constData());
-    if (!key || EVP_DigestSignInit(context.get(), nullptr, EVP_sha256(), nullptr, key) != 1 ||
-        EVP_DigestSign(context.get(), nullptr, &size, bytes, std::size_t(data.size())) != 1)
-        return {};
-    QByteArray signature(qsizetype(size), Qt::Uninitialized);
-    if (EVP_DigestSign(context.get(), reinterpret_cast<unsigned char *>(signature.data()), &size,
-                       bytes, std::size_t(data.size())) != 1)
-        return {};
-    signature.resize(qsizetype(size));
-    return signature;
-}
-
-// A v2 or v3 value of one signer vouching for `digests` (and `sdkRange`, for v3), signed by
-// `key` (PKCS #8 DER) with `certificate` (its bytes as they are to stand), with `attributes`
-// and no lineage.
-QByteArray SchemeValue(const QByteArray &digests, const QByteArray &sdkRange, const QString &key,
-                       const QByteArray &certificate, const QByteArray &attributes = {})
-{
-    const KeyHandle privateKey = LoadKey(key);
-    const X509Handle x509 = ParseCertificate(certificate);
-    if (!privateKey || !x509)
-        return {};
-    const QByteArray signedData =
-        Prefixed(digests) + Prefixed(Prefixed(certificate)) + sdkRange + Prefixed(attributes);
-    const QByteArray signature = SignSha256(privateKey.get(), signedData);
-    if (signature.isEmpty())
-        return {};
-    constexpr quint32 RsaPkcs1Sha256 = 0x0103;
-    const QByteArray newSigner = Prefixed(signedData) + sdkRange +
-                                 Prefixed(Prefixed(U32(RsaPkcs1Sha256) + Prefixed(signature))) +
-                                 Prefixed(EncodeDer(X509_get0_pubkey(x509.get()), i2d_PUBKEY));
-    return Prefixed(Prefixed(newSigner));
-}
-
 // A v2 or v3 value whose one signer vouches for the same content digests (and SDK range) as
 // the first signer of `value`, but is signed by `key` with `certificate`, with `attributes`
 // and no lineage: what an attacker with a key of their own makes.
 QByteArray SignedByAnotherKey(bool v3, const QByteArray &value, const QString &key,
                               const QByteArray &certificate, const QByteArray &attributes = {})
 {
-    qsizetype at = 0;
-    const QByteArray signers = TakePrefixed(value, at);
-    at = 0;
-    const QByteArray signer = TakePrefixed(signers, at);
-    at = 0;
-    const QByteArray oldSignedData = TakePrefixed(signer, at);
-    const QByteArray sdkRange = v3 ? signer.mid(at, 8) : QByteArray();
-    at = 0;
-    const QByteArray digests = TakePrefixed(oldSignedData, at);
-    return SchemeValue(digests, sdkRange, key, certificate, attributes);
+    SignerParts parts = FirstSignerParts(value, v3);
+    parts.attributes = attributes;
+    return SchemeValue({CraftSigner(parts, key, certificate)});
 }
 
 // Crafting JAR signatures for the rows that check them as Android does.
@@ -293,9 +248,8 @@ QByteArray SignerInfo(const QString &key, const QByteArray &certificate,
         signedAttributes = digest;
     else if (attributes == Attributes::TwoDigests)
         signedAttributes = contentType + digest + digest;
-    const KeyHandle privateKey = LoadKey(key);
-    const QByteArray signature = SignSha256(
-        privateKey.get(), signedAttributes.isEmpty() ? signatureFile : Der(0x31, signedAttributes));
+    const QByteArray signature =
+        SignSha256(key, signedAttributes.isEmpty() ? signatureFile : Der(0x31, signedAttributes));
     return Der(0x30, Der(0x02, "\x01") + issuerAndSerial +
                          AlgorithmIdentifier("2.16.840.1.101.3.4.2.1") +
                          (signedAttributes.isEmpty() ? QByteArray() : Der(0xa0, signedAttributes)) +
@@ -393,6 +347,78 @@ QByteArray WithSigningBlock(QByteArray package, const QByteArray &block)
     return package;
 }
 
+// The rows on the platform range, v3.1, digests, lineages and key limits: their helpers.
+
+constexpr qint32 Newest = ApiLevel::Newest;
+
+QByteArray Attribute(quint32 id, const QByteArray &value)
+{
+    return Prefixed(U32(id) + value);
+}
+
+// A v3 value of signers made from `parts`, each with the key and certificate given beside it.
+QByteArray V3Value(const QList<std::tuple<SignerParts, QString, QByteArray>> &signers)
+{
+    QList<QByteArray> crafted;
+    for (const auto &[parts, key, certificate] : signers)
+        crafted.append(CraftSigner(parts, key, certificate));
+    return SchemeValue(crafted);
+}
+
+// `parts` for the platforms from `minSdk` through `maxSdk`, with `attributes`.
+SignerParts ForPlatforms(SignerParts parts, qint32 minSdk, qint32 maxSdk,
+                         const QByteArray &attributes = {})
+{
+    parts.minSdk = minSdk;
+    parts.maxSdk = maxSdk;
+    parts.attributes = attributes;
+    return parts;
+}
+
+// `der`, a self-signed certificate for a 2,048-bit RSA key, with the modulus encoded as the
+// negative number its bytes spell without their leading zero, signed again with `key`.
+QByteArray WithNegativeModulus(const QByteArray &der, const QString &key)
+{
+    const auto lengthAt = [](QByteArray &bytes, qsizetype header) {
+        return bytes.data() + header + 2; // a 0x82 form: two length bytes after tag and 0x82
+    };
+    const qsizetype modulus = der.indexOf(QByteArray("\x02\x82\x01\x01\x00", 5)) - 4;
+    QByteArray tbs = der.mid(4, 4 + qFromBigEndian<quint16>(der.constData() + 6));
+    const QByteArray algorithm = der.mid(4 + tbs.size(), 15);
+    if (modulus < 28 || !algorithm.startsWith("\x30\x0d"))
+        return {};
+    // The modulus, the RSA key around it, its bit string, the key info and the TBS shrink.
+    for (qsizetype header : {modulus, modulus - 4, modulus - 9, modulus - 28, qsizetype(0)})
+        qToBigEndian<quint16>(qFromBigEndian<quint16>(lengthAt(tbs, header)) - 1,
+                              lengthAt(tbs, header));
+    tbs.remove(modulus + 4, 1);
+    const QByteArray signature = SignSha256(key, tbs);
+    const QByteArray body = tbs + algorithm + QByteArray("\x03\x82\x01\x01", 4) + '\0' + signature;
+    QByteArray length(2, Qt::Uninitialized);
+    qToBigEndian<quint16>(quint16(body.size()), length.data());
+    return QByteArray("\x30\x82", 2) + length + body;
+}
+
+// Where Debian's apksigner cannot judge as Android does, apksig's own rule. It knows no v3.1
+// (ApkVerifierTest: verifyV31_rotationTargetsDevRelease, verifyV31_strippingAttrMismatch); it
+// drops the v3 block's own findings on the platforms its signers cover, which later apksig
+// reports (V3_MISSING_SDK_VERSIONS, V3_INCONSISTENT_SDK_VERSIONS); and it takes RSA public
+// exponents over 33 bits, which Android's BoringSSL refuses.
+std::optional<bool> AndroidRuling(Change change)
+{
+    switch (change) {
+    case Change::V31DevRelease:
+        return true;
+    case Change::V31WrongRotation:
+    case Change::V3Gap:
+    case Change::V3Narrow:
+    case Change::HugeExponent:
+        return false;
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 class SignatureTest : public QObject
@@ -406,7 +432,8 @@ private slots:
 
 private:
     KeyFacts makeKey(const QString &name, const QStringList &keyOptions);
-    QString buildPackage(const QString &name, int minSdk);
+    static void readCertificateFacts(KeyFacts &facts);
+    QString buildPackage(const QString &name, int minSdk, const PackageContents &contents = {});
     QString sign(const QString &input, const QString &keyName, const QStringList &options);
     QString splice(const QString &input, const QByteArray &block);
     static bool addComment(const QString &path);
@@ -442,6 +469,14 @@ KeyFacts SignatureTest::makeKey(const QString &name, const QStringList &keyOptio
     Run(openssl, {QStringLiteral("pkcs8"), QStringLiteral("-topk8"), QStringLiteral("-nocrypt"),
                   QStringLiteral("-in"), pem, QStringLiteral("-outform"), QStringLiteral("DER"),
                   QStringLiteral("-out"), facts.key});
+    readCertificateFacts(facts);
+    return facts;
+}
+
+// What openssl says of the certificate `facts` names.
+void SignatureTest::readCertificateFacts(KeyFacts &facts)
+{
+    const QString openssl = QStringLiteral(SYSTEM_OPENSSL);
     const QByteArray text = Run(
         openssl, {QStringLiteral("x509"), QStringLiteral("-in"), facts.certificate,
                   QStringLiteral("-noout"), QStringLiteral("-serial"), QStringLiteral("-subject"),
@@ -456,14 +491,15 @@ KeyFacts SignatureTest::makeKey(const QString &name, const QStringList &keyOptio
         else if (line.startsWith("sha256 Fingerprint="))
             facts.sha256 = value;
     }
-    return facts;
 }
 
-QString SignatureTest::buildPackage(const QString &name, int minSdk)
+QString SignatureTest::buildPackage(const QString &name, int minSdk,
+                                    const PackageContents &contents)
 {
     const QString path = BuildTestPackage(directory.path(), name,
                                           {QStringLiteral("org.pelmora.signed"),
-                                           QStringLiteral("1.0"), QStringLiteral("签名"), minSdk});
+                                           QStringLiteral("1.0"), QStringLiteral("签名"), minSdk},
+                                          contents);
     // An entry with bytes of our own, which the rows that damage a package change.
     QFile dex(directory.filePath(QStringLiteral("classes.dex")));
     if (!dex.open(QIODevice::WriteOnly) || dex.write(payload) != payload.size())
@@ -505,6 +541,31 @@ void SignatureTest::initTestCase()
                 makeKey(QStringLiteral("ec"),
                         {QStringLiteral("-newkey"), QStringLiteral("ec"),
                          QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:P-256")}));
+    // A certificate whose modulus reads as a negative number, as some old signing tools wrote.
+    KeyFacts negative = makeKey(QStringLiteral("negative"),
+                                {QStringLiteral("-newkey"), QStringLiteral("rsa:2048")});
+    const QByteArray negativeDer =
+        WithNegativeModulus(CertificateDer(negative.certificate), negative.key);
+    QVERIFY(!negativeDer.isEmpty() &&
+            WriteFile(negative.certificate + QStringLiteral(".der"), negativeDer));
+    Run(QStringLiteral(SYSTEM_OPENSSL),
+        {QStringLiteral("x509"), QStringLiteral("-inform"), QStringLiteral("DER"),
+         QStringLiteral("-in"), negative.certificate + QStringLiteral(".der"),
+         QStringLiteral("-out"), negative.certificate});
+    QCOMPARE(CertificateDer(negative.certificate), negativeDer);
+    readCertificateFacts(negative);
+    keys.insert(QStringLiteral("negative"), negative);
+    // An odd public exponent of 3,000 bits.
+    QByteArray exponent(376, Qt::Uninitialized);
+    random.fillRange(reinterpret_cast<quint32 *>(exponent.data()), 94);
+    exponent.chop(1);
+    exponent[0] = char(exponent[0] | 0x80);
+    exponent[374] = char(exponent[374] | 1);
+    keys.insert(
+        QStringLiteral("huge"),
+        makeKey(QStringLiteral("huge"),
+                {QStringLiteral("-newkey"), QStringLiteral("rsa:3072"), QStringLiteral("-pkeyopt"),
+                 QStringLiteral("rsa_keygen_pubexp:0x") + QString::fromLatin1(exponent.toHex())}));
     for (const KeyFacts &key : std::as_const(keys))
         QVERIFY2(QFile::exists(key.key) && !key.sha256.isEmpty(), qPrintable(key.certificate));
     const KeyFacts &rsa = keys[QStringLiteral("rsa")];
@@ -758,8 +819,10 @@ QByteArray SignatureTest::withJarChange(Change change, const QByteArray &bytes)
         constexpr quint32 RsaPkcs1Sha256 = 0x0103;
         const QByteArray digests = Prefixed(U32(RsaPkcs1Sha256) + Prefixed(ChunkedSha256(bytes)));
         const QByteArray certificate = BerCertificate(CertificateDer(rsa.certificate));
+        SignerParts parts;
+        parts.digests = digests;
         return WithSigningBlock(
-            bytes, Block(Pair(V2PairId, SchemeValue(digests, {}, rsa.key, certificate))));
+            bytes, Block(Pair(V2PairId, SchemeValue({CraftSigner(parts, rsa.key, certificate)}))));
     }
     default:
         break;
@@ -783,6 +846,8 @@ QByteArray SignatureTest::withJarChange(Change change, const QByteArray &bytes)
 
 QByteArray SignatureTest::hostile(Change change, const QByteArray &bytes)
 {
+    const KeyFacts &rsa = keys[QStringLiteral("rsa")];
+    const QByteArray rsaCertificate = CertificateDer(rsa.certificate);
     const auto isJarSignature = [](const QByteArray &name) {
         return name.startsWith("META-INF/") && (name.endsWith(".SF") || name.endsWith(".RSA"));
     };
@@ -851,6 +916,79 @@ QByteArray SignatureTest::hostile(Change change, const QByteArray &bytes)
             return pairs;
         });
     }
+    case Change::V31Alone:
+        return WithBlockPairs(bytes, [](quint32 id, const QByteArray &value) {
+            return BlockPair(id == V3PairId ? V31SchemeId : id, value);
+        });
+    case Change::V31WrongRotation:
+    case Change::V31DevRelease:
+        return WithBlockPairs(bytes, [&](quint32 id, const QByteArray &value) {
+            if (id != V3PairId)
+                return BlockPair(id, value);
+            const bool dev = change == Change::V31DevRelease;
+            const SignerParts parts = FirstSignerParts(value, true);
+            const QByteArray v3 = V3Value(
+                {{ForPlatforms(parts, parts.minSdk, 33, Attribute(RotationMinSdkId, U32(33))),
+                  rsa.key, rsaCertificate}});
+            const QByteArray v31 =
+                V3Value({{ForPlatforms(parts, dev ? 33 : 34, Newest,
+                                       dev ? Attribute(DevReleaseId, {}) : QByteArray()),
+                          rsa.key, rsaCertificate}});
+            return BlockPair(V3PairId, v3) + BlockPair(V31SchemeId, v31);
+        });
+    case Change::DigestListedTwice:
+    case Change::VerityWrong:
+        return WithBlockPairs(bytes, [&](quint32 id, const QByteArray &value) {
+            if (id != V2PairId)
+                return BlockPair(id, value);
+            SignerParts parts = FirstSignerParts(value, false);
+            if (change == Change::VerityWrong) {
+                // The verity digest comes last: a root of 32 bytes, then the length.
+                parts.digests[parts.digests.size() - 9] ^= 1;
+                parts.algorithms = {0x0103, 0x0421};
+            } else {
+                QByteArray again = parts.digests;
+                again[again.size() - 1] ^= 1;
+                parts.digests += again;
+                parts.algorithms = {0x0103, 0x0103};
+            }
+            return BlockPair(id, SchemeValue({CraftSigner(parts, rsa.key, rsaCertificate)}));
+        });
+    case Change::LineageRepeats:
+    case Change::LineageTooLong:
+    case Change::V3Gap:
+    case Change::V3Narrow:
+    case Change::TwoV3Signers:
+        return WithBlockPairs(bytes, [&](quint32 id, const QByteArray &value) {
+            if (id != V3PairId)
+                return BlockPair(id, value);
+            const SignerParts parts = FirstSignerParts(value, true);
+            const KeyFacts &next = keys[QStringLiteral("next")];
+            const QByteArray nextCertificate = CertificateDer(next.certificate);
+            const qsizetype nodes = change == Change::LineageTooLong ? MaxLineageNodes + 1 : 2;
+            const QByteArray repeated =
+                LineageAttribute(QList<QByteArray>(nodes, rsaCertificate), rsa.key);
+            switch (change) {
+            case Change::V3Gap:
+                return BlockPair(
+                    id, V3Value({{ForPlatforms(parts, 24, 29), rsa.key, rsaCertificate},
+                                 {ForPlatforms(parts, 31, Newest), rsa.key, rsaCertificate}}));
+            case Change::V3Narrow:
+                return BlockPair(
+                    id, V3Value({{ForPlatforms(parts, 30, Newest), rsa.key, rsaCertificate}}));
+            case Change::TwoV3Signers:
+                return BlockPair(
+                    id, V3Value({{ForPlatforms(parts, 24, 32), rsa.key, rsaCertificate},
+                                 {ForPlatforms(
+                                      parts, 33, Newest,
+                                      LineageAttribute({rsaCertificate, nextCertificate}, rsa.key)),
+                                  next.key, nextCertificate}}));
+            default:
+                return BlockPair(
+                    id, V3Value({{ForPlatforms(parts, parts.minSdk, parts.maxSdk, repeated),
+                                  rsa.key, rsaCertificate}}));
+            }
+        });
     case Change::CommentMarker: {
         const QByteArray name = "应用宝";
         QByteArray length(2, Qt::Uninitialized);
@@ -1076,6 +1214,64 @@ void SignatureTest::matchesApksigner_data()
         << 0 << QStringLiteral("rsa") << v1Only << Change::ManifestBomb << QByteArray()
         << QStringLiteral("v1 (JAR)")
         << failed + QStringLiteral("v1 META-INF/MANIFEST.MF 的节数或属性数超过上限") << rsa;
+
+    // What the platforms from the package's minimum through the newest need, v3.1, digests,
+    // lineages and key limits.
+    const QStringList verity = v2v3 + QStringList{QStringLiteral("--verity-enabled")};
+    QTest::newRow("v2 only, minimum SDK 21")
+        << 21 << QStringLiteral("rsa") << v2Only << Change::None << QByteArray()
+        << QStringLiteral("v2") << failed + QStringLiteral("Android 7.0 以下需要 v1 (JAR) 签名")
+        << rsa;
+    QTest::newRow("v1 only, targetSandboxVersion 2")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::TargetSandbox2 << QByteArray()
+        << QStringLiteral("v1 (JAR)")
+        << failed + QStringLiteral("targetSandboxVersion 2 需要 v2 或 v3 签名") << rsa;
+    QTest::newRow("v1 only, targetSdkVersion 30")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::TargetSdk30 << QByteArray()
+        << QStringLiteral("v1 (JAR)")
+        << failed + QStringLiteral("targetSdkVersion 30 需要 v2 或 v3 签名") << rsa;
+    QTest::newRow("v3.1 block alone")
+        << 24 << QStringLiteral("rsa") << v2v3 << Change::V31Alone << QByteArray()
+        << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 签名已被剥离") << rsa;
+    QTest::newRow("v3.1 takeover named wrong")
+        << 24 << QStringLiteral("rsa") << v2v3 << Change::V31WrongRotation << QByteArray()
+        << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 签名者所记的 v3.1 起始版本不符")
+        << rsa;
+    QTest::newRow("v3.1 signer for a development release")
+        << 24 << QStringLiteral("rsa") << v2v3 << Change::V31DevRelease << QByteArray()
+        << QStringLiteral("v2, v3") << QStringLiteral("通过") << rsa;
+    QTest::newRow("negative RSA modulus in the certificate")
+        << 24 << QStringLiteral("negative") << v2v3 << Change::None << QByteArray()
+        << QStringLiteral("v2, v3") << QStringLiteral("通过") << rsa;
+    QTest::newRow("v2 digest listed twice")
+        << 24 << QStringLiteral("rsa") << v2Only << Change::DigestListedTwice << QByteArray()
+        << QStringLiteral("v2") << failed + QStringLiteral("v2 内容摘要不符") << rsa;
+    QTest::newRow("lineage naming a certificate twice")
+        << 24 << QStringLiteral("rsa") << v2v3 << Change::LineageRepeats << QByteArray()
+        << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 密钥轮换记录中有重复的证书")
+        << rsa;
+    QTest::newRow("v3 signers leave a gap")
+        << 24 << QStringLiteral("rsa") << v2v3 << Change::V3Gap << QByteArray()
+        << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 签名者未覆盖 API 30") << rsa;
+    QTest::newRow("v3 signer from API 30 only")
+        << 24 << QStringLiteral("rsa") << v2v3 << Change::V3Narrow << QByteArray()
+        << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 签名者未覆盖 API 28–29") << rsa;
+    QTest::newRow("verity algorithms")
+        << 24 << QStringLiteral("rsa") << verity << Change::None << QByteArray()
+        << QStringLiteral("v2, v3") << QStringLiteral("通过") << rsa;
+    QTest::newRow("verity digest wrong")
+        << 24 << QStringLiteral("rsa") << verity << Change::VerityWrong << QByteArray()
+        << QStringLiteral("v2, v3") << failed + QStringLiteral("v2 内容摘要不符") << rsa;
+    QTest::newRow("v3 signers for 24–32 and 33 and up")
+        << 24 << QStringLiteral("rsa") << v2v3 << Change::TwoV3Signers << QByteArray()
+        << QStringLiteral("v2, v3") << QStringLiteral("通过") << rsa;
+    QTest::newRow("lineage past the cap")
+        << 24 << QStringLiteral("rsa") << v2v3 << Change::LineageTooLong << QByteArray()
+        << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 密钥轮换记录超过上限") << rsa;
+    QTest::newRow("RSA exponent of 3,000 bits")
+        << 24 << QStringLiteral("huge") << v2v3 << Change::HugeExponent << QByteArray()
+        << QStringLiteral("v2, v3") << failed + QStringLiteral("v2 RSA 公钥指数超过上限")
+        << QStringLiteral("RSA 3072 位");
 }
 
 void SignatureTest::matchesApksigner()
@@ -1087,7 +1283,12 @@ void SignatureTest::matchesApksigner()
     QFETCH(QByteArray, block);
     QFETCH(QString, publicKey);
 
-    QString path = buildPackage(QStringLiteral("sdk%1.apk").arg(minSdk), minSdk);
+    PackageContents contents;
+    if (change == Change::TargetSandbox2)
+        contents.manifestAttributes = QStringLiteral("android:targetSandboxVersion=\"2\"");
+    if (change == Change::TargetSdk30)
+        contents.manifestElements = QStringLiteral("<uses-sdk android:targetSdkVersion=\"30\"/>");
+    QString path = buildPackage(QStringLiteral("sdk%1.apk").arg(minSdk), minSdk, contents);
     QVERIFY(!path.isEmpty());
     if (change == Change::ArchiveComment)
         QVERIFY(addComment(path));
@@ -1144,7 +1345,8 @@ void SignatureTest::matchesApksigner()
 
     const SafeFile package(QFile::encodeName(path));
     const ZipArchive archive(package);
-    const QList<LabelledValue> rows = DescribeSignatures(VerifyPackageSignatures(package, archive));
+    const SignatureReport report = VerifyPackageSignatures(package, archive);
+    const QList<LabelledValue> rows = DescribeSignatures(report);
     // A channel marker is read where a store's tool put it, and found nowhere else.
     const QHash<Change, QString> channels = {{Change::WalleMarker, QStringLiteral("华为应用市场")},
                                              {Change::VasDollyMarker, QStringLiteral("xiaomi")},
@@ -1156,20 +1358,38 @@ void SignatureTest::matchesApksigner()
     QTEST(shown.value(QStringLiteral("签名方案")), "schemes");
     QTEST(shown.value(QStringLiteral("签名校验")), "verdict");
 
+    // A reader of the whole file can feed the content digests along the way, in any pieces.
+    const PackageLayout layout =
+        archive.isOpen() ? ReadPackageLayout(package, archive.endRecord()) : PackageLayout();
+    if (archive.isOpen() && layout.error.isEmpty()) {
+        const QList<ContentDigestKind> kinds = {ContentDigestKind::ChunkedSha256,
+                                                ContentDigestKind::ChunkedSha512,
+                                                ContentDigestKind::VeritySha256};
+        ContentDigester digester(layout, kinds);
+        const QByteArray whole = ReadFile(path);
+        for (qsizetype at = 0; at < whole.size(); at += 4097)
+            digester.feed(at, whole.constData() + at, qMin<qsizetype>(4097, whole.size() - at));
+        QVERIFY(digester.finish() == ComputeContentDigests(package, layout, kinds));
+    }
+
     // Ground truth: apksigner on the same file.
     const QByteArray truth = Run(
         QStringLiteral(SYSTEM_APKSIGNER),
         {QStringLiteral("verify"), QStringLiteral("--print-certs"), QStringLiteral("-v"), path});
     // apksigner inflates whatever a package holds, where a deflate bomb is refused here, takes
     // any number of JAR signers, and (Debian's) knows no v3.1.
-    const bool verifies = truth.startsWith("Verifies\n") && change != Change::Bomb &&
-                          change != Change::StripV31 && change != Change::ElevenSigners;
+    const bool apksignerVerifies = truth.startsWith("Verifies\n");
+    const bool apksignerJudges = !AndroidRuling(change);
+    const bool verifies = AndroidRuling(change).value_or(
+        apksignerVerifies && change != Change::Bomb && change != Change::StripV31 &&
+        change != Change::ElevenSigners);
     QCOMPARE(shown.value(QStringLiteral("签名校验")) == QStringLiteral("通过"), verifies);
     // Each scheme apksigner verified is one we passed: "Verified using v2 scheme (...): true".
     const QStringList schemeLines =
         shown.value(QStringLiteral("各方案校验")).split(QLatin1Char('\n'));
     for (const QByteArray &line : truth.split('\n'))
-        if (verifies && line.startsWith("Verified using v") && line.mid(16, 1) <= "3")
+        if (verifies && apksignerJudges && line.startsWith("Verified using v") &&
+            line.mid(16, 1) <= "3")
             QCOMPARE(schemeLines.contains(QString::fromLatin1(line.mid(15, 2)) +
                                           QStringLiteral(": 通过")),
                      line.endsWith(": true"));
@@ -1200,7 +1420,17 @@ void SignatureTest::matchesApksigner()
             value = value.remove(QLatin1Char(':')).toLower();
         return values;
     };
-    if (verifies) {
+    // apksigner names the signers the newest platform verifies with.
+    QStringList newest;
+    for (const SignerFacts &signer : report.newestPlatformSigners())
+        newest.append(signer.certificate.sha256);
+    if (verifies && apksignerVerifies && apksignerJudges)
+        QCOMPARE(plain(newest), sha256);
+    // Each v3 signer says which platforms it signs for.
+    if (report.v3.state != SchemeState::Absent && report.signersByScheme.isEmpty())
+        QCOMPARE(shown.values(QStringLiteral("适用平台")).size(), report.signers.size());
+    if (verifies && apksignerVerifies && apksignerJudges &&
+        newest.size() == report.signers.size()) {
         QCOMPARE(plain(shown.values(QStringLiteral("证书 SHA-256"))), sha256);
         QCOMPARE(plain(shown.values(QStringLiteral("证书 SHA-1"))), sha1);
         QCOMPARE(plain(shown.values(QStringLiteral("证书 MD5"))), md5);

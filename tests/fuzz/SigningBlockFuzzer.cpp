@@ -6,7 +6,7 @@
 // comment reader get the same bytes.
 #include "archive/ZipEndRecord.h"
 #include "channel/ReadChannel.h"
-#include "signing/AndroidVersions.h"
+#include "signing/ApiLevels.h"
 #include "signing/JarManifest.h"
 #include "signing/JarSignatureBlock.h"
 #include "signing/SchemeVerifier.h"
@@ -34,9 +34,12 @@ void CheckScheme(const SchemeBlock &scheme, const QByteArray &input, bool v3)
         for (const QByteArray &certificate : signer.certificates)
             Require(signer.signedData.contains(certificate));
         Require(v3 || signer.lineage.isEmpty());
+        Require(signer.lineage.size() <= MaxLineageNodes);
     }
-    VerifySchemeSigners(scheme, v3);
-    SchemeSignerFacts(scheme);
+    VerifySchemeSigners(scheme, v3, 1);
+    SchemeSignerFacts(scheme, v3);
+    if (v3 && !scheme.signers.isEmpty())
+        CoverageProblem(scheme.signers, ApiLevel::Pie, ApiLevel::Newest);
 }
 
 } // namespace
@@ -46,14 +49,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
     const SigningBlock block = ParseSigningBlock(input);
     if (!block.error.isEmpty())
-        Require(!block.v2.present && !block.v3.present);
+        Require(!block.v2.present && !block.v3.present && !block.v31.present);
     CheckScheme(block.v2, input, false);
     CheckScheme(block.v3, input, true);
+    CheckScheme(block.v31, input, true);
     // The checks across signers and schemes read only what the parse kept.
     Require(!V3Stripped(block) || !block.v3.present);
-    Require(!V31Stripped(block) || !block.v31Present);
-    V3RangesDisjoint(block.v3.signers);
-    SignersAgree({input}, block);
+    Require(!V31Stripped(block) || !block.v31.present);
+    RotationMinSdkDisagrees(block);
+    SignersAgree({input}, block, true);
     // Extra pairs stay few and small, and a channel read from them or from a comment is a name.
     Require(block.extraPairs.size() <= MaxExtraPairs);
     for (const ExtraPair &pair : block.extraPairs)
@@ -71,11 +75,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         Require(section.attributeCount > 0 && section.start + section.size <= input.size());
         manifest.name(section);
         for (const int minSdk : {1, ApiLevel::Nougat})
-            DigestsToCheck(manifest, section, "-Digest", minSdk, ApiLevel::Newest);
+            DigestsToCheck(manifest, section, "-Digest", minSdk, ApiLevel::NewestKnown);
     }
     for (const int minSdk : {1, ApiLevel::KitKat, ApiLevel::Nougat}) {
         const JarBlockVerification jar = VerifyJarSignatureBlock(
-            input, input, QStringLiteral("META-INF/CERT.RSA"), minSdk, ApiLevel::Newest);
+            input, input, QStringLiteral("META-INF/CERT.RSA"), minSdk, ApiLevel::NewestKnown);
         Require(jar.certificate.isEmpty() == (jar.failure.state == SchemeState::Failed));
         Require(jar.certificate.isEmpty() || input.contains(jar.certificate));
     }
