@@ -42,7 +42,8 @@ bool SameView(zip *archive, const QList<ZipDirectoryEntry> &entries, const EndRe
 
 } // namespace
 
-ZipArchive::ZipArchive(const SafeFile &file)
+ZipArchive::ZipArchive(const SafeFile &file, std::shared_ptr<InflateBudget> shared)
+    : budget(shared ? shared : std::make_shared<InflateBudget>())
 {
     why = QStringLiteral("无法读取文件");
     if (!file.isOpen())
@@ -69,7 +70,8 @@ ZipArchive::ZipArchive(const SafeFile &file)
     why.clear();
     entries = directory->entries;
     entriesEnd = directory->dataEnd;
-    inflateLeft = MaxInflatedBase + InflatedPerFileByte * file.size();
+    if (!shared)
+        budget->left = MaxInflatedBase + InflatedPerFileByte * file.size();
 }
 
 void ZipArchive::open(const SafeFile &file)
@@ -145,11 +147,12 @@ bool ZipArchive::readPieces(const QByteArray &name, qint64 maxSize,
     const qint64 size = entries[*index].uncompressedSize;
     if (maxSize >= 0 && size > maxSize)
         return false;
-    if (size > inflateLeft) {
+    if (size > budget->left) {
         limitReached = true;
+        budget->exhausted = true;
         return false;
     }
-    inflateLeft -= size;
+    budget->left -= size;
     zip_file_t *entry = zip_fopen_index(archive, zip_uint64_t(*index), 0);
     if (!entry)
         return false;
