@@ -6,9 +6,9 @@
 #include "channel/ReadChannel.h"
 #include "digest/SafeFile.h"
 #include "inspect/NarrowText.h"
+#include "inspect/ToolComplaints.h"
 #include "signing/DescribeSignatures.h"
 #include "signing/VerifyPackageSignatures.h"
-
 
 namespace {
 
@@ -62,13 +62,18 @@ QString SummaryText(const PageSizeSummary &summary)
     return QStringLiteral("无 64 位原生库");
 }
 
-QStringList ToolComplaints(const QByteArray &toolOutput)
+// aapt stops at the first complaint it makes, so a package it complained of but that was shown
+// anyway may ask for permissions the tool never printed. Android takes a permission's name only
+// as written, so the manifest's own names are all of them.
+void AddPermissionsTheToolMissed(PackageFacts &facts, const std::optional<ApkManifest> &manifest)
 {
-    QStringList lines;
-    for (const QByteArray &line : toolOutput.split('\n'))
-        if (line.contains("ERROR"))
-            lines.append(FromNarrow(line));
-    return lines;
+    if (!manifest)
+        return;
+    for (const QString &name : manifest->permissions)
+        if (!facts.permissionNames.contains(name)) {
+            facts.permissionNames.append(name);
+            facts.permissions.append(name);
+        }
 }
 
 void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive &archive,
@@ -98,9 +103,35 @@ void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive 
     if (!apks.isEmpty() && apks.first().entry == baseEntry) {
         details.signatures = apks.first().signatures;
         details.requiresSplits = apks.first().manifest && apks.first().manifest->requiresSplits;
+        if (!details.toolComplaints.isEmpty())
+            AddPermissionsTheToolMissed(details.facts, apks.first().manifest);
     }
     if (details.kind == BundleKind::Apkm)
         details.container = VerifyPackageSignatures(file, archive);
+}
+
+void LoadFromFile(PackageDetails &details, const InspectedPackage &inspected)
+{
+    const SafeFile &file = inspected.file->file();
+    const std::optional<FileDigests> digests = ComputeFileDigests(file);
+    if (!digests || !SameAsInspected(*digests, inspected, file.size()))
+        return;
+    details.fileChanged = false;
+    details.size = file.size();
+    details.digests = *digests;
+    const ZipArchive archive(file);
+    if (!inspected.baseEntry.isEmpty()) {
+        LoadBundle(details, file, archive, inspected.baseEntry);
+        return;
+    }
+    details.icon = ReadLauncherIcon(archive, details.facts.icons);
+    details.channel = ReadChannel(file, archive);
+    details.signatures = VerifyPackageSignatures(file, archive);
+    details.nativeLibraries = ReadNativeLibraries(archive);
+    const std::optional<ApkManifest> manifest = ReadApkManifest(archive);
+    details.requiresSplits = manifest && manifest->requiresSplits;
+    if (!details.toolComplaints.isEmpty())
+        AddPermissionsTheToolMissed(details.facts, manifest);
 }
 
 } // namespace
@@ -109,25 +140,17 @@ PackageDetails LoadPackageDetails(const InspectedPackage &inspected)
 {
     PackageDetails details;
     details.facts = ReadPackageFacts(inspected.toolOutput);
-    details.toolComplaints = ToolComplaints(inspected.toolOutput);
-    const SafeFile file(inspected.path);
-    const std::optional<FileDigests> digests = ComputeFileDigests(file);
-    if (!digests || !SameAsInspected(*digests, inspected, file.size()))
-        return details;
-    details.fileChanged = false;
-    details.size = file.size();
-    details.digests = *digests;
-    const ZipArchive archive(file);
-    if (!inspected.baseEntry.isEmpty()) {
-        LoadBundle(details, file, archive, inspected.baseEntry);
-        return details;
+    for (const QByteArray &line : ToolComplaints(inspected.toolOutput))
+        details.toolComplaints.append(FromNarrow(line));
+    if (inspected.file)
+        LoadFromFile(details, inspected);
+    // What was read is the inspected file only if it is still as it was opened.
+    if (!details.fileChanged && inspected.file->changed()) {
+        PackageDetails unknown;
+        unknown.facts = details.facts;
+        unknown.toolComplaints = details.toolComplaints;
+        return unknown;
     }
-    details.icon = ReadLauncherIcon(archive, details.facts.icons);
-    details.channel = ReadChannel(file, archive);
-    details.signatures = VerifyPackageSignatures(file, archive);
-    details.nativeLibraries = ReadNativeLibraries(archive);
-    const std::optional<ApkManifest> manifest = ReadApkManifest(archive);
-    details.requiresSplits = manifest && manifest->requiresSplits;
     return details;
 }
 

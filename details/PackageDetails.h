@@ -29,17 +29,18 @@ struct PackageDetails
     BundleKind kind = BundleKind::Apk;
     // The package, or a bundle's base, declares it cannot be installed without its splits.
     bool requiresSplits = false;
-    // The lines of the tool's output that hold "ERROR", when it printed a package all the same.
+    // The tool's complaints (ToolComplaints), when it printed a package all the same.
     QStringList toolComplaints;
     std::optional<BundleContents> bundle;     // a bundle's inner APKs and OBB files
     std::optional<SignatureReport> container; // an APKM's own JAR signature
 };
 
-// Parses the inspection's tool output and reads the file once for its digests, then its icon,
-// channel, signatures and native libraries, all from the one open file. For a bundle
+// Parses the inspection's tool output and reads the inspected file, still open, once for its
+// digests, then its icon, channel, signatures and native libraries. For a bundle
 // (`inspected.baseEntry` set) the digests are the bundle file's, every inner APK is read into
 // memory for its manifest, signatures and native libraries, and the icon and channel are the
-// base's.
+// base's. Nothing of the file is known (`fileChanged`) unless its MD5 is the one shown and it is
+// still as it was opened once all is read.
 PackageDetails LoadPackageDetails(const InspectedPackage &inspected);
 
 // The rows the window shows for `details`, in order.

@@ -424,7 +424,8 @@ void BundleTest::details()
     const QByteArray bytes = ReadFile(file);
     const InspectedPackage inspected{
         QFile::encodeName(file), tool.readAllStandardOutput(),
-        QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex(), baseEntry};
+        QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex(), baseEntry,
+        std::make_shared<const PackageFile>(QFile::encodeName(file))};
 
     QStringList rows;
     QStringList labels;
