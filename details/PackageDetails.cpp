@@ -2,9 +2,11 @@
 
 #include "FileSizeText.h"
 #include "LauncherIcon.h"
+#include "ShownDetails.h"
 #include "archive/ZipArchive.h"
 #include "channel/ReadChannel.h"
 #include "digest/SafeFile.h"
+#include "inspect/ExtensionRule.h"
 #include "inspect/NarrowText.h"
 #include "inspect/ToolComplaints.h"
 #include "signing/DescribeSignatures.h"
@@ -241,12 +243,51 @@ DetailsSection NativeLibrarySection(const PackageDetails &details)
 
 QList<DetailsSection> DetailsSections(const PackageDetails &details)
 {
-    QList<DetailsSection> sections = {PackageSection(details)};
-    if (const std::optional<DetailsSection> splits = SplitSection(details))
+    const PackageDetails shown = ShownDetails(details);
+    QList<DetailsSection> sections = {PackageSection(shown)};
+    if (const std::optional<DetailsSection> splits = SplitSection(shown))
         sections.append(*splits);
-    sections.append(SignatureSection(details));
-    sections.append(NativeLibrarySection(details));
+    sections.append(SignatureSection(shown));
+    sections.append(NativeLibrarySection(shown));
     return sections;
+}
+
+std::optional<PackageDetails> LoadRefusedSignatures(const InspectedPackage &inspected)
+{
+    if (!inspected.file)
+        return std::nullopt;
+    const SafeFile &file = inspected.file->file();
+    const ZipArchive archive(file);
+    if (!archive.isOpen())
+        return std::nullopt;
+    PackageDetails details;
+    details.fileChanged = false;
+    // Judged as the inspection took it: a bundle only when named as one.
+    if (NamedAsBundle(inspected.path) &&
+        ReadBundleLayout(archive.entryNames()).kind != BundleKind::Apk)
+        LoadBundle(details, file, archive, inspected.baseEntry);
+    else
+        details.signatures = VerifyPackageSignatures(file, archive);
+    if (inspected.file->changed())
+        return std::nullopt;
+    return details;
+}
+
+SignatureVerdict PackageVerdict(const PackageDetails &details)
+{
+    if (details.container && details.container->verdict() == SignatureVerdict::Failed)
+        return SignatureVerdict::Failed;
+    return details.bundle ? BundleVerdict(*details.bundle) : details.signatures.verdict();
+}
+
+QString PackageVerdictText(const PackageDetails &details)
+{
+    if (!details.bundle)
+        return VerdictText(details.signatures);
+    if (BundleVerdict(*details.bundle) == SignatureVerdict::Failed ||
+        PackageVerdict(details) != SignatureVerdict::Failed)
+        return BundleVerdictText(*details.bundle);
+    return QStringLiteral("失败：容器签名 ") + FailureReason(*details.container);
 }
 
 DetailsSection SignatureSection(const PackageDetails &details)
@@ -257,7 +298,7 @@ DetailsSection SignatureSection(const PackageDetails &details)
         return section;
     }
     if (details.bundle) {
-        section.rows.append({QStringLiteral("签名校验"), BundleVerdictText(*details.bundle)});
+        section.rows.append({QStringLiteral("签名校验"), PackageVerdictText(details)});
         section.rows.append(
             {QStringLiteral("各 APK 校验"), InnerApkVerdictsText(*details.bundle), true});
     }

@@ -43,7 +43,20 @@ struct PackageDetails
 // still as it was opened once all is read.
 PackageDetails LoadPackageDetails(const InspectedPackage &inspected);
 
-// The rows the window shows for `details`, in order.
+// The signatures of a package the inspection refused, when its file is a readable archive: its
+// own, or a bundle's inner APKs' (the base the one the tool refused, or none found) and an
+// APKM's container's. Nothing when the file is no archive or changed meanwhile; nothing but the
+// signatures and a bundle's contents is read.
+std::optional<PackageDetails> LoadRefusedSignatures(const InspectedPackage &inspected);
+
+// The verdict over everything signed in the package: its own signatures, or a bundle's over all
+// its APKs, failed too when an APKM's own JAR signature fails.
+SignatureVerdict PackageVerdict(const PackageDetails &details);
+// "通过", "未签名" or "失败：" with the first reason, for that verdict.
+QString PackageVerdictText(const PackageDetails &details);
+
+// The rows the window shows for `details`, in order, as given: DetailsSections() escapes what
+// came from the package first.
 DetailsSection PackageSection(const PackageDetails &details);
 // A bundle's "拆分包" section: one row per inner APK, then its OBB files and where the
 // container's description disagrees with the base. Nothing for a plain APK.
@@ -53,5 +66,6 @@ std::optional<DetailsSection> SplitSection(const PackageDetails &details);
 DetailsSection SignatureSection(const PackageDetails &details);
 // The "原生库" section: one row per library, then whether they load with 16 KB pages.
 DetailsSection NativeLibrarySection(const PackageDetails &details);
-// Every section, in the order the window and the report show them.
+// Every section, in the order the window and the report show them, every text taken from the
+// package escaped (ShownDetails).
 QList<DetailsSection> DetailsSections(const PackageDetails &details);
