@@ -1,8 +1,10 @@
 #include "ReportRecord.h"
 
 #include "details/PackageDetails.h"
+#include "details/ShownDetails.h"
 #include "inspect/Inspection.h"
 #include "inspect/NarrowText.h"
+#include "inspect/ToolComplaints.h"
 #include "native/NativeLibraries.h"
 #include "signing/DescribeSignatures.h"
 
@@ -34,6 +36,8 @@ QString OutcomeName(InspectionOutcome outcome)
 // What the text form says where the window shows no message.
 QString OutcomeText(const InspectionResult &result)
 {
+    if (!result.reason.isEmpty())
+        return QStringLiteral("%1（%2）").arg(result.message, EscapeControls(result.reason));
     if (!result.message.isNull())
         return result.message;
     switch (result.outcome) {
@@ -130,14 +134,6 @@ QString ContainerName(BundleKind kind)
     return {};
 }
 
-// The verdict, and the text the window shows for it: a bundle's is over all its APKs.
-std::pair<SignatureVerdict, QString> Verdict(const PackageDetails &details)
-{
-    if (details.bundle)
-        return {BundleVerdict(*details.bundle), BundleVerdictText(*details.bundle)};
-    return {details.signatures.verdict(), VerdictText(details.signatures)};
-}
-
 QString VerdictName(SignatureVerdict verdict)
 {
     switch (verdict) {
@@ -151,10 +147,11 @@ QString VerdictName(SignatureVerdict verdict)
     return QStringLiteral("failed");
 }
 
-QJsonObject SignatureObject(const PackageDetails &details)
+// One signature check: the verdict and its reason as given (a bundle's are over all its APKs),
+// then the schemes and signers of `report`.
+QJsonObject SignatureObject(const SignatureReport &report, SignatureVerdict verdict,
+                            const QString &reason)
 {
-    const SignatureReport &report = details.signatures;
-    const auto [verdict, reason] = Verdict(details);
     QJsonArray schemes;
     for (const auto &[name, result] :
          {std::pair{"v1", report.v1}, std::pair{"v2", report.v2}, std::pair{"v3", report.v3}})
@@ -185,8 +182,23 @@ bool SignedByExpected(const SignatureReport &report, const QList<QByteArray> &ex
     return false;
 }
 
+QJsonObject PackageSignatureObject(const PackageDetails &details)
+{
+    return SignatureObject(details.signatures, PackageVerdict(details),
+                           PackageVerdictText(details));
+}
+
+QJsonValue ContainerSignatureValue(const PackageDetails &details)
+{
+    if (!details.container)
+        return {};
+    return SignatureObject(*details.container, details.container->verdict(),
+                           VerdictText(*details.container));
+}
+
 QJsonObject PackageObject(const QByteArray &path, const InspectionResult &result,
-                          const std::optional<PackageDetails> &details)
+                          const std::optional<PackageDetails> &details,
+                          const std::optional<PackageDetails> &refused)
 {
     const QString shownPath = FromNarrow(path);
     QJsonObject object{
@@ -200,6 +212,12 @@ QJsonObject PackageObject(const QByteArray &path, const InspectionResult &result
     const PackageFacts facts = details ? details->facts : PackageFacts();
     const bool known = details && !details->fileChanged;
     const QJsonValue none;
+    object.insert(QStringLiteral("reason"), TextOrNull(result.reason));
+    QJsonArray complaints;
+    if (result.inspected)
+        for (const QByteArray &line : ToolComplaints(result.inspected->toolOutput))
+            complaints.append(FromNarrow(line));
+    object.insert(QStringLiteral("toolComplaints"), complaints);
     object.insert(QStringLiteral("package"), TextOrNull(facts.packageName));
     object.insert(QStringLiteral("versionName"), TextOrNull(facts.versionName));
     object.insert(QStringLiteral("versionCode"), NumberOrNull(facts.versionCode));
@@ -251,18 +269,28 @@ QJsonObject PackageObject(const QByteArray &path, const InspectionResult &result
     object.insert(QStringLiteral("pageSize16k"), pageSize);
     object.insert(QStringLiteral("channel"),
                   known && details->channel ? QJsonValue(*details->channel) : none);
+    // Judged when the file was known, or when it was refused but is a readable archive.
+    const std::optional<PackageDetails> &judged = known ? details : refused;
     object.insert(QStringLiteral("signature"),
-                  known ? QJsonValue(SignatureObject(*details)) : none);
+                  judged ? QJsonValue(PackageSignatureObject(*judged)) : none);
+    object.insert(QStringLiteral("containerSignature"),
+                  judged ? ContainerSignatureValue(*judged) : none);
+    object.insert(QStringLiteral("disagreements"),
+                  QJsonArray::fromStringList(judged && judged->bundle ? judged->bundle->notes
+                                                                      : QStringList()));
     return object;
 }
 
 QString PackageText(const QByteArray &path, const InspectionResult &result,
-                    const std::optional<PackageDetails> &details)
+                    const std::optional<PackageDetails> &details,
+                    const std::optional<PackageDetails> &refused)
 {
-    QString text =
-        QStringLiteral("文件: %1\n结果: %2\n").arg(FromNarrow(path), OutcomeText(result));
+    QString text = QStringLiteral("文件: %1\n结果: %2\n")
+                       .arg(EscapeControls(FromNarrow(path)), OutcomeText(result));
     if (details)
         text += DetailsText(DetailsSections(*details));
+    else if (refused)
+        text += DetailsText({SignatureSection(ShownDetails(*refused))});
     return text;
 }
 
@@ -270,16 +298,26 @@ QString PackageText(const QByteArray &path, const InspectionResult &result,
 
 ReportRecord MakeReportRecord(const QByteArray &path, const ReportRequest &request)
 {
-    const InspectionResult result = InspectPackage(path);
-    std::optional<PackageDetails> details;
+    InspectionResult result = InspectPackage(path);
+    std::optional<PackageDetails> details, refused;
     if (result.package)
         details = LoadPackageDetails(*result.package);
+    else if (result.outcome == InspectionOutcome::Damaged && result.inspected)
+        refused = LoadRefusedSignatures(*result.inspected);
     const bool known = details && !details->fileChanged;
-    const bool failedSignature = known && Verdict(*details).first == SignatureVerdict::Failed;
+    // The file the tool vouched for changed before everything else was read of it.
+    if (result.outcome == InspectionOutcome::Ok && !known) {
+        result.outcome = InspectionOutcome::Damaged;
+        result.message = QStringLiteral("apk类型已经损坏");
+        result.reason = QStringLiteral("文件在检查期间被修改");
+        details.reset();
+    }
+    const bool failedSignature = known && PackageVerdict(*details) == SignatureVerdict::Failed;
     bool passed = result.outcome == InspectionOutcome::Ok && known && !failedSignature;
 
-    QJsonObject object = request.json ? PackageObject(path, result, details) : QJsonObject();
-    QString text = request.json ? QString() : PackageText(path, result, details);
+    QJsonObject object =
+        request.json ? PackageObject(path, result, details, refused) : QJsonObject();
+    QString text = request.json ? QString() : PackageText(path, result, details, refused);
     if (!request.expectedSigners.isEmpty()) {
         const bool matched =
             known && SignedByExpected(details->signatures, request.expectedSigners);

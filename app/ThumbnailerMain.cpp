@@ -1,12 +1,13 @@
 // pelmora-thumbnailer -s SIZE INPUT OUTPUT: the package's icon as a PNG of at most SIZE pixels,
 // for file managers (the freedesktop thumbnailer convention). It needs no display. OUTPUT is the
-// only file it writes, and the only file Pelmora ever writes; with no icon it writes
-// nothing and exits non-zero.
+// only file it puts anywhere, and the only file Pelmora ever writes, by way of a new file beside
+// it; with no icon it writes nothing and exits non-zero.
 #include "archive/ZipArchive.h"
 #include "thumbnail/LoadPackageIcon.h"
 #include "thumbnail/ThumbnailImage.h"
 
 #include <QCoreApplication>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -23,11 +24,21 @@ enum Exit
     Usage = 3
 };
 
-// Writes `bytes` to `path`, and removes what it wrote when the write fails midway, so that a
-// file manager never caches half an image.
-bool WriteOutput(const char *path, const QByteArray &bytes)
+// Writes `bytes` to a new file beside `path`, made for the purpose and never a link, then puts
+// it in place with one rename, so that a file manager never caches half an image and nothing
+// that `path` names, a link's target included, is ever opened for writing.
+bool WriteOutput(const QByteArray &path, const QByteArray &bytes)
 {
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
+        temporary = path + ".pelmora-" +
+                    QByteArray::number(QRandomGenerator::system()->generate64(), 36) + ".tmp";
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0600);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
     if (fd < 0)
         return false;
     qsizetype written = 0;
@@ -41,9 +52,10 @@ bool WriteOutput(const char *path, const QByteArray &bytes)
         written += got;
     }
     const bool whole = ::close(fd) == 0 && written == bytes.size();
-    if (!whole)
-        ::unlink(path);
-    return whole;
+    if (whole && ::rename(temporary.constData(), path.constData()) == 0)
+        return true;
+    ::unlink(temporary.constData());
+    return false;
 }
 
 } // namespace
@@ -62,7 +74,7 @@ int main(int argc, char *argv[])
         return Usage;
     }
     const QByteArray input(argv[3]);
-    const char *output = argv[4];
+    const QByteArray output(argv[4]);
 
     ZipArchive::NameTimeZoneFile();
     // The tool is found beside the program through the application object; images need no

@@ -44,7 +44,8 @@ bool SameView(zip *archive, const QList<ZipDirectoryEntry> &entries, const EndRe
 
 } // namespace
 
-ZipArchive::ZipArchive(const SafeFile &file)
+ZipArchive::ZipArchive(const SafeFile &file, std::shared_ptr<InflateBudget> shared)
+    : budget(shared ? shared : std::make_shared<InflateBudget>())
 {
     why = QStringLiteral("无法读取文件");
     if (!file.isOpen())
@@ -71,7 +72,8 @@ ZipArchive::ZipArchive(const SafeFile &file)
     why.clear();
     entries = directory->entries;
     entriesEnd = directory->dataEnd;
-    inflateLeft = MaxInflatedBase + InflatedPerFileByte * file.size();
+    if (!shared)
+        budget->left = MaxInflatedBase + InflatedPerFileByte * file.size();
 }
 
 void ZipArchive::open(const SafeFile &file)
@@ -129,7 +131,7 @@ std::optional<QByteArray> ZipArchive::readEntry(const QByteArray &name, qint64 m
     // The declared size is checked against `maxSize` and the inflate limit before anything is
     // read, and a longer entry is cut off, so reserving it up front grows nothing unbounded.
     if (const std::optional<qint64> size = entrySize(name);
-        size && *size <= maxSize && *size <= inflateLeft)
+        size && *size <= maxSize && *size <= budget->left)
         bytes.reserve(qsizetype(*size));
     const bool whole = readPieces(name, maxSize, [&bytes](const char *data, qint64 size) {
         bytes.append(data, qsizetype(size));
@@ -153,11 +155,12 @@ bool ZipArchive::readPieces(const QByteArray &name, qint64 maxSize,
     const qint64 size = record.uncompressedSize;
     if (maxSize >= 0 && size > maxSize)
         return false;
-    if (size > inflateLeft) {
+    if (size > budget->left) {
         limitReached = true;
+        budget->exhausted = true;
         return false;
     }
-    inflateLeft -= size;
+    budget->left -= size;
     qint64 total = 0;
     uLong crc = crc32(0, nullptr, 0);
     bool overlong = false;

@@ -7,10 +7,19 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class SafeFile;
 struct zip;
+
+// Uncompressed bytes that the archives sharing it may still hand out: one package, or a bundle
+// and every APK read out of it.
+struct InflateBudget
+{
+    qint64 left = 0;
+    bool exhausted = false; // a read was refused for want of it
+};
 
 // Where an entry's bytes lie in the file and how they are kept there.
 struct EntryPlacement
@@ -32,7 +41,9 @@ struct EntryPlacement
 class ZipArchive
 {
 public:
-    explicit ZipArchive(const SafeFile &file);
+    // Reads draw on `budget` when one is given, shared with other archives; otherwise on one of
+    // this archive's own, sized by the file.
+    explicit ZipArchive(const SafeFile &file, std::shared_ptr<InflateBudget> budget = nullptr);
     ~ZipArchive();
     ZipArchive(const ZipArchive &) = delete;
     ZipArchive &operator=(const ZipArchive &) = delete;
@@ -60,6 +71,8 @@ public:
     // inflate to a few times their size, a deflate bomb to a thousand.
     static constexpr qint64 MaxInflatedBase = qint64(128) << 20;
     static constexpr qint64 InflatedPerFileByte = 32;
+    // What this archive's reads draw on, to hand to archives read out of it.
+    const std::shared_ptr<InflateBudget> &inflateBudget() const { return budget; }
     // The names of all entries that start with `prefix`, in the central directory's order.
     QList<QByteArray> entryNames(QByteArrayView prefix = {}) const;
     // The uncompressed size that entry `name` declares; nothing when it is missing.
@@ -101,6 +114,6 @@ private:
     QString why;
     EndRecord end;
     qint64 entriesEnd = 0;
-    mutable qint64 inflateLeft = 0;
+    std::shared_ptr<InflateBudget> budget;
     mutable bool limitReached = false;
 };

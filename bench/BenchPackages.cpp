@@ -6,6 +6,13 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <chrono>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+extern char **environ;
 
 double BestMs(int runs, const std::function<void()> &work)
 {
@@ -82,6 +89,31 @@ QString BuildLargePackage(const QString &directory, const QString &fileName, qin
     if (aapt.exitStatus() != QProcess::NormalExit || aapt.exitCode() != 0)
         qFatal("aapt could not build %s", qPrintable(output));
     return output;
+}
+
+ChildRun RunChild(const QList<QByteArray> &arguments)
+{
+    QList<char *> argv;
+    for (const QByteArray &argument : arguments)
+        argv.append(const_cast<char *>(argument.constData()));
+    argv.append(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t child = 0;
+    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    struct rusage usage = {};
+    if (spawned != 0 || wait4(child, &status, 0, &usage) != child)
+        qFatal("%s could not run", argv[0]);
+    ChildRun run;
+    run.ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.peakRssMiB = double(usage.ru_maxrss) / 1024;
+    return run;
 }
 
 void RunOrDie(const QString &program, const QStringList &arguments, const QString &directory)

@@ -24,6 +24,16 @@ QString MakeRandomFile(const QString &path, qint64 size);
 QString BuildLargePackage(const QString &directory, const QString &fileName, qint64 assetSize,
                           const QString &split = {});
 
+// One run of a program from its start to its exit, its standard output discarded.
+struct ChildRun
+{
+    int exitCode = -1; // -1 when it did not end by itself
+    double ms = 0;
+    double peakRssMiB = 0;
+};
+// Runs arguments[0] with the rest as its arguments; stops the benchmark when it cannot start.
+ChildRun RunChild(const QList<QByteArray> &arguments);
+
 // Runs `program` in `directory`; stops the benchmark when it fails.
 void RunOrDie(const QString &program, const QStringList &arguments, const QString &directory);
 

@@ -63,7 +63,8 @@ InspectedPackage Inspect(const QString &path, const QString &toolSaw = {},
     tool.waitForFinished(-1);
     QByteArray md5;
     ComputeFileMd5(QFile::encodeName(path), md5);
-    return {QFile::encodeName(path), tool.readAll(), md5, baseEntry};
+    return {QFile::encodeName(path), tool.readAll(), md5, baseEntry,
+            std::make_shared<const PackageFile>(QFile::encodeName(path))};
 }
 
 void OpenDetails(const InspectedPackage &inspected, bool withIcon)

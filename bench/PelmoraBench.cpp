@@ -126,7 +126,8 @@ double TimedDrop(CPelmoraDlg &dialog, const QString &path)
 // and copied into memory first.
 void RunTool(const QString &path)
 {
-    const ToolTarget target(QFile::encodeName(path));
+    const PackageFile package(QFile::encodeName(path));
+    const ToolTarget target(package);
     QByteArray output;
     RunToolCapture(target.command(), output, target.descriptor());
 }

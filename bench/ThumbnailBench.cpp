@@ -3,17 +3,13 @@
 // The badging tool's own run on the package is shown beside them: the thumbnailer waits for it.
 // Target: thumbnail <= 2 x the minimal program.
 // Usage: thumbnail_bench THUMBNAILER MINIMAL_PNG [PACKAGE]
+#include "BenchPackages.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char **environ;
 
 namespace {
 
@@ -22,24 +18,10 @@ constexpr int Rounds = 21;
 // Milliseconds from spawning `arguments` until it has exited; stops the benchmark on a failure.
 double RunMs(const QList<QByteArray> &arguments)
 {
-    QList<char *> argv;
-    for (const QByteArray &argument : arguments)
-        argv.append(const_cast<char *>(argument.constData()));
-    argv.append(nullptr);
-    // What the tool prints goes nowhere, as a file manager would not read it either.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t child = 0;
-    int status = 0;
-    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0)
-        qFatal("%s failed", argv[0]);
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
+    const ChildRun run = RunChild(arguments);
+    if (run.exitCode != 0)
+        qFatal("%s failed", arguments.first().constData());
+    return run.ms;
 }
 
 } // namespace

@@ -2,7 +2,9 @@
 // already in memory, per scheme checked (target W / (K x S) <= 1.2), on a package signed with
 // v1, v2 and v3 and on one signed with v2 alone. Both are signed here with apksigner. Then the
 // time and peak memory of the verdict on hostile packages of under 1 MB made from signed ones
-// (target: under 2 s and 300 MiB each), among them the JAR manifest bombs.
+// (the JAR manifest bombs among them), and of the report's record and the thumbnailer, each run
+// as a program, on those and on hostile bundles (target: under 2 s and 300 MiB each).
+// Usage: verify_bench PELMORA THUMBNAILER
 #include "BenchPackages.h"
 #include "archive/ZipArchive.h"
 #include "digest/Digest.h"
@@ -15,9 +17,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
+#include <malloc.h>
 
 namespace {
 
@@ -65,7 +69,41 @@ void ResetPeakRss()
         qFatal("cannot reset the peak RSS");
 }
 
-void MeasureHostile(const QString &name, const QString &path, const QByteArray &bytes)
+// The programs the report and the thumbnails come from.
+struct Programs
+{
+    QByteArray pelmora;
+    QByteArray thumbnailer;
+};
+
+// Best time and highest peak memory of `runs` runs of a program. A child starts out with the
+// resident size of the process that spawned it as its peak, so this one gives back what it
+// freed and forgets its own peak first.
+void MeasureProgram(const char *what, const QString &name, const QList<QByteArray> &arguments)
+{
+    double ms = 1e300, peak = 0;
+    for (int run = 0; run < Runs; ++run) {
+        malloc_trim(0);
+        ResetPeakRss();
+        const ChildRun child = RunChild(arguments);
+        if (child.exitCode < 0)
+            qFatal("%s died on %s", arguments.first().constData(), qPrintable(name));
+        ms = qMin(ms, child.ms);
+        peak = qMax(peak, child.peakRssMiB);
+    }
+    std::printf("%s hostile %s: %.1f ms, peak RSS %.1f MiB\n", what, qPrintable(name), ms, peak);
+}
+
+// The report's record and the thumbnail of the hostile file at `path`.
+void MeasurePrograms(const Programs &programs, const QString &name, const QString &path)
+{
+    const QByteArray file = QFile::encodeName(path);
+    MeasureProgram("report", name, {programs.pelmora, "--report", "--json", file});
+    MeasureProgram("thumbnail", name,
+                   {programs.thumbnailer, "-s", "256", file, file + ".thumbnail.png"});
+}
+
+void WriteHostile(const QString &name, const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
@@ -73,6 +111,12 @@ void MeasureHostile(const QString &name, const QString &path, const QByteArray &
     file.close();
     if (bytes.size() >= 1000 * 1000)
         qFatal("%s is not under 1 MB", qPrintable(name));
+}
+
+void MeasureHostile(const Programs &programs, const QString &name, const QString &path,
+                    const QByteArray &bytes)
+{
+    WriteHostile(name, path, bytes);
     const SafeFile package(QFile::encodeName(path));
     ResetPeakRss();
     SignatureReport report;
@@ -82,12 +126,58 @@ void MeasureHostile(const QString &name, const QString &path, const QByteArray &
         qFatal("%s verifies", qPrintable(name));
     std::printf("verify hostile %s: %.1f ms, peak RSS %.1f MiB\n", qPrintable(name), ms,
                 PeakRssMiB());
+    MeasurePrograms(programs, name, path);
+}
+
+// A ZIP of `entries` (a name inside and the file that holds its bytes), each deflated.
+QByteArray HostileBundle(const QList<std::pair<QString, QString>> &entries)
+{
+    QTemporaryDir inside;
+    QStringList names;
+    for (const auto &[name, source] : entries) {
+        QDir(inside.path()).mkpath(QFileInfo(name).path());
+        if (!QFile::link(source, inside.filePath(name)))
+            qFatal("cannot place %s", qPrintable(name));
+        names.append(name);
+    }
+    const QString zip = inside.filePath(QStringLiteral("bundle.zip"));
+    RunOrDie(QStringLiteral("aapt"), QStringList{QStringLiteral("add"), zip} + names,
+             inside.path());
+    return ReadBenchFile(zip);
+}
+
+// Bundles of under 1 MB: an index of millions of empty messages, and APKs that each inflate a
+// lot, but not past what one package may.
+void MeasureHostileBundles(const Programs &programs, const QString &directory,
+                           const QString &signedZerosApk, const QString &base)
+{
+    const QDir root(directory);
+    const QString toc = root.filePath(QStringLiteral("toc.pb"));
+    QFile index(toc);
+    if (!index.open(QIODevice::WriteOnly) ||
+        index.write(QByteArray("\x0a\x00", 2).repeated(8'400'000)) != 16'800'000)
+        qFatal("cannot write toc.pb");
+    index.close();
+    const QString tocName = QStringLiteral("toc.pb of 8.4 M empty messages");
+    const QString tocBundle = root.filePath(QStringLiteral("toc.apks"));
+    WriteHostile(tocName, tocBundle,
+                 HostileBundle({{QStringLiteral("toc.pb"), toc},
+                                {QStringLiteral("splits/base-master.apk"), base}}));
+    MeasurePrograms(programs, tocName, tocBundle);
+
+    QList<std::pair<QString, QString>> apks = {{QStringLiteral("base.apk"), signedZerosApk}};
+    for (int i = 1; i < 200; ++i)
+        apks.append({QStringLiteral("split_%1.apk").arg(i), signedZerosApk});
+    const QString manyName = QStringLiteral("200 APKs, each JAR-signed over 128 MiB of zeros");
+    const QString manyBundle = root.filePath(QStringLiteral("many.apks"));
+    WriteHostile(manyName, manyBundle, HostileBundle(apks));
+    MeasurePrograms(programs, manyName, manyBundle);
 }
 
 // Key rotation and RSA at their most expensive: a package signed with a key whose public
 // exponent has 3,000 bits, its v3 block replaced by signers of that key that each carry a
 // lineage of 64 nodes repeating its certificate.
-void MeasureExhaustingSigners(const QString &directory)
+void MeasureExhaustingSigners(const Programs &programs, const QString &directory)
 {
     constexpr int ExponentBytes = 375;
     QByteArray exponent(ExponentBytes, '\x5a');
@@ -112,13 +202,14 @@ void MeasureExhaustingSigners(const QString &directory)
             return BlockPair(
                 id, SchemeValue(QList<QByteArray>(8, CraftSigner(parts, huge.pk8, certificate))));
         });
-    MeasureHostile(QStringLiteral("8 signers, each a lineage of 64 nodes repeating one "
+    MeasureHostile(programs,
+                   QStringLiteral("8 signers, each a lineage of 64 nodes repeating one "
                                   "certificate, RSA exponents of 3,000 bits"),
                    QDir(directory).filePath(QStringLiteral("rotations-hostile.apk")), bytes);
 }
 
 // Builds the hostile packages from a small one and measures each verdict.
-void MeasureHostilePackages(const QString &directory, const BenchKey &key)
+void MeasureHostilePackages(const Programs &programs, const QString &directory, const BenchKey &key)
 {
     const QDir root(directory);
     const auto signV1 = [&](const QString &input) {
@@ -132,20 +223,24 @@ void MeasureHostilePackages(const QString &directory, const BenchKey &key)
         RunOrDie(QStringLiteral("aapt"), QStringList{QStringLiteral("add"), package} + names,
                  directory);
     };
+    // Adds an entry `name` of `size` zero bytes, which deflate a thousandfold.
+    const auto addZeros = [&](const QString &package, const QString &name, qint64 size) {
+        QFile zeros(root.filePath(name));
+        if (!zeros.open(QIODevice::WriteOnly) || !zeros.resize(size))
+            qFatal("cannot write %s", qPrintable(name));
+        zeros.close();
+        addEntries(package, {name});
+    };
 
     const QString bomb = BuildLargePackage(directory, QStringLiteral("bomb.apk"), 4096);
-    QFile zeros(root.filePath(QStringLiteral("bomb.bin")));
-    if (!zeros.open(QIODevice::WriteOnly) || !zeros.resize(qint64(256) << 20))
-        qFatal("cannot write the bomb");
-    zeros.close();
-    addEntries(bomb, {QStringLiteral("bomb.bin")});
+    addZeros(bomb, QStringLiteral("bomb.bin"), qint64(256) << 20);
     const QByteArray signedBomb = signV1(bomb);
-    MeasureHostile(QStringLiteral("deflate bomb named 64 times"),
+    MeasureHostile(programs, QStringLiteral("deflate bomb named 64 times"),
                    root.filePath(QStringLiteral("named-often.apk")),
                    WithAliases(
                        signedBomb, [](const QByteArray &name) { return name == "bomb.bin"; }, 63));
-    MeasureHostile(QStringLiteral("deflate bomb"), root.filePath(QStringLiteral("bomb-once.apk")),
-                   signedBomb);
+    MeasureHostile(programs, QStringLiteral("deflate bomb"),
+                   root.filePath(QStringLiteral("bomb-once.apk")), signedBomb);
 
     const QString repeated = BuildLargePackage(directory, QStringLiteral("repeated.apk"), 4096);
     const QStringList signatureFiles =
@@ -154,7 +249,7 @@ void MeasureHostilePackages(const QString &directory, const BenchKey &key)
     if (signatureFiles.isEmpty())
         qFatal("openssl could not sign the signature file");
     addEntries(repeated, signatureFiles);
-    MeasureHostile(QStringLiteral("signature file naming a 20 MiB section 2,000 times"),
+    MeasureHostile(programs, QStringLiteral("signature file naming a 20 MiB section 2,000 times"),
                    root.filePath(QStringLiteral("repeated-section.apk")), ReadBenchFile(repeated));
 
     // A manifest of tiny sections that inflates a thousandfold: behind junk signature files it
@@ -182,14 +277,15 @@ void MeasureHostilePackages(const QString &directory, const BenchKey &key)
             qFatal("could not write the manifest bomb");
         RunOrDie(QStringLiteral("aapt"), QStringList{QStringLiteral("add"), package} + files,
                  folder.path());
-        MeasureHostile(bomb.name, root.filePath(QStringLiteral("manifest-bomb-signed.apk")),
+        MeasureHostile(programs, bomb.name,
+                       root.filePath(QStringLiteral("manifest-bomb-signed.apk")),
                        ReadBenchFile(package));
     }
-    MeasureExhaustingSigners(directory);
+    MeasureExhaustingSigners(programs, directory);
 
     const QByteArray small =
         signV1(BuildLargePackage(directory, QStringLiteral("small.apk"), 4096));
-    MeasureHostile(QStringLiteral("4,000 aliased JAR signers"),
+    MeasureHostile(programs, QStringLiteral("4,000 aliased JAR signers"),
                    root.filePath(QStringLiteral("aliased-signers.apk")),
                    WithAliases(
                        small,
@@ -198,12 +294,25 @@ void MeasureHostilePackages(const QString &directory, const BenchKey &key)
                                   (name.endsWith(".SF") || name.endsWith(".RSA"));
                        },
                        4000));
+
+    // One APK JAR-signed over 128 MiB of zeros, as each APK of a hostile bundle is.
+    const QString zeroApk = BuildLargePackage(directory, QStringLiteral("zeros.apk"), 0);
+    addZeros(zeroApk, QStringLiteral("zeros.bin"), qint64(128) << 20);
+    signV1(zeroApk);
+    // signV1 leaves each signed package beside its input.
+    MeasureHostileBundles(programs, directory, zeroApk + QStringLiteral(".signed"),
+                          root.filePath(QStringLiteral("small.apk.signed")));
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: verify_bench PELMORA THUMBNAILER\n");
+        return 2;
+    }
+    const Programs programs{argv[1], argv[2]};
     QCoreApplication application(argc, argv);
     QTemporaryDir directory;
     const QString unsignedPackage =
@@ -225,6 +334,6 @@ int main(int argc, char **argv)
         SignBenchPackage(key, unsignedPackage, signedPackage, package.options);
         Measure(package.name, signedPackage);
     }
-    MeasureHostilePackages(directory.path(), key);
+    MeasureHostilePackages(programs, directory.path(), key);
     return 0;
 }

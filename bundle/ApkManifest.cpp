@@ -111,6 +111,14 @@ std::optional<ApkManifest> ReadApkManifest(QByteArrayView xml)
                 return std::nullopt;
             rootSeen = true;
             ReadManifestElement(tree, manifest);
+        } else if (open.size() == 2 && (name == QLatin1String("uses-permission") ||
+                                        name == QLatin1String("uses-permission-sdk-23"))) {
+            const qsizetype index = AndroidAttribute(tree, NameAttribute, "name");
+            const std::optional<android::Res_value> value = AttributeValue(tree, index);
+            const QString permission = AttributeText(tree, index);
+            if (value && value->dataType == android::Res_value::TYPE_STRING &&
+                !manifest.permissions.contains(permission))
+                manifest.permissions.append(permission);
         } else if (open.size() == 2 && name == QLatin1String("application")) {
             const auto icon = AttributeValue(tree, AndroidAttribute(tree, IconAttribute, "icon"));
             if (icon && icon->dataType == android::Res_value::TYPE_REFERENCE)

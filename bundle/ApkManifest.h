@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // What an APK's own AndroidManifest.xml says about where it belongs in an app.
@@ -27,6 +28,9 @@ struct ApkManifest
     int minSdkLevel = 1;
     int targetSandboxVersion = 1;
     QString sharedUserId; // empty when absent or not a plain string
+    // The names of the <uses-permission> and <uses-permission-sdk-23> elements, each once.
+    // Android takes only a name written as it is, never one that refers to a resource.
+    QStringList permissions;
 };
 
 class ZipArchive;

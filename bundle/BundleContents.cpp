@@ -24,7 +24,7 @@ QStringList SignerDigests(const SignatureReport &report)
 std::optional<QString> InstallFailure(const InnerApkFacts &apk, const InnerApkFacts &base)
 {
     if (apk.size < 0)
-        return QStringLiteral("无法读取");
+        return apk.overLimit ? QStringLiteral("解压后的数据超过上限") : QStringLiteral("无法读取");
     switch (apk.signatures.verdict()) {
     case SignatureVerdict::Unsigned:
         return QStringLiteral("未签名");
@@ -68,12 +68,18 @@ BundleContents ReadBundleContents(
     if (order.removeOne(baseEntry))
         order.prepend(baseEntry);
     for (const QByteArray &name : std::as_const(order)) {
-        InnerApkFacts facts{name, -1, std::nullopt, {}};
-        if (const std::optional<MemoryFile> apk = ExtractInnerApk(container, name)) {
+        InnerApkFacts facts{name, -1, false, std::nullopt, {}};
+        // Once the bundle has inflated all it may, the APKs left are not read.
+        const InflateBudget &budget = *container.inflateBudget();
+        const std::optional<MemoryFile> apk =
+            budget.exhausted ? std::nullopt : ExtractInnerApk(container, name);
+        facts.overLimit = !apk && budget.exhausted;
+        if (apk) {
             facts.size = apk->size();
-            const SafeFile file(apk->procPath());
-            const ZipArchive archive(file);
-            facts.manifest = ReadInnerManifest(*apk);
+            const SafeFile file(apk->descriptor());
+            // The container's budget, so that all of a bundle inflates no more than it may.
+            const ZipArchive archive(file, container.inflateBudget());
+            facts.manifest = ReadApkManifest(archive);
             facts.signatures = VerifyPackageSignatures(file, archive);
             if (onEachApk)
                 onEachApk(name, file, archive);

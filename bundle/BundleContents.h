@@ -18,6 +18,7 @@ struct InnerApkFacts
 {
     QByteArray entry;
     qint64 size = -1;                    // uncompressed bytes; -1 when it could not be read
+    bool overLimit = false;              // not read: the bundle had inflated all it may
     std::optional<ApkManifest> manifest; // nothing when unreadable
     SignatureReport signatures;
 };
@@ -39,9 +40,11 @@ struct BundleContents
 };
 
 // Reads every inner APK of `container` into memory, one at a time, for its manifest and its
-// signatures; `baseEntry` is the base the inspection found. While each is open, `onEachApk` is
-// handed its entry name, file and archive (for the icon, the native libraries) so that it is
-// read only once.
+// signatures; `baseEntry` is the base the inspection found. Every inner APK inflates from the
+// container's budget, so that the whole bundle inflates no more than its container may; once
+// that is spent, the APKs left are not read at all. While each
+// is open, `onEachApk` is handed its entry name, file and archive (for the icon, the native
+// libraries) so that it is read only once.
 BundleContents ReadBundleContents(
     const ZipArchive &container, const QByteArray &baseEntry,
     const std::function<void(const QByteArray &, const SafeFile &, const ZipArchive &)> &onEachApk);

@@ -1,8 +1,9 @@
 #include "ContainerMetadata.h"
 
 #include "ApkManifest.h"
+#include "ApkSetToc.h"
+#include "DescriptionLimits.h"
 #include "archive/ZipArchive.h"
-#include "bundle/ApkSetToc.pb.h"
 #include "inspect/NarrowText.h"
 
 #include <QJsonArray>
@@ -10,9 +11,6 @@
 #include <QJsonObject>
 
 namespace {
-
-// Descriptions are a few kilobytes; this only keeps a hostile one from taking the memory.
-constexpr qint64 MaxDescriptionBytes = 16 << 20;
 
 // JSON writers disagree on whether a version code is a number or a string.
 QString JsonText(const QJsonValue &value)
@@ -24,21 +22,27 @@ QString JsonText(const QJsonValue &value)
 
 void ReadToc(const QByteArray &bytes, ContainerMetadata &metadata)
 {
-    pelmora::apkset::BuildApksResult toc;
-    if (!toc.ParseFromArray(bytes.constData(), int(bytes.size())))
+    const std::optional<qint64> messages = CountTocMessages(bytes, MaxDescriptionItems);
+    if (!messages)
+        return;
+    if (*messages > MaxDescriptionItems) {
+        metadata.overLimit = true;
+        return;
+    }
+    const std::optional<ApkSetToc> toc = ParseApkSetToc(bytes);
+    if (!toc)
         return;
     metadata.readable = true;
-    metadata.packageName = QString::fromStdString(toc.package_name());
-    for (const auto &variant : toc.variant())
-        for (const auto &set : variant.apk_set())
-            for (const auto &apk : set.apk_description())
-                if (metadata.baseEntry.isEmpty() && set.module_metadata().name() == "base" &&
-                    apk.split_apk_metadata().is_master_split())
-                    metadata.baseEntry = QByteArray::fromStdString(apk.path());
+    metadata.packageName = toc->packageName;
+    metadata.baseEntry = toc->baseEntry;
 }
 
 void ReadJson(const QByteArray &bytes, BundleKind kind, ContainerMetadata &metadata)
 {
+    if (CountJsonValues(bytes, MaxDescriptionItems) > MaxDescriptionItems) {
+        metadata.overLimit = true;
+        return;
+    }
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
@@ -74,19 +78,30 @@ void ReadJson(const QByteArray &bytes, BundleKind kind, ContainerMetadata &metad
 
 } // namespace
 
+ContainerMetadata ReadContainerDescription(const QByteArray &bytes, BundleKind kind)
+{
+    ContainerMetadata metadata;
+    if (bytes.size() > MaxDescriptionBytes)
+        metadata.overLimit = true;
+    else if (kind == BundleKind::ApkSet)
+        ReadToc(bytes, metadata);
+    else
+        ReadJson(bytes, kind, metadata);
+    return metadata;
+}
+
 ContainerMetadata ReadContainerMetadata(const ZipArchive &archive, const BundleLayout &layout)
 {
     ContainerMetadata metadata;
-    metadata.source = layout.metadata;
     if (layout.metadata.isEmpty())
         return metadata;
-    const std::optional<QByteArray> bytes = archive.readEntry(layout.metadata, MaxDescriptionBytes);
-    if (!bytes)
-        return metadata;
-    if (layout.kind == BundleKind::ApkSet)
-        ReadToc(*bytes, metadata);
-    else
-        ReadJson(*bytes, layout.kind, metadata);
+    // Judged by the size it declares, before a byte of it is inflated.
+    if (archive.entrySize(layout.metadata).value_or(0) > MaxDescriptionBytes)
+        metadata.overLimit = true;
+    else if (const std::optional<QByteArray> bytes =
+                 archive.readEntry(layout.metadata, MaxDescriptionBytes))
+        metadata = ReadContainerDescription(*bytes, layout.kind);
+    metadata.source = layout.metadata;
     return metadata;
 }
 
@@ -97,6 +112,8 @@ QStringList MetadataDisagreements(const ContainerMetadata &metadata, const ApkMa
     if (metadata.source.isEmpty())
         return notes;
     const QString source = FromNarrow(metadata.source);
+    if (metadata.overLimit)
+        return {source + QStringLiteral(" 超过上限")};
     if (!metadata.readable)
         return {source + QStringLiteral(" 无法读取")};
     // A value the base gives only as a resource reference is not compared.

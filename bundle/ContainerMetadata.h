@@ -15,6 +15,9 @@ struct ContainerMetadata
 {
     QByteArray source; // the entry it was read from; empty when there is none
     bool readable = false;
+    // Larger than a description may be, or holding more items (DescriptionLimits.h): the bundle
+    // is refused as damaged.
+    bool overLimit = false;
     QString packageName; // each empty when the description does not say
     QString versionCode;
     QString versionName;
@@ -22,6 +25,8 @@ struct ContainerMetadata
 };
 
 ContainerMetadata ReadContainerMetadata(const ZipArchive &archive, const BundleLayout &layout);
+// The description `bytes` of a bundle of `kind`, as read from its entry.
+ContainerMetadata ReadContainerDescription(const QByteArray &bytes, BundleKind kind);
 
 // Where the description and the base's own manifest differ, one sentence each, for people.
 QStringList MetadataDisagreements(const ContainerMetadata &metadata, const ApkManifest &base,

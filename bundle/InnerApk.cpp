@@ -31,8 +31,9 @@ std::optional<MemoryFile> CopyStoredInnerApk(const SafeFile &file, const ZipArch
     return apk;
 }
 
-std::optional<ApkManifest> ReadInnerManifest(const MemoryFile &apk)
+std::optional<ApkManifest> ReadInnerManifest(const MemoryFile &apk,
+                                             const std::shared_ptr<InflateBudget> &budget)
 {
-    const SafeFile file(apk.procPath());
-    return ReadApkManifest(ZipArchive(file));
+    const SafeFile file(apk.descriptor());
+    return ReadApkManifest(ZipArchive(file, budget));
 }

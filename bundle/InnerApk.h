@@ -4,10 +4,12 @@
 #include "MemoryFile.h"
 
 #include <QByteArray>
+#include <memory>
 #include <optional>
 
 class SafeFile;
 class ZipArchive;
+struct InflateBudget;
 
 // Inner APKs are read whole into memory; a base is far smaller than this (stores cap a base
 // near 200 MB), and a larger entry is refused before anything is inflated.
@@ -25,5 +27,7 @@ std::optional<MemoryFile> ExtractInnerApk(const ZipArchive &container, const QBy
 std::optional<MemoryFile> CopyStoredInnerApk(const SafeFile &file, const ZipArchive &container,
                                              const QByteArray &name);
 
-// The manifest of the APK held in `apk`; nothing when it is not a ZIP with a readable one.
-std::optional<ApkManifest> ReadInnerManifest(const MemoryFile &apk);
+// The manifest of the APK held in `apk`, inflated from `budget`, the bundle's; nothing when it is
+// not a ZIP with a readable one.
+std::optional<ApkManifest> ReadInnerManifest(const MemoryFile &apk,
+                                             const std::shared_ptr<InflateBudget> &budget);

@@ -29,11 +29,6 @@ MemoryFile &MemoryFile::operator=(MemoryFile &&other) noexcept
     return *this;
 }
 
-QByteArray MemoryFile::procPath() const
-{
-    return "/proc/self/fd/" + QByteArray::number(fd);
-}
-
 QByteArray MemoryFile::childPath() const
 {
     return "/dev/fd/" + QByteArray::number(fd);

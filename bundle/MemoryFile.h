@@ -2,9 +2,10 @@
 
 #include <QByteArray>
 
-// An anonymous file in memory (memfd): bytes that another program, or SafeFile, can read by a
-// path without anything being written to disk. Opened close-on-exec; a tool that must read it is
-// handed the descriptor explicitly. Once sealed its bytes can no longer change.
+// An anonymous file in memory (memfd): bytes that another program can read by a path, and
+// SafeFile by its descriptor, without anything being written to disk. Opened close-on-exec; a tool
+// that must read it is handed the descriptor explicitly. Once sealed its bytes can no longer
+// change.
 class MemoryFile
 {
 public:
@@ -20,8 +21,6 @@ public:
     int descriptor() const { return fd; }
     // The bytes written so far.
     qint64 size() const { return written; }
-    // "/proc/self/fd/N": a path this process can open again, e.g. with SafeFile.
-    QByteArray procPath() const;
     // "/dev/fd/N": the same file for a child that inherits the descriptor.
     QByteArray childPath() const;
 

@@ -23,8 +23,11 @@ BundleOpening OpenBundleBase(const SafeFile &container)
 {
     BundleOpening opening;
     const ZipArchive archive(container);
-    if (!archive.isOpen())
+    opening.budget = archive.inflateBudget();
+    if (!archive.isOpen()) {
+        opening.problem = archive.problem();
         return opening;
+    }
     const BundleLayout layout = ReadBundleLayout(archive.entryNames());
     opening.kind = layout.kind;
     if (layout.kind == BundleKind::Apk) {
@@ -32,6 +35,11 @@ BundleOpening OpenBundleBase(const SafeFile &container)
         return opening;
     }
     const ContainerMetadata metadata = ReadContainerMetadata(archive, layout);
+    if (metadata.overLimit) {
+        opening.problem = QString::fromUtf8(metadata.source) + QStringLiteral(" 超过上限");
+        return opening;
+    }
+    opening.problem = QStringLiteral("找不到基础 APK");
     // Together the APKs tried may inflate no more than one base may: a hostile container of
     // many large entries costs no more than one.
     qint64 budget = MaxInnerApkBytes;
@@ -42,9 +50,11 @@ BundleOpening OpenBundleBase(const SafeFile &container)
         std::optional<MemoryFile> apk = CopyStoredInnerApk(container, archive, name);
         if (!apk)
             apk = ExtractInnerApk(archive, name);
-        const std::optional<ApkManifest> manifest = apk ? ReadInnerManifest(*apk) : std::nullopt;
+        const std::optional<ApkManifest> manifest =
+            apk ? ReadInnerManifest(*apk, opening.budget) : std::nullopt;
         if (manifest && manifest->split.isEmpty()) {
             opening.outcome = BundleOutcome::Bundle;
+            opening.problem.clear();
             opening.baseEntry = name;
             opening.base = std::move(apk);
             opening.baseManifest = *manifest;

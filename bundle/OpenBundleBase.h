@@ -5,32 +5,39 @@
 #include "MemoryFile.h"
 
 #include <QByteArray>
+#include <QString>
+#include <memory>
 #include <optional>
 
 class SafeFile;
 class ZipArchive;
 struct ContainerMetadata;
+struct InflateBudget;
 
 enum class BundleOutcome
 {
     NotBundle, // a plain APK (AndroidManifest.xml at the root): inspect the file itself
-    Damaged,   // not a readable ZIP, no base inside, or a base that cannot be read
+    Damaged,   // not a readable ZIP, a description past its limits, or no readable base inside
     Bundle,
 };
 
 struct BundleOpening
 {
     BundleOutcome outcome = BundleOutcome::Damaged;
+    QString problem; // why it is damaged, in Chinese
     BundleKind kind = BundleKind::Apk;
     QByteArray baseEntry;           // the base's entry name inside the container
     std::optional<MemoryFile> base; // the base's bytes, sealed; its childPath() is for the tool
     ApkManifest baseManifest;
+    // What the container's archive and every APK read out of it draw on together.
+    std::shared_ptr<InflateBudget> budget;
 };
 
 // Opens `container` as a bundle: recognises its layout from its entries and finds the base, the
 // APK whose own manifest names no split (the container's description is only asked which to try
 // first). Only the APKs tried are read, each into memory, and no more than MaxInnerApkBytes of
-// them in all; nothing is written to disk.
+// them in all; nothing is written to disk. The APKs tried inflate from the container's own
+// budget, so a bundle inflates no more than its container may.
 BundleOpening OpenBundleBase(const SafeFile &container);
 
 // The inner APKs in the order to try them as the base: the one the description names, those

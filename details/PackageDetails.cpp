@@ -2,13 +2,15 @@
 
 #include "FileSizeText.h"
 #include "LauncherIcon.h"
+#include "ShownDetails.h"
 #include "archive/ZipArchive.h"
 #include "channel/ReadChannel.h"
 #include "digest/SafeFile.h"
+#include "inspect/ExtensionRule.h"
 #include "inspect/NarrowText.h"
+#include "inspect/ToolComplaints.h"
 #include "signing/DescribeSignatures.h"
 #include "signing/VerifyPackageSignatures.h"
-
 
 namespace {
 
@@ -62,13 +64,18 @@ QString SummaryText(const PageSizeSummary &summary)
     return QStringLiteral("无 64 位原生库");
 }
 
-QStringList ToolComplaints(const QByteArray &toolOutput)
+// aapt stops at the first complaint it makes, so a package it complained of but that was shown
+// anyway may ask for permissions the tool never printed. Android takes a permission's name only
+// as written, so the manifest's own names are all of them.
+void AddPermissionsTheToolMissed(PackageFacts &facts, const std::optional<ApkManifest> &manifest)
 {
-    QStringList lines;
-    for (const QByteArray &line : toolOutput.split('\n'))
-        if (line.contains("ERROR"))
-            lines.append(FromNarrow(line));
-    return lines;
+    if (!manifest)
+        return;
+    for (const QString &name : manifest->permissions)
+        if (!facts.permissionNames.contains(name)) {
+            facts.permissionNames.append(name);
+            facts.permissions.append(name);
+        }
 }
 
 void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive &archive,
@@ -98,9 +105,35 @@ void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive 
     if (!apks.isEmpty() && apks.first().entry == baseEntry) {
         details.signatures = apks.first().signatures;
         details.requiresSplits = apks.first().manifest && apks.first().manifest->requiresSplits;
+        if (!details.toolComplaints.isEmpty())
+            AddPermissionsTheToolMissed(details.facts, apks.first().manifest);
     }
     if (details.kind == BundleKind::Apkm)
         details.container = VerifyPackageSignatures(file, archive);
+}
+
+void LoadFromFile(PackageDetails &details, const InspectedPackage &inspected)
+{
+    const SafeFile &file = inspected.file->file();
+    const std::optional<FileDigests> digests = ComputeFileDigests(file);
+    if (!digests || !SameAsInspected(*digests, inspected, file.size()))
+        return;
+    details.fileChanged = false;
+    details.size = file.size();
+    details.digests = *digests;
+    const ZipArchive archive(file);
+    if (!inspected.baseEntry.isEmpty()) {
+        LoadBundle(details, file, archive, inspected.baseEntry);
+        return;
+    }
+    details.icon = ReadLauncherIcon(archive, details.facts.icons);
+    details.channel = ReadChannel(file, archive);
+    details.signatures = VerifyPackageSignatures(file, archive);
+    details.nativeLibraries = ReadNativeLibraries(archive);
+    const std::optional<ApkManifest> manifest = ReadApkManifest(archive);
+    details.requiresSplits = manifest && manifest->requiresSplits;
+    if (!details.toolComplaints.isEmpty())
+        AddPermissionsTheToolMissed(details.facts, manifest);
 }
 
 } // namespace
@@ -109,25 +142,17 @@ PackageDetails LoadPackageDetails(const InspectedPackage &inspected)
 {
     PackageDetails details;
     details.facts = ReadPackageFacts(inspected.toolOutput);
-    details.toolComplaints = ToolComplaints(inspected.toolOutput);
-    const SafeFile file(inspected.path);
-    const std::optional<FileDigests> digests = ComputeFileDigests(file);
-    if (!digests || !SameAsInspected(*digests, inspected, file.size()))
-        return details;
-    details.fileChanged = false;
-    details.size = file.size();
-    details.digests = *digests;
-    const ZipArchive archive(file);
-    if (!inspected.baseEntry.isEmpty()) {
-        LoadBundle(details, file, archive, inspected.baseEntry);
-        return details;
+    for (const QByteArray &line : ToolComplaints(inspected.toolOutput))
+        details.toolComplaints.append(FromNarrow(line));
+    if (inspected.file)
+        LoadFromFile(details, inspected);
+    // What was read is the inspected file only if it is still as it was opened.
+    if (!details.fileChanged && inspected.file->changed()) {
+        PackageDetails unknown;
+        unknown.facts = details.facts;
+        unknown.toolComplaints = details.toolComplaints;
+        return unknown;
     }
-    details.icon = ReadLauncherIcon(archive, details.facts.icons);
-    details.channel = ReadChannel(file, archive);
-    details.signatures = VerifyPackageSignatures(file, archive);
-    details.nativeLibraries = ReadNativeLibraries(archive);
-    const std::optional<ApkManifest> manifest = ReadApkManifest(archive);
-    details.requiresSplits = manifest && manifest->requiresSplits;
     return details;
 }
 
@@ -218,12 +243,51 @@ DetailsSection NativeLibrarySection(const PackageDetails &details)
 
 QList<DetailsSection> DetailsSections(const PackageDetails &details)
 {
-    QList<DetailsSection> sections = {PackageSection(details)};
-    if (const std::optional<DetailsSection> splits = SplitSection(details))
+    const PackageDetails shown = ShownDetails(details);
+    QList<DetailsSection> sections = {PackageSection(shown)};
+    if (const std::optional<DetailsSection> splits = SplitSection(shown))
         sections.append(*splits);
-    sections.append(SignatureSection(details));
-    sections.append(NativeLibrarySection(details));
+    sections.append(SignatureSection(shown));
+    sections.append(NativeLibrarySection(shown));
     return sections;
+}
+
+std::optional<PackageDetails> LoadRefusedSignatures(const InspectedPackage &inspected)
+{
+    if (!inspected.file)
+        return std::nullopt;
+    const SafeFile &file = inspected.file->file();
+    const ZipArchive archive(file);
+    if (!archive.isOpen())
+        return std::nullopt;
+    PackageDetails details;
+    details.fileChanged = false;
+    // Judged as the inspection took it: a bundle only when named as one.
+    if (NamedAsBundle(inspected.path) &&
+        ReadBundleLayout(archive.entryNames()).kind != BundleKind::Apk)
+        LoadBundle(details, file, archive, inspected.baseEntry);
+    else
+        details.signatures = VerifyPackageSignatures(file, archive);
+    if (inspected.file->changed())
+        return std::nullopt;
+    return details;
+}
+
+SignatureVerdict PackageVerdict(const PackageDetails &details)
+{
+    if (details.container && details.container->verdict() == SignatureVerdict::Failed)
+        return SignatureVerdict::Failed;
+    return details.bundle ? BundleVerdict(*details.bundle) : details.signatures.verdict();
+}
+
+QString PackageVerdictText(const PackageDetails &details)
+{
+    if (!details.bundle)
+        return VerdictText(details.signatures);
+    if (BundleVerdict(*details.bundle) == SignatureVerdict::Failed ||
+        PackageVerdict(details) != SignatureVerdict::Failed)
+        return BundleVerdictText(*details.bundle);
+    return QStringLiteral("失败：容器签名 ") + FailureReason(*details.container);
 }
 
 DetailsSection SignatureSection(const PackageDetails &details)
@@ -234,7 +298,7 @@ DetailsSection SignatureSection(const PackageDetails &details)
         return section;
     }
     if (details.bundle) {
-        section.rows.append({QStringLiteral("签名校验"), BundleVerdictText(*details.bundle)});
+        section.rows.append({QStringLiteral("签名校验"), PackageVerdictText(details)});
         section.rows.append(
             {QStringLiteral("各 APK 校验"), InnerApkVerdictsText(*details.bundle), true});
     }

@@ -29,20 +29,34 @@ struct PackageDetails
     BundleKind kind = BundleKind::Apk;
     // The package, or a bundle's base, declares it cannot be installed without its splits.
     bool requiresSplits = false;
-    // The lines of the tool's output that hold "ERROR", when it printed a package all the same.
+    // The tool's complaints (ToolComplaints), when it printed a package all the same.
     QStringList toolComplaints;
     std::optional<BundleContents> bundle;     // a bundle's inner APKs and OBB files
     std::optional<SignatureReport> container; // an APKM's own JAR signature
 };
 
-// Parses the inspection's tool output and reads the file once for its digests, then its icon,
-// channel, signatures and native libraries, all from the one open file. For a bundle
+// Parses the inspection's tool output and reads the inspected file, still open, once for its
+// digests, then its icon, channel, signatures and native libraries. For a bundle
 // (`inspected.baseEntry` set) the digests are the bundle file's, every inner APK is read into
 // memory for its manifest, signatures and native libraries, and the icon and channel are the
-// base's.
+// base's. Nothing of the file is known (`fileChanged`) unless its MD5 is the one shown and it is
+// still as it was opened once all is read.
 PackageDetails LoadPackageDetails(const InspectedPackage &inspected);
 
-// The rows the window shows for `details`, in order.
+// The signatures of a package the inspection refused, when its file is a readable archive: its
+// own, or a bundle's inner APKs' (the base the one the tool refused, or none found) and an
+// APKM's container's. Nothing when the file is no archive or changed meanwhile; nothing but the
+// signatures and a bundle's contents is read.
+std::optional<PackageDetails> LoadRefusedSignatures(const InspectedPackage &inspected);
+
+// The verdict over everything signed in the package: its own signatures, or a bundle's over all
+// its APKs, failed too when an APKM's own JAR signature fails.
+SignatureVerdict PackageVerdict(const PackageDetails &details);
+// "通过", "未签名" or "失败：" with the first reason, for that verdict.
+QString PackageVerdictText(const PackageDetails &details);
+
+// The rows the window shows for `details`, in order, as given: DetailsSections() escapes what
+// came from the package first.
 DetailsSection PackageSection(const PackageDetails &details);
 // A bundle's "拆分包" section: one row per inner APK, then its OBB files and where the
 // container's description disagrees with the base. Nothing for a plain APK.
@@ -52,5 +66,6 @@ std::optional<DetailsSection> SplitSection(const PackageDetails &details);
 DetailsSection SignatureSection(const PackageDetails &details);
 // The "原生库" section: one row per library, then whether they load with 16 KB pages.
 DetailsSection NativeLibrarySection(const PackageDetails &details);
-// Every section, in the order the window and the report show them.
+// Every section, in the order the window and the report show them, every text taken from the
+// package escaped (ShownDetails).
 QList<DetailsSection> DetailsSections(const PackageDetails &details);

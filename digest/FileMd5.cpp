@@ -30,8 +30,12 @@ int ComputeFileMd5(const QByteArray &path, QByteArray &out, const std::function<
 {
     if (path.isNull())
         return 0;
+    return ComputeFileMd5(SafeFile(path), out, keepGoing);
+}
+
+int ComputeFileMd5(const SafeFile &file, QByteArray &out, const std::function<bool()> &keepGoing)
+{
     out.clear();
-    const SafeFile file(path);
     if (!file.isOpen())
         return 0;
     quint32 size = 0;

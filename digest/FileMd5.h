@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <functional>
 
+class SafeFile;
+
 // The MD5 of a whole file as 32 lower-case hexadecimal digits in `out`. `path` holds the name's
 // bytes as the file system has them.
 // The file is opened read-only and never created; only regular files of 1 to 4,294,967,295
@@ -11,6 +13,9 @@
 // query (`out` empty, or untouched for a null path); otherwise 1, with `out` empty unless a
 // digest was made. Between chunks, `keepGoing` (when given) may stop the work: then no digest.
 int ComputeFileMd5(const QByteArray &path, QByteArray &out,
+                   const std::function<bool()> &keepGoing = nullptr);
+// The same for a file already open.
+int ComputeFileMd5(const SafeFile &file, QByteArray &out,
                    const std::function<bool()> &keepGoing = nullptr);
 
 // Sets `size` to the length of the open file `fd` when it is 1 to 4,294,967,295 bytes, else 0.

@@ -43,6 +43,18 @@ SafeFile::SafeFile(const QByteArray &path)
     if (path.isEmpty())
         return;
     fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    takeRegularFile();
+}
+
+SafeFile::SafeFile(int descriptor)
+{
+    if (descriptor >= 0)
+        fd = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    takeRegularFile();
+}
+
+void SafeFile::takeRegularFile()
+{
     if (fd < 0)
         return;
     struct stat info;

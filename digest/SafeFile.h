@@ -13,6 +13,9 @@ class SafeFile
 public:
     // `path` holds the name's bytes as the file system has them, UTF-8 or not.
     explicit SafeFile(const QByteArray &path);
+    // The file already open as `descriptor`, read through a duplicate of it, so both read the one
+    // open file whatever happens to its name; refused unless it is a regular file.
+    explicit SafeFile(int descriptor);
     ~SafeFile();
     SafeFile(const SafeFile &) = delete;
     SafeFile &operator=(const SafeFile &) = delete;
@@ -42,6 +45,9 @@ public:
     static constexpr qint64 ChunkSize = 1 << 20;
 
 private:
+    // Keeps `fd` when it is a regular file, with its length; closes it otherwise.
+    void takeRegularFile();
+
     int fd = -1;
     qint64 length = -1;
 };

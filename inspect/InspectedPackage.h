@@ -1,15 +1,21 @@
 #pragma once
 
-#include <QByteArray>
+#include "PackageFile.h"
 
-// The last inspection that showed a package, kept for the details window: the file's name as
-// the file system has its bytes, everything the tool said about it, and the MD5 that was shown
-// (empty when the file gave none), so a file changed since can be noticed. For a bundle the
-// tool's output is its base's, and `baseEntry` names that base inside the bundle.
+#include <QByteArray>
+#include <memory>
+
+// What an inspection read, kept for whatever reads the package next (the details window, the
+// report): the file's name as the file system has its bytes, the file itself still open,
+// everything the tool said about it, and the MD5 that was shown (empty when the file gave none).
+// Later reads go through that open file, so they read the very file the tool read, and compare
+// it with how it was opened to notice a change. For a bundle the tool's output is its base's, and
+// `baseEntry` names that base inside the bundle.
 struct InspectedPackage
 {
     QByteArray path;
     QByteArray toolOutput;
     QByteArray md5;
-    QByteArray baseEntry = {}; // empty for a plain APK
+    QByteArray baseEntry; // empty for a plain APK
+    std::shared_ptr<const PackageFile> file;
 };

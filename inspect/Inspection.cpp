@@ -4,36 +4,62 @@
 #include "ExtensionRule.h"
 #include "NarrowText.h"
 #include "ToolCapture.h"
+#include "ToolComplaints.h"
 #include "ToolTarget.h"
 #include "archive/ZipArchive.h"
 #include "digest/FileMd5.h"
-#include "digest/SafeFile.h"
 #include "signing/VerifyPackageSignatures.h"
 
 namespace {
 
 const QString Damaged = QStringLiteral("apk类型已经损坏");
 
-InspectionResult Refused(InspectionOutcome outcome, const QString &message)
+InspectionResult Refused(InspectionOutcome outcome, const QString &message,
+                         const QString &reason = {})
 {
     InspectionResult result;
     result.outcome = outcome;
     result.keepsVersion = true;
     result.message = message;
+    result.reason = reason;
     return result;
 }
 
-// aapt says "ERROR getting 'android:icon' attribute" about packages that install fine. Such a
-// package is taken as good only when it names itself and its signature verifies in full.
-// `path` is the APK the tool read: the file, or a bundle's base in memory.
-bool ErrorsAreHarmless(const QByteArray &path, const QByteArray &output, BadgingInfo &info)
+// The tool's output over the target and the file's MD5, the file hashed while the tool runs.
+struct ToolReading
+{
+    QByteArray output;
+    QByteArray md5;
+    bool readable = false; // the file is a regular file that could be hashed
+    bool killed = false;   // the tool died by a signal
+};
+
+ToolReading RunToolWhileHashing(const ToolTarget &target, const SafeFile &file)
+{
+    // The tool is another process. Between chunks its output is taken in, and once it has said
+    // "ERROR" the digest is likely of no use.
+    ToolRun tool(target.command(), target.descriptor());
+    ToolReading reading;
+    reading.readable = ComputeFileMd5(file, reading.md5, [&] {
+        tool.drain();
+        return !tool.outputSoFar().contains("ERROR");
+    });
+    tool.finish(reading.output);
+    reading.killed = tool.endedBySignal();
+    return reading;
+}
+
+// aapt complains of a label or an icon that refers to a missing resource in packages that
+// install fine. Such a package is taken as good only when the tool complains of nothing else,
+// named it, and its signature verifies in full over the very bytes the tool read.
+bool ComplaintsExcused(const ToolTarget &target, const QByteArray &output, BadgingInfo &info)
 {
     BadgingInfo named;
-    if (!ParseBadgingValues(output, named) || named.packageName.isEmpty())
+    if (!ComplainsOnlyOfLabelsAndIcons(ToolComplaints(output)) ||
+        !ParseBadgingValues(output, named) || named.packageName.isEmpty())
         return false;
-    const SafeFile file(path);
-    const ZipArchive archive(file);
-    if (VerifyPackageSignatures(file, archive).verdict() != SignatureVerdict::Verified)
+    const ZipArchive archive(target.apk(), target.budget());
+    if (VerifyPackageSignatures(target.apk(), archive).verdict() != SignatureVerdict::Verified)
         return false;
     info = named;
     return true;
@@ -52,42 +78,51 @@ InspectionResult InspectPackage(const QByteArray &path)
         break;
     }
 
+    // Opened once: the tool and every read after it see this one file.
+    const auto package = std::make_shared<const PackageFile>(path);
+    if (!package->isOpen())
+        return Refused(InspectionOutcome::Unreadable, Damaged);
+    const SafeFile &file = package->file();
     // A bundle's base reaches the tool from memory; the MD5 stays the bundle file's own.
-    const ToolTarget target(path);
-    if (target.damaged())
-        return Refused(SafeFile(path).isOpen() ? InspectionOutcome::Damaged
-                                               : InspectionOutcome::Unreadable,
-                       Damaged);
-    // The tool is another process: the file is hashed while it runs. Between chunks its output
-    // is taken in, and once it has said "ERROR" the digest is likely of no use.
-    ToolRun tool(target.command(), target.descriptor());
-    QByteArray digest;
-    const bool readable = ComputeFileMd5(path, digest, [&] {
-        tool.drain();
-        return !tool.outputSoFar().contains("ERROR");
-    });
-    QByteArray output;
-    tool.finish(output);
+    const ToolTarget target(*package);
+    InspectedPackage inspected{path, {}, {}, target.baseEntry(), package};
+    if (target.damaged()) {
+        InspectionResult result =
+            Refused(file.isOpen() ? InspectionOutcome::Damaged : InspectionOutcome::Unreadable,
+                    Damaged, target.problem());
+        result.inspected = inspected;
+        return result;
+    }
+    ToolReading reading = RunToolWhileHashing(target, file);
     BadgingInfo info;
     // A tool that was killed or crashed has vouched for nothing, whatever it printed.
-    BadgingStatus status = tool.endedBySignal() ? ToolError : ParseBadging(output, info);
-    if (status == ToolError && !tool.endedBySignal() && readable &&
-        ErrorsAreHarmless(target.apkPath(), output, info)) {
+    BadgingStatus status = reading.killed ? ToolError : ParseBadging(reading.output, info);
+    if (status == ToolError && !reading.killed && reading.readable &&
+        ComplaintsExcused(target, reading.output, info)) {
         status = Parsed;
-        ComputeFileMd5(path, digest);
+        ComputeFileMd5(file, reading.md5);
     }
+    inspected.toolOutput = reading.output;
+    inspected.md5 = reading.md5;
 
-    if (status == ToolError)
-        return Refused(readable ? InspectionOutcome::Damaged : InspectionOutcome::Unreadable,
-                       Damaged);
     InspectionResult result;
-    result.fields = {FromNarrow(path), FromNarrow(info.packageName), FromNarrow(digest),
+    // Everything is read: it was all one file only if that file is still as it was opened.
+    if (package->changed())
+        result =
+            Refused(InspectionOutcome::Damaged, Damaged, QStringLiteral("文件在检查期间被修改"));
+    else if (status == ToolError)
+        result = Refused(
+            reading.readable ? InspectionOutcome::Damaged : InspectionOutcome::Unreadable, Damaged);
+    result.inspected = inspected;
+    if (result.outcome != InspectionOutcome::Ok)
+        return result;
+    result.fields = {FromNarrow(path), FromNarrow(info.packageName), FromNarrow(reading.md5),
                      FromNarrow(info.versionName)};
-    if (!readable)
+    if (!reading.readable)
         result.outcome = InspectionOutcome::Unreadable;
     else if (status != Parsed || info.packageName.isEmpty())
         result.outcome = InspectionOutcome::ToolSilent;
     if (!info.packageName.isEmpty())
-        result.package = InspectedPackage{path, output, digest, target.baseEntry()};
+        result.package = inspected;
     return result;
 }

@@ -27,11 +27,19 @@ struct InspectionResult
     bool keepsVersion = false;
     // The message the window shows before it refreshes its boxes; null when there is none.
     QString message;
+    // Why a package is damaged, when more is known than the message says: a bundle past a
+    // limit, a file changed while it was inspected. Empty otherwise.
+    QString reason;
+    // What was read, as far as the inspection got: set whenever the file opened and the tool
+    // ran, refused or not (the report judges a refused archive's signatures from it).
+    std::optional<InspectedPackage> inspected;
     // Set when a package is shown: what later windows need of it.
     std::optional<InspectedPackage> package;
 };
 
 // The one inspection: the extension rule, then the badging tool and the MD5, the file hashed
-// while the tool runs. `path` holds the name's bytes as the file system has them. Runs on the
-// calling thread and touches no widget, so windows and scripts share it.
+// while the tool runs. `path` holds the name's bytes as the file system has them; the file is
+// opened once, and the tool and every read go through that one open file, which must still be
+// as it was opened once all is read. Runs on the calling thread and touches no widget, so
+// windows and scripts share it.
 InspectionResult InspectPackage(const QByteArray &path);

@@ -11,7 +11,7 @@ cmake --build build-release -j"$(nproc)" --target pelmora pelmora_bench minimal_
     thumbnail_bench
 build-release/bin/pelmora_bench
 build-release/bin/details_bench
-build-release/bin/verify_bench
+build-release/bin/verify_bench build-release/bin/pelmora build-release/bin/pelmora-thumbnailer
 build-release/bin/native_bench
 build-release/bin/thumbnail_bench build-release/bin/pelmora-thumbnailer build-release/bin/minimal_png
 build-release/bin/report_bench build-release/bin/pelmora

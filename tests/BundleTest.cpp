@@ -198,6 +198,32 @@ void BundleTest::buildContainers()
     addContainer(QStringLiteral("damagedbase.apks"),
                  ZipEntries{{QStringLiteral("base.apk"), damagedBase}} +
                      splits(QStringLiteral("split_config.%1.apk")));
+    // Descriptions past their limits, each beside a sound base.
+    const ZipEntries withBase = {{QStringLiteral("splits/base-master.apk"), base}};
+    addContainer(QStringLiteral("large-toc.apks"),
+                 ZipEntries{{QStringLiteral("toc.pb"), Toc(Package) + QByteArray(5 << 20, '\0')}} +
+                     withBase);
+    addContainer(
+        QStringLiteral("empty-messages.apks"),
+        ZipEntries{{QStringLiteral("toc.pb"), QByteArray("\x0a\x00", 2).repeated(1'000'000)}} +
+            withBase);
+    addContainer(
+        QStringLiteral("many-values.apkm"),
+        ZipEntries{{QStringLiteral("info.json"), "[" + QByteArray("0,").repeated(1'000'000) + "0]"},
+                   {QStringLiteral("base.apk"), base}});
+    // Inner APKs each JAR-signed over 128 MiB of zeros, which one of them may inflate but not
+    // all of them together.
+    const TestPackage zeros{Package, QStringLiteral("3.1"), QStringLiteral("Bundle"), 21};
+    PackageContents zeroEntry;
+    zeroEntry.storedEntries = {{QStringLiteral("assets/zeros.bin"), QByteArray(128 << 20, '\0')}};
+    const QString built =
+        BuildTestPackage(directory.path(), QStringLiteral("zeros.apk"), zeros, zeroEntry);
+    const QString signedZeros = path(QStringLiteral("zeros-signed.apk"));
+    QVERIFY(!built.isEmpty() && SignTestPackage(built, signedZeros, key, true));
+    const QByteArray zeroApk = ReadFile(signedZeros);
+    addContainer(QStringLiteral("inflating.apks"), {{QStringLiteral("base.apk"), zeroApk},
+                                                    {QStringLiteral("split_a.apk"), zeroApk},
+                                                    {QStringLiteral("split_b.apk"), zeroApk}});
     QVERIFY(WriteFile(path(QStringLiteral("text.apks")), "not a zip at all"));
     containers.insert(QStringLiteral("text.apks"), path(QStringLiteral("text.apks")));
     for (const QString &file : std::as_const(containers))
@@ -210,12 +236,14 @@ void BundleTest::openBase_data()
     QTest::addColumn<BundleOutcome>("outcome");
     QTest::addColumn<BundleKind>("kind");
     QTest::addColumn<QByteArray>("baseEntry");
+    QTest::addColumn<QString>("problem");
 
     const auto row = [&](const char *name, const char *file, BundleOutcome outcome, BundleKind kind,
-                         const QByteArray &baseEntry) {
+                         const QByteArray &baseEntry, const QString &problem = {}) {
         QTest::newRow(name) << containers.value(QString::fromLatin1(file)) << outcome << kind
-                            << baseEntry;
+                            << baseEntry << problem;
     };
+    const QString noBase = QStringLiteral("找不到基础 APK");
     row("plain APK", "plain", BundleOutcome::NotBundle, BundleKind::Apk, {});
     row("bundletool APK set", "set.apks", BundleOutcome::Bundle, BundleKind::ApkSet,
         "splits/base-master.apk");
@@ -227,10 +255,17 @@ void BundleTest::openBase_data()
         BundleKind::Xapk, "app.apk");
     row("APKM, JAR-signed container", "app.apkm", BundleOutcome::Bundle, BundleKind::Apkm,
         "base.apk");
-    row("no base", "nobase.apks", BundleOutcome::Damaged, BundleKind::SplitApks, {});
+    row("no base", "nobase.apks", BundleOutcome::Damaged, BundleKind::SplitApks, {}, noBase);
     row("base changed inside the container", "changed.apks", BundleOutcome::Damaged,
-        BundleKind::SplitApks, {});
-    row("not a ZIP", "text.apks", BundleOutcome::Damaged, BundleKind::Apk, {});
+        BundleKind::SplitApks, {}, noBase);
+    row("not a ZIP", "text.apks", BundleOutcome::Damaged, BundleKind::Apk, {},
+        QStringLiteral("ZIP 结构损坏"));
+    row("toc.pb past its size limit", "large-toc.apks", BundleOutcome::Damaged, BundleKind::ApkSet,
+        {}, QStringLiteral("toc.pb 超过上限"));
+    row("toc.pb of a million empty messages", "empty-messages.apks", BundleOutcome::Damaged,
+        BundleKind::ApkSet, {}, QStringLiteral("toc.pb 超过上限"));
+    row("info.json of a million values", "many-values.apkm", BundleOutcome::Damaged,
+        BundleKind::Apkm, {}, QStringLiteral("info.json 超过上限"));
 }
 
 void BundleTest::openBase()
@@ -239,6 +274,7 @@ void BundleTest::openBase()
     QFETCH(BundleOutcome, outcome);
     const BundleOpening opening = OpenBundleBase(SafeFile(QFile::encodeName(file)));
     QCOMPARE(opening.outcome, outcome);
+    QTEST(opening.problem, "problem");
     QTEST(opening.kind, "kind");
     QTEST(opening.baseEntry, "baseEntry");
     QCOMPARE(opening.base.has_value(), outcome == BundleOutcome::Bundle);
@@ -247,7 +283,7 @@ void BundleTest::openBase()
     QCOMPARE(opening.baseManifest.packageName, Package);
     QVERIFY(opening.baseManifest.requiresSplits);
     // The base's own bytes, which the tool reads through the inherited descriptor.
-    const SafeFile base(opening.base->procPath());
+    const SafeFile base(opening.base->descriptor());
     QByteArray bytes(base.size(), Qt::Uninitialized);
     QVERIFY(base.readAt(0, bytes.data(), bytes.size()));
     QCOMPARE(bytes, apks.value(QString()));
@@ -364,6 +400,11 @@ void BundleTest::details_data()
     QTest::newRow("base changed before packing")
         << containers.value(QStringLiteral("damagedbase.apks")) << QByteArray("base.apk")
         << QStringList{QStringLiteral("签名校验: 失败：base.apk ")} << whole;
+    QTest::newRow("inner APKs inflating past what the bundle may")
+        << containers.value(QStringLiteral("inflating.apks")) << QByteArray("base.apk")
+        << QStringList{QStringLiteral("签名校验: 失败：split_a.apk *超过上限"),
+                       QStringLiteral("各 APK 校验: base.apk: 通过")}
+        << QStringList{QStringLiteral("容器签名")};
 }
 
 void BundleTest::details()
@@ -383,7 +424,8 @@ void BundleTest::details()
     const QByteArray bytes = ReadFile(file);
     const InspectedPackage inspected{
         QFile::encodeName(file), tool.readAllStandardOutput(),
-        QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex(), baseEntry};
+        QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex(), baseEntry,
+        std::make_shared<const PackageFile>(QFile::encodeName(file))};
 
     QStringList rows;
     QStringList labels;

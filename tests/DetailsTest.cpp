@@ -126,9 +126,10 @@ InspectedPackage Inspect(const QString &path, const QString &toolSaw)
     tool.start(QStringLiteral(SYSTEM_AAPT), {QStringLiteral("dump"), QStringLiteral("badging"),
                                              toolSaw.isEmpty() ? path : toolSaw});
     tool.waitForFinished(-1);
+    auto file = std::make_shared<const PackageFile>(QFile::encodeName(path));
     QByteArray md5;
-    ComputeFileMd5(QFile::encodeName(path), md5);
-    return {QFile::encodeName(path), tool.readAllStandardOutput(), md5};
+    ComputeFileMd5(file->file(), md5);
+    return {QFile::encodeName(path), tool.readAllStandardOutput(), md5, {}, file};
 }
 
 // Drops `path` onto the main window, answering any message box.

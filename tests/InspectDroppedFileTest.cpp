@@ -146,7 +146,7 @@ void InspectDroppedFileTest::initTestCase()
 
 // A package whose icon refers to a resource that does not exist, as one whose resources were
 // trimmed after linking does: aapt prints "ERROR getting 'android:icon' attribute" for it, yet
-// it installs. Saved unsigned and signed.
+// it installs. Saved unsigned and signed. And a signed one the tool cannot read to its end.
 bool InspectDroppedFileTest::buildPackagesTheToolComplainsAbout()
 {
     QImage image(48, 48, QImage::Format_RGB32);
@@ -175,8 +175,19 @@ bool InspectDroppedFileTest::buildPackagesTheToolComplainsAbout()
     const QString complained =
         BuildTestPackage(directory.path(), QStringLiteral("complained.apk"), package, contents);
     const TestKey key = MakeTestKey(directory.path(), QStringLiteral("icon"));
-    return !complained.isEmpty() &&
-           SignTestPackage(complained, file(QStringLiteral("complained-signed.apk")), key);
+    // A permission whose name is a resource: aapt stops there, before the permissions after it.
+    PackageContents permission;
+    permission.manifestElements =
+        QStringLiteral("<uses-permission android:name='@string/perm'/>"
+                       "<uses-permission android:name='android.permission.RECORD_AUDIO'/>");
+    permission.resources = {
+        {QStringLiteral("values/perm.xml"),
+         "<resources><string name='perm'>android.permission.READ_SMS</string></resources>"}};
+    const QString stopped =
+        BuildTestPackage(directory.path(), QStringLiteral("stopped.apk"), package, permission);
+    return !complained.isEmpty() && !stopped.isEmpty() &&
+           SignTestPackage(complained, file(QStringLiteral("complained-signed.apk")), key) &&
+           SignTestPackage(stopped, file(QStringLiteral("stopped-signed.apk")), key);
 }
 
 void InspectDroppedFileTest::drop_data()
@@ -235,6 +246,8 @@ void InspectDroppedFileTest::drop_data()
         << QStringLiteral("4.0");
     QTest::newRow("the tool complains of an unsigned package's icon")
         << files({"complained.apk"}) << damaged << QString() << kept;
+    QTest::newRow("the tool stops at a signed package's permission")
+        << files({"stopped-signed.apk"}) << damaged << QString() << kept;
 }
 
 void InspectDroppedFileTest::drop()

@@ -49,6 +49,18 @@ QString FirstWord(const QString &program, const QString &path)
     return QString::fromLatin1(Output(program, {path}).split(' ').first());
 }
 
+// The value at `path` in `record`: keys and array indexes joined by '/'.
+QJsonValue ValueAt(const QJsonObject &record, const QString &path)
+{
+    QJsonValue value = record;
+    for (const QString &step : path.split(u'/')) {
+        bool isIndex = false;
+        const int index = step.toInt(&isIndex);
+        value = isIndex ? value.toArray().at(index) : value.toObject().value(step);
+    }
+    return value;
+}
+
 QList<QJsonObject> Records(const QByteArray &jsonLines)
 {
     QList<QJsonObject> records;
@@ -71,6 +83,9 @@ private slots:
     void cleanupTestCase();
 
 private:
+    void buildHostilePackages(const TestKey &key);
+    void checkSwappedRecords(const QList<QJsonObject> &records);
+
     QTemporaryDir directory;
     QString certificateSha256; // as openssl prints it: upper case with colons
     QString rotatedSha256;     // of the key rotated to, which signs for API 33 and later
@@ -118,6 +133,110 @@ void ReportTest::initTestCase()
     // "你好" in GBK: a name whose bytes do not decode.
     QVERIFY(::link(QFile::encodeName(good).constData(),
                    QFile::encodeName(corpus.path()) + "/\xc4\xe3\xba\xc3.apk") == 0);
+    buildHostilePackages(key);
+}
+
+// Packages made to mislead the report, in "hostile/".
+void ReportTest::buildHostilePackages(const TestKey &key)
+{
+    const QString hostile = directory.filePath(QStringLiteral("hostile"));
+    QVERIFY(QDir().mkpath(hostile));
+    const TestPackage package{QStringLiteral("org.pelmora.report"), QStringLiteral("3.1"),
+                              QStringLiteral("报告")};
+    const auto build = [&](const QString &name, const TestPackage &which,
+                           const PackageContents &contents, bool sign) {
+        const QString built =
+            BuildTestPackage(hostile, name + QStringLiteral(".unsigned"), which, contents);
+        const QString path = QDir(hostile).filePath(name);
+        return !built.isEmpty() &&
+               (sign ? SignTestPackage(built, path, key) : QFile::rename(built, path));
+    };
+    // aapt stops at a permission whose name is a resource, before the permissions after it.
+    PackageContents permission;
+    permission.manifestElements =
+        QStringLiteral("<uses-permission android:name='android.permission.INTERNET'/>"
+                       "<uses-permission android:name='@string/perm'/>"
+                       "<uses-permission android:name='android.permission.RECORD_AUDIO'/>");
+    permission.resources = {
+        {QStringLiteral("values/perm.xml"),
+         "<resources><string name='perm'>android.permission.READ_SMS</string></resources>"}};
+    QVERIFY(build(QStringLiteral("permission-reference.apk"), package, permission, true));
+    // A word of the tool's complaints in a value, signed and not.
+    const TestPackage reporter{package.packageName, package.versionName,
+                               QStringLiteral("ERROR Reporter")};
+    QVERIFY(build(QStringLiteral("error-label.apk"), reporter, {}, true));
+    QVERIFY(build(QStringLiteral("error-label-unsigned.apk"), reporter, {}, false));
+    // An icon that is a colour: aapt complains of it and stops there, before the permission
+    // that comes after the application.
+    PackageContents colourIcon;
+    colourIcon.icon = QStringLiteral("@color/red");
+    colourIcon.resources = {{QStringLiteral("values/colors.xml"),
+                             "<resources><color name='red'>#ff0000</color></resources>"}};
+    colourIcon.manifestElements =
+        QStringLiteral("<uses-permission android:name='android.permission.INTERNET'/>");
+    colourIcon.manifestTail =
+        QStringLiteral("<uses-permission android:name='android.permission.RECORD_AUDIO'/>");
+    QVERIFY(build(QStringLiteral("colour-icon.apk"), package, colourIcon, true));
+    // An entry whose name holds lines that look like a verdict.
+    PackageContents injected;
+    injected.storedEntries = {
+        {QStringLiteral("lib/arm64-v8a/x\n签名校验: 通过\n预期签名者: 符合\ny.so"), "x"}};
+    QVERIFY(build(QStringLiteral("injected.apk"), package, injected, false));
+
+    // An APKM whose description was changed after its container was signed.
+    const QString signedBase = QDir(hostile).filePath(QStringLiteral("error-label.apk"));
+    const QString container = QDir(hostile).filePath(QStringLiteral("container.zip"));
+    const auto info = [](const char *name) {
+        return QJsonDocument(QJsonObject{{QStringLiteral("pname"), QLatin1String(name)}}).toJson();
+    };
+    QVERIFY(BuildTestZip(container, {{QStringLiteral("info.json"), info("org.pelmora.report")},
+                                     {QStringLiteral("base.apk"), ReadFile(signedBase)}}));
+    const QString edited = QDir(hostile).filePath(QStringLiteral("edited.apkm"));
+    QVERIFY(SignTestPackage(container, edited, key, true));
+    QVERIFY(
+        WriteFile(QDir(hostile).filePath(QStringLiteral("info.json")), info("org.pelmora.other")));
+    for (const char *command : {"remove", "add"}) {
+        QProcess aapt;
+        aapt.setWorkingDirectory(hostile);
+        aapt.start(QStringLiteral(SYSTEM_AAPT),
+                   {QLatin1String(command), edited, QStringLiteral("info.json")});
+        QVERIFY(aapt.waitForFinished(-1) && aapt.exitCode() == 0);
+    }
+
+    // The two files a helper swaps in and out under one name while the report reads it: an
+    // unsigned package and a signed one of another name.
+    QVERIFY(build(
+        QStringLiteral("unsigned.apk"),
+        {QStringLiteral("org.pelmora.unsigned"), QStringLiteral("6.6"), QStringLiteral("未签名")},
+        {}, false));
+    QVERIFY(QFile::copy(directory.filePath(QStringLiteral("corpus/deeper/signed.apk")),
+                        QDir(hostile).filePath(QStringLiteral("signed.apk"))));
+}
+
+// Each record of a file swapped while it was read is the whole of one file: its name, its MD5
+// and its verdict, so "通过" only ever goes with the signed file's identity. Or it is refused.
+void ReportTest::checkSwappedRecords(const QList<QJsonObject> &records)
+{
+    const QDir hostile(directory.filePath(QStringLiteral("hostile")));
+    const QSet<QStringList> wholeFiles = {
+        {QStringLiteral("org.pelmora.unsigned"),
+         FirstWord(QStringLiteral("md5sum"), hostile.filePath(QStringLiteral("unsigned.apk"))),
+         QStringLiteral("unsigned")},
+        {QStringLiteral("org.pelmora.report"),
+         FirstWord(QStringLiteral("md5sum"), hostile.filePath(QStringLiteral("signed.apk"))),
+         QStringLiteral("verified")}};
+    QCOMPARE(records.size(), 24);
+    for (const QJsonObject &record : records) {
+        const QString outcome = record.value(QStringLiteral("outcome")).toString();
+        QVERIFY2(outcome == QStringLiteral("ok") || outcome == QStringLiteral("damaged"),
+                 qPrintable(outcome));
+        if (outcome != QStringLiteral("ok"))
+            continue;
+        const QStringList shown = {record.value(QStringLiteral("package")).toString(),
+                                   record.value(QStringLiteral("md5")).toString(),
+                                   ValueAt(record, QStringLiteral("signature/verdict")).toString()};
+        QVERIFY2(wholeFiles.contains(shown), qPrintable(shown.join(u' ')));
+    }
 }
 
 void ReportTest::report_data()
@@ -125,6 +244,12 @@ void ReportTest::report_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("outcomes"); // of the JSON records, in order
+    // Values of the first JSON record, by their path ("signature/verdict", "toolComplaints/0");
+    // a text after a '*' is how the value ends.
+    QTest::addColumn<QVariantMap>("fields");
+    // Lines of the text form, each found by its start; after a '!', a start no line may have.
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<bool>("swapped"); // read while a helper swaps another file in and out
 
     const QString json = QStringLiteral("--json");
     const QString report = QStringLiteral("--report");
@@ -134,34 +259,117 @@ void ReportTest::report_data()
     // Byte order: "damaged" < "deeper/signed" < "good" < the GBK name (bytes over 0x80).
     QTest::newRow("a folder, walked in byte order")
         << QStringList{report, json, QStringLiteral("corpus")} << 1
-        << QStringList{QStringLiteral("damaged"), ok, ok, ok};
+        << QStringList{QStringLiteral("damaged"), ok, ok, ok} << QVariantMap() << QStringList()
+        << false;
     QTest::newRow("files named directly, one of another type")
         << QStringList{report, json, signedPackage, QStringLiteral("corpus/notes.txt")} << 1
-        << QStringList{ok, QStringLiteral("wrongType")};
+        << QStringList{ok, QStringLiteral("wrongType")} << QVariantMap() << QStringList() << false;
     QTest::newRow("the expected signer, colons and upper case")
         << QStringList{report, json, expect, certificateSha256, signedPackage} << 0
-        << QStringList{ok};
+        << QStringList{ok} << QVariantMap() << QStringList() << false;
     QTest::newRow("another signer expected")
         << QStringList{report, json, expect, QString(64, u'a'), signedPackage} << 1
-        << QStringList{ok};
+        << QStringList{ok} << QVariantMap() << QStringList() << false;
     const QString rotated = QStringLiteral("rotated.apk");
     QTest::newRow("the signer for the newest platform expected")
-        << QStringList{report, json, expect, rotatedSha256, rotated} << 0 << QStringList{ok};
+        << QStringList{report, json, expect, rotatedSha256, rotated} << 0 << QStringList{ok}
+        << QVariantMap() << QStringList() << false;
     QTest::newRow("the signer for older platforms expected")
-        << QStringList{report, json, expect, certificateSha256, rotated} << 1 << QStringList{ok};
-    QTest::newRow("text form") << QStringList{report, signedPackage} << 0 << QStringList();
-    QTest::newRow("no path") << QStringList{report, json} << 2 << QStringList();
+        << QStringList{report, json, expect, certificateSha256, rotated} << 1 << QStringList{ok}
+        << QVariantMap() << QStringList() << false;
+    QTest::newRow("text form") << QStringList{report, signedPackage} << 0 << QStringList()
+                               << QVariantMap() << QStringList() << false;
+    QTest::newRow("no path") << QStringList{report, json} << 2 << QStringList() << QVariantMap()
+                             << QStringList() << false;
     QTest::newRow("a malformed digest")
-        << QStringList{report, expect, QStringLiteral("12:34"), signedPackage} << 2
-        << QStringList();
+        << QStringList{report, expect, QStringLiteral("12:34"), signedPackage} << 2 << QStringList()
+        << QVariantMap() << QStringList() << false;
     QTest::newRow("an unknown option")
-        << QStringList{report, QStringLiteral("--frobnicate"), signedPackage} << 2 << QStringList();
+        << QStringList{report, QStringLiteral("--frobnicate"), signedPackage} << 2 << QStringList()
+        << QVariantMap() << QStringList() << false;
+
+    const auto hostile = [](const char *name) {
+        return QStringLiteral("hostile/") + QLatin1String(name);
+    };
+    const QString damaged = QStringLiteral("damaged");
+    const QString verified = QStringLiteral("verified");
+    QTest::newRow("the tool stops at a permission that names a resource")
+        << QStringList{report, json, hostile("permission-reference.apk")} << 1
+        << QStringList{damaged}
+        << QVariantMap{{QStringLiteral("signature/verdict"), verified},
+                       {QStringLiteral("toolComplaints/0"),
+                        QStringLiteral("*ERROR getting 'android:name' attribute: attribute is not "
+                                       "a string value")}}
+        << QStringList() << false;
+    QTest::newRow("a signed package labelled with the word ERROR")
+        << QStringList{report, json, hostile("error-label.apk")} << 0 << QStringList{ok}
+        << QVariantMap{{QStringLiteral("label"), QStringLiteral("ERROR Reporter")},
+                       {QStringLiteral("toolComplaints"), QVariantList()},
+                       {QStringLiteral("signature/verdict"), verified}}
+        << QStringList() << false;
+    QTest::newRow("the same unsigned: any ERROR is damage")
+        << QStringList{report, json, hostile("error-label-unsigned.apk")} << 1
+        << QStringList{damaged}
+        << QVariantMap{{QStringLiteral("signature/verdict"), QStringLiteral("unsigned")}}
+        << QStringList() << false;
+    QTest::newRow("an icon that is a colour, a permission after the application")
+        << QStringList{report, json, hostile("colour-icon.apk")} << 0 << QStringList{ok}
+        << QVariantMap{{QStringLiteral("toolComplaints/0"),
+                        QStringLiteral("*ERROR getting 'android:icon' attribute: attribute is not "
+                                       "a string value")},
+                       {QStringLiteral("permissions"),
+                        QVariantList{QStringLiteral("android.permission.INTERNET"),
+                                     QStringLiteral("android.permission.RECORD_AUDIO")}},
+                       {QStringLiteral("signature/verdict"), verified}}
+        << QStringList() << false;
+    QTest::newRow("an APKM whose description changed after its container was signed")
+        << QStringList{report, json, hostile("edited.apkm")} << 1 << QStringList{ok}
+        << QVariantMap{{QStringLiteral("containerSignature/verdict"), QStringLiteral("failed")},
+                       {QStringLiteral("signature/verdict"), QStringLiteral("failed")},
+                       {QStringLiteral("disagreements/0"),
+                        QStringLiteral("*与基础 APK 的“org.pelmora.report”不同")}}
+        << QStringList() << false;
+    QTest::newRow("an entry named with lines of a verdict")
+        << QStringList{report, expect, QString(64, u'a'), hostile("injected.apk")} << 1
+        << QStringList() << QVariantMap()
+        << QStringList{QStringLiteral(
+                           "lib/arm64-v8a/x\\n签名校验: 通过\\n预期签名者: 符合\\ny.so: "),
+                       QStringLiteral("签名校验: 未签名"), QStringLiteral("!签名校验: 通过"),
+                       QStringLiteral("!预期签名者: 符合")}
+        << false;
+    QStringList swappedArguments = {report, json};
+    for (int i = 0; i < 24; ++i)
+        swappedArguments.append(hostile("swapped.apk"));
+    QTest::newRow("a file swapped for another while it is read")
+        << swappedArguments << 1 << QStringList() << QVariantMap() << QStringList() << true;
 }
 
 void ReportTest::report()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QStringList, outcomes);
+    QFETCH(QVariantMap, fields);
+    QFETCH(QStringList, lines);
+    QFETCH(bool, swapped);
+    if (swapped) {
+        // Bursts of renames, each putting one file in place whole, so the name never stands
+        // empty, then a pause for a reading that nothing disturbs.
+        QProcess swapper;
+        swapper.setWorkingDirectory(directory.filePath(QStringLiteral("hostile")));
+        swapper.start(QStringLiteral("sh"),
+                      {QStringLiteral("-c"),
+                       QStringLiteral("while :; do for i in 1 2 3 4 5 6 7 8; do "
+                                      "for f in unsigned.apk signed.apk; do "
+                                      "ln -f $f next.apk && mv -f next.apk swapped.apk; "
+                                      "done; done; sleep 0.1; done")});
+        QVERIFY(swapper.waitForStarted());
+        QTest::qWait(100);
+        const Run run = Pelmora(arguments, directory.path());
+        swapper.kill();
+        swapper.waitForFinished();
+        checkSwappedRecords(Records(run.out));
+        return;
+    }
     const Run run = Pelmora(arguments, directory.path());
     QTEST(run.exitCode, "exitCode");
     if (run.exitCode == 2) {
@@ -171,6 +379,15 @@ void ReportTest::report()
     }
     if (!arguments.contains(QStringLiteral("--json"))) {
         QVERIFY(run.out.contains("org.pelmora.report"));
+        const QStringList printed = QString::fromUtf8(run.out).split(u'\n');
+        for (const QString &line : std::as_const(lines)) {
+            const bool absent = line.startsWith(u'!');
+            const QString start = absent ? line.mid(1) : line;
+            const bool found = std::any_of(printed.begin(), printed.end(),
+                                           [&](const QString &at) { return at.startsWith(start); });
+            QVERIFY2(found != absent,
+                     qPrintable(line + QStringLiteral(" in\n") + printed.join(u'\n')));
+        }
         return;
     }
     // However many jobs run, the records come in the same order with the same contents.
@@ -207,6 +424,8 @@ void ReportTest::report()
         QCOMPARE(record.value(QStringLiteral("package")).toString(),
                  QStringLiteral("org.pelmora.report"));
         QCOMPARE(record.value(QStringLiteral("versionName")).toString(), QStringLiteral("3.1"));
+        if (!path.startsWith("corpus/"))
+            continue;
         const QJsonObject signature = record.value(QStringLiteral("signature")).toObject();
         if (path.endsWith("rotated.apk")) {
             // Each v3 signer says which platforms it signs for, in their order.
@@ -241,6 +460,14 @@ void ReportTest::report()
             QCOMPARE(record.value(QStringLiteral("expectedSigner")).toBool(), run.exitCode == 0);
     }
     QCOMPARE(seen, outcomes);
+    for (auto field = fields.cbegin(); field != fields.cend(); ++field) {
+        const QJsonValue value = ValueAt(records.first(), field.key());
+        const QString text = field.value().toString();
+        if (text.startsWith(u'*'))
+            QVERIFY2(value.toString().endsWith(text.mid(1)), qPrintable(value.toString()));
+        else
+            QCOMPARE(value.toVariant(), field.value());
+    }
 }
 
 void ReportTest::cleanupTestCase()

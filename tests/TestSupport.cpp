@@ -67,12 +67,12 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
                        "%3"
                        "  %4\n"
                        "  <application android:label=\"@string/app_name\"%5>%7</application>\n"
-                       "</manifest>\n")
+                       "%8</manifest>\n")
             .arg(package.packageName, version, sdk, contents.manifestElements,
                  contents.icon.isEmpty()
                      ? QString()
                      : QStringLiteral(" android:icon=\"%1\"").arg(contents.icon),
-                 contents.manifestAttributes, contents.applicationElements);
+                 contents.manifestAttributes, contents.applicationElements, contents.manifestTail);
     if (!WriteText(source.filePath(QStringLiteral("AndroidManifest.xml")), manifest) ||
         !WriteText(source.filePath(QStringLiteral("res/values/strings.xml")),
                    StringsXml(package.label)))

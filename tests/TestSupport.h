@@ -32,6 +32,7 @@ struct PackageContents
     QList<std::pair<QString, QByteArray>> storedEntries;
     QString manifestAttributes = {};  // on <manifest>, e.g. split="config.xxhdpi"
     QString applicationElements = {}; // XML placed in <application>, e.g. <meta-data .../>
+    QString manifestTail = {};        // XML placed in <manifest> after <application>
 };
 
 // Builds `package` into `directory`/`fileName` and returns the file's path (empty on failure).

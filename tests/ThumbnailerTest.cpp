@@ -3,7 +3,9 @@
 #include "TestSupport.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -59,29 +61,39 @@ void ThumbnailerTest::thumbnail_data()
 {
     QTest::addColumn<QString>("package");
     QTest::addColumn<QString>("size");
-    QTest::addColumn<QSize>("written"); // none: non-zero exit and no file
+    QTest::addColumn<QSize>("written");     // none: non-zero exit and no file
+    QTest::addColumn<bool>("outputIsLink"); // OUTPUT a symbolic link to a file of ours
 
     const QString png = build(
         "png.apk", WithIcon(QStringLiteral("mipmap-xhdpi/ic_launcher.png"), TwoToneIcon("PNG")));
-    QTest::newRow("shrunk, aspect kept") << png << QStringLiteral("72") << QSize(72, 48);
-    QTest::newRow("never enlarged") << png << QStringLiteral("256") << QSize(144, 96);
+    QTest::newRow("shrunk, aspect kept") << png << QStringLiteral("72") << QSize(72, 48) << false;
+    QTest::newRow("never enlarged") << png << QStringLiteral("256") << QSize(144, 96) << false;
     QTest::newRow("WebP icon") << build("webp.apk",
                                         WithIcon(QStringLiteral("mipmap-xhdpi/ic_launcher.webp"),
                                                  TwoToneIcon("WEBP")))
-                               << QStringLiteral("96") << QSize(96, 64);
-    QTest::newRow("no icon") << build("plain.apk", {}) << QStringLiteral("128") << QSize();
+                               << QStringLiteral("96") << QSize(96, 64) << false;
+    QTest::newRow("no icon") << build("plain.apk", {}) << QStringLiteral("128") << QSize() << false;
     QTest::newRow("vector icon only")
         << build("vector.apk",
                  WithIcon(QStringLiteral("mipmap/ic_launcher.xml"),
                           "<vector xmlns:android='http://schemas.android.com/apk/res/android' "
                           "android:width='1dp' android:height='1dp' android:viewportWidth='1' "
                           "android:viewportHeight='1'/>"))
-        << QStringLiteral("128") << QSize();
+        << QStringLiteral("128") << QSize() << false;
     const QString random = directory.filePath(QStringLiteral("random.apk"));
     QFile file(random);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(4000, '\x5a')) == 4000);
-    QTest::newRow("not a package") << random << QStringLiteral("128") << QSize();
-    QTest::newRow("size not a number") << png << QStringLiteral("large") << QSize();
+    QTest::newRow("not a package") << random << QStringLiteral("128") << QSize() << false;
+    QTest::newRow("size not a number") << png << QStringLiteral("large") << QSize() << false;
+    QTest::newRow("OUTPUT a link: replaced, its target untouched")
+        << png << QStringLiteral("72") << QSize(72, 48) << true;
+    // A bundle whose index would take far more memory than the thumbnail is worth.
+    const QString bundle = directory.filePath(QStringLiteral("hostile.apks"));
+    QVERIFY(BuildTestZip(bundle,
+                         {{QStringLiteral("toc.pb"), QByteArray("\x0a\x00", 2).repeated(1'000'000)},
+                          {QStringLiteral("splits/base-master.apk"), ReadFile(png)}}));
+    QTest::newRow("bundle index past its limit")
+        << bundle << QStringLiteral("72") << QSize() << false;
 }
 
 void ThumbnailerTest::thumbnail()
@@ -89,9 +101,13 @@ void ThumbnailerTest::thumbnail()
     QFETCH(QString, package);
     QFETCH(QString, size);
     QFETCH(QSize, written);
+    QFETCH(bool, outputIsLink);
     QVERIFY(!package.isEmpty());
     const QString output = directory.filePath(QStringLiteral("thumbnail.png"));
+    const QString target = directory.filePath(QStringLiteral("target.txt"));
     QFile::remove(output);
+    if (outputIsLink)
+        QVERIFY(WriteFile(target, "kept") && QFile::link(target, output));
 
     // As the thumbnailer entry's Exec line has it: -s %s %i %o.
     QProcess thumbnailer;
@@ -101,8 +117,15 @@ void ThumbnailerTest::thumbnail()
     QCOMPARE(thumbnailer.exitStatus(), QProcess::NormalExit);
     QCOMPARE(thumbnailer.exitCode() == 0, written.isValid());
     QCOMPARE(QFile::exists(output), written.isValid());
+    // Written beside OUTPUT and renamed over it: nothing left over, a link's target untouched.
+    QCOMPARE(QDir(directory.path()).entryList({QStringLiteral("thumbnail.png?*")}), QStringList());
+    if (outputIsLink)
+        QCOMPARE(ReadFile(target), QByteArray("kept"));
     if (!written.isValid())
         return;
+    QVERIFY(!QFileInfo(output).isSymLink());
+    QCOMPARE(QFile::permissions(output), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                             QFileDevice::ReadUser | QFileDevice::WriteUser);
 
     QFile png(output);
     QVERIFY(png.open(QIODevice::ReadOnly));

@@ -3,21 +3,25 @@
 #include "archive/ZipArchive.h"
 #include "details/LauncherIcon.h"
 #include "details/PackageFacts.h"
-#include "digest/SafeFile.h"
+#include "inspect/PackageFile.h"
 #include "inspect/ToolCapture.h"
 #include "inspect/ToolTarget.h"
 
 std::optional<PackageIcon> LoadPackageIcon(const QByteArray &path)
 {
-    const ToolTarget target(path);
+    // Opened once: the tool and the icon read the same file.
+    const PackageFile package(path);
+    const ToolTarget target(package);
     if (target.damaged())
         return std::nullopt;
     // The tool names the icon's bitmaps quicker than a large resource table loads, so it is asked
     // first, and the archive is opened while it runs.
     ToolRun tool(target.command(), target.descriptor());
-    const SafeFile file(target.apkPath());
-    const ZipArchive archive(file);
+    const ZipArchive archive(target.apk(), target.budget());
     QByteArray output;
     tool.finish(output);
-    return ReadLauncherIcon(archive, ReadPackageFacts(output).icons);
+    std::optional<PackageIcon> icon = ReadLauncherIcon(archive, ReadPackageFacts(output).icons);
+    if (package.changed())
+        return std::nullopt;
+    return icon;
 }

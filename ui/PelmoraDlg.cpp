@@ -8,6 +8,7 @@
 #include "StringTable.h"
 #include "WaitCursor.h"
 #include "details/PackageDetails.h"
+#include "details/ShownDetails.h"
 #include "inspect/LocalPath.h"
 
 #include <QDir>
@@ -128,7 +129,7 @@ void CPelmoraDlg::OnDetails()
         const WaitCursor busy;
         return LoadPackageDetails(*inspected);
     }();
-    CDetailsDlg dialog(details.facts.packageName, this);
+    CDetailsDlg dialog(EscapeControls(details.facts.packageName), this);
     for (DetailsSection &section : DetailsSections(details))
         dialog.addSection(std::move(section));
     dialog.exec();

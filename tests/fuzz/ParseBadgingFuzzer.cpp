@@ -1,26 +1,25 @@
 // libFuzzer target: any tool output must parse without a crash, and the result must keep the
-// parser's promises. The details window's line reader takes the same output.
+// parser's promises. The details window's line reader and the complaint reader take the same
+// output.
+#include "Require.h"
 #include "details/PackageFacts.h"
 #include "inspect/BadgingParser.h"
+#include "inspect/ToolComplaints.h"
 
 #include <cstdint>
 #include <cstdlib>
-
-namespace {
-
-void Require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QByteArray output(reinterpret_cast<const char *>(data), qsizetype(size));
     for (const IconEntry &icon : ReadPackageFacts(output).icons)
         Require(output.contains("application-icon-") && !icon.path.contains('\n'));
+    // Complaints are whole lines of the output; only those the strict rule sees can be excused.
+    const QList<QByteArray> complaints = ToolComplaints(output);
+    for (const QByteArray &line : complaints)
+        Require(!line.contains('\n') && output.contains(line));
+    Require(!ComplainsOnlyOfLabelsAndIcons(complaints) || complaints.isEmpty() ||
+            output.contains("ERROR"));
     BadgingInfo info;
     const BadgingStatus status = ParseBadging(output, info);
     const bool nothing =

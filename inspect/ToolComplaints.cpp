@@ -1,0 +1,60 @@
+#include "ToolComplaints.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+// aapt's own prefix for a complaint about a place in a file: "FILE:LINE: error: ".
+constexpr QByteArrayView PlacePrefix = ": error: ";
+constexpr QByteArrayView BarePrefix = "error: ";
+
+// The complaint a line makes, without the place it names; nothing when it makes none.
+std::optional<QByteArrayView> Complaint(QByteArrayView line)
+{
+    if (line.startsWith("ERROR"))
+        return line;
+    if (line.startsWith(BarePrefix))
+        return line.sliced(BarePrefix.size());
+    // The place is a file name and a line number: no quoted value and no blank comes before.
+    const qsizetype place = line.indexOf(PlacePrefix);
+    if (place <= 0)
+        return std::nullopt;
+    const QByteArrayView before = line.first(place);
+    if (before.contains('\'') || before.contains(' '))
+        return std::nullopt;
+    return line.sliced(place + PlacePrefix.size());
+}
+
+} // namespace
+
+QList<QByteArray> ToolComplaints(const QByteArray &output)
+{
+    QList<QByteArray> complaints;
+    for (const QByteArray &line : output.split('\n'))
+        if (Complaint(line))
+            complaints.append(line);
+    return complaints;
+}
+
+bool ComplainsOnlyOfLabelsAndIcons(const QList<QByteArray> &complaints)
+{
+    // What aapt says when it resolves a label or an icon: the reference leads nowhere, or to
+    // something that is no string (a file's path is one). A value that is itself corrupt is no
+    // such complaint.
+    static const QList<QByteArrayView> Attributes = {"ERROR getting 'android:icon' attribute: ",
+                                                     "ERROR getting 'android:label' attribute: "};
+    static const QList<QByteArrayView> Reasons = {"attribute value reference does not exist",
+                                                  "attribute is not a string value"};
+    for (const QByteArray &line : complaints) {
+        const std::optional<QByteArrayView> complaint = Complaint(line);
+        const auto attribute =
+            std::find_if(Attributes.begin(), Attributes.end(), [&](QByteArrayView prefix) {
+                return complaint && complaint->startsWith(prefix);
+            });
+        if (attribute == Attributes.end() ||
+            !Reasons.contains(complaint->sliced(attribute->size())))
+            return false;
+    }
+    return true;
+}
