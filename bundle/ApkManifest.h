@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -9,14 +10,26 @@ struct ApkManifest
 {
     QString packageName;
     QString versionName; // empty unless a plain string (a reference needs the resource table)
-    QString versionCode; // in decimal; empty when not a number
+    quint32 versionNameResource = 0; // the versionName, when a resource reference
+    QString versionCode;             // in decimal; empty when not a number
     // The split's name ("config.arm64_v8a", "feature", "feature.config.xxhdpi"); empty for a base.
     QString split;
     bool isFeatureSplit = false;
     // Cannot be installed alone: android:requiredSplitTypes, or the meta-data
     // com.android.vending.splits.required set to true.
     bool requiresSplits = false;
-    quint32 iconResource = 0; // the application's android:icon, when a resource reference
+    quint32 iconResource = 0;  // the application's android:icon, when a resource reference
+    QString label;             // the application's android:label, when a plain string
+    quint32 labelResource = 0; // the same, when a resource reference
+    // A <uses-permission> or <uses-permission-sdk-23>: its name as a plain string or the
+    // resource that holds it, and its maxSdkVersion as written.
+    struct Permission
+    {
+        QString name;
+        quint32 nameResource = 0;
+        QString maxSdk;
+    };
+    QList<Permission> permissions; // in the manifest's order
     // The first <uses-sdk>'s levels as written: a number in decimal, or a preview's codename;
     // empty when the manifest does not say.
     QString minSdk;

@@ -2,13 +2,13 @@
 
 #include "FileSizeText.h"
 #include "LauncherIcon.h"
+#include "ManifestFacts.h"
 #include "archive/ZipArchive.h"
 #include "channel/ReadChannel.h"
 #include "digest/SafeFile.h"
 #include "inspect/NarrowText.h"
 #include "signing/DescribeSignatures.h"
 #include "signing/VerifyPackageSignatures.h"
-
 
 namespace {
 
@@ -62,6 +62,16 @@ QString SummaryText(const PageSizeSummary &summary)
     return QStringLiteral("无 64 位原生库");
 }
 
+// The ABIs of the native libraries, each once, for a package the tool named none of.
+void CompleteNativePlatforms(PackageFacts &facts, const QList<NativeLibrary> &libraries)
+{
+    if (!facts.nativePlatforms.isEmpty())
+        return;
+    for (const NativeLibrary &library : libraries)
+        if (!facts.nativePlatforms.contains(FromNarrow(library.abi)))
+            facts.nativePlatforms.append(FromNarrow(library.abi));
+}
+
 QStringList ToolComplaints(const QByteArray &toolOutput)
 {
     QStringList lines;
@@ -82,6 +92,8 @@ void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive 
             if (entry == baseEntry) {
                 details.icon = ReadLauncherIcon(apk, details.facts.icons);
                 details.channel = ReadChannel(apkFile, apk);
+                if (const std::optional<ApkManifest> manifest = ReadApkManifest(apk))
+                    CompleteFromManifest(details.facts, *manifest, apk);
             }
             // Native code usually sits in the ABI splits; each library is named by its APK.
             const std::optional<QList<NativeLibrary>> found = ReadNativeLibraries(apk);
@@ -91,8 +103,10 @@ void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive 
                 libraries.append(library);
             }
         });
-    if (librariesRead)
+    if (librariesRead) {
         details.nativeLibraries = libraries;
+        CompleteNativePlatforms(details.facts, libraries);
+    }
     details.kind = details.bundle->kind;
     const QList<InnerApkFacts> &apks = details.bundle->apks;
     if (!apks.isEmpty() && apks.first().entry == baseEntry) {
@@ -126,8 +140,12 @@ PackageDetails LoadPackageDetails(const InspectedPackage &inspected)
     details.channel = ReadChannel(file, archive);
     details.signatures = VerifyPackageSignatures(file, archive);
     details.nativeLibraries = ReadNativeLibraries(archive);
+    if (details.nativeLibraries)
+        CompleteNativePlatforms(details.facts, *details.nativeLibraries);
     const std::optional<ApkManifest> manifest = ReadApkManifest(archive);
     details.requiresSplits = manifest && manifest->requiresSplits;
+    if (manifest)
+        CompleteFromManifest(details.facts, *manifest, archive);
     return details;
 }
 
