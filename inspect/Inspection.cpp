@@ -2,6 +2,7 @@
 
 #include "BadgingParser.h"
 #include "ExtensionRule.h"
+#include "ManifestIdentity.h"
 #include "NarrowText.h"
 #include "ToolCapture.h"
 #include "ToolTarget.h"
@@ -72,7 +73,8 @@ InspectionResult InspectPackage(const QByteArray &path)
     // A tool that was killed or crashed has vouched for nothing, whatever it printed.
     BadgingStatus status = tool.endedBySignal() ? ToolError : ParseBadging(output, info);
     if (status == ToolError && !tool.endedBySignal() && readable &&
-        ErrorsAreHarmless(target.apkPath(), output, info)) {
+        (ErrorsAreHarmless(target.apkPath(), output, info) ||
+         IdentityFromManifest(target.apkPath(), output, info))) {
         status = Parsed;
         ComputeFileMd5(path, digest);
     }

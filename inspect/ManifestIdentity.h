@@ -1,0 +1,15 @@
+#pragma once
+
+#include "BadgingParser.h"
+
+#include <QByteArray>
+
+// The badging tool here (Android 10's) refuses a resource table as Android 14 and later write it
+// when a type chunk holds few entries: "ERROR: dump failed because the resource table is
+// invalid/corrupt.", and no package line. Such a package is still taken as good when that is all
+// the tool said, its manifest names a valid package, its resource table reads with Pelmora's
+// own readers and its signature verifies in full; then `info` gets the manifest's package name
+// and version name (a plain string, else read through the table). `apkPath` is the APK the tool
+// read: the file, or a bundle's base in memory.
+bool IdentityFromManifest(const QByteArray &apkPath, const QByteArray &toolOutput,
+                          BadgingInfo &info);
