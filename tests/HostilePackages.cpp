@@ -1,31 +1,15 @@
 #include "HostilePackages.h"
 
+#include "LittleEndian.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QtEndian>
 
 namespace {
 
 constexpr qsizetype EndSize = 22;
-
-template <typename T> T Get(const QByteArray &bytes, qsizetype at)
-{
-    return qFromLittleEndian<T>(bytes.constData() + at);
-}
-
-template <typename T> void Put(QByteArray &bytes, qsizetype at, T value)
-{
-    qToLittleEndian(value, bytes.data() + at);
-}
-
-template <typename T> QByteArray Bytes(T value)
-{
-    QByteArray bytes(sizeof(T), Qt::Uninitialized);
-    qToLittleEndian(value, bytes.data());
-    return bytes;
-}
 
 qsizetype DirectoryOffset(const QByteArray &package)
 {
@@ -179,4 +163,25 @@ QStringList WriteRepeatedSectionSignature(const QString &directory, const QStrin
         sign.exitCode() != 0)
         return {};
     return names;
+}
+
+QList<std::pair<QString, QByteArray>> AliasedIcon(int levels, int configurations,
+                                                  const QString &leafFile, const QByteArray &leaf)
+{
+    static const char *const Qualifiers[] = {
+        "",       "-ldpi", "-mdpi", "-tvdpi", "-hdpi",     "-xhdpi", "-xxhdpi", "-xxxhdpi",
+        "-nodpi", "-land", "-port", "-night", "-notnight", "-v21",   "-v23",    "-v26",
+        "-v28",   "-en",   "-fr",   "-de",    "-es",       "-it",    "-ja",     "-ko",
+        "-ru",    "-pt",   "-ar",   "-small", "-large"};
+    QByteArray aliases = "<resources>";
+    for (int level = 0; level < levels; ++level)
+        aliases += "<item type='drawable' name='l" + QByteArray::number(level) + "'>@drawable/" +
+                   (level + 1 < levels ? "l" + QByteArray::number(level + 1) : "leaf") + "</item>";
+    aliases += "</resources>";
+    QList<std::pair<QString, QByteArray>> resources = {{leafFile, leaf}};
+    for (int configuration = 0; configuration < std::min(configurations, 29); ++configuration)
+        resources.append(
+            {QStringLiteral("values%1/aliases.xml").arg(QLatin1String(Qualifiers[configuration])),
+             aliases});
+    return resources;
 }

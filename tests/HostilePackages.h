@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <utility>
 
 // Hostile packages made from real ones, as an attacker would make them, for the signature
 // tests and the benchmark. Each works on a package's bytes whose end record has no comment.
@@ -37,3 +38,10 @@ QStringList WriteRepeatedSectionSignature(const QString &directory, const QStrin
                                           const QString &key, const QString &certificate,
                                           const QByteArray &entryName, const QByteArray &entryBytes,
                                           qint64 sectionSize, int repeats);
+
+// Resources (paths under res/ and bytes) for an icon "@drawable/l0" behind `levels` levels of
+// aliases, each level defined in `configurations` configurations (1 to 29) and naming the next;
+// the last names "@drawable/leaf", the file `leafFile` under res/ holding `leaf`. Looking the icon
+// up in every configuration multiplies: configurations to the power of levels.
+QList<std::pair<QString, QByteArray>> AliasedIcon(int levels, int configurations,
+                                                  const QString &leafFile, const QByteArray &leaf);
