@@ -2,7 +2,13 @@
 // exit, against a minimal Qt program that writes a 1x1 PNG. Best of 21 runs each, alternating.
 // The badging tool's own run on the package is shown beside them: the thumbnailer waits for it.
 // Target: thumbnail <= 2 x the minimal program.
+// Then the thumbnailer and the report (the pelmora beside the thumbnailer) on a hostile package
+// of under 1 MB built here, each a process timed with its peak memory (target: under 2 s and
+// 300 MiB each): an icon behind 5 levels of aliases in 29 configurations each.
 // Usage: thumbnail_bench THUMBNAILER MINIMAL_PNG [PACKAGE]
+#include "BenchPackages.h"
+#include "tests/HostilePackages.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -11,6 +17,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 extern char **environ;
@@ -19,8 +26,18 @@ namespace {
 
 constexpr int Rounds = 21;
 
-// Milliseconds from spawning `arguments` until it has exited; stops the benchmark on a failure.
-double RunMs(const QList<QByteArray> &arguments)
+const char FrameworkRes[] = "/usr/share/android-framework-res/framework-res.apk";
+
+struct Run
+{
+    double ms = 0;
+    double peakMiB = 0;
+    bool succeeded = false;
+};
+
+// Runs `arguments` to its exit: the milliseconds from spawning it, its peak resident memory and
+// whether it exited with 0. Stops the benchmark when it cannot be started or is killed.
+Run Spawn(const QList<QByteArray> &arguments)
 {
     QList<char *> argv;
     for (const QByteArray &argument : arguments)
@@ -33,13 +50,67 @@ double RunMs(const QList<QByteArray> &arguments)
     const auto start = std::chrono::steady_clock::now();
     pid_t child = 0;
     int status = 0;
+    rusage usage{};
     const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0)
+    if (spawned != 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status))
         qFatal("%s failed", argv[0]);
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
+    return {
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count(),
+        double(usage.ru_maxrss) / 1024, WEXITSTATUS(status) == 0};
+}
+
+// Milliseconds from spawning `arguments` until it has exited; stops the benchmark on a failure.
+double RunMs(const QList<QByteArray> &arguments)
+{
+    const Run run = Spawn(arguments);
+    if (!run.succeeded)
+        qFatal("%s failed", arguments.first().constData());
+    return run.ms;
+}
+
+// The icon resolves to a vector drawable the thumbnailer does not draw, so it gives none
+// whatever it does; before the caps, it expanded 29^5 values first.
+QString BuildAliasedIconPackage(const QString &directory)
+{
+    const QDir source(directory);
+    const auto write = [](const QString &file, const QByteArray &bytes) {
+        QDir().mkpath(QFileInfo(file).path());
+        QFile out(file);
+        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(file));
+    };
+    write(source.filePath(QStringLiteral("AndroidManifest.xml")),
+          "<manifest xmlns:android='http://schemas.android.com/apk/res/android' "
+          "package='org.example.aliases'><application android:icon='@drawable/l0'/></manifest>");
+    const QByteArray vector =
+        "<vector xmlns:android='http://schemas.android.com/apk/res/android' android:width='1dp' "
+        "android:height='1dp' android:viewportWidth='1' android:viewportHeight='1'/>";
+    for (const auto &[path, bytes] :
+         AliasedIcon(5, 29, QStringLiteral("drawable/leaf.xml"), vector))
+        write(source.filePath(QStringLiteral("res/") + path), bytes);
+    const QString package = source.filePath(QStringLiteral("aliases.apk"));
+    RunOrDie(QStringLiteral("aapt"),
+             {QStringLiteral("package"), QStringLiteral("-f"), QStringLiteral("-M"),
+              source.filePath(QStringLiteral("AndroidManifest.xml")), QStringLiteral("-S"),
+              source.filePath(QStringLiteral("res")), QStringLiteral("-I"),
+              QLatin1String(FrameworkRes), QStringLiteral("-F"), package},
+             directory);
+    if (QFileInfo(package).size() >= 1000 * 1000)
+        qFatal("the hostile package is not under 1 MB");
+    return package;
+}
+
+void MeasureHostile(const QString &name, const QList<QByteArray> &arguments)
+{
+    Run best;
+    best.ms = 1e300;
+    for (int round = 0; round < 5; ++round) {
+        const Run run = Spawn(arguments);
+        if (run.ms < best.ms)
+            best = run;
+    }
+    std::printf("%s: %.1f ms, peak RSS %.1f MiB\n", qPrintable(name), best.ms, best.peakMiB);
 }
 
 } // namespace
@@ -50,9 +121,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: thumbnail_bench THUMBNAILER MINIMAL_PNG [PACKAGE]\n");
         return 2;
     }
-    const QByteArray package =
-        argc > 3 ? QByteArray(argv[3])
-                 : QByteArray("/usr/share/android-framework-res/framework-res.apk");
+    const QByteArray package = argc > 3 ? QByteArray(argv[3]) : QByteArray(FrameworkRes);
     QTemporaryDir scratch;
     const QByteArray output = QFile::encodeName(scratch.filePath(QStringLiteral("out.png")));
     const QByteArray tool = QFile::encodeName(
@@ -67,5 +136,16 @@ int main(int argc, char *argv[])
                 "(target <= 2)\n  aapt dump badging alone %.1f ms\n",
                 qPrintable(QFileInfo(QFile::decodeName(package)).fileName()), thumbnail, minimal,
                 thumbnail / minimal, badging);
+
+    const QString hostile = BuildAliasedIconPackage(scratch.path());
+    const QString name = QStringLiteral("hostile icon behind 5 levels of aliases in 29 "
+                                        "configurations (%1 KB)")
+                             .arg(QFileInfo(hostile).size() / 1000);
+    const QByteArray program = QFile::encodeName(
+        QFileInfo(QFile::decodeName(argv[1])).dir().filePath(QStringLiteral("pelmora")));
+    MeasureHostile(QStringLiteral("thumbnail ") + name,
+                   {argv[1], "-s", "256", QFile::encodeName(hostile), output});
+    MeasureHostile(QStringLiteral("report ") + name,
+                   {program, "--report", "--json", QFile::encodeName(hostile)});
     return 0;
 }
