@@ -6,7 +6,7 @@
 #include "digest/SafeFile.h"
 #include "signing/VerifyPackageSignatures.h"
 
-#include <QRegularExpression>
+#include <QStringList>
 
 namespace {
 
@@ -23,13 +23,26 @@ bool RefusedOnlyForTable(const QByteArray &output)
     return true;
 }
 
+bool IsAsciiLetter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
 // As Android's package manager takes an app's name: two or more parts joined by dots, each a
 // letter followed by letters, digits and underscores.
 bool IsPackageName(const QString &name)
 {
-    static const QRegularExpression Name(
-        QStringLiteral("^[A-Za-z][A-Za-z0-9_]*(\\.[A-Za-z][A-Za-z0-9_]*)+$"));
-    return Name.match(name).hasMatch();
+    const QStringList parts = name.split(u'.');
+    if (parts.size() < 2)
+        return false;
+    for (const QString &part : parts) {
+        if (part.isEmpty() || !IsAsciiLetter(part.front()))
+            return false;
+        for (const QChar c : part)
+            if (!IsAsciiLetter(c) && !(c >= u'0' && c <= u'9') && c != u'_')
+                return false;
+    }
+    return true;
 }
 
 } // namespace
