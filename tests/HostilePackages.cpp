@@ -177,8 +177,12 @@ QList<std::pair<QString, QByteArray>> AliasedIcon(int levels, int configurations
     for (int level = 0; level < levels; ++level)
         aliases += "<item type='drawable' name='l" + QByteArray::number(level) + "'>@drawable/" +
                    (level + 1 < levels ? "l" + QByteArray::number(level + 1) : "leaf") + "</item>";
+    if (leafFile.isEmpty())
+        aliases += "<drawable name='leaf'>" + leaf + "</drawable>";
     aliases += "</resources>";
-    QList<std::pair<QString, QByteArray>> resources = {{leafFile, leaf}};
+    QList<std::pair<QString, QByteArray>> resources;
+    if (!leafFile.isEmpty())
+        resources.append({leafFile, leaf});
     for (int configuration = 0; configuration < std::min(configurations, 29); ++configuration)
         resources.append(
             {QStringLiteral("values%1/aliases.xml").arg(QLatin1String(Qualifiers[configuration])),

@@ -41,7 +41,8 @@ QStringList WriteRepeatedSectionSignature(const QString &directory, const QStrin
 
 // Resources (paths under res/ and bytes) for an icon "@drawable/l0" behind `levels` levels of
 // aliases, each level defined in `configurations` configurations (1 to 29) and naming the next;
-// the last names "@drawable/leaf", the file `leafFile` under res/ holding `leaf`. Looking the icon
-// up in every configuration multiplies: configurations to the power of levels.
+// the last names "@drawable/leaf": the file `leafFile` under res/ holding `leaf`, or, when
+// `leafFile` is empty, `leaf` itself (a colour such as "#3366ff") in each of the configurations.
+// Looking the icon up in every configuration multiplies: configurations to the power of levels.
 QList<std::pair<QString, QByteArray>> AliasedIcon(int levels, int configurations,
                                                   const QString &leafFile, const QByteArray &leaf);
