@@ -13,10 +13,12 @@ constexpr qint64 MaxManifestBytes = 8 << 20;
 
 // Android's attribute resource ids (android.R.attr).
 constexpr quint32 IconAttribute = 0x01010002;
+constexpr quint32 LabelAttribute = 0x01010001;
 constexpr quint32 NameAttribute = 0x01010003;
 constexpr quint32 SharedUserIdAttribute = 0x0101000b;
 constexpr quint32 ValueAttribute = 0x01010024;
 constexpr quint32 MinSdkAttribute = 0x0101020c;
+constexpr quint32 MaxSdkAttribute = 0x01010271;
 constexpr quint32 VersionCodeAttribute = 0x0101021b;
 constexpr quint32 VersionNameAttribute = 0x0101021c;
 constexpr quint32 TargetSdkAttribute = 0x01010270;
@@ -46,14 +48,22 @@ int LevelOfCodename(const QString &codename)
     return level;
 }
 
+// The resource an attribute refers to; 0 when it is absent or holds a value of its own.
+quint32 ReferenceOf(const android::ResXMLParser &xml, qsizetype index)
+{
+    const std::optional<android::Res_value> value = AttributeValue(xml, index);
+    return value && value->dataType == android::Res_value::TYPE_REFERENCE ? value->data : 0;
+}
+
 void ReadManifestElement(const android::ResXMLParser &xml, ApkManifest &manifest)
 {
     manifest.packageName = AttributeText(xml, PlainAttribute(xml, "package"));
     manifest.split = AttributeText(xml, PlainAttribute(xml, "split"));
     manifest.versionCode =
         AttributeText(xml, AndroidAttribute(xml, VersionCodeAttribute, "versionCode"));
-    manifest.versionName =
-        AttributeText(xml, AndroidAttribute(xml, VersionNameAttribute, "versionName"));
+    const qsizetype versionName = AndroidAttribute(xml, VersionNameAttribute, "versionName");
+    manifest.versionName = AttributeText(xml, versionName);
+    manifest.versionNameResource = ReferenceOf(xml, versionName);
     const QString sandbox =
         AttributeText(xml, AndroidAttribute(xml, TargetSandboxAttribute, "targetSandboxVersion"));
     manifest.targetSandboxVersion = sandbox.isEmpty() ? 1 : sandbox.toInt();
@@ -111,18 +121,23 @@ std::optional<ApkManifest> ReadApkManifest(QByteArrayView xml)
                 return std::nullopt;
             rootSeen = true;
             ReadManifestElement(tree, manifest);
+        } else if (open.size() == 2 && name == QLatin1String("application")) {
+            manifest.iconResource =
+                ReferenceOf(tree, AndroidAttribute(tree, IconAttribute, "icon"));
+            const qsizetype label = AndroidAttribute(tree, LabelAttribute, "label");
+            manifest.label = AttributeText(tree, label);
+            manifest.labelResource = ReferenceOf(tree, label);
         } else if (open.size() == 2 && (name == QLatin1String("uses-permission") ||
                                         name == QLatin1String("uses-permission-sdk-23"))) {
+            // Android takes a permission's name only as written, never one that refers to a
+            // resource.
             const qsizetype index = AndroidAttribute(tree, NameAttribute, "name");
             const std::optional<android::Res_value> value = AttributeValue(tree, index);
-            const QString permission = AttributeText(tree, index);
-            if (value && value->dataType == android::Res_value::TYPE_STRING &&
-                !manifest.permissions.contains(permission))
-                manifest.permissions.append(permission);
-        } else if (open.size() == 2 && name == QLatin1String("application")) {
-            const auto icon = AttributeValue(tree, AndroidAttribute(tree, IconAttribute, "icon"));
-            if (icon && icon->dataType == android::Res_value::TYPE_REFERENCE)
-                manifest.iconResource = icon->data;
+            if (value && value->dataType == android::Res_value::TYPE_STRING)
+                manifest.permissions.append(
+                    {AttributeText(tree, index),
+                     AttributeText(tree,
+                                   AndroidAttribute(tree, MaxSdkAttribute, "maxSdkVersion"))});
         } else if (open.size() == 3 && parent == QLatin1String("application") &&
                    name == QLatin1String("meta-data") &&
                    AttributeText(tree, AndroidAttribute(tree, NameAttribute, "name")) ==

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -10,14 +11,25 @@ struct ApkManifest
 {
     QString packageName;
     QString versionName; // empty unless a plain string (a reference needs the resource table)
-    QString versionCode; // in decimal; empty when not a number
+    quint32 versionNameResource = 0; // the versionName, when a resource reference
+    QString versionCode;             // in decimal; empty when not a number
     // The split's name ("config.arm64_v8a", "feature", "feature.config.xxhdpi"); empty for a base.
     QString split;
     bool isFeatureSplit = false;
     // Cannot be installed alone: android:requiredSplitTypes, or the meta-data
     // com.android.vending.splits.required set to true.
     bool requiresSplits = false;
-    quint32 iconResource = 0; // the application's android:icon, when a resource reference
+    quint32 iconResource = 0;  // the application's android:icon, when a resource reference
+    QString label;             // the application's android:label, when a plain string
+    quint32 labelResource = 0; // the same, when a resource reference
+    // A <uses-permission> or <uses-permission-sdk-23> with its name written as it is (Android
+    // takes none that refers to a resource), and its maxSdkVersion as written.
+    struct Permission
+    {
+        QString name;
+        QString maxSdk;
+    };
+    QList<Permission> permissions; // in the manifest's order
     // The first <uses-sdk>'s levels as written: a number in decimal, or a preview's codename;
     // empty when the manifest does not say.
     QString minSdk;
@@ -28,9 +40,6 @@ struct ApkManifest
     int minSdkLevel = 1;
     int targetSandboxVersion = 1;
     QString sharedUserId; // empty when absent or not a plain string
-    // The names of the <uses-permission> and <uses-permission-sdk-23> elements, each once.
-    // Android takes only a name written as it is, never one that refers to a resource.
-    QStringList permissions;
 };
 
 class ZipArchive;

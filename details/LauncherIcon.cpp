@@ -1,124 +1,74 @@
 #include "LauncherIcon.h"
 
 #include "AdaptiveIconImage.h"
+#include "ResourceResolver.h"
 #include "archive/ZipArchive.h"
 #include "bundle/AndroidXml.h"
 #include "bundle/ApkManifest.h"
 
 #include <QColor>
-#include <androidfw/LoadedArsc.h>
+#include <QHash>
+#include <QSet>
 #include <androidfw/ResourceTypes.h>
 
 namespace {
 
-// Resource tables of large apps run to tens of megabytes; this keeps a hostile one in bounds.
-constexpr qint64 MaxTableBytes = 128 << 20;
 constexpr qint64 MaxIconXmlBytes = 1 << 20;
-// A resource may name another (an alias); a chain longer than this is not followed.
-constexpr int MaxAliasDepth = 4;
+// An entry's path inside a package is far shorter; this bounds what a table's paths may take.
+constexpr qsizetype MaxPathLength = 1024;
 constexpr quint32 DrawableAttribute = 0x01010199;
 // Android takes a configuration without a density for mdpi.
 constexpr int DefaultDensity = 160;
 
-// One configuration's value of a resource, aliases followed: a file inside the package or a
-// colour.
-struct ResourceValue
+bool IsColour(quint8 type)
 {
-    int density = DefaultDensity;
-    QByteArray path;
-    std::optional<QColor> colour;
-};
+    return type >= ValueType::FirstColour && type <= ValueType::LastColour;
+}
 
-class ResourceTable
+QByteArray PathOf(const ResourceTable &table, quint32 index)
 {
-public:
-    explicit ResourceTable(const ZipArchive &apk)
-        : bytes(apk.readEntry("resources.arsc", MaxTableBytes).value_or(QByteArray()))
-    {
-        if (!bytes.isEmpty())
-            table = android::LoadedArsc::Load(
-                android::StringPiece(bytes.constData(), size_t(bytes.size())));
-    }
+    return table.string(index, MaxPathLength).value_or(QString()).toUtf8();
+}
 
-    // Every configuration's value of resource `id`.
-    QList<ResourceValue> values(quint32 id, int depth = 0) const
-    {
-        QList<ResourceValue> found;
-        const android::LoadedPackage *package = table ? table->GetPackageById(id >> 24) : nullptr;
-        // Type 0 does not exist; every other type lists one chunk per configuration.
-        const quint32 typeId = (id >> 16) & 0xff;
-        const android::TypeSpec *configurations =
-            package && typeId ? package->GetTypeSpecByTypeIndex(typeId - 1) : nullptr;
-        if (!configurations || depth > MaxAliasDepth)
-            return found;
-        for (size_t i = 0; i < configurations->type_count; ++i) {
-            const android::ResTable_type *type = configurations->types[i];
-            const android::ResTable_entry *entry =
-                android::LoadedPackage::GetEntry(type, id & 0xffff);
-            if (!entry || (dtohs(entry->flags) & android::ResTable_entry::FLAG_COMPLEX))
-                continue;
-            const auto *value = reinterpret_cast<const android::Res_value *>(
-                reinterpret_cast<const char *>(entry) + dtohs(entry->size));
-            const int density = dtohs(type->config.density);
-            // An alias keeps the densities of the resource it names.
-            if (value->dataType == android::Res_value::TYPE_REFERENCE) {
-                found.append(values(dtohl(value->data), depth + 1));
-                continue;
-            }
-            ResourceValue resolved{density ? density : DefaultDensity, {}, std::nullopt};
-            if (value->dataType == android::Res_value::TYPE_STRING) {
-                size_t length = 0;
-                const char16_t *path =
-                    table->GetStringPool()->stringAt(dtohl(value->data), &length);
-                if (!path)
-                    continue;
-                resolved.path = QString::fromUtf16(path, qsizetype(length)).toUtf8();
-            } else if (value->dataType >= android::Res_value::TYPE_FIRST_COLOR_INT &&
-                       value->dataType <= android::Res_value::TYPE_LAST_COLOR_INT) {
-                resolved.colour = QColor::fromRgba(dtohl(value->data));
-            } else {
-                continue;
-            }
-            found.append(resolved);
-        }
-        return found;
-    }
-
-private:
-    QByteArray bytes; // the table points into these
-    std::unique_ptr<const android::LoadedArsc> table;
-};
-
-std::optional<PackageIcon> BestBitmap(const ZipArchive &apk, const QList<ResourceValue> &values)
+// The bitmap of the highest density among `values` that name files; each path is read out of the
+// table once.
+std::optional<PackageIcon> BestBitmap(const ZipArchive &apk, const ResourceTable &table,
+                                      const QList<TableValue> &values)
 {
+    QHash<quint32, QByteArray> paths;
     QList<IconEntry> entries;
-    for (const ResourceValue &value : values)
-        if (!value.path.isEmpty())
-            entries.append({value.density, value.path});
+    for (const TableValue &value : values) {
+        if (value.type != ValueType::String)
+            continue;
+        if (!paths.contains(value.data))
+            paths.insert(value.data, PathOf(table, value.data));
+        const QByteArray path = paths.value(value.data);
+        if (!path.isEmpty())
+            entries.append({value.density ? value.density : DefaultDensity, path});
+    }
     return ReadBitmapIcon(apk, entries);
 }
 
 // A layer's drawable: a colour written in place, or a resource that is a bitmap or a colour.
-IconLayer ReadLayer(const ZipArchive &apk, const ResourceTable &table,
+IconLayer ReadLayer(const ZipArchive &apk, ResourceResolver &resolver,
                     const android::Res_value &drawable)
 {
-    if (drawable.dataType >= android::Res_value::TYPE_FIRST_COLOR_INT &&
-        drawable.dataType <= android::Res_value::TYPE_LAST_COLOR_INT)
+    if (IsColour(drawable.dataType))
         return QColor::fromRgba(drawable.data);
-    if (drawable.dataType != android::Res_value::TYPE_REFERENCE)
+    if (drawable.dataType != ValueType::Reference)
         return {};
-    const QList<ResourceValue> values = table.values(drawable.data);
-    if (const std::optional<PackageIcon> bitmap = BestBitmap(apk, values))
+    const QList<TableValue> values = resolver.resolve(drawable.data);
+    if (const std::optional<PackageIcon> bitmap = BestBitmap(apk, resolver.table(), values))
         return bitmap->bytes;
-    for (const ResourceValue &value : values)
-        if (value.colour)
-            return *value.colour;
+    for (const TableValue &value : values)
+        if (IsColour(value.type))
+            return QColor::fromRgba(value.data);
     return {};
 }
 
 // The icon composed from the adaptive icon at `path`; nothing when it is no adaptive icon or its
 // foreground cannot be drawn.
-std::optional<PackageIcon> ComposeFrom(const ZipArchive &apk, const ResourceTable &table,
+std::optional<PackageIcon> ComposeFrom(const ZipArchive &apk, ResourceResolver &resolver,
                                        const QByteArray &path)
 {
     const std::optional<QByteArray> xml = apk.readEntry(path, MaxIconXmlBytes);
@@ -143,9 +93,9 @@ std::optional<PackageIcon> ComposeFrom(const ZipArchive &apk, const ResourceTabl
         if (depth != 2 || !drawable)
             continue;
         if (name == QLatin1String("background"))
-            background = ReadLayer(apk, table, *drawable);
+            background = ReadLayer(apk, resolver, *drawable);
         else if (name == QLatin1String("foreground"))
-            foreground = ReadLayer(apk, table, *drawable);
+            foreground = ReadLayer(apk, resolver, *drawable);
     }
     const QByteArray png = ComposeAdaptiveIcon(background, foreground);
     return png.isEmpty() ? std::nullopt : std::optional<PackageIcon>(PackageIcon{path, png});
@@ -161,13 +111,27 @@ std::optional<PackageIcon> ReadLauncherIcon(const ZipArchive &apk,
     const std::optional<ApkManifest> manifest = ReadApkManifest(apk);
     if (!manifest || manifest->iconResource == 0)
         return std::nullopt;
-    const ResourceTable table(apk);
-    const QList<ResourceValue> values = table.values(manifest->iconResource);
-    if (std::optional<PackageIcon> bitmap = BestBitmap(apk, values))
+    const std::unique_ptr<const ResourceTable> table = OpenResourceTable(apk);
+    if (!table)
+        return std::nullopt;
+    ResourceResolver resolver(*table);
+    const QList<TableValue> values = resolver.resolve(manifest->iconResource);
+    if (std::optional<PackageIcon> bitmap = BestBitmap(apk, *table, values))
         return bitmap;
-    for (const ResourceValue &value : values)
-        if (value.path.endsWith(".xml"))
-            if (std::optional<PackageIcon> composed = ComposeFrom(apk, table, value.path))
-                return composed;
+    QSet<quint32> tried;
+    for (const TableValue &value : values) {
+        if (value.type != ValueType::String || tried.contains(value.data))
+            continue;
+        tried.insert(value.data);
+        const QByteArray path = PathOf(*table, value.data);
+        if (!path.endsWith(".xml"))
+            continue;
+        // A layer that reached the cap is not drawn without it.
+        std::optional<PackageIcon> composed = ComposeFrom(apk, resolver, path);
+        if (resolver.exhausted())
+            return std::nullopt;
+        if (composed)
+            return composed;
+    }
     return std::nullopt;
 }

@@ -7,8 +7,9 @@
 class ZipArchive;
 
 // The launcher icon of the APK whose entries `apk` holds, found from its manifest's
-// android:icon through its resource table (libandroidfw), among all configurations of that
-// resource: the highest-density PNG, WebP or JPEG. When there is none and the icon is an adaptive
+// android:icon through its resource table (OpenResourceTable), among all configurations of that
+// resource with aliases followed (ResourceResolver; past its caps there is no icon): the
+// highest-density PNG, WebP or JPEG. When there is none and the icon is an adaptive
 // icon, the icon composed from its background and foreground layers where those are bitmaps or
 // colours, cut to a rounded square, as a PNG whose path is the adaptive icon's. Nothing when
 // neither can be had (vector drawables are not drawn). Reads only; for a bundle, pass its base.

@@ -2,6 +2,7 @@
 
 #include "FileSizeText.h"
 #include "LauncherIcon.h"
+#include "ManifestFacts.h"
 #include "ShownDetails.h"
 #include "archive/ZipArchive.h"
 #include "channel/ReadChannel.h"
@@ -64,18 +65,14 @@ QString SummaryText(const PageSizeSummary &summary)
     return QStringLiteral("无 64 位原生库");
 }
 
-// aapt stops at the first complaint it makes, so a package it complained of but that was shown
-// anyway may ask for permissions the tool never printed. Android takes a permission's name only
-// as written, so the manifest's own names are all of them.
-void AddPermissionsTheToolMissed(PackageFacts &facts, const std::optional<ApkManifest> &manifest)
+// The ABIs of the native libraries, each once, for a package the tool named none of.
+void CompleteNativePlatforms(PackageFacts &facts, const QList<NativeLibrary> &libraries)
 {
-    if (!manifest)
+    if (!facts.nativePlatforms.isEmpty())
         return;
-    for (const QString &name : manifest->permissions)
-        if (!facts.permissionNames.contains(name)) {
-            facts.permissionNames.append(name);
-            facts.permissions.append(name);
-        }
+    for (const NativeLibrary &library : libraries)
+        if (!facts.nativePlatforms.contains(FromNarrow(library.abi)))
+            facts.nativePlatforms.append(FromNarrow(library.abi));
 }
 
 void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive &archive,
@@ -89,6 +86,8 @@ void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive 
             if (entry == baseEntry) {
                 details.icon = ReadLauncherIcon(apk, details.facts.icons);
                 details.channel = ReadChannel(apkFile, apk);
+                if (const std::optional<ApkManifest> manifest = ReadApkManifest(apk))
+                    CompleteFromManifest(details.facts, *manifest, apk);
             }
             // Native code usually sits in the ABI splits; each library is named by its APK.
             const std::optional<QList<NativeLibrary>> found = ReadNativeLibraries(apk);
@@ -98,15 +97,15 @@ void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive 
                 libraries.append(library);
             }
         });
-    if (librariesRead)
+    if (librariesRead) {
         details.nativeLibraries = libraries;
+        CompleteNativePlatforms(details.facts, libraries);
+    }
     details.kind = details.bundle->kind;
     const QList<InnerApkFacts> &apks = details.bundle->apks;
     if (!apks.isEmpty() && apks.first().entry == baseEntry) {
         details.signatures = apks.first().signatures;
         details.requiresSplits = apks.first().manifest && apks.first().manifest->requiresSplits;
-        if (!details.toolComplaints.isEmpty())
-            AddPermissionsTheToolMissed(details.facts, apks.first().manifest);
     }
     if (details.kind == BundleKind::Apkm)
         details.container = VerifyPackageSignatures(file, archive);
@@ -130,10 +129,12 @@ void LoadFromFile(PackageDetails &details, const InspectedPackage &inspected)
     details.channel = ReadChannel(file, archive);
     details.signatures = VerifyPackageSignatures(file, archive);
     details.nativeLibraries = ReadNativeLibraries(archive);
+    if (details.nativeLibraries)
+        CompleteNativePlatforms(details.facts, *details.nativeLibraries);
     const std::optional<ApkManifest> manifest = ReadApkManifest(archive);
     details.requiresSplits = manifest && manifest->requiresSplits;
-    if (!details.toolComplaints.isEmpty())
-        AddPermissionsTheToolMissed(details.facts, manifest);
+    if (manifest)
+        CompleteFromManifest(details.facts, *manifest, archive);
 }
 
 } // namespace

@@ -58,9 +58,7 @@ PackageFacts ReadPackageFacts(const QByteArray &toolOutput)
             if (!name.isEmpty() && !permissionsSeen.contains(name)) {
                 facts.permissionNames.append(FromNarrow(name));
                 AppendOnce(facts.permissions, permissionsSeen, name,
-                           maxSdk.isEmpty() ? FromNarrow(name)
-                                            : QStringLiteral("%1 (maxSdkVersion %2)")
-                                                  .arg(FromNarrow(name), FromNarrow(maxSdk)));
+                           PermissionText(FromNarrow(name), FromNarrow(maxSdk)));
             }
         } else if (key == "native-code" || key == "alt-native-code") {
             for (const QByteArray &abi : line.values)
@@ -72,9 +70,19 @@ PackageFacts ReadPackageFacts(const QByteArray &toolOutput)
                 facts.icons.append({density, line.values.first()});
         }
     }
-    facts.label = label;
+    facts.label = ShownLabel(label, chineseLabel);
     facts.defaultLabel = label;
-    if (!chineseLabel.isEmpty() && chineseLabel != label)
-        facts.label = label.isEmpty() ? chineseLabel : label + QStringLiteral(" / ") + chineseLabel;
     return facts;
+}
+
+QString ShownLabel(const QString &label, const QString &chinese)
+{
+    if (chinese.isEmpty() || chinese == label)
+        return label;
+    return label.isEmpty() ? chinese : label + QStringLiteral(" / ") + chinese;
+}
+
+QString PermissionText(const QString &name, const QString &maxSdk)
+{
+    return maxSdk.isEmpty() ? name : QStringLiteral("%1 (maxSdkVersion %2)").arg(name, maxSdk);
 }

@@ -33,3 +33,8 @@ struct PackageFacts
 
 // Reads the tool's output line by line; the first line of each kind counts.
 PackageFacts ReadPackageFacts(const QByteArray &toolOutput);
+
+// The label as shown: the default one, then the Chinese one when that differs.
+QString ShownLabel(const QString &label, const QString &chinese);
+// A permission as shown: its name, then "(maxSdkVersion N)" when it has one.
+QString PermissionText(const QString &name, const QString &maxSdk);

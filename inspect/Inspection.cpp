@@ -2,6 +2,7 @@
 
 #include "BadgingParser.h"
 #include "ExtensionRule.h"
+#include "ManifestIdentity.h"
 #include "NarrowText.h"
 #include "ToolCapture.h"
 #include "ToolComplaints.h"
@@ -98,7 +99,8 @@ InspectionResult InspectPackage(const QByteArray &path)
     // A tool that was killed or crashed has vouched for nothing, whatever it printed.
     BadgingStatus status = reading.killed ? ToolError : ParseBadging(reading.output, info);
     if (status == ToolError && !reading.killed && reading.readable &&
-        ComplaintsExcused(target, reading.output, info)) {
+        (ComplaintsExcused(target, reading.output, info) ||
+         IdentityFromManifest(target.apk(), target.budget(), reading.output, info))) {
         status = Parsed;
         ComputeFileMd5(file, reading.md5);
     }

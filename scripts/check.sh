@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what is missing, then runs the whole test suite: the normal build, the same suite
 # under AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzzers of the badging parser,
-# of the signing-block reader, of the archive reader and of the bundle descriptions' readers.
+# of the signing-block reader, of the archive reader, of the bundle descriptions' readers and of
+# the resource-table reader.
 # Stops at the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 fuzz_seconds=${PELMORA_FUZZ_SECONDS:-60}
-# The four fuzzers share the time.
-share_seconds=$(((fuzz_seconds + 3) / 4))
+# The five fuzzers share the time.
+share_seconds=$(((fuzz_seconds + 4) / 5))
 jobs=$(nproc)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -37,10 +38,18 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
     run_suite build-asan
 
 # Runs one fuzzer for its share of the time, from a fresh corpus beside its seeds.
-fuzz() { # FUZZER DICTIONARY SEEDS
-    mkdir "$work/$1"
-    build-fuzz/bin/"$1" -max_total_time="$share_seconds" -print_final_stats=1 -dict="$2" \
-        -artifact_prefix=build-fuzz/ "$work/$1" "$3"
+fuzz() { # FUZZER DICTIONARY SEEDS... [-- OPTIONS...]
+    local fuzzer=$1 dictionary=$2 seeds=() options=()
+    shift 2
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do
+        seeds+=("$1")
+        shift
+    done
+    [ $# -gt 0 ] && shift && options=("$@")
+    mkdir "$work/$fuzzer"
+    build-fuzz/bin/"$fuzzer" -max_total_time="$share_seconds" -print_final_stats=1 \
+        -dict="$dictionary" -artifact_prefix=build-fuzz/ "${options[@]}" "$work/$fuzzer" \
+        "${seeds[@]}"
     passed=$((passed + 1))
 }
 
@@ -49,12 +58,22 @@ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMORA_FUZZ=ON \
     -DCMAKE_CXX_COMPILER=clang++
 cmake --build build-fuzz -j"$jobs"
 step "fuzz the badging parser for ${share_seconds} s"
-fuzz ParseBadgingFuzzer tests/fuzz/badging.dict tests/data
+# tests/data also holds packages; the tool's output is far shorter.
+fuzz ParseBadgingFuzzer tests/fuzz/badging.dict tests/data -- -max_len=16384
 step "fuzz the signing-block reader for ${share_seconds} s"
 fuzz SigningBlockFuzzer tests/fuzz/signing.dict tests/fuzz/signing-seeds
 step "fuzz the archive reader for ${share_seconds} s"
 fuzz ZipArchiveFuzzer tests/fuzz/zip.dict tests/fuzz/zip-seeds
 step "fuzz the bundle descriptions' readers for ${share_seconds} s"
 fuzz ContainerMetadataFuzzer tests/fuzz/metadata.dict tests/fuzz/metadata-seeds
+step "fuzz the resource-table reader for ${share_seconds} s"
+# Seeded with the real Android 14 and 15 tables, taken out of their packages, and small ones
+# built by aapt: aliases, and compact entries that the tool here refuses.
+mkdir "$work/table-seeds"
+for package in tests/data/compact-entries/*.apk; do
+    python3 -m zipfile -e "$package" "$work/table-seeds/$(basename "$package" .apk)"
+done
+fuzz ResourceTableFuzzer tests/fuzz/table.dict "$work/table-seeds" tests/fuzz/table-seeds \
+    -- -max_len=1200000
 
 echo "check: $passed passed, 0 failed"

@@ -30,8 +30,9 @@ check)
         # end to end: an X server, a window manager, tools that drag, type and read the
         # clipboard, and the accessibility bus that a screen reader reads message boxes through
         xvfb xauth openbox xdotool xclip x11-utils dbus at-spi2-core python3-pyatspi
-        # fuzzing; clang with lld also builds the arm64-v8a libraries of the native-library tests
-        clang libclang-rt-14-dev lld
+        # fuzzing (python3 takes the resource tables out of the packages that seed it); clang
+        # with lld also builds the arm64-v8a libraries of the native-library tests
+        clang libclang-rt-14-dev lld python3
         # the benchmarks are built too, so that they keep building
         libxcb1-dev
     )

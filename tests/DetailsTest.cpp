@@ -117,6 +117,16 @@ PackageContents AdaptiveContents(bool fallbacks)
     return contents;
 }
 const QByteArray TopIcon = "res/mipmap-xxhdpi-v4/ic_launcher.png";
+// Label, package, version name and code, minimum and target SDK, permissions one a line.
+const Texts DetailedFacts = {QStringLiteral("Tom's \"App\" / 汤姆的应用"),
+                             Detailed.packageName,
+                             QStringLiteral("2.5 'beta'"),
+                             QStringLiteral("7"),
+                             QStringLiteral("21"),
+                             QStringLiteral("29"),
+                             QStringLiteral("android.permission.INTERNET\n"
+                                            "android.permission.BLUETOOTH (maxSdkVersion 30)\n"
+                                            "android.permission.READ_CONTACTS")};
 const QByteArray NextIcon = "res/mipmap-xhdpi-v4/ic_launcher.webp";
 
 // An inspection as the main window makes it: what the tool says about `toolSaw` and the MD5.
@@ -270,17 +280,20 @@ void DetailsTest::fileAfterInspection_data()
     QTest::addColumn<QString>("toolSaw"); // when the tool did not read `path` itself
     QTest::addColumn<int>("change");
     QTest::addColumn<QByteArray>("icon");
+    QTest::addColumn<Texts>("facts"); // as DetailedFacts
     const QString itself;
-    QTest::newRow("unchanged: the highest density") << detailed << itself << int(None) << TopIcon;
-    QTest::newRow("same length, other bytes") << detailed << itself << int(Rewrite) << QByteArray();
-    QTest::newRow("vanished") << detailed << itself << int(Remove) << QByteArray();
-    QTest::newRow("now a FIFO") << detailed << itself << int(Fifo) << QByteArray();
+    QTest::newRow("unchanged: the highest density")
+        << detailed << itself << int(None) << TopIcon << DetailedFacts;
+    QTest::newRow("same length, other bytes")
+        << detailed << itself << int(Rewrite) << QByteArray() << DetailedFacts;
+    QTest::newRow("vanished") << detailed << itself << int(Remove) << QByteArray() << DetailedFacts;
+    QTest::newRow("now a FIFO") << detailed << itself << int(Fifo) << QByteArray() << DetailedFacts;
 
     PackageContents notAnImage = DetailedContents();
     notAnImage.storedEntries.append({QString::fromLatin1(TopIcon), "<svg/>"});
     QTest::newRow("highest density not a bitmap by its bytes")
         << BuildTestPackage(directory.path(), QStringLiteral("svg.apk"), Detailed, notAnImage)
-        << itself << int(None) << NextIcon;
+        << itself << int(None) << NextIcon << DetailedFacts;
     PackageContents vector = DetailedContents();
     vector.icon = QStringLiteral("@drawable/v");
     vector.resources = {{QStringLiteral("drawable/v.xml"),
@@ -289,7 +302,7 @@ void DetailsTest::fileAfterInspection_data()
                          "android:viewportHeight='1'/>"}};
     QTest::newRow("vector icon only")
         << BuildTestPackage(directory.path(), QStringLiteral("vector.apk"), Detailed, vector)
-        << itself << int(None) << QByteArray();
+        << itself << int(None) << QByteArray() << DetailedFacts;
 
     // The tool reads the package behind the other's end record; no reader here may see the
     // other one's entries, so the archive is refused and serves no icon.
@@ -300,19 +313,75 @@ void DetailsTest::fileAfterInspection_data()
     QVERIFY(
         WriteFile(file("two-views.apk"), WithSecondArchive(ReadFile(other), ReadFile(detailed))));
     QTest::newRow("two end records")
-        << file("two-views.apk") << itself << int(None) << QByteArray();
+        << file("two-views.apk") << itself << int(None) << QByteArray() << DetailedFacts;
     QTest::newRow("adaptive icon with bitmaps beside it")
         << BuildTestPackage(directory.path(), QStringLiteral("adaptive.apk"), Detailed,
                             AdaptiveContents(true))
-        << itself << int(None) << QByteArray("res/mipmap-xxhdpi-v4/ic_launcher.webp");
+        << itself << int(None) << QByteArray("res/mipmap-xxhdpi-v4/ic_launcher.webp")
+        << DetailedFacts;
     QTest::newRow("adaptive icon alone: composed from its layers")
         << BuildTestPackage(directory.path(), QStringLiteral("layers.apk"), Detailed,
                             AdaptiveContents(false))
-        << itself << int(None) << QByteArray("res/mipmap-anydpi-v26/ic_launcher.xml");
+        << itself << int(None) << QByteArray("res/mipmap-anydpi-v26/ic_launcher.xml")
+        << DetailedFacts;
 
     QVERIFY(WriteFile(file("truncated.apk"), ReadFile(detailed).first(1000)));
     QTest::newRow("truncated archive")
-        << file("truncated.apk") << detailed << int(None) << QByteArray();
+        << file("truncated.apk") << detailed << int(None) << QByteArray() << DetailedFacts;
+
+    // Packages of newer toolchains: what the tool does not print comes from the manifest and
+    // the resource table.
+    QTest::newRow("compact entries (aapt2): the label from the table")
+        << CompactEntriesPackage("aapt2-compact-entries") << itself << int(None) << QByteArray()
+        << Texts{QStringLiteral("Issue3366"),
+                 QStringLiteral("com.ibotpeaches.issue3366"),
+                 QString(),
+                 QString(),
+                 QStringLiteral("34"),
+                 QStringLiteral("34"),
+                 QString()};
+    QTest::newRow("compact entries (Android 15 system app): the label from the table")
+        << CompactEntriesPackage("android15-rom-app") << itself << int(None) << QByteArray()
+        << Texts{QStringLiteral("CompactEntries"),
+                 QStringLiteral("com.ibotpeaches.compactentries"),
+                 QStringLiteral("15"),
+                 QStringLiteral("35"),
+                 QStringLiteral("35"),
+                 QStringLiteral("35"),
+                 QString()};
+    PackageContents refused = RefusedTableContents(QStringLiteral("拒绝"));
+    refused.icon = QStringLiteral("@mipmap/ic_launcher");
+    refused.resources.append({QStringLiteral("mipmap-xhdpi/ic_launcher.png"), Image(96, "PNG")});
+    QTest::newRow("a table the tool refuses: every fact from the manifest, the icon from the table")
+        << BuildTestPackage(directory.path(), QStringLiteral("refused.apk"),
+                            {QStringLiteral("org.example.refused"), QStringLiteral("5.0"),
+                             QStringLiteral("Refused")},
+                            refused)
+        << itself << int(None) << QByteArray("res/mipmap-xhdpi-v4/ic_launcher.png")
+        << Texts{QStringLiteral("Refused / 拒绝"),
+                 QStringLiteral("org.example.refused"),
+                 QStringLiteral("5.0"),
+                 QStringLiteral("7"),
+                 QStringLiteral("21"),
+                 QStringLiteral("34"),
+                 QStringLiteral("android.permission.CAMERA")};
+    PackageContents literal;
+    literal.literalLabel = true;
+    literal.manifestElements =
+        QStringLiteral("<uses-sdk android:minSdkVersion='21' android:targetSdkVersion='29'/>");
+    QTest::newRow("a label written in the manifest, no resource table")
+        << BuildTestPackage(directory.path(), QStringLiteral("literal.apk"),
+                            {QStringLiteral("org.example.literal"), QStringLiteral("1.0"),
+                             QStringLiteral("字面标签")},
+                            literal)
+        << itself << int(None) << QByteArray()
+        << Texts{QStringLiteral("字面标签"),
+                 QStringLiteral("org.example.literal"),
+                 QStringLiteral("1.0"),
+                 QStringLiteral("7"),
+                 QStringLiteral("21"),
+                 QStringLiteral("29"),
+                 QString()};
 }
 
 void DetailsTest::fileAfterInspection()
@@ -336,7 +405,10 @@ void DetailsTest::fileAfterInspection()
         QCOMPARE(::mkfifo(inspected.path.constData(), 0600), 0);
 
     const PackageDetails details = LoadPackageDetails(inspected);
-    QCOMPARE(details.facts.packageName, Detailed.packageName);
+    const PackageFacts &facts = details.facts;
+    QTEST((Texts{facts.label, facts.packageName, facts.versionName, facts.versionCode, facts.minSdk,
+                 facts.targetSdk, facts.permissions.join(u'\n')}),
+          "facts");
     QTEST(details.icon ? details.icon->path : QByteArray(), "icon");
     if (details.icon && details.icon->path.endsWith(".xml")) {
         // The foreground in the middle, the background around it, the corners cut away.

@@ -1,5 +1,6 @@
 #include "HostilePackages.h"
 
+#include "LittleEndian.h"
 #include "signing/OpenSslHandles.h"
 
 #include <QCryptographicHash>
@@ -12,23 +13,6 @@
 namespace {
 
 constexpr qsizetype EndSize = 22;
-
-template <typename T> T Get(const QByteArray &bytes, qsizetype at)
-{
-    return qFromLittleEndian<T>(bytes.constData() + at);
-}
-
-template <typename T> void Put(QByteArray &bytes, qsizetype at, T value)
-{
-    qToLittleEndian(value, bytes.data() + at);
-}
-
-template <typename T> QByteArray Bytes(T value)
-{
-    QByteArray bytes(sizeof(T), Qt::Uninitialized);
-    qToLittleEndian(value, bytes.data());
-    return bytes;
-}
 
 qsizetype DirectoryOffset(const QByteArray &package)
 {
@@ -341,4 +325,29 @@ QByteArray LineageAttribute(const QList<QByteArray> &certificates, const QString
                                 LengthPrefixed(signature));
     }
     return LengthPrefixed(Bytes(ProofOfRotation) + Bytes(1u) + nodes);
+}
+
+QList<std::pair<QString, QByteArray>> AliasedIcon(int levels, int configurations,
+                                                  const QString &leafFile, const QByteArray &leaf)
+{
+    static const char *const Qualifiers[] = {
+        "",       "-ldpi", "-mdpi", "-tvdpi", "-hdpi",     "-xhdpi", "-xxhdpi", "-xxxhdpi",
+        "-nodpi", "-land", "-port", "-night", "-notnight", "-v21",   "-v23",    "-v26",
+        "-v28",   "-en",   "-fr",   "-de",    "-es",       "-it",    "-ja",     "-ko",
+        "-ru",    "-pt",   "-ar",   "-small", "-large"};
+    QByteArray aliases = "<resources>";
+    for (int level = 0; level < levels; ++level)
+        aliases += "<item type='drawable' name='l" + QByteArray::number(level) + "'>@drawable/" +
+                   (level + 1 < levels ? "l" + QByteArray::number(level + 1) : "leaf") + "</item>";
+    if (leafFile.isEmpty())
+        aliases += "<drawable name='leaf'>" + leaf + "</drawable>";
+    aliases += "</resources>";
+    QList<std::pair<QString, QByteArray>> resources;
+    if (!leafFile.isEmpty())
+        resources.append({leafFile, leaf});
+    for (int configuration = 0; configuration < std::min(configurations, 29); ++configuration)
+        resources.append(
+            {QStringLiteral("values%1/aliases.xml").arg(QLatin1String(Qualifiers[configuration])),
+             aliases});
+    return resources;
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <utility>
 
 // Hostile packages made from real ones, as an attacker would make them, for the signature
 // tests and the benchmark. Each works on a package's bytes whose end record has no comment.
@@ -75,3 +76,10 @@ QByteArray CertificateDer(const QString &path);
 // A v3 proof-of-rotation attribute: `certificates` (DER) oldest first, each signed with the
 // private key in the PKCS #8 DER file `key` (every certificate stands for that key here).
 QByteArray LineageAttribute(const QList<QByteArray> &certificates, const QString &key);
+// Resources (paths under res/ and bytes) for an icon "@drawable/l0" behind `levels` levels of
+// aliases, each level defined in `configurations` configurations (1 to 29) and naming the next;
+// the last names "@drawable/leaf": the file `leafFile` under res/ holding `leaf`, or, when
+// `leafFile` is empty, `leaf` itself (a colour such as "#3366ff") in each of the configurations.
+// Looking the icon up in every configuration multiplies: configurations to the power of levels.
+QList<std::pair<QString, QByteArray>> AliasedIcon(int levels, int configurations,
+                                                  const QString &leafFile, const QByteArray &leaf);

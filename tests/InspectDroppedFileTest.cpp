@@ -101,6 +101,7 @@ private slots:
 private:
     QString file(const QString &name) const { return directory.filePath(name); }
     bool buildPackagesTheToolComplainsAbout();
+    bool buildPackagesOfNewerToolchains();
     QTemporaryDir directory;
     Shown good;
 };
@@ -125,6 +126,7 @@ void InspectDroppedFileTest::initTestCase()
         return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
     };
     QVERIFY(buildPackagesTheToolComplainsAbout());
+    QVERIFY(buildPackagesOfNewerToolchains());
     QVERIFY(
         BuildTestZip(file(QStringLiteral("bundle.apks")),
                      {{QStringLiteral("base.apk"), ReadFile(file(QStringLiteral("other.apk")))}}));
@@ -190,6 +192,26 @@ bool InspectDroppedFileTest::buildPackagesTheToolComplainsAbout()
            SignTestPackage(stopped, file(QStringLiteral("stopped-signed.apk")), key);
 }
 
+// The two real packages with Android 14 resource tables, unsigned as they came and signed here,
+// and one built here whose table the tool refuses whole, unsigned and signed.
+bool InspectDroppedFileTest::buildPackagesOfNewerToolchains()
+{
+    const TestKey key = MakeTestKey(directory.path(), QStringLiteral("newer"));
+    for (const char *name : {"aapt2-compact-entries", "android15-rom-app"}) {
+        const QString original = CompactEntriesPackage(name);
+        if (!QFile::copy(original, file(QLatin1String(name) + QStringLiteral(".apk"))) ||
+            !SignTestPackage(original, file(QLatin1String(name) + QStringLiteral("-signed.apk")),
+                             key))
+            return false;
+    }
+    const QString refused = BuildTestPackage(
+        directory.path(), QStringLiteral("refused.apk"),
+        {QStringLiteral("org.example.refused"), QStringLiteral("5.0"), QStringLiteral("Refused")},
+        RefusedTableContents(QStringLiteral("拒绝")));
+    return !refused.isEmpty() &&
+           SignTestPackage(refused, file(QStringLiteral("refused-signed.apk")), key);
+}
+
 void InspectDroppedFileTest::drop_data()
 {
     QTest::addColumn<QStringList>("dropped");
@@ -248,6 +270,21 @@ void InspectDroppedFileTest::drop_data()
         << files({"complained.apk"}) << damaged << QString() << kept;
     QTest::newRow("the tool stops at a signed package's permission")
         << files({"stopped-signed.apk"}) << damaged << QString() << kept;
+    QTest::newRow("compact entries (aapt2), signed")
+        << files({"aapt2-compact-entries-signed.apk"}) << QString()
+        << QStringLiteral("com.ibotpeaches.issue3366") << QString();
+    QTest::newRow("compact entries (Android 15 system app), signed")
+        << files({"android15-rom-app-signed.apk"}) << QString()
+        << QStringLiteral("com.ibotpeaches.compactentries") << QStringLiteral("15");
+    QTest::newRow("compact entries (aapt2), unsigned")
+        << files({"aapt2-compact-entries.apk"}) << damaged << QString() << kept;
+    QTest::newRow("compact entries (Android 15 system app), unsigned")
+        << files({"android15-rom-app.apk"}) << damaged << QString() << kept;
+    QTest::newRow("a table the tool refuses, signed: the manifest's name and version")
+        << files({"refused-signed.apk"}) << QString() << QStringLiteral("org.example.refused")
+        << QStringLiteral("5.0");
+    QTest::newRow("a table the tool refuses, unsigned")
+        << files({"refused.apk"}) << damaged << QString() << kept;
 }
 
 void InspectDroppedFileTest::drop()

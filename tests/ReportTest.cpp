@@ -4,6 +4,8 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -60,6 +62,8 @@ QJsonValue ValueAt(const QJsonObject &record, const QString &path)
     }
     return value;
 }
+// What a record names: package, version name and label.
+using Identity = QStringList;
 
 QList<QJsonObject> Records(const QByteArray &jsonLines)
 {
@@ -89,6 +93,8 @@ private:
     QTemporaryDir directory;
     QString certificateSha256; // as openssl prints it: upper case with colons
     QString rotatedSha256;     // of the key rotated to, which signs for API 33 and later
+    // By file name, for the packages that are not the report's own.
+    QHash<QString, Identity> identities;
 };
 
 void ReportTest::initTestCase()
@@ -133,6 +139,31 @@ void ReportTest::initTestCase()
     // "你好" in GBK: a name whose bytes do not decode.
     QVERIFY(::link(QFile::encodeName(good).constData(),
                    QFile::encodeName(corpus.path()) + "/\xc4\xe3\xba\xc3.apk") == 0);
+    // Packages of newer toolchains, unsigned and signed.
+    const QDir newer(directory.filePath(QStringLiteral("newer")));
+    QVERIFY(newer.mkpath(QStringLiteral(".")));
+    const QString refused = BuildTestPackage(
+        newer.path(), QStringLiteral("refused.apk"),
+        {QStringLiteral("org.example.refused"), QStringLiteral("5.0"), QStringLiteral("Refused")},
+        RefusedTableContents(QStringLiteral("拒绝")));
+    QVERIFY(!refused.isEmpty());
+    QVERIFY(SignTestPackage(refused, newer.filePath(QStringLiteral("refused-signed.apk")), key));
+    for (const char *name : {"aapt2-compact-entries", "android15-rom-app"}) {
+        QVERIFY(QFile::copy(CompactEntriesPackage(name),
+                            newer.filePath(QLatin1String(name) + QStringLiteral(".apk"))));
+        QVERIFY(SignTestPackage(CompactEntriesPackage(name),
+                                newer.filePath(QLatin1String(name) + QStringLiteral("-signed.apk")),
+                                key));
+    }
+    identities = {
+        {QStringLiteral("refused-signed.apk"),
+         {QStringLiteral("org.example.refused"), QStringLiteral("5.0"), QStringLiteral("Refused")}},
+        {QStringLiteral("aapt2-compact-entries-signed.apk"),
+         {QStringLiteral("com.ibotpeaches.issue3366"), QString(), QStringLiteral("Issue3366")}},
+        {QStringLiteral("android15-rom-app-signed.apk"),
+         {QStringLiteral("com.ibotpeaches.compactentries"), QStringLiteral("15"),
+          QStringLiteral("CompactEntries")}},
+    };
     buildHostilePackages(key);
 }
 
@@ -279,6 +310,12 @@ void ReportTest::report_data()
         << QVariantMap() << QStringList() << false;
     QTest::newRow("text form") << QStringList{report, signedPackage} << 0 << QStringList()
                                << QVariantMap() << QStringList() << false;
+    // Byte order: "aapt2-compact-entries-signed" < "aapt2-compact-entries.apk", and so on.
+    const QString damaged = QStringLiteral("damaged");
+    QTest::newRow("packages of newer toolchains: the signed ones shown, from the manifest")
+        << QStringList{report, json, QStringLiteral("newer")} << 1
+        << QStringList{ok, damaged, ok, damaged, ok, damaged} << QVariantMap() << QStringList()
+        << false;
     QTest::newRow("no path") << QStringList{report, json} << 2 << QStringList() << QVariantMap()
                              << QStringList() << false;
     QTest::newRow("a malformed digest")
@@ -291,7 +328,6 @@ void ReportTest::report_data()
     const auto hostile = [](const char *name) {
         return QStringLiteral("hostile/") + QLatin1String(name);
     };
-    const QString damaged = QStringLiteral("damaged");
     const QString verified = QStringLiteral("verified");
     QTest::newRow("the tool stops at a permission that names a resource")
         << QStringList{report, json, hostile("permission-reference.apk")} << 1
@@ -421,11 +457,16 @@ void ReportTest::report()
                      FirstWord(QStringLiteral("sha256sum"), file));
             QCOMPARE(record.value(QStringLiteral("size")).toInteger(), QFileInfo(file).size());
         }
-        QCOMPARE(record.value(QStringLiteral("package")).toString(),
-                 QStringLiteral("org.pelmora.report"));
-        QCOMPARE(record.value(QStringLiteral("versionName")).toString(), QStringLiteral("3.1"));
-        if (!path.startsWith("corpus/"))
+        // The hostile packages' records are held to their rows' own fields.
+        if (path.startsWith("hostile/"))
             continue;
+        const Identity expected = identities.value(
+            QFileInfo(file).fileName(),
+            {QStringLiteral("org.pelmora.report"), QStringLiteral("3.1"), QStringLiteral("报告")});
+        QCOMPARE((Identity{record.value(QStringLiteral("package")).toString(),
+                           record.value(QStringLiteral("versionName")).toString(),
+                           record.value(QStringLiteral("label")).toString()}),
+                 expected);
         const QJsonObject signature = record.value(QStringLiteral("signature")).toObject();
         if (path.endsWith("rotated.apk")) {
             // Each v3 signer says which platforms it signs for, in their order.

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "CompactTable.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -47,6 +49,26 @@ QString StringsXml(const QString &label)
 
 } // namespace
 
+PackageContents RefusedTableContents(const QString &chineseLabel)
+{
+    PackageContents contents;
+    contents.chineseLabel = chineseLabel;
+    contents.manifestElements =
+        QStringLiteral("<uses-sdk android:minSdkVersion='21' android:targetSdkVersion='34'/>"
+                       "<uses-permission android:name='android.permission.CAMERA'/>");
+    QByteArray strings = "<resources>";
+    for (int string = 1; string <= 11; ++string)
+        strings += "<string name='s" + QByteArray::number(string) + "'>S</string>";
+    contents.resources = {{QStringLiteral("values/more.xml"), strings + "</resources>"}};
+    contents.compactTable = true;
+    return contents;
+}
+
+QString CompactEntriesPackage(const char *name)
+{
+    return QStringLiteral(TEST_DATA_DIR "/compact-entries/%1.apk").arg(QLatin1String(name));
+}
+
 QString BuildTestPackage(const QString &directory, const QString &fileName,
                          const TestPackage &package, const PackageContents &contents)
 {
@@ -66,16 +88,18 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
                        "    package=\"%1\" android:versionCode=\"7\"%2 %6>\n"
                        "%3"
                        "  %4\n"
-                       "  <application android:label=\"@string/app_name\"%5>%7</application>\n"
+                       "  <application android:label=\"%9\"%5>%7</application>\n"
                        "%8</manifest>\n")
             .arg(package.packageName, version, sdk, contents.manifestElements,
                  contents.icon.isEmpty()
                      ? QString()
                      : QStringLiteral(" android:icon=\"%1\"").arg(contents.icon),
-                 contents.manifestAttributes, contents.applicationElements, contents.manifestTail);
+                 contents.manifestAttributes, contents.applicationElements, contents.manifestTail,
+                 contents.literalLabel ? package.label : QStringLiteral("@string/app_name"));
     if (!WriteText(source.filePath(QStringLiteral("AndroidManifest.xml")), manifest) ||
-        !WriteText(source.filePath(QStringLiteral("res/values/strings.xml")),
-                   StringsXml(package.label)))
+        (!contents.literalLabel &&
+         !WriteText(source.filePath(QStringLiteral("res/values/strings.xml")),
+                    StringsXml(package.label))))
         return {};
     if (!contents.chineseLabel.isEmpty() &&
         !WriteText(source.filePath(QStringLiteral("res/values-zh-rCN/strings.xml")),
@@ -86,15 +110,25 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
             return {};
 
     const QString output = QDir(directory).absoluteFilePath(fileName);
-    if (!RunAapt({QStringLiteral("package"), QStringLiteral("-f"), QStringLiteral("-M"),
-                  source.filePath(QStringLiteral("AndroidManifest.xml")), QStringLiteral("-S"),
-                  source.filePath(QStringLiteral("res")), QStringLiteral("-I"),
-                  QStringLiteral(FRAMEWORK_RES), QStringLiteral("-F"), output}))
+    QStringList arguments = {
+        QStringLiteral("package"), QStringLiteral("-f"),
+        QStringLiteral("-M"),      source.filePath(QStringLiteral("AndroidManifest.xml")),
+        QStringLiteral("-I"),      QStringLiteral(FRAMEWORK_RES)};
+    if (!contents.literalLabel)
+        arguments += {QStringLiteral("-S"), source.filePath(QStringLiteral("res"))};
+    if (!RunAapt(arguments + QStringList{QStringLiteral("-F"), output}))
         return {};
     // "aapt add" stores each file under the path it is given, relative to its directory.
     QTemporaryDir stored;
     QStringList paths;
-    for (const auto &[path, bytes] : contents.storedEntries) {
+    QList<std::pair<QString, QByteArray>> entries = contents.storedEntries;
+    if (contents.compactTable) {
+        const QByteArray table = StoredZipEntry(ReadFile(output), "resources.arsc");
+        if (table.isEmpty())
+            return {};
+        entries.append({QStringLiteral("resources.arsc"), WithCompactEntries(table)});
+    }
+    for (const auto &[path, bytes] : std::as_const(entries)) {
         if (!WriteFile(stored.filePath(path), bytes))
             return {};
         paths.append(path);

@@ -33,7 +33,20 @@ struct PackageContents
     QString manifestAttributes = {};  // on <manifest>, e.g. split="config.xxhdpi"
     QString applicationElements = {}; // XML placed in <application>, e.g. <meta-data .../>
     QString manifestTail = {};        // XML placed in <manifest> after <application>
+    bool literalLabel = false;        // android:label holds the label itself, not @string/app_name
+    // resources.arsc rewritten as Android 14's aapt2 writes it (WithCompactEntries)
+    bool compactTable = false;
 };
+
+// Contents whose resource table Debian's aapt refuses whole ("ERROR: dump failed because the
+// resource table is invalid/corrupt."), as Android 14's aapt2 writes such tables: compact entries
+// with 16-bit offsets, and a zh-rCN translation of `chineseLabel` alone among twelve strings.
+// Minimum SDK 21, target 34, and the permission android.permission.CAMERA.
+PackageContents RefusedTableContents(const QString &chineseLabel);
+
+// One of the two real packages from Android 14 and 15 toolchains in tests/data/compact-entries
+// ("aapt2-compact-entries", "android15-rom-app"); unsigned.
+QString CompactEntriesPackage(const char *name);
 
 // Builds `package` into `directory`/`fileName` and returns the file's path (empty on failure).
 QString BuildTestPackage(const QString &directory, const QString &fileName,

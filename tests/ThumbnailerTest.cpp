@@ -1,5 +1,6 @@
 // The file manager's thumbnailer run as a program on packages built at test time: the PNG it
 // writes, its size and colours, and no file at all when there is no icon to show.
+#include "HostilePackages.h"
 #include "TestSupport.h"
 
 #include <QBuffer>
@@ -33,6 +34,18 @@ PackageContents WithIcon(const QString &resource, const QByteArray &bytes)
     PackageContents contents;
     contents.icon = QStringLiteral("@mipmap/ic_launcher");
     contents.resources = {{resource, bytes}};
+    return contents;
+}
+
+// A table the tool cannot read, so the icon is found through the table alone: behind four
+// levels of aliases in `configurations` configurations each.
+PackageContents CompactAliasedIcon(int configurations)
+{
+    PackageContents contents;
+    contents.icon = QStringLiteral("@drawable/l0");
+    contents.resources = AliasedIcon(4, configurations, QStringLiteral("drawable-xhdpi/leaf.png"),
+                                     TwoToneIcon("PNG"));
+    contents.compactTable = true;
     return contents;
 }
 
@@ -94,6 +107,18 @@ void ThumbnailerTest::thumbnail_data()
                           {QStringLiteral("splits/base-master.apk"), ReadFile(png)}}));
     QTest::newRow("bundle index past its limit")
         << bundle << QStringLiteral("72") << QSize() << false;
+    PackageContents compact =
+        WithIcon(QStringLiteral("mipmap-xhdpi/ic_launcher.png"), TwoToneIcon("PNG"));
+    compact.compactTable = true;
+    QTest::newRow("compact entries: the icon through Pelmora's own reader")
+        << build("compact.apk", compact) << QStringLiteral("72") << QSize(72, 48) << false;
+    QTest::newRow("4 levels of aliases in 3 configurations")
+        << build("aliased.apk", CompactAliasedIcon(3)) << QStringLiteral("72") << QSize(72, 48)
+        << false;
+    // 29 to the power of 4 lookups: the cap on what one icon may examine is reached.
+    QTest::newRow("4 levels of aliases in 29 configurations: past the cap, no icon")
+        << build("alias-fan-out.apk", CompactAliasedIcon(29)) << QStringLiteral("72") << QSize()
+        << false;
 }
 
 void ThumbnailerTest::thumbnail()

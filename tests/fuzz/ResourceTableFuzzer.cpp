@@ -1,0 +1,48 @@
+// libFuzzer target: any bytes taken for a resource table must be read by Pelmora's own reader,
+// or refused, without a crash, a hang or a huge allocation. Resources looked up in it with their
+// aliases followed stay within the resolver's caps, and strings within the length asked for.
+#include "details/ArscReader.h"
+#include "details/ResourceResolver.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+void Require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+constexpr qsizetype ShortText = 64;
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const QByteArray table =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    const std::unique_ptr<ArscReader> reader = ArscReader::Read(table);
+    if (!reader)
+        return 0;
+    // What a manifest names: the first entries of the first types of an app's package.
+    for (quint32 type = 1; type <= 8; ++type) {
+        for (quint32 entry = 0; entry < 4; ++entry) {
+            const quint32 id = 0x7f000000 | type << 16 | entry;
+            // At most one value for each configuration.
+            Require(reader->values(id).size() <= reader->configurationCount(id));
+            ResourceResolver resolver(*reader);
+            const QList<TableValue> values = resolver.resolve(id);
+            Require(values.size() <= ResourceResolver::MaxExamined);
+            for (const TableValue &value : values) {
+                // An alias beyond the depth is dropped, never handed on.
+                Require(value.type != ValueType::Reference);
+                if (const std::optional<QString> text = reader->string(value.data, ShortText))
+                    Require(text->size() <= ShortText);
+            }
+            ResourceResolver(*reader).text(id);
+        }
+    }
+    return 0;
+}
