@@ -1,10 +1,10 @@
 #include "CommandLine.h"
 
 #include "inspect/LocalPath.h"
+#include "signing/ExpectedSigner.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QRegularExpression>
 #include <cstdlib>
 #include <memory>
 #include <unistd.h>
@@ -59,15 +59,6 @@ QByteArray AsAbsolutePath(const QByteArray &file)
     // The working directory's own bytes: decoding them would break a folder named in GBK.
     const std::unique_ptr<char, decltype(&std::free)> directory(::getcwd(nullptr, 0), &std::free);
     return directory ? QByteArray(directory.get()) + '/' + file : QByteArray();
-}
-
-// A certificate digest as people copy it: hex, with or without colons, in either case.
-QByteArray ParseSha256(const QString &text)
-{
-    QString hex = text;
-    hex.remove(u':');
-    static const QRegularExpression HexDigits(QStringLiteral("^[0-9A-Fa-f]{64}$"));
-    return HexDigits.match(hex).hasMatch() ? QByteArray::fromHex(hex.toLatin1()) : QByteArray();
 }
 
 CommandLine Mistake(const QString &what)
@@ -139,7 +130,7 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
                 QStringLiteral("--jobs 需要一个正整数，而不是 “%1”").arg(parser.value(jobs)));
     }
     for (const QString &value : parser.values(expectSigner)) {
-        const QByteArray digest = ParseSha256(value);
+        const QByteArray digest = ParseSha256Fingerprint(value);
         if (digest.isEmpty())
             return Mistake(QStringLiteral("“%1” 不是 SHA-256 摘要").arg(value));
         request.expectedSigners.append(digest);

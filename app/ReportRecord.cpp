@@ -6,7 +6,9 @@
 #include "inspect/NarrowText.h"
 #include "inspect/ToolComplaints.h"
 #include "native/NativeLibraries.h"
+#include "signing/CertificateFacts.h"
 #include "signing/DescribeSignatures.h"
+#include "signing/ExpectedSigner.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -66,12 +68,6 @@ QJsonValue NumberOrNull(const QString &text)
 QJsonValue HexOrNull(const QByteArray &hex)
 {
     return hex.isEmpty() ? QJsonValue() : QJsonValue(QString::fromLatin1(hex));
-}
-
-// "AB:CD:…" as shown becomes "abcd…".
-QString PlainHex(const QString &colonHex)
-{
-    return QString(colonHex).remove(u':').toLower();
 }
 
 QJsonValue MomentOrNull(const QDateTime &moment)
@@ -171,15 +167,6 @@ QJsonObject SignatureObject(const SignatureReport &report, SignatureVerdict verd
         {QStringLiteral("schemes"), schemes},
         {QStringLiteral("signers"), signers},
     };
-}
-
-// Whether the newest platform verifies the package with a signer of `expected`.
-bool SignedByExpected(const SignatureReport &report, const QList<QByteArray> &expected)
-{
-    for (const SignerFacts &signer : report.newestPlatformSigners())
-        if (expected.contains(QByteArray::fromHex(PlainHex(signer.certificate.sha256).toLatin1())))
-            return true;
-    return false;
 }
 
 QJsonObject PackageSignatureObject(const PackageDetails &details)
