@@ -26,8 +26,8 @@ struct UpdateChanges
     // The 原生库 section's "16 KB 页面" summary.
     std::optional<Change<QString>> pageSize16k;
     std::optional<Change<qint64>> size;
-    // Whenever the two differ: leaving one is no obstacle from Android 13 on, joining or
-    // changing one keeps the update out (CompareForUpdate).
+    // Whenever the two differ. Joining or changing one keeps the update out (CompareForUpdate);
+    // leaving one is refused by Android 12 and older, and Android 13 opened a way out.
     std::optional<Change<QString>> sharedUserId;
 };
 
