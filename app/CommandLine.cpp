@@ -1,10 +1,10 @@
 #include "CommandLine.h"
 
 #include "inspect/LocalPath.h"
+#include "signing/ExpectedSigner.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QRegularExpression>
 #include <cstdlib>
 #include <memory>
 #include <unistd.h>
@@ -14,13 +14,16 @@ namespace {
 const QString Usage = QStringLiteral(
     "用法：pelmora [选项] [文件...]\n"
     "      pelmora --report [--json] [--jobs N] [--expect-signer SHA256]... 路径...\n"
+    "      pelmora --compare [--json] 旧包 新包\n"
     "显示 Android 应用包（apk）的路径、包名、MD5 值和版本号。\n"
     "\n"
     "  文件                   打开窗口后立即检查的 apk 文件（路径或 file:// 地址）；\n"
     "                         给出多个时只检查第一个\n"
     "  --report               不打开窗口，把每个包的全部信息写到标准输出；\n"
     "                         路径为文件或文件夹（递归查找 apk 文件）\n"
-    "  --json                 报告以 JSON Lines 输出，每个包一行\n"
+    "  --compare              不打开窗口，判断新包能否作为更新安装在旧包之上，\n"
+    "                         并列出两者的差异\n"
+    "  --json                 报告以 JSON Lines 输出，每个包一行；比较结果为一行 JSON\n"
     "  --jobs N               同时检查的包数（默认：CPU 核数）\n"
     "  --expect-signer SHA256 要求签名者证书的 SHA-256 为此值之一（可重复）\n"
     "  -h, --help             显示本帮助并退出\n"
@@ -61,13 +64,10 @@ QByteArray AsAbsolutePath(const QByteArray &file)
     return directory ? QByteArray(directory.get()) + '/' + file : QByteArray();
 }
 
-// A certificate digest as people copy it: hex, with or without colons, in either case.
-QByteArray ParseSha256(const QString &text)
+// A path as a script gives it: a file:// URI as its path, a relative name as it is.
+QByteArray AsGivenPath(const QByteArray &file)
 {
-    QString hex = text;
-    hex.remove(u':');
-    static const QRegularExpression HexDigits(QStringLiteral("^[0-9A-Fa-f]{64}$"));
-    return HexDigits.match(hex).hasMatch() ? QByteArray::fromHex(hex.toLatin1()) : QByteArray();
+    return file.startsWith("file:") ? LocalPathFromUri(file) : file;
 }
 
 CommandLine Mistake(const QString &what)
@@ -98,10 +98,11 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("显示版本并退出"));
     const QCommandLineOption report(QStringLiteral("report"));
+    const QCommandLineOption compare(QStringLiteral("compare"));
     const QCommandLineOption json(QStringLiteral("json"));
     const QCommandLineOption jobs(JobsName, {}, QStringLiteral("N"));
     const QCommandLineOption expectSigner(ExpectSignerName, {}, QStringLiteral("SHA256"));
-    parser.addOptions({help, version, report, json, jobs, expectSigner});
+    parser.addOptions({help, version, report, compare, json, jobs, expectSigner});
     QStringList texts{QStringLiteral("pelmora")};
     for (const QByteArray &argument : arguments)
         texts.append(QString::fromLocal8Bit(argument));
@@ -118,8 +119,21 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
                                                      QCoreApplication::applicationVersion()));
     const QList<QByteArray> files = Positionals(arguments);
     CommandLine result;
+    if (parser.isSet(compare)) {
+        for (const QCommandLineOption &other : {report, jobs, expectSigner})
+            if (parser.isSet(other))
+                return Mistake(QStringLiteral("选项 “--%1” 不能与 --compare 一起使用")
+                                   .arg(other.names().first()));
+        if (files.size() != 2)
+            return Mistake(QStringLiteral("--compare 需要两个文件：旧包和新包"));
+        result.compare = true;
+        result.compareRequest = {parser.isSet(json), AsGivenPath(files[0]), AsGivenPath(files[1])};
+        return result;
+    }
     if (!parser.isSet(report)) {
-        for (const QCommandLineOption &reportOnly : {json, jobs, expectSigner})
+        if (parser.isSet(json))
+            return Mistake(QStringLiteral("选项 “--json” 只能与 --report 或 --compare 一起使用"));
+        for (const QCommandLineOption &reportOnly : {jobs, expectSigner})
             if (parser.isSet(reportOnly))
                 return Mistake(QStringLiteral("选项 “--%1” 只能与 --report 一起使用")
                                    .arg(reportOnly.names().first()));
@@ -139,13 +153,13 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
                 QStringLiteral("--jobs 需要一个正整数，而不是 “%1”").arg(parser.value(jobs)));
     }
     for (const QString &value : parser.values(expectSigner)) {
-        const QByteArray digest = ParseSha256(value);
+        const QByteArray digest = ParseSha256Fingerprint(value);
         if (digest.isEmpty())
             return Mistake(QStringLiteral("“%1” 不是 SHA-256 摘要").arg(value));
         request.expectedSigners.append(digest);
     }
     for (const QByteArray &file : files)
-        request.paths.append(file.startsWith("file:") ? LocalPathFromUri(file) : file);
+        request.paths.append(AsGivenPath(file));
     if (request.paths.isEmpty())
         return Mistake(QStringLiteral("--report 需要至少一个文件或文件夹"));
     return result;

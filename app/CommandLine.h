@@ -14,8 +14,17 @@ struct ReportRequest
     QList<QByteArray> paths; // files and folders, as the file system has their bytes
 };
 
+// What `pelmora --compare` is asked to do.
+struct CompareRequest
+{
+    bool json = false;
+    // The installed package and the one that would update it, as the file system has their bytes.
+    QByteArray oldPath;
+    QByteArray newPath;
+};
+
 // What the command line asks for: `pelmora [FILE...]`, `pelmora --report ... PATH...`,
-// `--help` or `--version`.
+// `pelmora --compare OLD NEW`, `--help` or `--version`.
 struct CommandLine
 {
     // Set when the program ends without a window, with this exit code.
@@ -30,6 +39,9 @@ struct CommandLine
     // Set for --report: no window, a report on standard output instead.
     bool report = false;
     ReportRequest reportRequest;
+    // Set for --compare: no window, the comparison on standard output instead.
+    bool compare = false;
+    CompareRequest compareRequest;
 };
 
 // Reads the program's arguments (without the program's name, Qt's own options already taken

@@ -1,12 +1,15 @@
 #include "ReportRecord.h"
 
+#include "details/OutcomeText.h"
 #include "details/PackageDetails.h"
 #include "details/ShownDetails.h"
 #include "inspect/Inspection.h"
 #include "inspect/NarrowText.h"
 #include "inspect/ToolComplaints.h"
 #include "native/NativeLibraries.h"
+#include "signing/CertificateFacts.h"
 #include "signing/DescribeSignatures.h"
+#include "signing/ExpectedSigner.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -33,23 +36,6 @@ QString OutcomeName(InspectionOutcome outcome)
     return {};
 }
 
-// What the text form says where the window shows no message.
-QString OutcomeText(const InspectionResult &result)
-{
-    if (!result.reason.isEmpty())
-        return QStringLiteral("%1（%2）").arg(result.message, EscapeControls(result.reason));
-    if (!result.message.isNull())
-        return result.message;
-    switch (result.outcome) {
-    case InspectionOutcome::ToolSilent:
-        return QStringLiteral("工具未给出包名");
-    case InspectionOutcome::Unreadable:
-        return QStringLiteral("无法读取文件");
-    default:
-        return QStringLiteral("正常");
-    }
-}
-
 QJsonValue TextOrNull(const QString &text)
 {
     return text.isEmpty() ? QJsonValue() : QJsonValue(text);
@@ -66,12 +52,6 @@ QJsonValue NumberOrNull(const QString &text)
 QJsonValue HexOrNull(const QByteArray &hex)
 {
     return hex.isEmpty() ? QJsonValue() : QJsonValue(QString::fromLatin1(hex));
-}
-
-// "AB:CD:…" as shown becomes "abcd…".
-QString PlainHex(const QString &colonHex)
-{
-    return QString(colonHex).remove(u':').toLower();
 }
 
 QJsonValue MomentOrNull(const QDateTime &moment)
@@ -171,15 +151,6 @@ QJsonObject SignatureObject(const SignatureReport &report, SignatureVerdict verd
         {QStringLiteral("schemes"), schemes},
         {QStringLiteral("signers"), signers},
     };
-}
-
-// Whether the newest platform verifies the package with a signer of `expected`.
-bool SignedByExpected(const SignatureReport &report, const QList<QByteArray> &expected)
-{
-    for (const SignerFacts &signer : report.newestPlatformSigners())
-        if (expected.contains(QByteArray::fromHex(PlainHex(signer.certificate.sha256).toLatin1())))
-            return true;
-    return false;
 }
 
 QJsonObject PackageSignatureObject(const PackageDetails &details)
@@ -296,31 +267,43 @@ QString PackageText(const QByteArray &path, const InspectionResult &result,
 
 } // namespace
 
-ReportRecord MakeReportRecord(const QByteArray &path, const ReportRequest &request)
+ReportedPackage ReadReportedPackage(const QByteArray &path)
 {
-    InspectionResult result = InspectPackage(path);
-    std::optional<PackageDetails> details, refused;
+    ReportedPackage package{path, InspectPackage(path), std::nullopt, std::nullopt};
+    InspectionResult &result = package.result;
+    std::optional<PackageDetails> &details = package.details;
     if (result.package)
         details = LoadPackageDetails(*result.package);
     else if (result.outcome == InspectionOutcome::Damaged && result.inspected)
-        refused = LoadRefusedSignatures(*result.inspected);
-    const bool known = details && !details->fileChanged;
+        package.refused = LoadRefusedSignatures(*result.inspected);
     // The file the tool vouched for changed before everything else was read of it.
-    if (result.outcome == InspectionOutcome::Ok && !known) {
+    if (result.outcome == InspectionOutcome::Ok && !(details && !details->fileChanged)) {
         result.outcome = InspectionOutcome::Damaged;
         result.message = QStringLiteral("apk类型已经损坏");
         result.reason = QStringLiteral("文件在检查期间被修改");
         details.reset();
     }
-    const bool failedSignature = known && PackageVerdict(*details) == SignatureVerdict::Failed;
-    bool passed = result.outcome == InspectionOutcome::Ok && known && !failedSignature;
+    return package;
+}
 
-    QJsonObject object =
-        request.json ? PackageObject(path, result, details, refused) : QJsonObject();
-    QString text = request.json ? QString() : PackageText(path, result, details, refused);
+QJsonObject ReportObject(const ReportedPackage &package)
+{
+    return PackageObject(package.path, package.result, package.details, package.refused);
+}
+
+ReportRecord MakeReportRecord(const QByteArray &path, const ReportRequest &request)
+{
+    const ReportedPackage package = ReadReportedPackage(path);
+    const std::optional<PackageDetails> &details = package.details;
+    const bool failedSignature = details && PackageVerdict(*details) == SignatureVerdict::Failed;
+    bool passed = package.result.outcome == InspectionOutcome::Ok && details && !failedSignature;
+
+    QJsonObject object = request.json ? ReportObject(package) : QJsonObject();
+    QString text =
+        request.json ? QString() : PackageText(path, package.result, details, package.refused);
     if (!request.expectedSigners.isEmpty()) {
         const bool matched =
-            known && SignedByExpected(details->signatures, request.expectedSigners);
+            details && SignedByExpected(details->signatures, request.expectedSigners);
         passed = passed && matched;
         object.insert(QStringLiteral("expectedSigner"), matched);
         text += QStringLiteral("预期签名者: %1\n")

@@ -1,8 +1,12 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "details/PackageDetails.h"
+#include "inspect/Inspection.h"
 
 #include <QByteArray>
+#include <QJsonObject>
+#include <optional>
 
 // One package's entry in a report, ready to print.
 struct ReportRecord
@@ -16,3 +20,17 @@ struct ReportRecord
 // Inspects `path` as the window would, gathers what the details window would show, and writes
 // it in the form `request` asks for. Safe to run on several threads at once.
 ReportRecord MakeReportRecord(const QByteArray &path, const ReportRequest &request);
+
+// One package read as the report reads it: inspected as the window would, then everything the
+// details window shows, or for a package the inspection refused, its signatures.
+struct ReportedPackage
+{
+    QByteArray path;
+    InspectionResult result; // damaged, as "文件在检查期间被修改", when the file changed meanwhile
+    std::optional<PackageDetails> details; // set only when the package was read in full
+    std::optional<PackageDetails> refused; // a refused package's signatures, when it is an archive
+};
+ReportedPackage ReadReportedPackage(const QByteArray &path);
+
+// The package's record as `--report --json` writes it, without `expectedSigner`.
+QJsonObject ReportObject(const ReportedPackage &package);

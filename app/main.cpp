@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "Compare.h"
 #include "PelmoraApp.h"
 #include "Report.h"
 #include "Version.h"
@@ -46,11 +47,16 @@ int main(int argc, char *argv[])
     // own (-platform ...), which only the application object takes out.
     const QList<QByteArray> arguments = ArgumentsOf(argc, argv);
     const CommandLine early = ParseCommandLine(arguments);
+    // A report or a comparison needs no display and starts no window.
     if (early.report) {
-        // A report needs no display and starts no window.
         ZipArchive::NameTimeZoneFile();
         QCoreApplication application(argc, argv);
         return RunReport(early.reportRequest);
+    }
+    if (early.compare) {
+        ZipArchive::NameTimeZoneFile();
+        QCoreApplication application(argc, argv);
+        return RunCompare(early.compareRequest);
     }
     if (early.exitNow && (early.exitCode == 0 || !HasGraphicalSession(arguments)))
         return Finish(early);

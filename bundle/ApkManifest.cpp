@@ -20,6 +20,7 @@ constexpr quint32 ValueAttribute = 0x01010024;
 constexpr quint32 MinSdkAttribute = 0x0101020c;
 constexpr quint32 MaxSdkAttribute = 0x01010271;
 constexpr quint32 VersionCodeAttribute = 0x0101021b;
+constexpr quint32 VersionCodeMajorAttribute = 0x01010576;
 constexpr quint32 VersionNameAttribute = 0x0101021c;
 constexpr quint32 TargetSdkAttribute = 0x01010270;
 constexpr quint32 TargetSandboxAttribute = 0x0101054c;
@@ -61,6 +62,8 @@ void ReadManifestElement(const android::ResXMLParser &xml, ApkManifest &manifest
     manifest.split = AttributeText(xml, PlainAttribute(xml, "split"));
     manifest.versionCode =
         AttributeText(xml, AndroidAttribute(xml, VersionCodeAttribute, "versionCode"));
+    manifest.versionCodeMajor =
+        AttributeText(xml, AndroidAttribute(xml, VersionCodeMajorAttribute, "versionCodeMajor"));
     const qsizetype versionName = AndroidAttribute(xml, VersionNameAttribute, "versionName");
     manifest.versionName = AttributeText(xml, versionName);
     manifest.versionNameResource = ReferenceOf(xml, versionName);

@@ -13,6 +13,7 @@ struct ApkManifest
     QString versionName; // empty unless a plain string (a reference needs the resource table)
     quint32 versionNameResource = 0; // the versionName, when a resource reference
     QString versionCode;             // in decimal; empty when not a number
+    QString versionCodeMajor;        // the same, Android's upper 32 bits of the version code
     // The split's name ("config.arm64_v8a", "feature", "feature.config.xxhdpi"); empty for a base.
     QString split;
     bool isFeatureSplit = false;

@@ -105,6 +105,7 @@ void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive 
     const QList<InnerApkFacts> &apks = details.bundle->apks;
     if (!apks.isEmpty() && apks.first().entry == baseEntry) {
         details.signatures = apks.first().signatures;
+        details.manifest = apks.first().manifest;
         details.requiresSplits = apks.first().manifest && apks.first().manifest->requiresSplits;
     }
     if (details.kind == BundleKind::Apkm)
@@ -132,6 +133,7 @@ void LoadFromFile(PackageDetails &details, const InspectedPackage &inspected)
     if (details.nativeLibraries)
         CompleteNativePlatforms(details.facts, *details.nativeLibraries);
     const std::optional<ApkManifest> manifest = ReadApkManifest(archive);
+    details.manifest = manifest;
     details.requiresSplits = manifest && manifest->requiresSplits;
     if (manifest)
         CompleteFromManifest(details.facts, *manifest, archive);

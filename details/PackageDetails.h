@@ -26,6 +26,9 @@ struct PackageDetails
     // Nothing when an archive could not be opened; a bundle's are its inner APKs'.
     std::optional<QList<NativeLibrary>> nativeLibraries;
 
+    // The package's own manifest, or a bundle's base's; nothing when it does not read.
+    std::optional<ApkManifest> manifest;
+
     BundleKind kind = BundleKind::Apk;
     // The package, or a bundle's base, declares it cannot be installed without its splits.
     bool requiresSplits = false;

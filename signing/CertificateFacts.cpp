@@ -75,6 +75,11 @@ QString ColonHex(const QByteArray &digest)
     return QString::fromLatin1(digest.toHex(':').toUpper());
 }
 
+QString PlainHex(const QString &colonHex)
+{
+    return QString(colonHex).remove(u':').toLower();
+}
+
 CertificateFacts ReadCertificateFacts(QByteArrayView der)
 {
     CertificateFacts facts;

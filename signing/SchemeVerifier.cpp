@@ -162,6 +162,7 @@ QList<SignerFacts> SchemeSignerFacts(const SchemeBlock &scheme, bool v3)
         for (qsizetype i = 0; i + 1 < signer.lineage.size(); ++i) {
             signerFacts.formerSha256.append(
                 ColonHex(DigestOf(DigestAlgorithm::Sha256, signer.lineage[i].certificate)));
+            signerFacts.formerCapabilities.append(signer.lineage[i].flags);
         }
         if (v3)
             signerFacts.platforms = {signer.minSdk, signer.maxSdk, signer.targetsDevRelease};

@@ -57,11 +57,18 @@ struct PlatformRange
     bool devRelease = false;
 };
 
+// What a v3 lineage lets a certificate the signer rotated away from still do, as apksig's
+// SigningCertificateLineage and Android's SigningDetails name the flags.
+inline constexpr quint32 InstalledDataCapability = 1; // its installed app may be updated
+inline constexpr quint32 RollbackCapability = 8;      // it may sign an update again
+
 struct SignerFacts
 {
     CertificateFacts certificate;
-    // The SHA-256 of the certificates this signer rotated away from, oldest first.
+    // The SHA-256 of the certificates this signer rotated away from, oldest first, and the
+    // capabilities the lineage grants each of them, in the same order.
     QStringList formerSha256;
+    QList<quint32> formerCapabilities;
     std::optional<PlatformRange> platforms; // v3 and v3.1 signers only
 };
 

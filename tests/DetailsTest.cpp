@@ -7,12 +7,15 @@
 #include "details/PackageDetails.h"
 #include "digest/FileMd5.h"
 #include "digest/SafeFile.h"
+#include "ui/CompareDlg.h"
 #include "ui/DetailsDlg.h"
 #include "ui/PelmoraDlg.h"
+#include "ui/SignerCheck.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
@@ -141,6 +144,15 @@ InspectedPackage Inspect(const QString &path, const QString &toolSaw)
     ComputeFileMd5(file->file(), md5);
     return {QFile::encodeName(path), tool.readAllStandardOutput(), md5, {}, file};
 }
+
+// What the window test does once the details window is open.
+enum Then
+{
+    Nothing,
+    DropOnDetails,   // drops another package on it
+    CompareFromMenu, // compares through the main window's menu instead of opening it
+    PasteSigner      // types a certificate SHA-256 into 预期签名者
+};
 
 // Drops `path` onto the main window, answering any message box.
 void Drop(CPelmoraDlg &dialog, const QString &path)
@@ -427,18 +439,45 @@ void DetailsTest::window_data()
 {
     QTest::addColumn<QString>("dropped");
     QTest::addColumn<bool>("enabled");
+    QTest::addColumn<int>("then");        // what follows once the details window is open
+    QTest::addColumn<QString>("other");   // the package compared, or the digest pasted
+    QTest::addColumn<QString>("outcome"); // the comparison's first line, or the check's word
     QVERIFY(WriteFile(file("broken.apk"), QByteArray(3000, '\x5a')));
     QVERIFY(WriteFile(file("notes.txt"), "text"));
-    QTest::newRow("at start") << QString() << false;
-    QTest::newRow("a package") << detailed << true;
-    QTest::newRow("a damaged package after it") << file("broken.apk") << false;
-    QTest::newRow("another type after it") << file("notes.txt") << false;
+    QTest::newRow("at start") << QString() << false << int(Nothing) << QString() << QString();
+    QTest::newRow("a package") << detailed << true << int(Nothing) << QString() << QString();
+    QTest::newRow("a damaged package after it")
+        << file("broken.apk") << false << int(Nothing) << QString() << QString();
+    QTest::newRow("another type after it")
+        << file("notes.txt") << false << int(Nothing) << QString() << QString();
+
+    // An older version, signed, of the package shown, and the package itself signed.
+    const TestKey key = MakeTestKey(directory.path(), QStringLiteral("details"));
+    TestPackage older = Detailed;
+    older.versionCode = 6;
+    QVERIFY(SignTestPackage(BuildTestPackage(directory.path(), QStringLiteral("older.unsigned"),
+                                             older, DetailedContents()),
+                            file("older.apk"), key));
+    QVERIFY(SignTestPackage(detailed, file("signed.apk"), key));
+    const QString downgrade = QStringLiteral("结论: 版本降级（7 → 6）");
+    QTest::newRow("a second package dropped on the details window: compared")
+        << detailed << true << int(DropOnDetails) << file("older.apk") << downgrade;
+    QTest::newRow("a second package chosen through the window menu: compared")
+        << detailed << true << int(CompareFromMenu) << file("older.apk") << downgrade;
+    QTest::newRow("the signer's SHA-256 pasted, lower case without colons")
+        << file("signed.apk") << true << int(PasteSigner)
+        << key.certificateSha256.toLower().remove(u':') << QStringLiteral("符合");
+    QTest::newRow("another SHA-256 pasted") << file("signed.apk") << true << int(PasteSigner)
+                                            << QString(64, u'A') << QStringLiteral("不符合");
 }
 
 void DetailsTest::window()
 {
     QFETCH(QString, dropped);
     QFETCH(bool, enabled);
+    QFETCH(int, then);
+    QFETCH(QString, other);
+    QFETCH(QString, outcome);
     CPelmoraDlg dialog;
     dialog.show();
     QApplication::setActiveWindow(&dialog);
@@ -456,15 +495,52 @@ void DetailsTest::window()
     QCOMPARE(command->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
     QCOMPARE(command->isEnabled(), enabled);
 
+    // A comparison window is read, copied and closed with Esc: its first line is the verdict;
+    // the old package's fields marked as differing are noted.
+    QString compared;
+    QStringList marked;
+    QTimer comparer;
+    QObject::connect(&comparer, &QTimer::timeout, [&] {
+        QWidget *active = QApplication::activeModalWidget();
+        if (auto *files = qobject_cast<QFileDialog *>(active)) {
+            files->selectFile(other);
+            static_cast<QDialog *>(files)->accept();
+        }
+        auto *comparison = qobject_cast<CCompareDlg *>(active);
+        if (!comparison || !compared.isEmpty())
+            return;
+        for (QPushButton *button : comparison->findChildren<QPushButton *>())
+            if (button->text() == QStringLiteral("复制全部"))
+                button->click();
+        compared = QApplication::clipboard()->text();
+        for (QWidget *field : comparison->findChildren<QWidget *>())
+            if (!field->accessibleDescription().isEmpty() &&
+                !field->accessibleName().startsWith(QStringLiteral("新包")))
+                marked.append(field->accessibleName());
+        QTest::keyClick(comparison, Qt::Key_Escape);
+    });
+    comparer.start(10);
+    if (then == CompareFromMenu) {
+        dialog.OnSysCommand(CPelmoraDlg::IdmCompare);
+        QCOMPARE(compared.section(u'\n', 0, 0), outcome);
+        return;
+    }
+
     // Ctrl+I in a box; what opens is read, copied, and closed with Esc.
     CDetailsDlg *opened = nullptr;
-    QString title, copied, fields;
+    QString title, copied, fields, checked;
     QSize icon;
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
         auto *details = qobject_cast<CDetailsDlg *>(QApplication::activeModalWidget());
-        if (!details || opened)
+        if (!details)
             return;
+        // Once the package dropped on it has been compared, the details window closes.
+        if (opened) {
+            if (!compared.isEmpty())
+                QTest::keyClick(details, Qt::Key_Escape);
+            return;
+        }
         opened = details;
         title = details->windowTitle();
         for (QWidget *field : details->findChildren<QWidget *>()) {
@@ -480,6 +556,18 @@ void DetailsTest::window()
             if (button->text() == QStringLiteral("复制全部"))
                 button->click();
         copied = QApplication::clipboard()->text();
+        if (then == PasteSigner) {
+            auto *check = details->findChild<CSignerCheck *>();
+            QTest::keyClicks(check->findChild<QLineEdit *>(), other);
+            checked = check->verdict();
+        }
+        if (then == DropOnDetails) {
+            // From the event loop: the comparison window runs its own while it is open.
+            QTimer::singleShot(0, details, [details, &other] {
+                DropUrls(*details, {QUrl::fromLocalFile(other)});
+            });
+            return;
+        }
         // To the window's own focus: the platform may not have moved the focus to it yet.
         QTest::keyClick(details->focusWidget() ? details->focusWidget() : details, Qt::Key_Escape);
     });
@@ -490,6 +578,19 @@ void DetailsTest::window()
     QVERIFY(dialog.isVisible()); // Esc closed the details window only
     if (!enabled)
         return;
+    if (then == PasteSigner) {
+        QCOMPARE(checked, outcome);
+        return;
+    }
+    if (then == DropOnDetails) {
+        QCOMPARE(compared.section(u'\n', 0, 0), outcome);
+        // Built with another version code alone; signed, so another file with a signer.
+        QVERIFY2(marked.contains(QStringLiteral("旧包 版本代码")) &&
+                     marked.contains(QStringLiteral("旧包 签名校验")) &&
+                     !marked.contains(QStringLiteral("旧包 包名")) &&
+                     !marked.contains(QStringLiteral("旧包 版本号")),
+                 qPrintable(marked.join(u',')));
+    }
 
     QCOMPARE(title, QStringLiteral("详细信息 - org.example.details"));
     QCOMPARE(icon, QSize(64, 64));

@@ -215,7 +215,8 @@ void MainDialogTest::windowMenu()
                          : action->text() + u'\t' + action->shortcut().toString());
     QCOMPARE(items,
              (QStringList{QStringLiteral("打开(&O)...\tCtrl+O"),
-                          QStringLiteral("详细信息(&D)...\tCtrl+I"), QStringLiteral("关闭(&C)\t"),
+                          QStringLiteral("详细信息(&D)...\tCtrl+I"),
+                          QStringLiteral("与另一个包比较(&M)...\t"), QStringLiteral("关闭(&C)\t"),
                           QStringLiteral("-"), QStringLiteral("关于 Pelmora(&A)...\t")}));
 
     dialog.show();
@@ -287,6 +288,7 @@ void MainDialogTest::systemCommands_data()
     QTest::newRow("minimise: left to the window manager") << 0xF020u << false << false;
     QTest::newRow("unknown") << 0x0050u << false << false;
     QTest::newRow("details while no package is shown") << 0x0030u << false << false;
+    QTest::newRow("compare while no package is shown") << 0x0040u << false << false;
 }
 
 void MainDialogTest::systemCommands()

@@ -83,13 +83,15 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
                                   .arg(package.minSdkVersion)
                             : QString();
     const QString manifest =
-        QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-                       "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\"\n"
-                       "    package=\"%1\" android:versionCode=\"7\"%2 %6>\n"
-                       "%3"
-                       "  %4\n"
-                       "  <application android:label=\"%9\"%5>%7</application>\n"
-                       "%8</manifest>\n")
+        (QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                        "<manifest xmlns:android=\"http://schemas.android.com/apk/res/android\"\n"
+                        "    package=\"%1\" android:versionCode=\"") +
+         QString::number(package.versionCode) +
+         QStringLiteral("\"%2 %6>\n"
+                        "%3"
+                        "  %4\n"
+                        "  <application android:label=\"%9\"%5>%7</application>\n"
+                        "%8</manifest>\n"))
             .arg(package.packageName, version, sdk, contents.manifestElements,
                  contents.icon.isEmpty()
                      ? QString()

@@ -18,6 +18,7 @@ struct TestPackage
     QString versionName; // null: the manifest has no versionName at all
     QString label;
     int minSdkVersion = 0; // 0: the manifest names none
+    int versionCode = 7;
 };
 
 // What a package may carry beyond its name, version and label.

@@ -1,24 +1,19 @@
 #include "DetailsDlg.h"
 
-#include <QClipboard>
+#include "DropAsCopy.h"
+#include "FormWidgets.h"
+
 #include <QDialogButtonBox>
+#include <QDropEvent>
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
-#include <QtMath>
 
 namespace {
 
 constexpr int IconSide = 64;
-// Lists longer than this scroll inside their own field.
-constexpr int ListLinesShown = 8;
 // Wide enough for a certificate's SHA-256 with its colons beside its label.
 constexpr int DefaultWidthInDigits = 112;
 
@@ -41,6 +36,7 @@ CDetailsDlg::CDetailsDlg(const QString &packageName, QWidget *parent)
 {
     setWindowTitle(QStringLiteral("详细信息 - ") + packageName);
     setModal(true);
+    setAcceptDrops(true);
     sectionsLayout->setContentsMargins(0, 0, 0, 0);
     sectionsLayout->addStretch();
 
@@ -48,15 +44,7 @@ CDetailsDlg::CDetailsDlg(const QString &packageName, QWidget *parent)
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidget(sectionsLayout->parentWidget());
 
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close);
-    QPushButton *copy =
-        buttons->addButton(QStringLiteral("复制全部"), QDialogButtonBox::ActionRole);
-    // Enter closes, as Esc does; it never copies by surprise.
-    copy->setAutoDefault(false);
-    buttons->button(QDialogButtonBox::Close)->setDefault(true);
-    connect(copy, &QPushButton::clicked, this,
-            [this] { QGuiApplication::clipboard()->setText(copyText()); });
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox *buttons = CopyAndCloseButtons(*this, [this] { return copyText(); });
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(scroll);
@@ -78,9 +66,42 @@ void CDetailsDlg::addSection(DetailsSection section)
     if (section.title.isEmpty())
         form->setContentsMargins(0, 0, 0, 0);
     sectionsLayout->insertWidget(sectionsLayout->count() - 1, frame);
+    forms.insert(section.title, form);
     sections.append(std::move(section));
     // Qt's own first sizing stops at two thirds of the screen; this one follows the rows.
     resize(sizeHint());
+}
+
+void CDetailsDlg::addField(const QString &sectionTitle, const QString &label, QWidget *field)
+{
+    QFormLayout *form = forms.value(sectionTitle);
+    if (!form) {
+        delete field;
+        return;
+    }
+    auto *text = new QLabel(label + QStringLiteral("："));
+    text->setBuddy(field);
+    form->addRow(text, field);
+    resize(sizeHint());
+}
+
+void CDetailsDlg::dragEnterEvent(QDragEnterEvent *event)
+{
+    TakeAsCopy(event);
+}
+
+void CDetailsDlg::dragMoveEvent(QDragMoveEvent *event)
+{
+    TakeAsCopy(event);
+}
+
+void CDetailsDlg::dropEvent(QDropEvent *event)
+{
+    const QByteArray path = TakeAsCopy(event);
+    // The source is free once the drop returns; the comparison follows from the event loop.
+    if (!path.isEmpty())
+        QMetaObject::invokeMethod(
+            this, [this, path] { emit packageDropped(path); }, Qt::QueuedConnection);
 }
 
 QWidget *CDetailsDlg::createField(DetailsRow &row)
@@ -99,25 +120,8 @@ QWidget *CDetailsDlg::createField(DetailsRow &row)
             icon->setToolTip(row.value);
         }
         field = icon;
-    } else if (row.isList) {
-        auto *list = new QPlainTextEdit(row.value);
-        list->setReadOnly(true);
-        list->setLineWrapMode(QPlainTextEdit::NoWrap);
-        const int allLines = int(row.value.count(u'\n')) + 1;
-        const int lines = qBound(1, allLines, ListLinesShown);
-        // A list that fits needs no scroll bar, which would only hide its last line's end.
-        if (allLines <= ListLinesShown)
-            list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        const QFontMetricsF metrics(list->font());
-        list->setFixedHeight(qCeil(metrics.lineSpacing() * lines +
-                                   2 * (list->frameWidth() + list->document()->documentMargin())) +
-                             1);
-        field = list;
     } else {
-        auto *line = new QLineEdit(row.value);
-        line->setReadOnly(true);
-        line->setCursorPosition(0);
-        field = line;
+        field = CreateValueField(row.value, row.isList);
     }
     field->setAccessibleName(row.label);
     return field;
@@ -125,12 +129,5 @@ QWidget *CDetailsDlg::createField(DetailsRow &row)
 
 QSize CDetailsDlg::sizeHint() const
 {
-    // As tall as everything without scrolling, where the screen allows.
-    QSize hint = QDialog::sizeHint();
-    hint.rheight() += scroll->widget()->sizeHint().height() - scroll->sizeHint().height();
-    hint.setWidth(qMax(hint.width(),
-                       fontMetrics().horizontalAdvance(QLatin1Char('0')) * DefaultWidthInDigits));
-    if (const QScreen *shown = screen())
-        hint = hint.boundedTo(shown->availableGeometry().size() * 9 / 10);
-    return hint;
+    return ScrollingWindowSize(*this, QDialog::sizeHint(), *scroll, DefaultWidthInDigits);
 }

@@ -1,22 +1,23 @@
 #include "PelmoraDlg.h"
 
 #include "AboutDlg.h"
+#include "CompareDlg.h"
 #include "DataExchange.h"
 #include "DetailsDlg.h"
 #include "DialogTemplate.h"
+#include "DropAsCopy.h"
 #include "MessageBox.h"
+#include "SignerCheck.h"
 #include "StringTable.h"
 #include "WaitCursor.h"
 #include "details/PackageDetails.h"
 #include "details/ShownDetails.h"
-#include "inspect/LocalPath.h"
 
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
-#include <QMimeData>
 #include <QShortcut>
 
 namespace {
@@ -44,6 +45,8 @@ void CPelmoraDlg::OnInitDialog()
                                            [this] { OnSysCommand(IdmDetails); });
     detailsCommand->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
     detailsCommand->setShortcutVisibleInContextMenu(true);
+    compareCommand = systemMenu->addAction(QStringLiteral("与另一个包比较(&M)..."), this,
+                                           [this] { OnSysCommand(IdmCompare); });
     // Also the dialog's own actions, so that their shortcuts work while the menu is closed.
     addActions({open, detailsCommand});
     UpdateDetailsCommand();
@@ -73,23 +76,39 @@ void CPelmoraDlg::OnSysCommand(unsigned commandId)
         OpenPackage();
     } else if (command == IdmDetails) {
         OnDetails();
+    } else if (command == IdmCompare) {
+        OnCompare();
     } else if (command == ScClose) {
         close();
     }
     // Moving, sizing and the rest belong to the window manager here.
 }
 
-void CPelmoraDlg::OpenPackage()
+QByteArray CPelmoraDlg::ChoosePackage(const QString &title)
 {
     const QFileInfo last(QFile::decodeName(lastInspectedPath));
     const QString folder = !lastInspectedPath.isEmpty() && last.dir().exists()
                                ? last.dir().absolutePath()
                                : QDir::homePath();
-    const QString chosen =
-        QFileDialog::getOpenFileName(this, QStringLiteral("打开 apk 文件"), folder,
-                                     QStringLiteral("apk 文件 (*.apk*);;所有文件 (*)"));
+    const QString chosen = QFileDialog::getOpenFileName(
+        this, title, folder, QStringLiteral("apk 文件 (*.apk*);;所有文件 (*)"));
+    return chosen.isEmpty() ? QByteArray() : QFile::encodeName(chosen);
+}
+
+void CPelmoraDlg::OpenPackage()
+{
+    const QByteArray chosen = ChoosePackage(QStringLiteral("打开 apk 文件"));
     if (!chosen.isEmpty())
-        InspectFile(QFile::encodeName(chosen));
+        InspectFile(chosen);
+}
+
+void CPelmoraDlg::OnCompare()
+{
+    if (!inspected)
+        return;
+    const QByteArray chosen = ChoosePackage(QStringLiteral("选择要比较的 apk 文件"));
+    if (!chosen.isEmpty())
+        CompareShownWith(*inspected, chosen, this);
 }
 
 void CPelmoraDlg::InspectFile(const QByteArray &path)
@@ -119,6 +138,7 @@ void CPelmoraDlg::ShowInspection(const InspectionResult &result)
 void CPelmoraDlg::UpdateDetailsCommand()
 {
     detailsCommand->setEnabled(inspected.has_value());
+    compareCommand->setEnabled(inspected.has_value());
 }
 
 void CPelmoraDlg::OnDetails()
@@ -132,6 +152,13 @@ void CPelmoraDlg::OnDetails()
     CDetailsDlg dialog(EscapeControls(details.facts.packageName), this);
     for (DetailsSection &section : DetailsSections(details))
         dialog.addSection(std::move(section));
+    if (!details.fileChanged)
+        dialog.addField(QStringLiteral("签名"), QStringLiteral("预期签名者"),
+                        new CSignerCheck(details.signatures));
+    // A package dropped on the details window is compared with the one it shows.
+    const InspectedPackage shown = *inspected;
+    connect(&dialog, &CDetailsDlg::packageDropped, &dialog,
+            [shown, &dialog](const QByteArray &path) { CompareShownWith(shown, path, &dialog); });
     dialog.exec();
 }
 
@@ -176,27 +203,6 @@ void CPelmoraDlg::DoDataExchange(const DataExchange &dx)
     dx.Text(Md5Box, fields.md5Text);
     dx.Text(VersionBox, fields.versionText);
 }
-
-namespace {
-
-// Files are taken only as copies, whatever the source proposes: a drag offered as a move and
-// accepted as one tells the source to delete the original. The first item must be a local
-// file, read as the inspection will read it. Returns that file's path, or nothing when refused.
-QByteArray TakeAsCopy(QDropEvent *event)
-{
-    const QByteArray path = event->possibleActions() & Qt::CopyAction
-                                ? FirstDroppedPath(*event->mimeData())
-                                : QByteArray();
-    if (!path.isEmpty()) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
-    return path;
-}
-
-} // namespace
 
 void CPelmoraDlg::dragEnterEvent(QDragEnterEvent *event)
 {

@@ -13,7 +13,7 @@ class QAction;
 class QMenu;
 
 // The main window: four read-only boxes that show the last inspected package, and a window menu
-// with "open", "details", "close" and "about".
+// with "open", "details", "compare", "close" and "about".
 class CPelmoraDlg : public QDialog
 {
     Q_OBJECT
@@ -31,6 +31,7 @@ public:
         IdmAboutBox = 0x0010,
         IdmOpen = 0x0020,
         IdmDetails = 0x0030,
+        IdmCompare = 0x0040,
         ScClose = 0xF060
     };
 
@@ -64,11 +65,15 @@ protected:
 private:
     void OnInitDialog();
     void ShowWindowMenu();
+    // The file dialog, opening in the folder of the last package; the chosen file's bytes.
+    QByteArray ChoosePackage(const QString &title);
     void OpenPackage();
     // The files-dropped handler, run from the event loop once the drop itself has finished.
     void InspectDroppedFile(const QByteArray &droppedPath);
     void UpdateDetailsCommand();
     void OnDetails();
+    // Asks for a second package and compares the one shown with it.
+    void OnCompare();
 
     QHash<int, QWidget *> controls;
     DisplayFields fields;
@@ -76,4 +81,5 @@ private:
     QByteArray lastInspectedPath;
     QMenu *systemMenu = nullptr;
     QAction *detailsCommand = nullptr;
+    QAction *compareCommand = nullptr;
 };

@@ -1,0 +1,94 @@
+#include "Compare.h"
+
+#include "ReportRecord.h"
+#include "compare/ComparisonView.h"
+#include "details/OutcomeText.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <cstdio>
+
+namespace {
+
+ComparedPackage AsCompared(const ReportedPackage &package)
+{
+    if (!package.details)
+        return {package.path, OutcomeText(package.result), {}};
+    return {package.path, {}, *package.details};
+}
+
+QJsonValue OldAndNew(const QJsonValue &before, const QJsonValue &after)
+{
+    return QJsonObject{{QStringLiteral("old"), before}, {QStringLiteral("new"), after}};
+}
+
+// A change as the records give both values; null when nothing changed.
+QJsonValue RecordChange(bool changed, const QJsonObject &before, const QJsonObject &after,
+                        const QString &key)
+{
+    return changed ? OldAndNew(before.value(key), after.value(key)) : QJsonValue();
+}
+
+QJsonObject ChangesObject(const UpdateChanges &changes, const QJsonObject &before,
+                          const QJsonObject &after)
+{
+    const std::optional<Change<QString>> &sharedUser = changes.sharedUserId;
+    const auto orNull = [](const QString &text) {
+        return text.isEmpty() ? QJsonValue() : QJsonValue(text);
+    };
+    return {
+        {QStringLiteral("permissionsAdded"), QJsonArray::fromStringList(changes.permissionsAdded)},
+        {QStringLiteral("permissionsRemoved"),
+         QJsonArray::fromStringList(changes.permissionsRemoved)},
+        {QStringLiteral("minSdk"),
+         RecordChange(changes.minSdk.has_value(), before, after, QStringLiteral("minSdk"))},
+        {QStringLiteral("targetSdk"),
+         RecordChange(changes.targetSdk.has_value(), before, after, QStringLiteral("targetSdk"))},
+        {QStringLiteral("abis"),
+         RecordChange(changes.abis.has_value(), before, after, QStringLiteral("abis"))},
+        {QStringLiteral("pageSize16k"), RecordChange(changes.pageSize16k.has_value(), before, after,
+                                                     QStringLiteral("pageSize16k"))},
+        {QStringLiteral("size"),
+         RecordChange(changes.size.has_value(), before, after, QStringLiteral("size"))},
+        {QStringLiteral("sharedUserId"),
+         sharedUser ? OldAndNew(orNull(sharedUser->before), orNull(sharedUser->after))
+                    : QJsonValue()},
+    };
+}
+
+QByteArray JsonOf(const UpdateComparison &comparison, const QJsonObject &before,
+                  const QJsonObject &after)
+{
+    QJsonArray reasons;
+    for (const UpdateReason &reason : comparison.reasons)
+        reasons.append(QJsonObject{{QStringLiteral("code"), reason.code},
+                                   {QStringLiteral("text"), reason.text}});
+    const QJsonObject object{
+        {QStringLiteral("old"), before},
+        {QStringLiteral("new"), after},
+        {QStringLiteral("updatable"), comparison.updatable()},
+        {QStringLiteral("reasons"), reasons},
+        {QStringLiteral("changes"),
+         comparison.bothRead ? QJsonValue(ChangesObject(comparison.changes, before, after))
+                             : QJsonValue()},
+    };
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+} // namespace
+
+int RunCompare(const CompareRequest &request)
+{
+    const ReportedPackage before = ReadReportedPackage(request.oldPath);
+    const ReportedPackage after = ReadReportedPackage(request.newPath);
+    const ComparedPackage oldPackage = AsCompared(before);
+    const ComparedPackage newPackage = AsCompared(after);
+    const UpdateComparison comparison = CompareForUpdate(oldPackage, newPackage);
+    const QByteArray printed =
+        request.json
+            ? JsonOf(comparison, ReportObject(before), ReportObject(after))
+            : DetailsText(ComparisonSections(comparison, ComparedRows(oldPackage, newPackage)))
+                  .toUtf8();
+    std::fwrite(printed.constData(), 1, std::size_t(printed.size()), stdout);
+    return comparison.updatable() ? 0 : 1;
+}

@@ -1,0 +1,149 @@
+#include "CompareDlg.h"
+
+#include "FormWidgets.h"
+#include "WaitCursor.h"
+#include "details/OutcomeText.h"
+#include "details/ShownDetails.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QLabel>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace {
+
+// Wide enough for two certificate SHA-256s with their colons side by side.
+constexpr int DefaultWidthInDigits = 200;
+const QColor Updatable(0x1b, 0x7f, 0x3b);
+const QColor NotUpdatable(0xb3, 0x26, 0x1e);
+const QColor DiffersBackground(0xff, 0xf1, 0xb8);
+
+// The verdict in large bold letters, green or red.
+QLabel *VerdictLabel(const UpdateComparison &comparison)
+{
+    auto *label = new QLabel(comparison.verdictText());
+    QFont font = label->font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.4);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, comparison.updatable() ? Updatable : NotUpdatable);
+    label->setPalette(palette);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setWordWrap(true);
+    label->setAccessibleName(QStringLiteral("结论"));
+    return label;
+}
+
+QWidget *SideField(const QString &value, bool isList, const QString &name, bool differs)
+{
+    QWidget *field = CreateValueField(value, isList);
+    field->setAccessibleName(name);
+    if (differs) {
+        QPalette palette = field->palette();
+        palette.setColor(QPalette::Base, DiffersBackground);
+        field->setPalette(palette);
+        field->setAccessibleDescription(QStringLiteral("与另一个包不同"));
+    }
+    return field;
+}
+
+// Label, old value and new value a row, under a heading row.
+QWidget *SideBySide(const QList<ComparedRow> &rows)
+{
+    auto *grid = new QGridLayout;
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(2, 1);
+    for (const auto &[column, title] :
+         {std::pair{1, QStringLiteral("旧包")}, std::pair{2, QStringLiteral("新包")}}) {
+        auto *heading = new QLabel(title);
+        QFont font = heading->font();
+        font.setBold(true);
+        heading->setFont(font);
+        grid->addWidget(heading, 0, column);
+    }
+    int line = 1;
+    for (const ComparedRow &row : rows) {
+        auto *label = new QLabel(row.label + QStringLiteral("："));
+        QFont font = label->font();
+        font.setBold(row.differs());
+        label->setFont(font);
+        QWidget *before =
+            SideField(row.oldValue, row.isList, QStringLiteral("旧包 ") + row.label, row.differs());
+        label->setBuddy(before);
+        // A list's label and fields start at its first line, whichever side has more.
+        const Qt::Alignment place = row.isList ? Qt::AlignTop : Qt::AlignVCenter;
+        grid->addWidget(label, line, 0, place);
+        grid->addWidget(before, line, 1, place);
+        grid->addWidget(
+            SideField(row.newValue, row.isList, QStringLiteral("新包 ") + row.label, row.differs()),
+            line, 2, place);
+        ++line;
+    }
+    auto *sides = new QWidget;
+    sides->setLayout(grid);
+    return sides;
+}
+
+ComparedPackage Read(const QByteArray &path, const InspectionResult &result)
+{
+    if (!result.package)
+        return {path, OutcomeText(result), {}};
+    return {path, {}, LoadPackageDetails(*result.package)};
+}
+
+} // namespace
+
+CCompareDlg::CCompareDlg(const ComparedPackage &oldPackage, const ComparedPackage &newPackage,
+                         QWidget *parent)
+    : QDialog(parent), scroll(new QScrollArea)
+{
+    const UpdateComparison comparison = CompareForUpdate(oldPackage, newPackage);
+    const QList<ComparedRow> rows = ComparedRows(oldPackage, newPackage);
+    const QList<DetailsSection> sections = ComparisonSections(comparison, rows);
+    text = DetailsText(sections);
+    setWindowTitle(QStringLiteral("比较 - ") +
+                   EscapeControls(oldPackage.details.facts.packageName));
+    setModal(true);
+
+    // Under the verdict, every rule that fails and what changes, as the copied text has them.
+    auto *summary = new QFormLayout;
+    summary->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    for (const DetailsRow &row : sections.first().rows.sliced(1)) {
+        QWidget *field = CreateValueField(row.value, row.isList);
+        field->setAccessibleName(row.label);
+        summary->addRow(row.label + QStringLiteral("："), field);
+    }
+
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidget(SideBySide(rows));
+
+    QDialogButtonBox *buttons = CopyAndCloseButtons(*this, [this] { return copyText(); });
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(VerdictLabel(comparison));
+    layout->addLayout(summary);
+    layout->addWidget(scroll, 1);
+    layout->addWidget(buttons);
+    resize(sizeHint());
+}
+
+QSize CCompareDlg::sizeHint() const
+{
+    return ScrollingWindowSize(*this, QDialog::sizeHint(), *scroll, DefaultWidthInDigits);
+}
+
+void CompareShownWith(const InspectedPackage &shown, const QByteArray &newPath, QWidget *parent)
+{
+    std::optional<CCompareDlg> dialog;
+    {
+        const WaitCursor busy;
+        const ComparedPackage oldPackage{shown.path, {}, LoadPackageDetails(shown)};
+        dialog.emplace(oldPackage, Read(newPath, InspectPackage(newPath)), parent);
+    }
+    dialog->exec();
+}
