@@ -298,7 +298,8 @@ QString PackageText(const QByteArray &path, const InspectionResult &result,
 
 ReportRecord MakeReportRecord(const QByteArray &path, const ReportRequest &request)
 {
-    InspectionResult result = InspectPackage(path);
+    // One read of the file feeds every digest the record carries.
+    InspectionResult result = InspectPackage(path, InspectionRead::Everything);
     std::optional<PackageDetails> details, refused;
     if (result.package)
         details = LoadPackageDetails(*result.package);
