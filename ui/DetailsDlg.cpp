@@ -1,5 +1,8 @@
 #include "DetailsDlg.h"
 
+#include "details/DetailsLoading.h"
+#include "details/ShownDetails.h"
+
 #include <QClipboard>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -8,9 +11,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QtMath>
 
@@ -21,6 +27,9 @@ constexpr int IconSide = 64;
 constexpr int ListLinesShown = 8;
 // Wide enough for a certificate's SHA-256 with its colons beside its label.
 constexpr int DefaultWidthInDigits = 112;
+// The bar follows the read this often; the parts it reads arrive on their own.
+constexpr int ProgressIntervalMs = 100;
+constexpr int ProgressSteps = 1000;
 
 QPixmap IconPixmap(const QByteArray &bytes, qreal ratio)
 {
@@ -37,9 +46,10 @@ QPixmap IconPixmap(const QByteArray &bytes, qreal ratio)
 } // namespace
 
 CDetailsDlg::CDetailsDlg(const QString &packageName, QWidget *parent)
-    : QDialog(parent), scroll(new QScrollArea), sectionsLayout(new QVBoxLayout(new QWidget))
+    : QDialog(parent), scroll(new QScrollArea), sectionsLayout(new QVBoxLayout(new QWidget)),
+      progress(new QProgressBar), progressTimer(new QTimer(this))
 {
-    setWindowTitle(QStringLiteral("详细信息 - ") + packageName);
+    showTitle(packageName);
     setModal(true);
     sectionsLayout->setContentsMargins(0, 0, 0, 0);
     sectionsLayout->addStretch();
@@ -58,9 +68,82 @@ CDetailsDlg::CDetailsDlg(const QString &packageName, QWidget *parent)
             [this] { QGuiApplication::clipboard()->setText(copyText()); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
+    progress->setRange(0, ProgressSteps);
+    progress->setFormat(PendingText() + QStringLiteral(" %p%"));
+    progress->setAccessibleName(PendingText());
+    progress->hide();
+    progressTimer->setInterval(ProgressIntervalMs);
+    connect(progressTimer, &QTimer::timeout, this, &CDetailsDlg::showProgress);
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(scroll);
+    layout->addWidget(progress);
     layout->addWidget(buttons);
+}
+
+CDetailsDlg::~CDetailsDlg() = default;
+
+void CDetailsDlg::load(const InspectedPackage &inspected)
+{
+    // Called on a worker thread; the window takes what is new on its own.
+    loading = std::make_unique<DetailsLoading>(inspected, [this] {
+        QMetaObject::invokeMethod(this, &CDetailsDlg::showLoaded, Qt::QueuedConnection);
+    });
+    progress->setValue(0);
+    progress->show();
+    progressTimer->start();
+    showLoaded();
+}
+
+void CDetailsDlg::showTitle(const QString &packageName)
+{
+    setWindowTitle(QStringLiteral("详细信息 - ") + packageName);
+}
+
+void CDetailsDlg::showLoaded()
+{
+    if (!loading)
+        return;
+    const bool finished = loading->done();
+    const PackageDetails details = loading->current();
+    // The tool may have printed no name that the manifest gives.
+    showTitle(EscapeControls(details.facts.packageName));
+    const int scrolled = scroll->verticalScrollBar()->value();
+    // Every section but the stretch below them.
+    while (sectionsLayout->count() > 1) {
+        QLayoutItem *item = sectionsLayout->takeAt(0);
+        delete item->widget();
+        delete item;
+    }
+    sections.clear();
+    for (DetailsSection &section : DetailsSections(details))
+        addSection(std::move(section));
+    scroll->verticalScrollBar()->setValue(scrolled);
+    if (finished) {
+        progressTimer->stop();
+        progress->hide();
+        loading.reset();
+    }
+}
+
+void CDetailsDlg::showProgress()
+{
+    if (!loading)
+        return;
+    const double read = loading->readProgress();
+    // The file is read; what is left (a bundle's inner APKs, say) shows as busy.
+    if (read >= 1.0)
+        progress->setRange(0, 0);
+    else
+        progress->setValue(int(read * ProgressSteps));
+}
+
+void CDetailsDlg::done(int result)
+{
+    // Closing stops the work; its threads notice at their next read.
+    progressTimer->stop();
+    loading.reset();
+    QDialog::done(result);
 }
 
 void CDetailsDlg::addSection(DetailsSection section)
@@ -79,8 +162,9 @@ void CDetailsDlg::addSection(DetailsSection section)
         form->setContentsMargins(0, 0, 0, 0);
     sectionsLayout->insertWidget(sectionsLayout->count() - 1, frame);
     sections.append(std::move(section));
-    // Qt's own first sizing stops at two thirds of the screen; this one follows the rows.
-    resize(sizeHint());
+    // Qt's own first sizing stops at two thirds of the screen; this one follows the rows. Once
+    // shown, the window only grows, as rows come in.
+    resize(isVisible() ? size().expandedTo(sizeHint()) : sizeHint());
 }
 
 QWidget *CDetailsDlg::createField(DetailsRow &row)

@@ -125,13 +125,9 @@ void CPelmoraDlg::OnDetails()
 {
     if (!inspected)
         return;
-    const PackageDetails details = [this] {
-        const WaitCursor busy;
-        return LoadPackageDetails(*inspected);
-    }();
-    CDetailsDlg dialog(EscapeControls(details.facts.packageName), this);
-    for (DetailsSection &section : DetailsSections(details))
-        dialog.addSection(std::move(section));
+    // The window opens at once with what the tool said; the rest fills in as it is read.
+    CDetailsDlg dialog(EscapeControls(ReadPackageFacts(inspected->toolOutput).packageName), this);
+    dialog.load(*inspected);
     dialog.exec();
 }
 
