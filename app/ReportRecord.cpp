@@ -269,7 +269,9 @@ QString PackageText(const QByteArray &path, const InspectionResult &result,
 
 ReportedPackage ReadReportedPackage(const QByteArray &path)
 {
-    ReportedPackage package{path, InspectPackage(path), std::nullopt, std::nullopt};
+    // One read of the file feeds every digest the record carries.
+    ReportedPackage package{path, InspectPackage(path, InspectionRead::Everything), std::nullopt,
+                            std::nullopt};
     InspectionResult &result = package.result;
     std::optional<PackageDetails> &details = package.details;
     if (result.package)

@@ -1,6 +1,7 @@
 #include "ZipArchive.h"
 
 #include "EntryInflater.h"
+#include "EntryReading.h"
 #include "ZipDirectory.h"
 #include "ZipFileSource.h"
 #include "digest/SafeFile.h"
@@ -44,6 +45,16 @@ bool SameView(zip *archive, const QList<ZipDirectoryEntry> &entries, const EndRe
 
 } // namespace
 
+bool InflateBudget::take(qint64 size)
+{
+    qint64 now = left.load();
+    while (size <= now)
+        if (left.compare_exchange_weak(now, now - size))
+            return true;
+    refused = true;
+    return false;
+}
+
 ZipArchive::ZipArchive(const SafeFile &file, std::shared_ptr<InflateBudget> shared)
     : budget(shared ? shared : std::make_shared<InflateBudget>())
 {
@@ -73,7 +84,8 @@ ZipArchive::ZipArchive(const SafeFile &file, std::shared_ptr<InflateBudget> shar
     entries = directory->entries;
     entriesEnd = directory->dataEnd;
     if (!shared)
-        budget->left = MaxInflatedBase + InflatedPerFileByte * file.size();
+        budget =
+            std::make_shared<InflateBudget>(MaxInflatedBase + InflatedPerFileByte * file.size());
 }
 
 void ZipArchive::open(const SafeFile &file)
@@ -131,7 +143,7 @@ std::optional<QByteArray> ZipArchive::readEntry(const QByteArray &name, qint64 m
     // The declared size is checked against `maxSize` and the inflate limit before anything is
     // read, and a longer entry is cut off, so reserving it up front grows nothing unbounded.
     if (const std::optional<qint64> size = entrySize(name);
-        size && *size <= maxSize && *size <= budget->left)
+        size && *size <= maxSize && *size <= budget->remaining())
         bytes.reserve(qsizetype(*size));
     const bool whole = readPieces(name, maxSize, [&bytes](const char *data, qint64 size) {
         bytes.append(data, qsizetype(size));
@@ -152,48 +164,45 @@ bool ZipArchive::readPieces(const QByteArray &name, qint64 maxSize,
     if (!index)
         return false;
     const ZipDirectoryEntry &record = entries[*index];
-    const qint64 size = record.uncompressedSize;
-    if (maxSize >= 0 && size > maxSize)
+    if ((maxSize >= 0 && record.uncompressedSize > maxSize) || !drawBudget(record))
         return false;
-    if (size > budget->left) {
-        limitReached = true;
-        budget->exhausted = true;
-        return false;
-    }
-    budget->left -= size;
-    qint64 total = 0;
-    uLong crc = crc32(0, nullptr, 0);
-    bool overlong = false;
-    const bool read = readData(*index, [&](const char *data, qint64 count) {
-        // An entry longer than it said stops here, before a byte too many is handed on.
-        if (count > size - total) {
-            overlong = true;
-            return false;
-        }
-        total += count;
-        crc = crc32(crc, reinterpret_cast<const Bytef *>(data), uInt(count));
-        consume(data, count);
-        return true;
-    });
-    return read && !overlong && total == size && crc == record.crc;
+    EntryReading reading(record, consume);
+    const bool read = readRaw(
+        *index, [&reading](const char *data, qint64 size) { return reading.feed(data, size); });
+    return read && reading.finish();
 }
 
-bool ZipArchive::readData(qsizetype index,
-                          const std::function<bool(const char *, qint64)> &take) const
+bool ZipArchive::drawBudget(const ZipDirectoryEntry &entry) const
+{
+    if (budget->take(entry.uncompressedSize))
+        return true;
+    limitReached = true;
+    return false;
+}
+
+std::unique_ptr<EntryReading>
+ZipArchive::readFed(const ZipDirectoryEntry &record,
+                    const std::function<void(const char *, qint64)> &consume) const
+{
+    if (!drawBudget(record))
+        return nullptr;
+    return std::make_unique<EntryReading>(record, consume);
+}
+
+bool ZipArchive::readRaw(qsizetype index,
+                         const std::function<bool(const char *, qint64)> &raw) const
 {
     // The data as the file holds it: what it means is the central directory's method alone.
     zip_file_t *entry = zip_fopen_index(archive, zip_uint64_t(index), ZIP_FL_COMPRESSED);
     if (!entry)
         return false;
-    EntryInflater inflater(entries[index].method == ZIP_CM_STORE);
     constexpr zip_uint64_t PieceSize = 256 << 10;
     QByteArray piece(qsizetype(PieceSize), Qt::Uninitialized);
     zip_int64_t got = 0;
-    bool stopped = false;
-    while (!stopped && (got = zip_fread(entry, piece.data(), PieceSize)) > 0)
-        stopped = !inflater.feed(piece.constData(), got, take);
+    while ((got = zip_fread(entry, piece.data(), PieceSize)) > 0 && raw(piece.constData(), got)) {
+    }
     zip_fclose(entry);
-    return got >= 0 && !inflater.corrupt();
+    return got >= 0;
 }
 
 std::optional<QByteArray> ZipArchive::readEntryStart(const QByteArray &name, qint64 count) const
@@ -204,11 +213,14 @@ std::optional<QByteArray> ZipArchive::readEntryStart(const QByteArray &name, qin
     QByteArray bytes;
     if (count == 0)
         return bytes;
-    const bool read = readData(*index, [&](const char *data, qint64 size) {
-        bytes.append(data, qsizetype(qMin(size, count - bytes.size())));
-        return bytes.size() < count;
+    EntryInflater inflater(entries[*index].method == ZIP_CM_STORE);
+    const bool read = readRaw(*index, [&](const char *data, qint64 size) {
+        return inflater.feed(data, size, [&](const char *out, qint64 made) {
+            bytes.append(out, qsizetype(qMin(made, count - bytes.size())));
+            return bytes.size() < count;
+        });
     });
-    if (!read)
+    if (!read || inflater.corrupt())
         return std::nullopt;
     return bytes;
 }
@@ -220,4 +232,10 @@ std::optional<EntryPlacement> ZipArchive::placement(const QByteArray &name) cons
         return std::nullopt;
     const ZipDirectoryEntry &entry = entries[*index];
     return EntryPlacement{entry.method == ZIP_CM_STORE, entry.dataOffset};
+}
+
+const ZipDirectoryEntry *ZipArchive::record(const QByteArray &name) const
+{
+    const std::optional<qsizetype> index = indexOf(name);
+    return index ? &entries[*index] : nullptr;
 }

@@ -6,19 +6,29 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 
+class EntryReading;
 class SafeFile;
 struct zip;
 
 // Uncompressed bytes that the archives sharing it may still hand out: one package, or a bundle
-// and every APK read out of it.
+// and every APK read out of it. Readers on several threads may draw on it at once.
 struct InflateBudget
 {
-    qint64 left = 0;
-    bool exhausted = false; // a read was refused for want of it
+    explicit InflateBudget(qint64 bytes = 0) : left(bytes) {}
+    // Takes `size` bytes; false, and exhausted from then on, when fewer are left.
+    bool take(qint64 size);
+    qint64 remaining() const { return left; }
+    // Whether a read was refused for want of it.
+    bool exhausted() const { return refused; }
+
+private:
+    std::atomic<qint64> left;
+    std::atomic<bool> refused = false;
 };
 
 // Where an entry's bytes lie in the file and how they are kept there.
@@ -93,6 +103,16 @@ public:
     std::optional<QByteArray> readEntryStart(const QByteArray &name, qint64 count) const;
     // How entry `name` is kept and where its data starts; nothing when it is missing.
     std::optional<EntryPlacement> placement(const QByteArray &name) const;
+    // The directory's record of entry `name`; nothing when it is missing.
+    const ZipDirectoryEntry *record(const QByteArray &name) const;
+    // Reads the entry of `record` (this archive's) from its data as the file keeps it, fed by the
+    // caller (a read of the whole file going by), with every check readEntry makes; `consume`
+    // gets its bytes. Its size is drawn from the inflate budget first: nothing when past the
+    // limit (inflateLimitReached() then says so). Calls nothing in libzip, so it may run beside
+    // another thread's reads of this archive.
+    std::unique_ptr<EntryReading>
+    readFed(const ZipDirectoryEntry &record,
+            const std::function<void(const char *data, qint64 size)> &consume) const;
 
 private:
     // Both reads: refuses an entry declared larger than `maxSize` (none when negative) or than
@@ -100,10 +120,11 @@ private:
     // declared bytes came and checked out.
     bool readPieces(const QByteArray &name, qint64 maxSize,
                     const std::function<void(const char *, qint64)> &consume) const;
-    // Decodes entry `index` (see EntryInflater), handing its bytes to `take` until it returns
-    // false. False when the data cannot be read or is corrupt; sizes and checksum are the
-    // caller's to check.
-    bool readData(qsizetype index, const std::function<bool(const char *, qint64)> &take) const;
+    // Draws the entry's declared size from the budget; false, noting the limit, when it is spent.
+    bool drawBudget(const ZipDirectoryEntry &entry) const;
+    // Hands entry `index`'s data as the file keeps it to `raw` piece by piece until it returns
+    // false. False when libzip cannot read it.
+    bool readRaw(qsizetype index, const std::function<bool(const char *, qint64)> &raw) const;
     // The entry's index, libzip's and the directory's alike; nothing when it is missing.
     std::optional<qsizetype> indexOf(const QByteArray &name) const;
     // Opens libzip over `file` once our own reading of the archive holds.
@@ -115,5 +136,5 @@ private:
     EndRecord end;
     qint64 entriesEnd = 0;
     std::shared_ptr<InflateBudget> budget;
-    mutable bool limitReached = false;
+    mutable std::atomic<bool> limitReached = false;
 };

@@ -1,5 +1,6 @@
 #include "ZipFileSource.h"
 
+#include "digest/ReadStop.h"
 #include "digest/SafeFile.h"
 
 #include <QByteArray>
@@ -16,7 +17,10 @@ constexpr qint64 WindowSize = 64 << 10;
 class WindowedFile
 {
 public:
-    WindowedFile(int fd, qint64 size) : fd(fd), size(size) { zip_error_init(&error); }
+    WindowedFile(int fd, qint64 origin, qint64 size) : fd(fd), origin(origin), size(size)
+    {
+        zip_error_init(&error);
+    }
     ~WindowedFile()
     {
         ::close(fd);
@@ -91,9 +95,13 @@ private:
     // Exactly `count` bytes at the position; a file that ends earlier is an error.
     zip_int64_t readDirect(char *data, qint64 count, bool advance = true)
     {
+        if (ReadStopRequested()) {
+            zip_error_set(&error, ZIP_ER_READ, ECANCELED);
+            return -1;
+        }
         for (qint64 done = 0; done < count;) {
             const ssize_t got =
-                ::pread(fd, data + done, std::size_t(count - done), position + done);
+                ::pread(fd, data + done, std::size_t(count - done), origin + position + done);
             if (got < 0 && errno == EINTR)
                 continue;
             if (got <= 0) {
@@ -108,6 +116,7 @@ private:
     }
 
     int fd;
+    qint64 origin; // where the archive starts in the file: a stored entry may be one
     qint64 size;
     qint64 position = 0;
     qint64 windowStart = 0;
@@ -135,7 +144,7 @@ zip_source *CreateZipFileSource(const SafeFile &file, zip_error *error)
     const int fd = ::fcntl(file.descriptor(), F_DUPFD_CLOEXEC, 0);
     if (fd < 0)
         return nullptr;
-    auto *state = new WindowedFile(fd, file.size());
+    auto *state = new WindowedFile(fd, file.origin(), file.size());
     zip_source *source = zip_source_function_create(Callback, state, error);
     if (!source)
         delete state;

@@ -72,8 +72,8 @@ BundleContents ReadBundleContents(
         // Once the bundle has inflated all it may, the APKs left are not read.
         const InflateBudget &budget = *container.inflateBudget();
         const std::optional<MemoryFile> apk =
-            budget.exhausted ? std::nullopt : ExtractInnerApk(container, name);
-        facts.overLimit = !apk && budget.exhausted;
+            budget.exhausted() ? std::nullopt : ExtractInnerApk(container, name);
+        facts.overLimit = !apk && budget.exhausted();
         if (apk) {
             facts.size = apk->size();
             const SafeFile file(apk->descriptor());

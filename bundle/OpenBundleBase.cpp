@@ -19,7 +19,24 @@ QList<QByteArray> BaseCandidates(const BundleLayout &layout, const ContainerMeta
     return candidates + standalones;
 }
 
-BundleOpening OpenBundleBase(const SafeFile &container)
+namespace {
+
+// The manifest of an APK the container stores as it is, read where it lies.
+std::optional<ApkManifest> StoredApkManifest(const SafeFile &container, const ZipArchive &archive,
+                                             const QByteArray &name,
+                                             const std::shared_ptr<InflateBudget> &budget)
+{
+    const std::optional<EntryPlacement> placement = archive.placement(name);
+    const std::optional<qint64> size = archive.entrySize(name);
+    if (!placement || !placement->stored || !size || *size > MaxInnerApkBytes)
+        return std::nullopt;
+    const SafeFile apk(container, placement->dataOffset, *size);
+    return ReadApkManifest(ZipArchive(apk, budget));
+}
+
+} // namespace
+
+BundleOpening OpenBundleBase(const SafeFile &container, BaseCopy copy)
 {
     BundleOpening opening;
     const ZipArchive archive(container);
@@ -47,6 +64,21 @@ BundleOpening OpenBundleBase(const SafeFile &container)
         budget -= archive.entrySize(name).value_or(0);
         if (budget < 0)
             break;
+        if (copy == BaseCopy::Later) {
+            const std::optional<ApkManifest> stored =
+                StoredApkManifest(container, archive, name, opening.budget);
+            if (stored && stored->split.isEmpty()) {
+                opening.outcome = BundleOutcome::Bundle;
+                opening.problem.clear();
+                opening.baseEntry = name;
+                opening.storedOffset = archive.placement(name)->dataOffset;
+                opening.storedSize = *archive.entrySize(name);
+                opening.baseManifest = *stored;
+                return opening;
+            }
+            if (stored)
+                continue;
+        }
         std::optional<MemoryFile> apk = CopyStoredInnerApk(container, archive, name);
         if (!apk)
             apk = ExtractInnerApk(archive, name);

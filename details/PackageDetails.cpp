@@ -6,6 +6,7 @@
 #include "ShownDetails.h"
 #include "archive/ZipArchive.h"
 #include "channel/ReadChannel.h"
+#include "digest/ReadOnce.h"
 #include "digest/SafeFile.h"
 #include "inspect/ExtensionRule.h"
 #include "inspect/NarrowText.h"
@@ -75,8 +76,9 @@ void CompleteNativePlatforms(PackageFacts &facts, const QList<NativeLibrary> &li
             facts.nativePlatforms.append(FromNarrow(library.abi));
 }
 
-void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive &archive,
-                const QByteArray &baseEntry)
+// A bundle's contents: every inner APK, the base's icon, channel and facts, the native libraries
+// of all of them. An APKM's own signature comes from the read of the file.
+void LoadBundle(PackageDetails &details, const ZipArchive &archive, const QByteArray &baseEntry)
 {
     QList<NativeLibrary> libraries;
     bool librariesRead = true;
@@ -108,27 +110,49 @@ void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive 
         details.manifest = apks.first().manifest;
         details.requiresSplits = apks.first().manifest && apks.first().manifest->requiresSplits;
     }
-    if (details.kind == BundleKind::Apkm)
-        details.container = VerifyPackageSignatures(file, archive);
 }
 
-void LoadFromFile(PackageDetails &details, const InspectedPackage &inspected)
+// The file read once here, for its digests and signatures, unless the inspection's own read
+// gave them.
+PackageReading ReadPackage(const InspectedPackage &inspected)
 {
+    if (inspected.reading)
+        return *inspected.reading;
     const SafeFile &file = inspected.file->file();
-    const std::optional<FileDigests> digests = ComputeFileDigests(file);
-    if (!digests || !SameAsInspected(*digests, inspected, file.size()))
-        return;
-    details.fileChanged = false;
-    details.size = file.size();
-    details.digests = *digests;
-    const ZipArchive archive(file);
+    auto archive = std::make_shared<const ZipArchive>(file);
+    const bool checked = PackageReader::ChecksSignatures(*archive, inspected.baseEntry);
+    PackageReader reader(file, std::move(archive), checked);
+    return reader.finish(ReadOnce(file, reader.sinks()));
+}
+
+} // namespace
+
+QString PendingText()
+{
+    return QStringLiteral("计算中…");
+}
+
+PackageDetails ToolDetails(const InspectedPackage &inspected)
+{
+    PackageDetails details;
+    details.facts = ReadPackageFacts(inspected.toolOutput);
+    for (const QByteArray &line : ToolComplaints(inspected.toolOutput))
+        details.toolComplaints.append(FromNarrow(line));
+    details.fileChanged = !inspected.file;
+    details.readPending = details.contentsPending = bool(inspected.file);
+    return details;
+}
+
+void LoadContents(PackageDetails &details, const InspectedPackage &inspected,
+                  const ZipArchive &archive)
+{
+    details.contentsPending = false;
     if (!inspected.baseEntry.isEmpty()) {
-        LoadBundle(details, file, archive, inspected.baseEntry);
+        LoadBundle(details, archive, inspected.baseEntry);
         return;
     }
     details.icon = ReadLauncherIcon(archive, details.facts.icons);
-    details.channel = ReadChannel(file, archive);
-    details.signatures = VerifyPackageSignatures(file, archive);
+    details.channel = ReadChannel(inspected.file->file(), archive);
     details.nativeLibraries = ReadNativeLibraries(archive);
     if (details.nativeLibraries)
         CompleteNativePlatforms(details.facts, *details.nativeLibraries);
@@ -139,37 +163,63 @@ void LoadFromFile(PackageDetails &details, const InspectedPackage &inspected)
         CompleteFromManifest(details.facts, *manifest, archive);
 }
 
-} // namespace
+bool TakeReading(PackageDetails &details, const InspectedPackage &inspected,
+                 const PackageReading &reading)
+{
+    const qint64 size = inspected.file->file().size();
+    if (!reading.digests || !SameAsInspected(*reading.digests, inspected, size))
+        return false;
+    details.readPending = false;
+    details.size = size;
+    details.digests = *reading.digests;
+    // A plain APK's own signatures; for a bundle, an APKM container's.
+    if (reading.signatures && inspected.baseEntry.isEmpty())
+        details.signatures = *reading.signatures;
+    else if (reading.signatures)
+        details.container = *reading.signatures;
+    return true;
+}
+
+PackageDetails UnknownFile(const PackageDetails &details)
+{
+    PackageDetails unknown;
+    unknown.facts = details.facts;
+    unknown.toolComplaints = details.toolComplaints;
+    return unknown;
+}
 
 PackageDetails LoadPackageDetails(const InspectedPackage &inspected)
 {
-    PackageDetails details;
-    details.facts = ReadPackageFacts(inspected.toolOutput);
-    for (const QByteArray &line : ToolComplaints(inspected.toolOutput))
-        details.toolComplaints.append(FromNarrow(line));
-    if (inspected.file)
-        LoadFromFile(details, inspected);
+    PackageDetails details = ToolDetails(inspected);
+    if (!inspected.file)
+        return details;
+    const PackageReading reading = ReadPackage(inspected);
+    if (!TakeReading(details, inspected, reading))
+        return UnknownFile(details);
+    LoadContents(details, inspected, *reading.archive);
+    details.fileChanged = false;
     // What was read is the inspected file only if it is still as it was opened.
-    if (!details.fileChanged && inspected.file->changed()) {
-        PackageDetails unknown;
-        unknown.facts = details.facts;
-        unknown.toolComplaints = details.toolComplaints;
-        return unknown;
-    }
+    if (inspected.file->changed())
+        return UnknownFile(details);
     return details;
 }
 
 DetailsSection PackageSection(const PackageDetails &details)
 {
     const PackageFacts &facts = details.facts;
-    const auto digest = [&](const QByteArray &hex) {
-        return details.fileChanged ? FileChanged : FromNarrow(hex);
+    // A value of the read or of the archive: pending until known, none once the file changed.
+    const auto read = [&](const QString &value) {
+        return details.fileChanged ? FileChanged : details.readPending ? PendingText() : value;
+    };
+    const auto contained = [&](const QString &value) {
+        return details.contentsPending ? PendingText() : value;
     };
     DetailsRow icon{QStringLiteral("图标"), {}, false, true, {}};
     if (details.icon) {
         icon.value = FromNarrow(details.icon->path);
         icon.image = details.icon->bytes;
     }
+    const QString platforms = facts.nativePlatforms.join(QStringLiteral(", "));
     // The facts the tool printed, then the file's own.
     DetailsSection section{
         QString(),
@@ -183,30 +233,33 @@ DetailsSection PackageSection(const PackageDetails &details)
             {QStringLiteral("目标 SDK"), facts.targetSdk},
             {QStringLiteral("编译 SDK"), facts.compileSdk},
             {QStringLiteral("权限"), facts.permissions.join(u'\n'), true},
-            {QStringLiteral("原生平台"), facts.nativePlatforms.isEmpty()
-                                             ? QStringLiteral("无")
-                                             : facts.nativePlatforms.join(QStringLiteral(", "))},
+            {QStringLiteral("原生平台"),
+             !platforms.isEmpty() ? platforms : contained(QStringLiteral("无"))},
             {QStringLiteral("渠道"),
-             details.fileChanged ? QString() : details.channel.value_or(QStringLiteral("无"))},
+             details.fileChanged ? QString()
+                                 : contained(details.channel.value_or(QStringLiteral("无")))},
         }};
     if (details.requiresSplits)
         section.rows.append(
             {QStringLiteral("安装要求"), QStringLiteral("需要拆分包（单独安装会失败）")});
     if (!details.toolComplaints.isEmpty())
         section.rows.append({QStringLiteral("工具提示"), details.toolComplaints.join(u'\n'), true});
+    // A bundle's kind is known once its archive is read.
+    const bool kindPending = details.contentsPending && !details.fileChanged;
     section.rows.append({
-        {QStringLiteral("包类型"), BundleKindText(details.kind)},
-        {QStringLiteral("文件大小"), details.fileChanged ? QString() : FileSizeText(details.size)},
-        {QStringLiteral("MD5"), digest(details.digests.md5)},
-        {QStringLiteral("SHA-1"), digest(details.digests.sha1)},
-        {QStringLiteral("SHA-256"), digest(details.digests.sha256)},
+        {QStringLiteral("包类型"), kindPending ? PendingText() : BundleKindText(details.kind)},
+        {QStringLiteral("文件大小"),
+         details.fileChanged ? QString() : read(FileSizeText(details.size))},
+        {QStringLiteral("MD5"), read(FromNarrow(details.digests.md5))},
+        {QStringLiteral("SHA-1"), read(FromNarrow(details.digests.sha1))},
+        {QStringLiteral("SHA-256"), read(FromNarrow(details.digests.sha256))},
     });
     return section;
 }
 
 std::optional<DetailsSection> SplitSection(const PackageDetails &details)
 {
-    if (!details.bundle || details.fileChanged)
+    if (!details.bundle || details.fileChanged || details.contentsPending)
         return std::nullopt;
     DetailsSection section{QStringLiteral("拆分包"), {}};
     for (const InnerApkFacts &apk : details.bundle->apks) {
@@ -228,9 +281,10 @@ DetailsSection NativeLibrarySection(const PackageDetails &details)
 {
     const QString summaryLabel = QStringLiteral("16 KB 页面");
     DetailsSection section{QStringLiteral("原生库"), {}};
-    if (details.fileChanged || !details.nativeLibraries) {
-        section.rows.append(
-            {summaryLabel, details.fileChanged ? FileChanged : QStringLiteral("无法解析")});
+    if (details.fileChanged || details.contentsPending || !details.nativeLibraries) {
+        section.rows.append({summaryLabel, details.fileChanged       ? FileChanged
+                                           : details.contentsPending ? PendingText()
+                                                                     : QStringLiteral("无法解析")});
         return section;
     }
     for (const NativeLibrary &library : *details.nativeLibraries)
@@ -260,17 +314,27 @@ std::optional<PackageDetails> LoadRefusedSignatures(const InspectedPackage &insp
     if (!inspected.file)
         return std::nullopt;
     const SafeFile &file = inspected.file->file();
-    const ZipArchive archive(file);
-    if (!archive.isOpen())
+    const std::shared_ptr<const ZipArchive> archive =
+        inspected.reading ? inspected.reading->archive : std::make_shared<const ZipArchive>(file);
+    if (!archive->isOpen())
         return std::nullopt;
+    // What the inspection's read checked, or a check of its own.
+    const auto signatures = [&] {
+        return inspected.reading && inspected.reading->signatures
+                   ? *inspected.reading->signatures
+                   : VerifyPackageSignatures(file, *archive);
+    };
     PackageDetails details;
     details.fileChanged = false;
     // Judged as the inspection took it: a bundle only when named as one.
     if (NamedAsBundle(inspected.path) &&
-        ReadBundleLayout(archive.entryNames()).kind != BundleKind::Apk)
-        LoadBundle(details, file, archive, inspected.baseEntry);
-    else
-        details.signatures = VerifyPackageSignatures(file, archive);
+        ReadBundleLayout(archive->entryNames()).kind != BundleKind::Apk) {
+        LoadBundle(details, *archive, inspected.baseEntry);
+        if (details.kind == BundleKind::Apkm)
+            details.container = signatures();
+    } else {
+        details.signatures = signatures();
+    }
     if (inspected.file->changed())
         return std::nullopt;
     return details;
@@ -296,8 +360,11 @@ QString PackageVerdictText(const PackageDetails &details)
 DetailsSection SignatureSection(const PackageDetails &details)
 {
     DetailsSection section{QStringLiteral("签名"), {}};
-    if (details.fileChanged) {
-        section.rows.append({QStringLiteral("签名校验"), FileChanged});
+    // A plain APK's signatures come with the read, a bundle's with its contents (and an APKM
+    // container's with the read).
+    if (details.fileChanged || details.readPending || details.contentsPending) {
+        section.rows.append(
+            {QStringLiteral("签名校验"), details.fileChanged ? FileChanged : PendingText()});
         return section;
     }
     if (details.bundle) {

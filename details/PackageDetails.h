@@ -6,10 +6,13 @@
 #include "bundle/BundleContents.h"
 #include "digest/FileDigests.h"
 #include "inspect/InspectedPackage.h"
+#include "inspect/PackageReading.h"
 #include "native/NativeLibraries.h"
 #include "signing/SignatureReport.h"
 
 #include <optional>
+
+class ZipArchive;
 
 // Everything the details window shows about the inspected package.
 struct PackageDetails
@@ -36,15 +39,41 @@ struct PackageDetails
     QStringList toolComplaints;
     std::optional<BundleContents> bundle;     // a bundle's inner APKs and OBB files
     std::optional<SignatureReport> container; // an APKM's own JAR signature
+
+    // While the details window is still reading, the parts not known yet, shown as pending:
+    // the read of the file (size, digests, the package's or an APKM container's signatures)
+    // and what its archive holds (icon, channel, native libraries, the manifest's facts, a
+    // bundle's inner APKs and so its verdict).
+    bool readPending = false;
+    bool contentsPending = false;
 };
 
+// What the details window shows for a part it has not read yet, as its progress bar says.
+QString PendingText();
+
 // Parses the inspection's tool output and reads the inspected file, still open, once for its
-// digests, then its icon, channel, signatures and native libraries. For a bundle
-// (`inspected.baseEntry` set) the digests are the bundle file's, every inner APK is read into
-// memory for its manifest, signatures and native libraries, and the icon and channel are the
-// base's. Nothing of the file is known (`fileChanged`) unless its MD5 is the one shown and it is
-// still as it was opened once all is read.
+// digests and signatures (or takes what the inspection's own read gave), then its icon,
+// channel and native libraries. For a bundle (`inspected.baseEntry` set) the digests are the
+// bundle file's, every inner APK is read into memory for its manifest, signatures and native
+// libraries, and the icon and channel are the base's. Nothing of the file is known
+// (`fileChanged`) unless its MD5 is the one shown and it is still as it was opened once all is
+// read.
 PackageDetails LoadPackageDetails(const InspectedPackage &inspected);
+
+// The pieces LoadPackageDetails puts together, for a window that loads them on threads of its
+// own (DetailsLoading):
+// what the tool printed, every part of the file still pending;
+PackageDetails ToolDetails(const InspectedPackage &inspected);
+// the archive's readers (icon, channel, native libraries, the manifest's facts; a bundle's
+// contents) over `archive`, the inspected file's, filling in `details`;
+void LoadContents(PackageDetails &details, const InspectedPackage &inspected,
+                  const ZipArchive &archive);
+// the read's results, once they are the inspected file's (its MD5 the one shown); false
+// otherwise;
+bool TakeReading(PackageDetails &details, const InspectedPackage &inspected,
+                 const PackageReading &reading);
+// and, when the file is not the one inspected after all, only what the tool printed.
+PackageDetails UnknownFile(const PackageDetails &details);
 
 // The signatures of a package the inspection refused, when its file is a readable archive: its
 // own, or a bundle's inner APKs' (the base the one the tool refused, or none found) and an

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReadOnce.h"
+
 #include <QByteArray>
 #include <optional>
 
@@ -11,6 +13,18 @@ struct FileDigests
     QByteArray md5;
     QByteArray sha1;
     QByteArray sha256;
+};
+
+// The three, each fed by a read that may feed other sinks too (ReadOnce).
+struct FileDigestSinks
+{
+    FileDigestSinks();
+    // Ends all three; call once the whole file was fed.
+    FileDigests finish();
+
+    DigestSink md5;
+    DigestSink sha1;
+    DigestSink sha256;
 };
 
 // All three in one read of `file`; nothing unless exactly its length was read. A digest this

@@ -1,5 +1,7 @@
 #include "SafeFile.h"
 
+#include "ReadStop.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -10,20 +12,6 @@
 namespace {
 
 constexpr std::size_t PageSize = 4096;
-
-struct FreeBuffer
-{
-    void operator()(unsigned char *p) const { std::free(p); }
-};
-
-using ChunkBuffer = std::unique_ptr<unsigned char, FreeBuffer>;
-
-// Page-aligned: an unaligned buffer costs the kernel's copy noticeably.
-ChunkBuffer AllocateChunk()
-{
-    return ChunkBuffer(static_cast<unsigned char *>(
-        std::aligned_alloc(PageSize, std::size_t(SafeFile::ChunkSize))));
-}
 
 // One pread, retried when a signal interrupts it. Returns the bytes read, 0 at the end, -1 on
 // an error.
@@ -38,6 +26,17 @@ ssize_t ReadSome(int fd, void *buffer, std::size_t count, qint64 offset)
 
 } // namespace
 
+void FreeChunk::operator()(unsigned char *p) const
+{
+    std::free(p);
+}
+
+ChunkBuffer AllocateChunk()
+{
+    return ChunkBuffer(static_cast<unsigned char *>(
+        std::aligned_alloc(PageSize, std::size_t(SafeFile::ChunkSize))));
+}
+
 SafeFile::SafeFile(const QByteArray &path)
 {
     if (path.isEmpty())
@@ -51,6 +50,18 @@ SafeFile::SafeFile(int descriptor)
     if (descriptor >= 0)
         fd = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
     takeRegularFile();
+}
+
+SafeFile::SafeFile(const SafeFile &file, qint64 offset, qint64 length)
+{
+    if (!file.isOpen() || offset < 0 || length < 0 || offset > file.size() - length)
+        return;
+    fd = ::fcntl(file.fd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+        return;
+    start = file.start + offset;
+    this->length = length;
+    part = true;
 }
 
 void SafeFile::takeRegularFile()
@@ -75,11 +86,12 @@ SafeFile::~SafeFile()
 
 bool SafeFile::readAt(qint64 offset, void *buffer, qint64 count) const
 {
-    if (fd < 0 || offset < 0 || count < 0)
+    if (fd < 0 || offset < 0 || count < 0 || ReadStopRequested() ||
+        (part && offset > length - count))
         return false;
     auto *bytes = static_cast<unsigned char *>(buffer);
     while (count > 0) {
-        const ssize_t got = ReadSome(fd, bytes, std::size_t(count), offset);
+        const ssize_t got = ReadSome(fd, bytes, std::size_t(count), start + offset);
         if (got <= 0)
             return false;
         bytes += got;
@@ -91,17 +103,25 @@ bool SafeFile::readAt(qint64 offset, void *buffer, qint64 count) const
 
 bool SafeFile::readWhole(const ChunkConsumer &consume, const std::function<bool()> &keepGoing) const
 {
+    const ChunkBuffer buffer = AllocateChunk();
+    return buffer && readWhole(consume, keepGoing, [&buffer] { return buffer.get(); });
+}
+
+bool SafeFile::readWhole(const ChunkConsumer &consume, const std::function<bool()> &keepGoing,
+                         const std::function<unsigned char *()> &nextBuffer) const
+{
     if (fd < 0)
         return false;
-    const ChunkBuffer buffer = AllocateChunk();
-    if (!buffer)
-        return false;
-    // Read one byte past the expected end so that growth is noticed.
-    const qint64 wanted = length + 1;
+    // Read one byte past the expected end so that growth is noticed; a part of a file ends where
+    // the file goes on.
+    const qint64 wanted = part ? length : length + 1;
     qint64 total = 0;
     while (total < wanted) {
-        const ssize_t got =
-            ReadSome(fd, buffer.get(), std::size_t(qMin<qint64>(ChunkSize, wanted - total)), total);
+        if (ReadStopRequested())
+            return false;
+        unsigned char *buffer = nextBuffer();
+        const ssize_t got = ReadSome(
+            fd, buffer, std::size_t(qMin<qint64>(ChunkSize, wanted - total)), start + total);
         if (got < 0)
             return false;
         if (got == 0)
@@ -109,7 +129,7 @@ bool SafeFile::readWhole(const ChunkConsumer &consume, const std::function<bool(
         total += got;
         if (total > length)
             return false;
-        consume(buffer.get(), std::size_t(got));
+        consume(buffer, std::size_t(got));
         if (keepGoing && !keepGoing())
             return false;
     }

@@ -4,11 +4,13 @@
 #include "ExtensionRule.h"
 #include "ManifestIdentity.h"
 #include "NarrowText.h"
+#include "PackageReading.h"
 #include "ToolCapture.h"
 #include "ToolComplaints.h"
 #include "ToolTarget.h"
 #include "archive/ZipArchive.h"
 #include "digest/FileMd5.h"
+#include "digest/ReadOnce.h"
 #include "signing/VerifyPackageSignatures.h"
 
 namespace {
@@ -26,41 +28,107 @@ InspectionResult Refused(InspectionOutcome outcome, const QString &message,
     return result;
 }
 
-// The tool's output over the target and the file's MD5, the file hashed while the tool runs.
+// The tool's output over the target and what the read of the file gave while the tool ran.
 struct ToolReading
 {
     QByteArray output;
     QByteArray md5;
     bool readable = false; // the file is a regular file that could be hashed
-    bool killed = false;   // the tool died by a signal
+    bool vouched = false;  // the tool ran and was not ended by a signal
+    std::shared_ptr<const PackageReading> reading; // InspectionRead::Everything only
 };
 
-ToolReading RunToolWhileHashing(const ToolTarget &target, const SafeFile &file)
+// The tool is another process. It starts as soon as all it reads is there: at once, or for a
+// bundle whose base is copied from the read below, once the read has passed the base. Between
+// chunks its output is taken in, so it never waits on a full pipe.
+class ToolBesideRead
 {
-    // The tool is another process. Between chunks its output is taken in, and once it has said
-    // "ERROR" the digest is likely of no use.
-    ToolRun tool(target.command(), target.descriptor());
+public:
+    explicit ToolBesideRead(ToolTarget &target) : target(target) { startWhenReady(); }
+
+    void startWhenReady()
+    {
+        if (!tool && target.ready())
+            tool.emplace(target.command(), target.descriptor());
+    }
+    // Between chunks: takes in the tool's output, and tells whether it has said "ERROR".
+    bool drainSaysError()
+    {
+        startWhenReady();
+        if (!tool)
+            return false;
+        tool->drain();
+        return tool->outputSoFar().contains("ERROR");
+    }
+    // Whatever the read left of the base is copied now, and the tool's run is awaited.
+    void finish(ToolReading &reading)
+    {
+        if (target.finishCopy())
+            startWhenReady();
+        if (!tool)
+            return;
+        tool->finish(reading.output);
+        reading.vouched = !tool->endedBySignal();
+    }
+
+private:
+    ToolTarget &target;
+    std::optional<ToolRun> tool;
+};
+
+ToolReading RunToolWhileReading(ToolTarget &target, const SafeFile &file, InspectionRead read)
+{
+    ToolBesideRead tool(target);
     ToolReading reading;
-    reading.readable = ComputeFileMd5(file, reading.md5, [&] {
-        tool.drain();
-        return !tool.outputSoFar().contains("ERROR");
+    quint32 shownSize = 0;
+    reading.readable = file.isOpen() && QueryFileSize32(file.descriptor(), shownSize);
+    // The window shows the MD5 of files of 1 to 4,294,967,295 bytes, as ComputeFileMd5 gives it.
+    const bool md5Shown = reading.readable && shownSize > 0;
+    DigestSink md5(DigestAlgorithm::Md5);
+    std::optional<PackageReader> reader;
+    QList<ByteSink *> sinks;
+    if (read == InspectionRead::Everything && reading.readable) {
+        auto archive = std::make_shared<const ZipArchive>(file);
+        const bool checked = PackageReader::ChecksSignatures(*archive, target.baseEntry());
+        reader.emplace(file, std::move(archive), checked);
+        sinks = reader->sinks();
+    } else if (md5Shown) {
+        sinks = {&md5};
+    }
+    if (ByteSink *copy = target.pendingCopy(); copy && !sinks.isEmpty())
+        sinks.append(copy);
+    // Once the tool has said "ERROR" the MD5 is likely of no use; a report reads on regardless.
+    const bool whole = !sinks.isEmpty() && ReadOnce(file, sinks, {}, [&] {
+        return tool.drainSaysError() ? read == InspectionRead::Everything : true;
     });
-    tool.finish(reading.output);
-    reading.killed = tool.endedBySignal();
+    tool.finish(reading);
+    if (reader) {
+        const auto got = std::make_shared<PackageReading>(reader->finish(whole));
+        if (md5Shown && got->digests)
+            reading.md5 = got->digests->md5;
+        reading.reading = got;
+    } else if (md5Shown && whole) {
+        reading.md5 = md5.finishHex();
+    }
     return reading;
 }
 
 // aapt complains of a label or an icon that refers to a missing resource in packages that
 // install fine. Such a package is taken as good only when the tool complains of nothing else,
-// named it, and its signature verifies in full over the very bytes the tool read.
-bool ComplaintsExcused(const ToolTarget &target, const QByteArray &output, BadgingInfo &info)
+// named it, and its signature verifies in full over the very bytes the tool read (as the read
+// beside the tool checked them, when it did).
+bool ComplaintsExcused(const ToolTarget &target, const ToolReading &reading, BadgingInfo &info)
 {
     BadgingInfo named;
-    if (!ComplainsOnlyOfLabelsAndIcons(ToolComplaints(output)) ||
-        !ParseBadgingValues(output, named) || named.packageName.isEmpty())
+    if (!ComplainsOnlyOfLabelsAndIcons(ToolComplaints(reading.output)) ||
+        !ParseBadgingValues(reading.output, named) || named.packageName.isEmpty())
         return false;
-    const ZipArchive archive(target.apk(), target.budget());
-    if (VerifyPackageSignatures(target.apk(), archive).verdict() != SignatureVerdict::Verified)
+    const bool checked =
+        reading.reading && reading.reading->signatures && target.baseEntry().isEmpty();
+    const SignatureReport report =
+        checked ? *reading.reading->signatures
+                : VerifyPackageSignatures(target.apk(), ZipArchive(target.apk(), target.budget()));
+    if (report.verdict() != SignatureVerdict::Verified)
         return false;
     info = named;
     return true;
@@ -68,7 +136,7 @@ bool ComplaintsExcused(const ToolTarget &target, const QByteArray &output, Badgi
 
 } // namespace
 
-InspectionResult InspectPackage(const QByteArray &path)
+InspectionResult InspectPackage(const QByteArray &path, InspectionRead read)
 {
     switch (CheckExtension(path)) {
     case ExtensionCheck::Missing:
@@ -84,8 +152,9 @@ InspectionResult InspectPackage(const QByteArray &path)
     if (!package->isOpen())
         return Refused(InspectionOutcome::Unreadable, Damaged);
     const SafeFile &file = package->file();
-    // A bundle's base reaches the tool from memory; the MD5 stays the bundle file's own.
-    const ToolTarget target(*package);
+    // A bundle's base reaches the tool from memory, copied as the read below passes it; the MD5
+    // stays the bundle file's own.
+    ToolTarget target(*package, BaseCopy::Later);
     InspectedPackage inspected{path, {}, {}, target.baseEntry(), package};
     if (target.damaged()) {
         InspectionResult result =
@@ -94,18 +163,21 @@ InspectionResult InspectPackage(const QByteArray &path)
         result.inspected = inspected;
         return result;
     }
-    ToolReading reading = RunToolWhileHashing(target, file);
+    ToolReading reading = RunToolWhileReading(target, file, read);
     BadgingInfo info;
-    // A tool that was killed or crashed has vouched for nothing, whatever it printed.
-    BadgingStatus status = reading.killed ? ToolError : ParseBadging(reading.output, info);
-    if (status == ToolError && !reading.killed && reading.readable &&
-        (ComplaintsExcused(target, reading.output, info) ||
+    // A tool that was killed or crashed, or never ran, has vouched for nothing, whatever it
+    // printed.
+    BadgingStatus status = !reading.vouched ? ToolError : ParseBadging(reading.output, info);
+    if (status == ToolError && reading.vouched && reading.readable &&
+        (ComplaintsExcused(target, reading, info) ||
          IdentityFromManifest(target.apk(), target.budget(), reading.output, info))) {
         status = Parsed;
-        ComputeFileMd5(file, reading.md5);
+        if (reading.md5.isEmpty())
+            ComputeFileMd5(file, reading.md5);
     }
     inspected.toolOutput = reading.output;
     inspected.md5 = reading.md5;
+    inspected.reading = reading.reading;
 
     InspectionResult result;
     // Everything is read: it was all one file only if that file is still as it was opened.

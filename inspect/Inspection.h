@@ -37,9 +37,21 @@ struct InspectionResult
     std::optional<InspectedPackage> package;
 };
 
+// What the inspection's one read of the file computes while the tool runs.
+enum class InspectionRead
+{
+    // The MD5 the window shows, given up once the tool has said "ERROR".
+    Md5,
+    // Everything a report record carries: the file's MD5, SHA-1 and SHA-256 and the signature
+    // check's content and entry digests (InspectedPackage::reading), read to the end whatever
+    // the tool says, since a refused package's signatures are judged too.
+    Everything,
+};
+
 // The one inspection: the extension rule, then the badging tool and the MD5, the file hashed
 // while the tool runs. `path` holds the name's bytes as the file system has them; the file is
 // opened once, and the tool and every read go through that one open file, which must still be
-// as it was opened once all is read. Runs on the calling thread and touches no widget, so
-// windows and scripts share it.
-InspectionResult InspectPackage(const QByteArray &path);
+// as it was opened once all is read. A bundle's base, when the bundle stores it as it is, is
+// copied for the tool from that same read as it goes by, and the tool starts once it is in.
+// Runs on the calling thread and touches no widget, so windows and scripts share it.
+InspectionResult InspectPackage(const QByteArray &path, InspectionRead read = InspectionRead::Md5);

@@ -5,7 +5,11 @@
 
 #include <QByteArray>
 #include <QStringList>
+#include <memory>
 #include <optional>
+
+class ByteSink;
+class StoredCopy;
 
 // What the badging tool reads for an open package: the file itself, as /dev/fd/N of the one
 // descriptor every other reader uses too, or, for a file named as a bundle, its base from a
@@ -13,7 +17,10 @@
 class ToolTarget
 {
 public:
-    explicit ToolTarget(const PackageFile &package);
+    // With BaseCopy::Later a base the bundle stores as it is gets copied by the caller's own
+    // read of the file: it feeds pendingCopy() until ready().
+    explicit ToolTarget(const PackageFile &package, BaseCopy copy = BaseCopy::Now);
+    ~ToolTarget();
     ToolTarget(const ToolTarget &) = delete;
     ToolTarget &operator=(const ToolTarget &) = delete;
 
@@ -21,11 +28,19 @@ public:
     // a limit; `problem()` says which.
     bool damaged() const { return bundle && bundle->outcome == BundleOutcome::Damaged; }
     const QString &problem() const { return bundle->problem; }
-    // The tool's command line and the descriptor it must inherit (-1 for none).
+    // Whether the tool can start: all it reads is there.
+    bool ready() const;
+    // The base's copy still to be fed by a read of the bundle file; null when there is none.
+    ByteSink *pendingCopy();
+    // Copies what a read did not bring of the base straight from the file; false when it cannot,
+    // and the tool then has nothing to read.
+    bool finishCopy();
+    // The tool's command line and the descriptor it must inherit (-1 for none); once ready().
     QStringList command() const;
     int descriptor() const;
-    // The APK the tool reads, for reading here: the package's own file, or the base in memory.
-    const SafeFile &apk() const { return readsBase() ? *base : package.file(); }
+    // The APK the tool reads, for reading here: the package's own file, or the base in memory;
+    // once ready().
+    const SafeFile &apk() const;
     // The base's entry inside the bundle; empty for a plain APK.
     QByteArray baseEntry() const;
     // What every archive read out of a bundle draws on, so that a bundle inflates no more in
@@ -34,8 +49,10 @@ public:
 
 private:
     bool readsBase() const { return bundle && bundle->outcome == BundleOutcome::Bundle; }
+    const MemoryFile &baseFile() const;
 
     const PackageFile &package;
     std::optional<BundleOpening> bundle;
-    std::optional<SafeFile> base;
+    std::unique_ptr<StoredCopy> pending; // a stored base, copied as the caller reads the file
+    mutable std::optional<SafeFile> base;
 };

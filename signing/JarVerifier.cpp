@@ -5,10 +5,13 @@
 #include "JarManifest.h"
 #include "JarSignatureBlock.h"
 #include "SigningBlock.h"
+#include "archive/EntryReading.h"
 #include "archive/ZipArchive.h"
 
 #include <QSet>
+#include <algorithm>
 #include <map>
+#include <vector>
 
 namespace {
 
@@ -205,25 +208,6 @@ public:
         return FileOutcome::Used;
     }
 
-    // Streams the entry once through every digest the manifest gives for it. A changed byte
-    // also breaks the ZIP checksum, so the digests are compared first: they name the fault.
-    std::optional<bool> entryMatches(const QByteArray &name, const QList<JarDigest> &expected)
-    {
-        std::vector<std::unique_ptr<Digest>> running;
-        for (const JarDigest &digest : expected)
-            running.push_back(std::make_unique<Digest>(digest.algorithm));
-        const bool read = archive.streamEntry(name, [&running](const char *data, qint64 size) {
-            for (const auto &digest : running)
-                digest->update(data, std::size_t(size));
-        });
-        for (qsizetype i = 0; i < expected.size(); ++i)
-            if (running[std::size_t(i)]->finish() != expected[i].expected)
-                return false;
-        if (!read)
-            return std::nullopt;
-        return true;
-    }
-
     std::nullopt_t fail(const QString &reason)
     {
         failure = SchemeResult::failed(reason);
@@ -236,23 +220,179 @@ private:
     int maxSdk;
 };
 
+// The entries the check digests, each decoded once as the file's bytes go by in order, one at
+// a time: a digest is running only for the entry being read.
+class FedEntries
+{
+public:
+    explicit FedEntries(const ZipArchive &archive) : archive(archive) {}
+
+    // Entry `name` is to be digested with the algorithms of `digests`; returns its index.
+    qsizetype add(const QByteArray &name, const QList<JarDigest> &digests)
+    {
+        const ZipDirectoryEntry *record = archive.record(name);
+        Entry entry;
+        entry.record = record;
+        entry.from = record ? record->dataOffset : -1;
+        entry.to = record ? record->dataOffset + record->compressedSize : -1;
+        for (const JarDigest &digest : digests)
+            entry.algorithms.append(digest.algorithm);
+        entries.push_back(std::move(entry));
+        return qsizetype(entries.size()) - 1;
+    }
+
+    // Once every entry is added: they are read in the order their data lies in the file, and
+    // ZipDirectory has made sure that no two overlap.
+    void ready()
+    {
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            if (entries[i].from >= 0)
+                order.push_back(i);
+        std::sort(order.begin(), order.end(),
+                  [&](std::size_t a, std::size_t b) { return entries[a].from < entries[b].from; });
+    }
+
+    qint64 dataNeeded() const { return order.empty() ? 0 : entries[order.back()].to; }
+
+    void feed(qint64 offset, const char *data, qint64 size)
+    {
+        const qint64 end = offset + size;
+        for (; next < order.size(); ++next) {
+            Entry &entry = entries[order[next]];
+            if (!current) {
+                // An empty entry is read where its data would start.
+                if (entry.from > end || (entry.from == end && entry.to > end))
+                    return;
+                // Its data went by unseen: it stays unread.
+                if (entry.from < offset)
+                    continue;
+                start(entry);
+            }
+            const qint64 from = std::max(entry.from, offset);
+            const qint64 to = std::min(entry.to, end);
+            if (to > from && current->reading && !current->stopped)
+                current->stopped = !current->reading->feed(data + (from - offset), to - from);
+            if (entry.to > end)
+                return;
+            stop(entry);
+        }
+    }
+
+    struct Outcome
+    {
+        QList<QByteArray> digests; // of what came out, in the order asked
+        bool read = false;         // whole, with the size and checksum its record declares
+        bool refused = false;      // not read at all: the inflate limit was reached
+    };
+    Outcome outcome(qsizetype index) const
+    {
+        const Entry &entry = entries[std::size_t(index)];
+        if (entry.finished)
+            return {entry.digests, entry.read, entry.refused};
+        QList<QByteArray> nothing;
+        for (DigestAlgorithm algorithm : entry.algorithms)
+            nothing.append(DigestOf(algorithm, {}));
+        return {nothing, false, false};
+    }
+
+private:
+    struct Entry
+    {
+        const ZipDirectoryEntry *record = nullptr;
+        qint64 from = -1; // where its data lies in the file
+        qint64 to = -1;
+        QList<DigestAlgorithm> algorithms;
+        QList<QByteArray> digests;
+        bool finished = false;
+        bool read = false;
+        bool refused = false;
+    };
+    struct Reading
+    {
+        std::vector<std::unique_ptr<Digest>> running;
+        std::unique_ptr<EntryReading> reading; // null when the inflate limit refused it
+        bool stopped = false;
+    };
+
+    void start(const Entry &entry)
+    {
+        current = std::make_unique<Reading>();
+        for (DigestAlgorithm algorithm : entry.algorithms)
+            current->running.push_back(std::make_unique<Digest>(algorithm));
+        current->reading =
+            archive.readFed(*entry.record, [running = &current->running](const char *d, qint64 n) {
+                for (const auto &digest : *running)
+                    digest->update(d, std::size_t(n));
+            });
+    }
+
+    void stop(Entry &entry)
+    {
+        for (const auto &digest : current->running)
+            entry.digests.append(digest->finish());
+        entry.read = current->reading && current->reading->finish();
+        entry.refused = !current->reading;
+        entry.finished = true;
+        current.reset();
+    }
+
+    const ZipArchive &archive;
+    std::vector<Entry> entries; // in the order asked
+    std::vector<std::size_t> order;
+    std::size_t next = 0;
+    std::unique_ptr<Reading> current;
+};
+
 } // namespace
 
-JarVerification VerifyJarSignatures(const ZipArchive &archive, bool v2Present, bool v3Present,
-                                    int minSdk, int maxSdk)
+// One entry's part in the verdict, in the directory's order: a failure found before any entry
+// was read, or the digests its bytes must have.
+struct JarEntryStep
 {
-    JarVerification verification;
-    const QList<QByteArray> names = archive.entryNames();
-    QList<JarSigner> signers = FindSigners(names);
-    if (signers.isEmpty())
+    QByteArray name;
+    std::optional<SchemeResult> failure;
+    QList<JarDigest> expected;
+    qsizetype fed = -1; // its index among the fed entries
+};
+
+struct JarSignatureCheck::State
+{
+    explicit State(const ZipArchive &archive) : archive(archive), entries(archive) {}
+
+    // Everything up to the entries' digests.
+    void plan(bool v2Present, bool v3Present, int minSdk, int maxSdk);
+
+    // The result for a failure: a read refused for the inflate limit before it is named as the
+    // cause instead.
+    JarVerification failWith(const SchemeResult &failure, bool limitReached)
+    {
+        verification.result =
+            limitReached ? SchemeResult::failed(QStringLiteral("解压后的数据超过上限")) : failure;
         return verification;
+    }
+
+    const ZipArchive &archive;
+    JarVerification verification;
+    std::optional<JarVerification> decided; // known before any entry was read
+    QList<JarEntryStep> steps;
+    FedEntries entries;
+    QList<JarSigner> signers;
+    QList<const JarSigner *> signersOfEntries; // those that sign every entry
+    bool limitBeforeEntries = false;           // reached by the reads before the entries'
+};
+
+void JarSignatureCheck::State::plan(bool v2Present, bool v3Present, int minSdk, int maxSdk)
+{
+    const QList<QByteArray> names = archive.entryNames();
+    signers = FindSigners(names);
+    if (signers.isEmpty()) {
+        decided = verification;
+        return;
+    }
     JarCheck check(archive, minSdk, maxSdk);
     const auto fail = [&](const std::optional<QString> &reason = std::nullopt) {
-        if (archive.inflateLimitReached())
-            verification.result = SchemeResult::failed(QStringLiteral("解压后的数据超过上限"));
-        else
-            verification.result = reason ? SchemeResult::failed(*reason) : check.failure;
-        return verification;
+        decided = failWith(reason ? SchemeResult::failed(*reason) : check.failure,
+                           archive.inflateLimitReached());
     };
     if (!names.contains(ManifestName))
         return fail(QStringLiteral("缺少 META-INF/MANIFEST.MF"));
@@ -271,7 +411,8 @@ JarVerification VerifyJarSignatures(const ZipArchive &archive, bool v2Present, b
             *signatureFile, *block, EntryText(signer.blockName), minSdk, maxSdk);
         if (verified.failure.state == SchemeState::Failed) {
             verification.result = verified.failure;
-            return verification;
+            decided = verification;
+            return;
         }
         SignerFacts facts;
         facts.certificate = ReadCertificateFacts(verified.certificate);
@@ -317,42 +458,110 @@ JarVerification VerifyJarSignatures(const ZipArchive &archive, bool v2Present, b
     if (remaining.isEmpty())
         return fail(QStringLiteral("没有有效的签名文件"));
 
-    // Every entry outside META-INF/ must be signed, by the same signers as the others.
+    // Every entry outside META-INF/ must be signed, by the same signers as the others. Those
+    // before the first that fails for want of a section or a signer are digested; it decides
+    // unless one of them does not match.
     std::optional<QList<const JarSigner *>> entrySigners;
+    const auto stepFails = [&](const QByteArray &name, const SchemeResult &failure) {
+        steps.append({name, failure, {}, -1});
+    };
     for (const QByteArray &name : names) {
         if (name.startsWith(MetaInf) || name.endsWith('/'))
             continue;
         const auto section = sectionByName.constFind(name);
-        if (section == sectionByName.cend())
-            return fail(QStringLiteral("文件 %1 不在清单中").arg(EntryText(name)));
+        if (section == sectionByName.cend()) {
+            stepFails(name, SchemeResult::failed(
+                                QStringLiteral("文件 %1 不在清单中").arg(EntryText(name))));
+            break;
+        }
         QList<const JarSigner *> signing;
         for (const JarSigner *signer : std::as_const(remaining))
             if (signer->named.contains(name))
                 signing.append(signer);
-        if (signing.isEmpty())
-            return fail(QStringLiteral("文件 %1 未签名").arg(EntryText(name)));
+        if (signing.isEmpty()) {
+            stepFails(name,
+                      SchemeResult::failed(QStringLiteral("文件 %1 未签名").arg(EntryText(name))));
+            break;
+        }
         if (!entrySigners)
             entrySigners = signing;
-        else if (*entrySigners != signing)
-            return fail(QStringLiteral("文件 %1 的签名者与其他文件不同").arg(EntryText(name)));
+        else if (*entrySigners != signing) {
+            stepFails(name,
+                      SchemeResult::failed(
+                          QStringLiteral("文件 %1 的签名者与其他文件不同").arg(EntryText(name))));
+            break;
+        }
         const auto digests =
             check.digests(manifest, ManifestName, manifest.sections()[*section], "-Digest");
-        if (!digests)
-            return fail();
-        if (digests->isEmpty())
-            return fail(QStringLiteral("文件 %1 在清单中没有可校验的摘要").arg(EntryText(name)));
-        const auto matches = check.entryMatches(name, *digests);
-        if (!matches)
-            return fail(QStringLiteral("文件 %1 无法读取").arg(EntryText(name)));
-        if (!*matches)
-            return fail(QStringLiteral("文件 %1 摘要不符").arg(EntryText(name)));
+        if (!digests) {
+            stepFails(name, check.failure);
+            break;
+        }
+        if (digests->isEmpty()) {
+            stepFails(name,
+                      SchemeResult::failed(
+                          QStringLiteral("文件 %1 在清单中没有可校验的摘要").arg(EntryText(name))));
+            break;
+        }
+        steps.append({name, std::nullopt, *digests, entries.add(name, *digests)});
     }
-    if (!entrySigners)
-        return fail(QStringLiteral("没有已签名的文件"));
+    entries.ready();
+    limitBeforeEntries = archive.inflateLimitReached();
+    if (!entrySigners && (steps.isEmpty() || !steps.last().failure))
+        steps.append({{}, SchemeResult::failed(QStringLiteral("没有已签名的文件")), {}, -1});
+    signersOfEntries = entrySigners.value_or(QList<const JarSigner *>());
+}
 
+JarSignatureCheck::JarSignatureCheck(const ZipArchive &archive, bool v2Present, bool v3Present,
+                                     int minSdk, int maxSdk)
+    : d(std::make_unique<State>(archive))
+{
+    d->plan(v2Present, v3Present, minSdk, maxSdk);
+}
+
+JarSignatureCheck::~JarSignatureCheck() = default;
+
+qint64 JarSignatureCheck::dataNeeded() const
+{
+    return d->decided ? 0 : d->entries.dataNeeded();
+}
+
+void JarSignatureCheck::feed(qint64 offset, const char *data, qint64 size)
+{
+    if (!d->decided)
+        d->entries.feed(offset, data, size);
+}
+
+JarVerification JarSignatureCheck::finish()
+{
+    if (d->decided)
+        return *d->decided;
+    // The entries in the directory's order, as though read one after another: a failure is put
+    // down to the inflate limit when a read up to there was refused for it.
+    bool limitReached = d->limitBeforeEntries;
+    for (const JarEntryStep &step : std::as_const(d->steps)) {
+        if (step.failure)
+            return d->failWith(*step.failure, limitReached);
+        const FedEntries::Outcome entry = d->entries.outcome(step.fed);
+        limitReached = limitReached || entry.refused;
+        // A changed byte also breaks the ZIP checksum, so the digests are compared first: they
+        // name the fault.
+        for (qsizetype i = 0; i < step.expected.size(); ++i)
+            if (entry.digests[i] != step.expected[i].expected)
+                return d->failWith(
+                    SchemeResult::failed(
+                        QStringLiteral("文件 %1 摘要不符").arg(EntryText(step.name))),
+                    limitReached);
+        if (!entry.read)
+            return d->failWith(
+                SchemeResult::failed(QStringLiteral("文件 %1 无法读取").arg(EntryText(step.name))),
+                limitReached);
+    }
+
+    JarVerification &verification = d->verification;
     verification.signers.clear();
     verification.certificates.clear();
-    for (const JarSigner *signer : std::as_const(*entrySigners)) {
+    for (const JarSigner *signer : std::as_const(d->signersOfEntries)) {
         SignerFacts facts;
         facts.certificate = ReadCertificateFacts(signer->certificate);
         verification.signers.append(facts);

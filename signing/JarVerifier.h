@@ -2,6 +2,8 @@
 
 #include "SignatureReport.h"
 
+#include <memory>
+
 class ZipArchive;
 
 struct JarVerification
@@ -32,5 +34,28 @@ struct JarVerification
 // The work is bounded: at most MaxSigners signers, MaxJarFileSize bytes per manifest or
 // signature file, MaxJarSections sections and MaxJarAttributes attributes in each, each
 // manifest section hashed once per algorithm, and the archive's own limit on inflated bytes.
-JarVerification VerifyJarSignatures(const ZipArchive &archive, bool v2Present, bool v3Present,
-                                    int minSdk, int maxSdk);
+//
+// Everything but the entries' digests is read and checked when the check is made; the entries
+// are then decoded from the file's bytes as a read of the whole file feeds them (feed), so that
+// one read serves this check and every other digest, and finish() judges.
+class JarSignatureCheck
+{
+public:
+    JarSignatureCheck(const ZipArchive &archive, bool v2Present, bool v3Present, int minSdk,
+                      int maxSdk);
+    ~JarSignatureCheck();
+    JarSignatureCheck(const JarSignatureCheck &) = delete;
+    JarSignatureCheck &operator=(const JarSignatureCheck &) = delete;
+
+    // Where the data of the entries it needs ends in the file; 0 when it needs none.
+    qint64 dataNeeded() const;
+    // `size` bytes of the file from `offset`; pieces come in file order without gaps, and the
+    // entries it needs are decoded from them as they go by, one at a time.
+    void feed(qint64 offset, const char *data, qint64 size);
+    // The result; an entry whose data was not fed whole fails as unreadable.
+    JarVerification finish();
+
+private:
+    struct State;
+    std::unique_ptr<State> d;
+};

@@ -40,23 +40,6 @@ void CheckContent(SchemeVerification &scheme, const QMap<ContentDigestKind, QByt
     }
 }
 
-// Each content digest is computed once, in one pass, however many signers and schemes ask for
-// it.
-void CheckContents(const SafeFile &file, const PackageLayout &layout,
-                   std::initializer_list<SchemeVerification *> schemes)
-{
-    QList<ContentDigestKind> kinds;
-    for (const SchemeVerification *scheme : schemes)
-        for (const SignedContentDigest &digest : scheme->contentDigests)
-            if (!kinds.contains(digest.kind))
-                kinds.append(digest.kind);
-    if (kinds.isEmpty())
-        return;
-    const auto actual = ComputeContentDigests(file, layout, kinds);
-    for (SchemeVerification *scheme : schemes)
-        CheckContent(*scheme, actual, layout);
-}
-
 void FailWith(SchemeVerification &scheme, const std::optional<QString> &reason)
 {
     if (reason)
@@ -141,51 +124,123 @@ QList<SignerFacts> V3FamilySigners(const SigningBlock &block)
     return signers;
 }
 
+// Each content digest is computed once, however many signers and schemes ask for it.
+QList<ContentDigestKind> KindsAskedFor(std::initializer_list<const SchemeVerification *> schemes)
+{
+    QList<ContentDigestKind> kinds;
+    for (const SchemeVerification *scheme : schemes)
+        for (const SignedContentDigest &digest : scheme->contentDigests)
+            if (!kinds.contains(digest.kind))
+                kinds.append(digest.kind);
+    return kinds;
+}
+
 } // namespace
 
-SignatureReport VerifyPackageSignatures(const SafeFile &file, const ZipArchive &archive)
+struct SignatureCheck::State
+{
+    std::optional<SignatureReport> decided; // a failure found before anything was fed
+    PackageLayout layout;
+    SigningBlock block;
+    std::optional<ApkManifest> manifest;
+    int minSdk = ApiLevel::Nougat;
+    std::unique_ptr<JarSignatureCheck> v1;
+    SchemeVerification v2, v3, v31;
+    std::unique_ptr<ContentDigester> content; // null when no signer asks for a digest
+};
+
+SignatureCheck::SignatureCheck(const SafeFile &file, const ZipArchive &archive)
+    : d(std::make_unique<State>())
 {
     SignatureReport report;
     if (!file.isOpen()) {
         report.failure = QStringLiteral("无法读取文件");
-        return report;
+        d->decided = report;
+        return;
     }
     // A refused archive is one that reads more than one way; nothing in it is judged.
     if (!archive.isOpen()) {
         report.failure = archive.problem();
-        return report;
+        d->decided = report;
+        return;
     }
-    const PackageLayout layout = ReadPackageLayout(file, archive.endRecord());
-    if (!layout.error.isEmpty()) {
-        report.failure = layout.error;
-        return report;
+    d->layout = ReadPackageLayout(file, archive.endRecord());
+    if (!d->layout.error.isEmpty()) {
+        report.failure = d->layout.error;
+        d->decided = report;
+        return;
     }
-    const SigningBlock block =
-        layout.block.isEmpty() ? SigningBlock() : ParseSigningBlock(layout.block);
-    report.failure = block.error;
+    d->block = d->layout.block.isEmpty() ? SigningBlock() : ParseSigningBlock(d->layout.block);
     // Entry data inside the signing block would be covered by no signature.
-    if (report.failure.isEmpty() && archive.dataEnd() > layout.blockOffset) {
+    if (d->block.error.isEmpty() && archive.dataEnd() > d->layout.blockOffset) {
         report.failure = QStringLiteral("ZIP 结构异常：条目与签名块重叠");
-        return report;
+        d->decided = report;
+        return;
     }
 
     // The platforms judged run from the package's own minimum through the newest, as apksigner
     // judges them when given no range. A ZIP without a manifest is no APK Android installs (an
     // APKM container, say); its JAR signature is judged as the versions that run installers
     // today judge one.
-    const std::optional<ApkManifest> manifest = ReadApkManifest(archive);
-    const int minSdk = manifest ? manifest->minSdkLevel : ApiLevel::Nougat;
-    const bool blockSigned = block.v2.present || block.v3.present || block.v31.present;
-
+    d->manifest = ReadApkManifest(archive);
+    d->minSdk = d->manifest ? d->manifest->minSdkLevel : ApiLevel::Nougat;
+    const SigningBlock &block = d->block;
     // Releases after the newest known check JAR signatures as it does.
-    const JarVerification v1 = VerifyJarSignatures(archive, block.v2.present, block.v3.present,
-                                                   minSdk, ApiLevel::NewestKnown);
-    SchemeVerification v2 = VerifySchemeSigners(block.v2, false, minSdk);
-    SchemeVerification v3 = VerifySchemeSigners(block.v3, true, minSdk);
-    SchemeVerification v31 = VerifySchemeSigners(block.v31, true, minSdk);
-    CheckContents(file, layout, {&v2, &v3, &v31});
-    CheckAcrossSigners(block, minSdk, v2, v3, v31);
+    d->v1 = std::make_unique<JarSignatureCheck>(archive, block.v2.present, block.v3.present,
+                                                d->minSdk, ApiLevel::NewestKnown);
+    d->v2 = VerifySchemeSigners(block.v2, false, d->minSdk);
+    d->v3 = VerifySchemeSigners(block.v3, true, d->minSdk);
+    d->v31 = VerifySchemeSigners(block.v31, true, d->minSdk);
+    if (const QList<ContentDigestKind> kinds = KindsAskedFor({&d->v2, &d->v3, &d->v31});
+        !kinds.isEmpty())
+        d->content = std::make_unique<ContentDigester>(d->layout, kinds);
+}
 
+SignatureCheck::~SignatureCheck() = default;
+
+void SignatureCheck::feed(qint64 offset, const unsigned char *data, std::size_t size)
+{
+    if (d->decided)
+        return;
+    const char *bytes = reinterpret_cast<const char *>(data);
+    d->v1->feed(offset, bytes, qint64(size));
+    if (d->content)
+        d->content->feed(offset, bytes, qint64(size));
+}
+
+void SignatureCheck::readNeeded(const SafeFile &file)
+{
+    if (d->decided)
+        return;
+    // The entries lie before the signing block, so one stretch from the start serves both.
+    const qint64 entriesEnd = std::max(d->content ? d->layout.blockOffset : 0, d->v1->dataNeeded());
+    const auto readStretch = [&](qint64 offset, qint64 size) {
+        return file.readRange(offset, size, [&](const unsigned char *data, std::size_t count) {
+            feed(offset, data, count);
+            offset += qint64(count);
+        });
+    };
+    if (readStretch(0, entriesEnd) && d->content)
+        readStretch(d->layout.end.centralDirectoryOffset, d->layout.end.centralDirectorySize);
+}
+
+SignatureReport SignatureCheck::finish()
+{
+    if (d->decided)
+        return *d->decided;
+    const SigningBlock &block = d->block;
+    const std::optional<ApkManifest> &manifest = d->manifest;
+    const int minSdk = d->minSdk;
+    SchemeVerification &v2 = d->v2, &v3 = d->v3, &v31 = d->v31;
+    SignatureReport report;
+    report.failure = block.error;
+    const bool blockSigned = block.v2.present || block.v3.present || block.v31.present;
+    const JarVerification v1 = d->v1->finish();
+    const QMap<ContentDigestKind, QByteArray> actual =
+        d->content ? d->content->finish() : QMap<ContentDigestKind, QByteArray>();
+    for (SchemeVerification *scheme : {&v2, &v3, &v31})
+        CheckContent(*scheme, actual, d->layout);
+    CheckAcrossSigners(block, minSdk, v2, v3, v31);
     report.v1 = v1.result;
     report.v2 = v2.result;
     report.v3 = V3FamilyResult(block, v3, v31);
@@ -220,4 +275,11 @@ SignatureReport VerifyPackageSignatures(const SafeFile &file, const ZipArchive &
     // Failed checks leave OpenSSL's error queue filled; nothing else reads it.
     ERR_clear_error();
     return report;
+}
+
+SignatureReport VerifyPackageSignatures(const SafeFile &file, const ZipArchive &archive)
+{
+    SignatureCheck check(file, archive);
+    check.readNeeded(file);
+    return check.finish();
 }

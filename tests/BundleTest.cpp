@@ -76,8 +76,9 @@ private:
     // A signed single package whose compiled manifest `patch` changed before signing.
     QString patchedPackage(const QString &name, const PackageContents &contents,
                            const std::function<QByteArray(QByteArray)> &patch);
-    // Zips `entries` as `name`, JAR-signing the result when asked.
-    void addContainer(const QString &name, const ZipEntries &entries, bool jarSign = false);
+    // Zips `entries` as `name`, stored rather than deflated and JAR-signed when asked.
+    void addContainer(const QString &name, const ZipEntries &entries, bool jarSign = false,
+                      bool stored = false);
 
     QTemporaryDir directory;
     TestKey key;
@@ -86,10 +87,11 @@ private:
     QMap<QString, QString> containers;
 };
 
-void BundleTest::addContainer(const QString &name, const ZipEntries &entries, bool jarSign)
+void BundleTest::addContainer(const QString &name, const ZipEntries &entries, bool jarSign,
+                              bool stored)
 {
     const QString unsignedZip = path(name + QStringLiteral(".unsigned"));
-    if (BuildTestZip(jarSign ? unsignedZip : path(name), entries) &&
+    if (BuildTestZip(jarSign ? unsignedZip : path(name), entries, stored) &&
         (!jarSign || SignTestPackage(unsignedZip, path(name), key, true)))
         containers.insert(name, path(name));
 }
@@ -170,6 +172,7 @@ void BundleTest::buildContainers()
                              apks.value(QStringLiteral("camera"))}} +
                      splits(QStringLiteral("splits/base-%1.apk")));
     addContainer(QStringLiteral("flat.apks"), ZipEntries(flat.rbegin(), flat.rend()));
+    addContainer(QStringLiteral("stored.apks"), flat, false, true);
     addContainer(QStringLiteral("app.xapk"),
                  ZipEntries{{QStringLiteral("manifest.json"), Json(xapk)},
                             {Package + QStringLiteral(".apk"), base},
@@ -237,11 +240,13 @@ void BundleTest::openBase_data()
     QTest::addColumn<BundleKind>("kind");
     QTest::addColumn<QByteArray>("baseEntry");
     QTest::addColumn<QString>("problem");
+    QTest::addColumn<bool>("stored"); // the container keeps its base as it is
 
     const auto row = [&](const char *name, const char *file, BundleOutcome outcome, BundleKind kind,
-                         const QByteArray &baseEntry, const QString &problem = {}) {
+                         const QByteArray &baseEntry, const QString &problem = {},
+                         bool stored = false) {
         QTest::newRow(name) << containers.value(QString::fromLatin1(file)) << outcome << kind
-                            << baseEntry << problem;
+                            << baseEntry << problem << stored;
     };
     const QString noBase = QStringLiteral("找不到基础 APK");
     row("plain APK", "plain", BundleOutcome::NotBundle, BundleKind::Apk, {});
@@ -249,6 +254,8 @@ void BundleTest::openBase_data()
         "splits/base-master.apk");
     row("flat APKS, base last", "flat.apks", BundleOutcome::Bundle, BundleKind::SplitApks,
         "base.apk");
+    row("flat APKS, stored as installers keep APKs", "stored.apks", BundleOutcome::Bundle,
+        BundleKind::SplitApks, "base.apk", {}, true);
     row("XAPK with an OBB", "app.xapk", BundleOutcome::Bundle, BundleKind::Xapk,
         Package.toUtf8() + ".apk");
     row("XAPK naming a split as its base", "misleading.xapk", BundleOutcome::Bundle,
@@ -278,6 +285,20 @@ void BundleTest::openBase()
     QTEST(opening.kind, "kind");
     QTEST(opening.baseEntry, "baseEntry");
     QCOMPARE(opening.base.has_value(), outcome == BundleOutcome::Bundle);
+    // Left for the inspection's own read to copy, a stored base is found where it lies; one the
+    // container compresses is copied as before.
+    const SafeFile container(QFile::encodeName(file));
+    const BundleOpening later = OpenBundleBase(container, BaseCopy::Later);
+    QCOMPARE(later.outcome, outcome);
+    QCOMPARE(later.problem, opening.problem);
+    QCOMPARE(later.baseEntry, opening.baseEntry);
+    QTEST(later.storedOffset >= 0, "stored");
+    QCOMPARE(later.base.has_value() || later.storedOffset >= 0, opening.base.has_value());
+    if (later.storedOffset >= 0) {
+        QByteArray stored(later.storedSize, Qt::Uninitialized);
+        QVERIFY(container.readAt(later.storedOffset, stored.data(), stored.size()));
+        QCOMPARE(stored, apks.value(QString()));
+    }
     if (!opening.base)
         return;
     QCOMPARE(opening.baseManifest.packageName, Package);

@@ -25,6 +25,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -145,13 +146,27 @@ InspectedPackage Inspect(const QString &path, const QString &toolSaw)
     return {QFile::encodeName(path), tool.readAllStandardOutput(), md5, {}, file};
 }
 
+// Bytes this process has read so far, through any file.
+qint64 BytesReadSoFar()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : io.readAll().split('\n'))
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    return -1;
+}
+
 // What the window test does once the details window is open.
 enum Then
 {
-    Nothing,
-    DropOnDetails,   // drops another package on it
-    CompareFromMenu, // compares through the main window's menu instead of opening it
-    PasteSigner      // types a certificate SHA-256 into 预期签名者
+    Nothing,           // reads it once everything is in
+    WatchWhileLoading, // reads it at once, then again once everything is in
+    CloseWhileLoading, // closes it at once
+    DropOnDetails,     // drops another package on it
+    CompareFromMenu,   // compares through the main window's menu instead of opening it
+    PasteSigner        // types a certificate SHA-256 into 预期签名者
 };
 
 // Drops `path` onto the main window, answering any message box.
@@ -279,11 +294,18 @@ void DetailsTest::digests_data()
 void DetailsTest::digests()
 {
     QFETCH(QString, path);
-    const auto digests = ComputeFileDigests(SafeFile(QFile::encodeName(path)));
+    const SafeFile file(QFile::encodeName(path));
+    const auto digests = ComputeFileDigests(file);
     QVERIFY(digests);
     QCOMPARE(digests->md5, FirstWord(QStringLiteral("md5sum"), {path}));
     QCOMPARE(digests->sha1, FirstWord(QStringLiteral("sha1sum"), {path}));
     QCOMPARE(digests->sha256, FirstWord(QStringLiteral("sha256sum"), {path}));
+    // The same read with the digests on two threads, as the details window reads.
+    FileDigestSinks split;
+    QVERIFY(ReadOnce(file, {&split.md5}, {&split.sha1, &split.sha256}));
+    const FileDigests shared = split.finish();
+    QCOMPARE(shared.md5 + shared.sha1 + shared.sha256,
+             digests->md5 + digests->sha1 + digests->sha256);
 }
 
 void DetailsTest::fileAfterInspection_data()
@@ -450,6 +472,15 @@ void DetailsTest::window_data()
         << file("broken.apk") << false << int(Nothing) << QString() << QString();
     QTest::newRow("another type after it")
         << file("notes.txt") << false << int(Nothing) << QString() << QString();
+    // The package with 256 MiB of zeros more, a hole in the file: long enough to read that the
+    // window is seen before its digests are in.
+    const QString large = file("large.apk");
+    QFile::remove(large);
+    QVERIFY(QFile::copy(detailed, large) && AppendZeroEntry(large, "assets/zeros.bin", 256 << 20));
+    QTest::newRow("a large package: what is known at once, a progress bar until the rest is in")
+        << large << true << int(WatchWhileLoading) << QString() << QString();
+    QTest::newRow("a large package closed while it loads: the reading stops")
+        << large << true << int(CloseWhileLoading) << QString() << QString();
 
     // An older version, signed, of the package shown, and the package itself signed.
     const TestKey key = MakeTestKey(directory.path(), QStringLiteral("details"));
@@ -530,18 +561,45 @@ void DetailsTest::window()
     CDetailsDlg *opened = nullptr;
     QString title, copied, fields, checked;
     QSize icon;
+    // At once: the progress bar and its text, and the package name and MD5 fields.
+    bool progressAtOnce = false;
+    QString progressText, nameAtOnce, md5AtOnce;
+    int progressSeen = 0;
+    qint64 readBefore = 0;
+    const auto field = [](QWidget *window, const QString &label) {
+        for (auto *line : window->findChildren<QLineEdit *>())
+            if (line->accessibleName() == label)
+                return line->text();
+        return QString();
+    };
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
         auto *details = qobject_cast<CDetailsDlg *>(QApplication::activeModalWidget());
         if (!details)
             return;
-        // Once the package dropped on it has been compared, the details window closes.
-        if (opened) {
-            if (!compared.isEmpty())
+        if (opened && !fields.isEmpty()) {
+            // Once the package dropped on it has been compared, the details window closes.
+            if (then == DropOnDetails && !compared.isEmpty())
                 QTest::keyClick(details, Qt::Key_Escape);
             return;
         }
-        opened = details;
+        auto *progress = details->findChild<QProgressBar *>();
+        if (!opened) {
+            opened = details;
+            readBefore = BytesReadSoFar();
+            progressAtOnce = progress && progress->isVisible();
+            progressText = progress ? progress->text() : QString();
+            nameAtOnce = field(details, QStringLiteral("包名"));
+            md5AtOnce = field(details, QStringLiteral("MD5"));
+            if (then == CloseWhileLoading) {
+                QTest::keyClick(details, Qt::Key_Escape);
+                return;
+            }
+        }
+        if (progress)
+            progressSeen = qMax(progressSeen, progress->value());
+        if (!details->loaded())
+            return;
         title = details->windowTitle();
         for (QWidget *field : details->findChildren<QWidget *>()) {
             const QString label = field->accessibleName() + QStringLiteral(": ");
@@ -552,6 +610,7 @@ void DetailsTest::window()
             else if (auto *image = qobject_cast<QLabel *>(field); image && label != u": ")
                 icon = image->pixmap().deviceIndependentSize().toSize();
         }
+        progressAtOnce = progressAtOnce && progress && !progress->isVisible();
         for (QPushButton *button : details->findChildren<QPushButton *>())
             if (button->text() == QStringLiteral("复制全部"))
                 button->click();
@@ -573,6 +632,7 @@ void DetailsTest::window()
     });
     watcher.start(10);
     QTest::keyClick(dialog.GetDlgItem(CPelmoraDlg::PackageBox), Qt::Key_I, Qt::ControlModifier);
+    const qint64 readAfter = BytesReadSoFar();
     QTest::qWait(50);
     QCOMPARE(opened != nullptr, enabled);
     QVERIFY(dialog.isVisible()); // Esc closed the details window only
@@ -590,6 +650,26 @@ void DetailsTest::window()
                      !marked.contains(QStringLiteral("旧包 包名")) &&
                      !marked.contains(QStringLiteral("旧包 版本号")),
                  qPrintable(marked.join(u',')));
+        return;
+    }
+    if (then == CloseWhileLoading) {
+        // Closed before its digests were in: its threads stopped reading long before the end.
+        QCOMPARE(md5AtOnce, PendingText());
+        QVERIFY2(readAfter - readBefore < QFileInfo(dropped).size() / 2,
+                 qPrintable(QString::number(readAfter - readBefore)));
+        return;
+    }
+    if (then == WatchWhileLoading) {
+        // The identity at once, the digests pending under the bar, which moved and went once
+        // they were in.
+        QCOMPARE(nameAtOnce, QStringLiteral("org.example.details"));
+        QCOMPARE(md5AtOnce, PendingText());
+        QVERIFY2(progressText.startsWith(QStringLiteral("计算中…")), qPrintable(progressText));
+        QVERIFY(progressAtOnce);
+        QVERIFY(progressSeen > 0);
+        const QString md5 = QString::fromLatin1(FirstWord(QStringLiteral("md5sum"), {dropped}));
+        QVERIFY2(fields.contains(QStringLiteral("MD5: ") + md5 + u'\n'), qPrintable(fields));
+        return;
     }
 
     QCOMPARE(title, QStringLiteral("详细信息 - org.example.details"));

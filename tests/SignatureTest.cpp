@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "archive/ZipArchive.h"
 #include "channel/ReadChannel.h"
+#include "digest/FileDigests.h"
 #include "digest/SafeFile.h"
 #include "signing/ApiLevels.h"
 #include "signing/ContentDigest.h"
@@ -1357,6 +1358,20 @@ void SignatureTest::matchesApksigner()
         shown.insert(row.label, row.value);
     QTEST(shown.value(QStringLiteral("签名方案")), "schemes");
     QTEST(shown.value(QStringLiteral("签名校验")), "verdict");
+
+    // One read of the whole file, which feeds the file's own digests too, decides as the check's
+    // own reads do: the content and entry digests on a second thread.
+    {
+        SignatureCheck check(package, archive);
+        FileDigestSinks digests;
+        QVERIFY(ReadOnce(package, {&digests.md5}, {&digests.sha256, &check}));
+        QStringList fed, own;
+        for (const LabelledValue &row : DescribeSignatures(check.finish()))
+            fed.append(row.label + u'=' + row.value);
+        for (const LabelledValue &row : rows)
+            own.append(row.label + u'=' + row.value);
+        QCOMPARE(fed, own);
+    }
 
     // A reader of the whole file can feed the content digests along the way, in any pieces.
     const PackageLayout layout =

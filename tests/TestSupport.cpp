@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "CompactTable.h"
+#include "LittleEndian.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <zlib.h>
 
 QByteArray ReadFile(const QString &path)
 {
@@ -159,6 +161,45 @@ bool BuildTestZip(const QString &path, const ZipEntries &entries, bool stored)
                         QStringLiteral("-F"), QFileInfo(path).absoluteFilePath(), files.path()});
     return RunAapt(QStringList{QStringLiteral("add"), QFileInfo(path).absoluteFilePath()} + paths,
                    files.path());
+}
+
+bool AppendZeroEntry(const QString &path, const QByteArray &name, qint64 size)
+{
+    constexpr qsizetype EndRecordSize = 22;
+    const QByteArray zip = ReadFile(path);
+    if (zip.size() < EndRecordSize || Get<quint32>(zip, zip.size() - EndRecordSize) != 0x06054b50)
+        return false;
+    const QByteArray end = zip.last(EndRecordSize);
+    const qint64 directoryOffset = Get<quint32>(end, 16);
+    const QByteArray directory = zip.mid(directoryOffset, Get<quint32>(end, 12));
+    // The checksum of the zeros, a mebibyte at a time.
+    const QByteArray zeros(1 << 20, '\0');
+    uLong crc = crc32(0, nullptr, 0);
+    for (qint64 done = 0; done < size; done += zeros.size())
+        crc = crc32(crc, reinterpret_cast<const Bytef *>(zeros.constData()),
+                    uInt(qMin<qint64>(zeros.size(), size - done)));
+    // The fields a local header and a directory record share, from the version needed on.
+    const QByteArray common = Bytes<quint16>(10) + Bytes<quint16>(0) + Bytes<quint16>(0) +
+                              Bytes<quint32>(0) + Bytes<quint32>(quint32(crc)) +
+                              Bytes<quint32>(quint32(size)) + Bytes<quint32>(quint32(size)) +
+                              Bytes<quint16>(quint16(name.size())) + Bytes<quint16>(0);
+    const QByteArray local = Bytes<quint32>(0x04034b50) + common + name;
+    // No comment, disk 0, no attributes.
+    const QByteArray record = Bytes<quint32>(0x02014b50) + Bytes<quint16>(20) + common +
+                              Bytes<quint16>(0) + Bytes<quint16>(0) + Bytes<quint16>(0) +
+                              Bytes<quint32>(0) + Bytes<quint32>(quint32(directoryOffset)) + name;
+    const qint64 newDirectoryOffset = directoryOffset + local.size() + size;
+    QByteArray newEnd = end;
+    Put<quint16>(newEnd, 8, quint16(Get<quint16>(end, 8) + 1));
+    Put<quint16>(newEnd, 10, quint16(Get<quint16>(end, 10) + 1));
+    Put<quint32>(newEnd, 12, quint32(directory.size() + record.size()));
+    Put<quint32>(newEnd, 16, quint32(newDirectoryOffset));
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && file.resize(directoryOffset) &&
+           file.seek(directoryOffset) && file.write(local) == local.size() &&
+           file.resize(directoryOffset + local.size() + size) && file.seek(newDirectoryOffset) &&
+           file.write(directory + record + newEnd) ==
+               directory.size() + record.size() + EndRecordSize;
 }
 
 TestKey MakeTestKey(const QString &directory, const QString &name)

@@ -60,6 +60,11 @@ using ZipEntries = QList<std::pair<QString, QByteArray>>;
 // uncompressed as bundles keep their APKs. False on failure.
 bool BuildTestZip(const QString &path, const ZipEntries &entries, bool stored = false);
 
+// Adds to the ZIP at `path` (its end record without a comment, the last thing in it) a stored
+// entry `name` of `size` zero bytes, left as a hole in the file (ftruncate), so that a package
+// of gigabytes is made in a moment and takes no disk. False on failure.
+bool AppendZeroEntry(const QString &path, const QByteArray &name, qint64 size);
+
 // A key and self-signed certificate made with openssl, as apksigner takes them.
 struct TestKey
 {

@@ -2,13 +2,19 @@
 
 #include "DropAsCopy.h"
 #include "FormWidgets.h"
+#include "SignerCheck.h"
+#include "details/DetailsLoading.h"
+#include "details/ShownDetails.h"
 
 #include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QProgressBar>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -16,6 +22,9 @@ namespace {
 constexpr int IconSide = 64;
 // Wide enough for a certificate's SHA-256 with its colons beside its label.
 constexpr int DefaultWidthInDigits = 112;
+// The bar follows the read this often; the parts it reads arrive on their own.
+constexpr int ProgressIntervalMs = 100;
+constexpr int ProgressSteps = 1000;
 
 QPixmap IconPixmap(const QByteArray &bytes, qreal ratio)
 {
@@ -32,9 +41,10 @@ QPixmap IconPixmap(const QByteArray &bytes, qreal ratio)
 } // namespace
 
 CDetailsDlg::CDetailsDlg(const QString &packageName, QWidget *parent)
-    : QDialog(parent), scroll(new QScrollArea), sectionsLayout(new QVBoxLayout(new QWidget))
+    : QDialog(parent), scroll(new QScrollArea), sectionsLayout(new QVBoxLayout(new QWidget)),
+      progress(new QProgressBar), progressTimer(new QTimer(this))
 {
-    setWindowTitle(QStringLiteral("详细信息 - ") + packageName);
+    showTitle(packageName);
     setModal(true);
     setAcceptDrops(true);
     sectionsLayout->setContentsMargins(0, 0, 0, 0);
@@ -46,9 +56,87 @@ CDetailsDlg::CDetailsDlg(const QString &packageName, QWidget *parent)
 
     QDialogButtonBox *buttons = CopyAndCloseButtons(*this, [this] { return copyText(); });
 
+    progress->setRange(0, ProgressSteps);
+    progress->setFormat(PendingText() + QStringLiteral(" %p%"));
+    progress->setAccessibleName(PendingText());
+    progress->hide();
+    progressTimer->setInterval(ProgressIntervalMs);
+    connect(progressTimer, &QTimer::timeout, this, &CDetailsDlg::showProgress);
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(scroll);
+    layout->addWidget(progress);
     layout->addWidget(buttons);
+}
+
+CDetailsDlg::~CDetailsDlg() = default;
+
+void CDetailsDlg::load(const InspectedPackage &inspected)
+{
+    // Called on a worker thread; the window takes what is new on its own.
+    loading = std::make_unique<DetailsLoading>(inspected, [this] {
+        QMetaObject::invokeMethod(this, &CDetailsDlg::showLoaded, Qt::QueuedConnection);
+    });
+    progress->setValue(0);
+    progress->show();
+    progressTimer->start();
+    showLoaded();
+}
+
+void CDetailsDlg::showTitle(const QString &packageName)
+{
+    setWindowTitle(QStringLiteral("详细信息 - ") + packageName);
+}
+
+void CDetailsDlg::showLoaded()
+{
+    if (!loading)
+        return;
+    const bool finished = loading->done();
+    const PackageDetails details = loading->current();
+    // The tool may have printed no name that the manifest gives.
+    showTitle(EscapeControls(details.facts.packageName));
+    const int scrolled = scroll->verticalScrollBar()->value();
+    // Every section but the stretch below them.
+    while (sectionsLayout->count() > 1) {
+        QLayoutItem *item = sectionsLayout->takeAt(0);
+        delete item->widget();
+        delete item;
+    }
+    sections.clear();
+    forms.clear();
+    for (DetailsSection &section : DetailsSections(details))
+        addSection(std::move(section));
+    scroll->verticalScrollBar()->setValue(scrolled);
+    if (finished) {
+        progressTimer->stop();
+        progress->hide();
+        loading.reset();
+        // Checked against the signatures as verified, so only once they all are.
+        if (!details.fileChanged)
+            addField(QStringLiteral("签名"), QStringLiteral("预期签名者"),
+                     new CSignerCheck(details.signatures));
+    }
+}
+
+void CDetailsDlg::showProgress()
+{
+    if (!loading)
+        return;
+    const double read = loading->readProgress();
+    // The file is read; what is left (a bundle's inner APKs, say) shows as busy.
+    if (read >= 1.0)
+        progress->setRange(0, 0);
+    else
+        progress->setValue(int(read * ProgressSteps));
+}
+
+void CDetailsDlg::done(int result)
+{
+    // Closing stops the work; its threads notice at their next read.
+    progressTimer->stop();
+    loading.reset();
+    QDialog::done(result);
 }
 
 void CDetailsDlg::addSection(DetailsSection section)
@@ -68,8 +156,9 @@ void CDetailsDlg::addSection(DetailsSection section)
     sectionsLayout->insertWidget(sectionsLayout->count() - 1, frame);
     forms.insert(section.title, form);
     sections.append(std::move(section));
-    // Qt's own first sizing stops at two thirds of the screen; this one follows the rows.
-    resize(sizeHint());
+    // Qt's own first sizing stops at two thirds of the screen; this one follows the rows. Once
+    // shown, the window only grows, as rows come in.
+    resize(isVisible() ? size().expandedTo(sizeHint()) : sizeHint());
 }
 
 void CDetailsDlg::addField(const QString &sectionTitle, const QString &label, QWidget *field)
@@ -82,7 +171,7 @@ void CDetailsDlg::addField(const QString &sectionTitle, const QString &label, QW
     auto *text = new QLabel(label + QStringLiteral("："));
     text->setBuddy(field);
     form->addRow(text, field);
-    resize(sizeHint());
+    resize(isVisible() ? size().expandedTo(sizeHint()) : sizeHint());
 }
 
 void CDetailsDlg::dragEnterEvent(QDragEnterEvent *event)

@@ -4,10 +4,15 @@
 
 #include <QDialog>
 #include <QHash>
+#include <memory>
 
+class DetailsLoading;
 class QFormLayout;
+class QProgressBar;
 class QScrollArea;
+class QTimer;
 class QVBoxLayout;
+struct InspectedPackage;
 
 // The details window: sections of labelled, read-only, selectable values in a form that
 // scrolls and resizes, and a button that copies all of it. Each value's field is named for
@@ -18,15 +23,22 @@ class CDetailsDlg : public QDialog
 
 public:
     explicit CDetailsDlg(const QString &packageName, QWidget *parent = nullptr);
+    ~CDetailsDlg() override;
 
     // Appends `section` below the others; a titled one is framed under its title.
     void addSection(DetailsSection section);
-    // Appends a labelled widget of the caller's to the section titled `sectionTitle`, which
-    // takes it over; "复制全部" leaves it out.
-    void addField(const QString &sectionTitle, const QString &label, QWidget *field);
-    // What "复制全部" puts on the clipboard.
+    // Shows what is known of `inspected` at once and the rest as worker threads read it (see
+    // DetailsLoading), under a progress bar that says "计算中…" until all is in; then the 签名
+    // section gets its 预期签名者 field. Closing the window stops them.
+    void load(const InspectedPackage &inspected);
+    // Whether everything is shown: nothing is loading.
+    bool loaded() const { return !loading; }
+    // What "复制全部" puts on the clipboard: what the window shows, pending parts as such.
     QString copyText() const { return DetailsText(sections); }
     QSize sizeHint() const override;
+
+public slots:
+    void done(int result) override;
 
 signals:
     // A file dropped on the window, taken as a copy; sent once the drop has ended.
@@ -39,9 +51,19 @@ protected:
 
 private:
     QWidget *createField(DetailsRow &row);
+    // Appends a labelled widget to the section titled `sectionTitle`, which takes it over;
+    // "复制全部" leaves it out.
+    void addField(const QString &sectionTitle, const QString &label, QWidget *field);
+    void showTitle(const QString &packageName);
+    // Replaces every section with those of the details loaded so far.
+    void showLoaded();
+    void showProgress();
 
     QScrollArea *scroll;
     QVBoxLayout *sectionsLayout;
     QList<DetailsSection> sections;
     QHash<QString, QFormLayout *> forms; // by section title
+    QProgressBar *progress;
+    QTimer *progressTimer;
+    std::unique_ptr<DetailsLoading> loading;
 };

@@ -7,7 +7,6 @@
 #include "DialogTemplate.h"
 #include "DropAsCopy.h"
 #include "MessageBox.h"
-#include "SignerCheck.h"
 #include "StringTable.h"
 #include "WaitCursor.h"
 #include "details/PackageDetails.h"
@@ -145,16 +144,9 @@ void CPelmoraDlg::OnDetails()
 {
     if (!inspected)
         return;
-    const PackageDetails details = [this] {
-        const WaitCursor busy;
-        return LoadPackageDetails(*inspected);
-    }();
-    CDetailsDlg dialog(EscapeControls(details.facts.packageName), this);
-    for (DetailsSection &section : DetailsSections(details))
-        dialog.addSection(std::move(section));
-    if (!details.fileChanged)
-        dialog.addField(QStringLiteral("签名"), QStringLiteral("预期签名者"),
-                        new CSignerCheck(details.signatures));
+    // The window opens at once with what the tool said; the rest fills in as it is read.
+    CDetailsDlg dialog(EscapeControls(ReadPackageFacts(inspected->toolOutput).packageName), this);
+    dialog.load(*inspected);
     // A package dropped on the details window is compared with the one it shows.
     const InspectedPackage shown = *inspected;
     connect(&dialog, &CDetailsDlg::packageDropped, &dialog,

@@ -1,0 +1,128 @@
+#include "DetailsLoading.h"
+
+#include "archive/ZipArchive.h"
+#include "digest/ReadOnce.h"
+#include "digest/ReadStop.h"
+#include "digest/SafeFile.h"
+
+namespace {
+
+// Counts the bytes read, for the window's progress bar.
+class ReadCounter : public ByteSink
+{
+public:
+    explicit ReadCounter(std::atomic<qint64> &count) : count(count) {}
+    void feed(qint64, const unsigned char *, std::size_t size) override { count += qint64(size); }
+
+private:
+    std::atomic<qint64> &count;
+};
+
+} // namespace
+
+DetailsLoading::DetailsLoading(const InspectedPackage &inspected, std::function<void()> more)
+    : inspected(inspected), more(std::move(more)), tool(ToolDetails(inspected)), shown(tool)
+{
+    finished = !inspected.file;
+    if (!finished)
+        readingThread = std::thread([this] { readFile(); });
+}
+
+DetailsLoading::~DetailsLoading()
+{
+    stop = true;
+    // The reading thread starts the other one, so it is joined first.
+    if (readingThread.joinable())
+        readingThread.join();
+    if (contentsThread.joinable())
+        contentsThread.join();
+}
+
+PackageDetails DetailsLoading::current() const
+{
+    const std::lock_guard lock(mutex);
+    return shown;
+}
+
+bool DetailsLoading::done() const
+{
+    const std::lock_guard lock(mutex);
+    return finished;
+}
+
+double DetailsLoading::readProgress() const
+{
+    const qint64 size = inspected.file ? inspected.file->file().size() : 0;
+    return size > 0 ? qMin(1.0, double(bytesRead) / double(size)) : 1.0;
+}
+
+void DetailsLoading::readFile()
+{
+    const ScopedReadStop stopping(stop);
+    const SafeFile &file = inspected.file->file();
+    std::shared_ptr<const ZipArchive> archive =
+        inspected.reading ? inspected.reading->archive : std::make_shared<const ZipArchive>(file);
+    std::optional<PackageReader> reader;
+    if (!inspected.reading)
+        reader.emplace(file, archive,
+                       PackageReader::ChecksSignatures(*archive, inspected.baseEntry));
+    // Only now: the reader's checks above go through libzip, which the archive's readers use too.
+    contentsThread = std::thread([this, archive] { readContents(archive); });
+    PackageReading read;
+    if (reader) {
+        ReadCounter counter(bytesRead);
+        QList<ByteSink *> second = {&reader->digests.sha1, &reader->digests.sha256};
+        if (reader->signatures)
+            second.append(&*reader->signatures);
+        const bool whole = ReadOnce(file, {&counter, &reader->digests.md5}, second);
+        read = reader->finish(whole);
+    } else {
+        read = *inspected.reading;
+        bytesRead = file.size();
+    }
+    if (stop)
+        return;
+    {
+        const std::lock_guard lock(mutex);
+        reading = std::move(read);
+        compose();
+    }
+    more();
+}
+
+void DetailsLoading::readContents(std::shared_ptr<const ZipArchive> archive)
+{
+    const ScopedReadStop stopping(stop);
+    PackageDetails details = tool;
+    LoadContents(details, inspected, *archive);
+    if (stop)
+        return;
+    {
+        const std::lock_guard lock(mutex);
+        contents = std::move(details);
+        compose();
+    }
+    more();
+}
+
+void DetailsLoading::compose()
+{
+    if (finished)
+        return;
+    PackageDetails next = contents.value_or(tool);
+    // Not the file that was inspected: nothing of it is shown, and the rest is not read.
+    if (reading && !TakeReading(next, inspected, *reading)) {
+        shown = UnknownFile(tool);
+        finished = true;
+        stop = true;
+        return;
+    }
+    if (reading && contents) {
+        finished = true;
+        // What was read is the inspected file only if it is still as it was opened.
+        shown = inspected.file->changed() ? UnknownFile(next) : next;
+        return;
+    }
+    if (!inspected.file->changed())
+        shown = next;
+}

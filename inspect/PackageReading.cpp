@@ -1,0 +1,37 @@
+#include "PackageReading.h"
+
+#include "archive/ZipArchive.h"
+#include "bundle/BundleLayout.h"
+
+PackageReader::PackageReader(const SafeFile &file, std::shared_ptr<const ZipArchive> archive,
+                             bool checked)
+    : archive(std::move(archive))
+{
+    if (checked)
+        signatures.emplace(file, *this->archive);
+}
+
+bool PackageReader::ChecksSignatures(const ZipArchive &archive, const QByteArray &baseEntry)
+{
+    return baseEntry.isEmpty() ||
+           (archive.isOpen() && ReadBundleLayout(archive.entryNames()).kind == BundleKind::Apkm);
+}
+
+QList<ByteSink *> PackageReader::sinks()
+{
+    QList<ByteSink *> all = {&digests.md5, &digests.sha1, &digests.sha256};
+    if (signatures)
+        all.append(&*signatures);
+    return all;
+}
+
+PackageReading PackageReader::finish(bool whole)
+{
+    PackageReading reading;
+    if (whole)
+        reading.digests = digests.finish();
+    if (signatures)
+        reading.signatures = signatures->finish();
+    reading.archive = archive;
+    return reading;
+}
