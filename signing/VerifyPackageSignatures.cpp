@@ -10,6 +10,7 @@
 #include "archive/ZipArchive.h"
 #include "bundle/ApkManifest.h"
 #include "digest/SafeFile.h"
+#include "formats/FormatModule.h"
 
 #include <openssl/err.h>
 
@@ -174,6 +175,11 @@ SignatureReport VerifyPackageSignatures(const SafeFile &file, const ZipArchive &
     // APKM container, say); its JAR signature is judged as the versions that run installers
     // today judge one.
     const std::optional<ApkManifest> manifest = ReadApkManifest(archive);
+    // Without the formats module no manifest reads, and the platforms judged would be a guess.
+    if (!manifest && !FormatModule()) {
+        report.failure = FormatModuleProblem();
+        return report;
+    }
     const int minSdk = manifest ? manifest->minSdkLevel : ApiLevel::Nougat;
     const bool blockSigned = block.v2.present || block.v3.present || block.v31.present;
 
