@@ -1,5 +1,7 @@
 #include "DetailsDlg.h"
 
+#include "details/IconImage.h"
+
 #include <QClipboard>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -24,7 +26,7 @@ constexpr int DefaultWidthInDigits = 112;
 
 QPixmap IconPixmap(const QByteArray &bytes, qreal ratio)
 {
-    QImage image = QImage::fromData(bytes);
+    const QImage image = DecodeIcon(bytes);
     if (image.isNull())
         return {};
     const int side = qRound(IconSide * ratio);
