@@ -12,6 +12,7 @@
 #include "digest/SafeFile.h"
 #include "native/NativeLibraries.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -97,9 +98,11 @@ QString BuildPackage(const QDir &directory)
 
 } // namespace
 
-int main()
+int main(int argc, char *argv[])
 {
     ZipArchive::NameTimeZoneFile(); // as the program does
+    // Through which the formats module, which reads the libraries, is found beside the program.
+    QCoreApplication application(argc, argv);
     QTemporaryDir scratch;
     const QString package = BuildPackage(QDir(scratch.path()));
     const QByteArray path = QFile::encodeName(package);

@@ -45,8 +45,9 @@ struct ApkManifest
 
 class ZipArchive;
 
-// Reads a binary manifest through libandroidfw. Nothing when the bytes are not a well-formed
-// binary XML document whose root is <manifest>.
+// Reads a binary manifest through libandroidfw, in the formats module (FormatModule.h). Nothing
+// when the bytes are not a well-formed binary XML document whose root is <manifest>, or when the
+// module cannot be loaded.
 std::optional<ApkManifest> ReadApkManifest(QByteArrayView xml);
 // The manifest of the APK whose entries `apk` holds; nothing when it has no readable one.
 std::optional<ApkManifest> ReadApkManifest(const ZipArchive &apk);

@@ -1,9 +1,9 @@
 #include "ContainerMetadata.h"
 
 #include "ApkManifest.h"
-#include "ApkSetToc.h"
 #include "DescriptionLimits.h"
 #include "archive/ZipArchive.h"
+#include "formats/FormatModule.h"
 #include "inspect/NarrowText.h"
 
 #include <QJsonArray>
@@ -29,7 +29,8 @@ void ReadToc(const QByteArray &bytes, ContainerMetadata &metadata)
         metadata.overLimit = true;
         return;
     }
-    const std::optional<ApkSetToc> toc = ParseApkSetToc(bytes);
+    const FormatReaders *readers = FormatModule();
+    const std::optional<ApkSetToc> toc = readers ? readers->parseApkSetToc(bytes) : std::nullopt;
     if (!toc)
         return;
     metadata.readable = true;

@@ -4,6 +4,7 @@
 #include "InnerApk.h"
 #include "archive/ZipArchive.h"
 #include "digest/SafeFile.h"
+#include "formats/FormatModule.h"
 
 QList<QByteArray> BaseCandidates(const BundleLayout &layout, const ContainerMetadata &metadata)
 {
@@ -54,6 +55,11 @@ BundleOpening OpenBundleBase(const SafeFile &container, BaseCopy copy)
     const ContainerMetadata metadata = ReadContainerMetadata(archive, layout);
     if (metadata.overLimit) {
         opening.problem = QString::fromUtf8(metadata.source) + QStringLiteral(" 超过上限");
+        return opening;
+    }
+    // The base is told by its manifest, which only the formats module reads.
+    if (!FormatModule()) {
+        opening.problem = FormatModuleProblem();
         return opening;
     }
     opening.problem = QStringLiteral("找不到基础 APK");

@@ -1,6 +1,7 @@
 #include "AdaptiveIconImage.h"
 
-#include <QBuffer>
+#include "IconImage.h"
+
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -24,7 +25,7 @@ bool PaintLayer(QPainter &painter, const IconLayer &layer)
         return true;
     }
     if (const QByteArray *bytes = std::get_if<QByteArray>(&layer)) {
-        const QImage image = QImage::fromData(*bytes);
+        const QImage image = DecodeIcon(*bytes);
         if (image.isNull())
             return false;
         painter.drawImage(square, image);
@@ -49,8 +50,5 @@ QByteArray ComposeAdaptiveIcon(const IconLayer &background, const IconLayer &for
         if (!PaintLayer(painter, foreground))
             return {};
     }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    return icon.save(&buffer, "PNG") ? png : QByteArray();
+    return EncodePng(icon);
 }

@@ -9,5 +9,5 @@ using IconLayer = std::variant<std::monostate, QColor, QByteArray>;
 
 // Draws `background` and then `foreground` over the full 108 dp of an adaptive icon and keeps
 // the 72 dp a launcher shows, cut to a rounded square; a PNG. Empty when the foreground is
-// neither a colour nor a bitmap that decodes.
+// neither a colour nor a bitmap that decodes as the PNG, WebP or JPEG its bytes say it is.
 QByteArray ComposeAdaptiveIcon(const IconLayer &background, const IconLayer &foreground);

@@ -3,20 +3,18 @@
 #include "AdaptiveIconImage.h"
 #include "ResourceResolver.h"
 #include "archive/ZipArchive.h"
-#include "bundle/AndroidXml.h"
 #include "bundle/ApkManifest.h"
+#include "formats/FormatModule.h"
 
 #include <QColor>
 #include <QHash>
 #include <QSet>
-#include <androidfw/ResourceTypes.h>
 
 namespace {
 
 constexpr qint64 MaxIconXmlBytes = 1 << 20;
 // An entry's path inside a package is far shorter; this bounds what a table's paths may take.
 constexpr qsizetype MaxPathLength = 1024;
-constexpr quint32 DrawableAttribute = 0x01010199;
 // Android takes a configuration without a density for mdpi.
 constexpr int DefaultDensity = 160;
 
@@ -51,13 +49,15 @@ std::optional<PackageIcon> BestBitmap(const ZipArchive &apk, const ResourceTable
 
 // A layer's drawable: a colour written in place, or a resource that is a bitmap or a colour.
 IconLayer ReadLayer(const ZipArchive &apk, ResourceResolver &resolver,
-                    const android::Res_value &drawable)
+                    const std::optional<DrawableValue> &drawable)
 {
-    if (IsColour(drawable.dataType))
-        return QColor::fromRgba(drawable.data);
-    if (drawable.dataType != ValueType::Reference)
+    if (!drawable)
         return {};
-    const QList<TableValue> values = resolver.resolve(drawable.data);
+    if (IsColour(drawable->type))
+        return QColor::fromRgba(drawable->data);
+    if (drawable->type != ValueType::Reference)
+        return {};
+    const QList<TableValue> values = resolver.resolve(drawable->data);
     if (const std::optional<PackageIcon> bitmap = BestBitmap(apk, resolver.table(), values))
         return bitmap->bytes;
     for (const TableValue &value : values)
@@ -72,31 +72,13 @@ std::optional<PackageIcon> ComposeFrom(const ZipArchive &apk, ResourceResolver &
                                        const QByteArray &path)
 {
     const std::optional<QByteArray> xml = apk.readEntry(path, MaxIconXmlBytes);
-    android::ResXMLTree tree;
-    if (!xml || tree.setTo(xml->constData(), size_t(xml->size())) != android::NO_ERROR)
+    const FormatReaders *readers = xml ? FormatModule() : nullptr;
+    const std::optional<AdaptiveIconXml> layers =
+        readers ? readers->readAdaptiveIcon(*xml) : std::nullopt;
+    if (!layers)
         return std::nullopt;
-    IconLayer background, foreground;
-    int depth = 0;
-    for (android::ResXMLParser::event_code_t event = tree.next();
-         event != android::ResXMLParser::END_DOCUMENT &&
-         event != android::ResXMLParser::BAD_DOCUMENT;
-         event = tree.next()) {
-        if (event == android::ResXMLParser::END_TAG)
-            --depth;
-        if (event != android::ResXMLParser::START_TAG)
-            continue;
-        const QString name = ElementName(tree);
-        if (++depth == 1 && name != QLatin1String("adaptive-icon"))
-            return std::nullopt;
-        const std::optional<android::Res_value> drawable =
-            AttributeValue(tree, AndroidAttribute(tree, DrawableAttribute, "drawable"));
-        if (depth != 2 || !drawable)
-            continue;
-        if (name == QLatin1String("background"))
-            background = ReadLayer(apk, resolver, *drawable);
-        else if (name == QLatin1String("foreground"))
-            foreground = ReadLayer(apk, resolver, *drawable);
-    }
+    const IconLayer background = ReadLayer(apk, resolver, layers->background);
+    const IconLayer foreground = ReadLayer(apk, resolver, layers->foreground);
     const QByteArray png = ComposeAdaptiveIcon(background, foreground);
     return png.isEmpty() ? std::nullopt : std::optional<PackageIcon>(PackageIcon{path, png});
 }

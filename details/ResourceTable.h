@@ -46,7 +46,8 @@ public:
 // Resource tables of large apps run to tens of megabytes; this keeps a hostile one in bounds.
 constexpr qint64 MaxTableBytes = 128 << 20;
 
-// The resource table of the APK whose entries `apk` holds. libandroidfw reads it, unless it uses
-// what that library's Android 10 predates (16-bit entry offsets, compact entries), which
-// Pelmora's own reader (ArscReader) reads. Nothing when there is no table or it does not read.
+// The resource table of the APK whose entries `apk` holds. libandroidfw reads it (in the formats
+// module), unless it uses what that library's Android 10 predates (16-bit entry offsets, compact
+// entries), which Pelmora's own reader (ArscReader) reads. Nothing when there is no table, it
+// does not read, or it needs the module and that cannot be loaded.
 std::unique_ptr<const ResourceTable> OpenResourceTable(const ZipArchive &apk);

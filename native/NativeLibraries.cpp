@@ -1,7 +1,7 @@
 #include "NativeLibraries.h"
 
-#include "ElfLoadAlignment.h"
 #include "archive/ZipArchive.h"
+#include "formats/FormatModule.h"
 
 namespace {
 
@@ -26,11 +26,12 @@ std::optional<QByteArray> AbiOf(const QByteArray &path)
     return parts[1];
 }
 
-std::optional<quint64> LoadAlignment(const ZipArchive &archive, const QByteArray &path, qint64 size)
+std::optional<quint64> LoadAlignment(const FormatReaders &readers, const ZipArchive &archive,
+                                     const QByteArray &path, qint64 size)
 {
     for (const qint64 length : {FirstRead, LongestRead}) {
         if (const std::optional<QByteArray> start = archive.readEntryStart(path, length)) {
-            if (std::optional<quint64> alignment = SmallestLoadAlignment(*start))
+            if (std::optional<quint64> alignment = readers.smallestLoadAlignment(*start))
                 return alignment;
         }
         if (size <= length)
@@ -51,6 +52,7 @@ std::optional<QList<NativeLibrary>> ReadNativeLibraries(const ZipArchive &archiv
     if (!archive.isOpen())
         return std::nullopt;
     QList<NativeLibrary> libraries;
+    const FormatReaders *readers = nullptr;
     for (const QByteArray &path : archive.entryNames("lib/")) {
         const std::optional<QByteArray> abi = AbiOf(path);
         const std::optional<qint64> size = abi ? archive.entrySize(path) : std::nullopt;
@@ -60,7 +62,12 @@ std::optional<QList<NativeLibrary>> ReadNativeLibraries(const ZipArchive &archiv
         const std::optional<EntryPlacement> placement = archive.placement(path);
         library.stored = placement && placement->stored;
         if (Is64Bit(library.abi)) {
-            const std::optional<quint64> alignment = LoadAlignment(archive, path, library.size);
+            // Without libelf's reading no 64-bit library's readiness is known, and a verdict
+            // over them would be a guess.
+            if (!readers && !(readers = FormatModule()))
+                return std::nullopt;
+            const std::optional<quint64> alignment =
+                LoadAlignment(*readers, archive, path, library.size);
             library.loadAlignment = alignment.value_or(0);
             // An alignment that is no power of two is no alignment a loader honours.
             library.segmentsAligned =

@@ -33,8 +33,9 @@ struct NativeLibrary
 };
 
 // Every native library of the package open in `archive`, in the archive's order. Reads only the
-// start of each library, up to its program headers, in memory. Nothing when the archive is not
-// open.
+// start of each library, up to its program headers, in memory, with libelf in the formats
+// module. Nothing when the archive is not open, or when it holds a 64-bit library and the module
+// cannot be loaded.
 std::optional<QList<NativeLibrary>> ReadNativeLibraries(const ZipArchive &archive);
 
 // Ready for 16 KB pages as a report says it: true, false, or nothing (null) for a 32-bit ABI.

@@ -10,6 +10,7 @@
 #include "archive/ZipArchive.h"
 #include "bundle/ApkManifest.h"
 #include "digest/SafeFile.h"
+#include "formats/FormatModule.h"
 
 #include <openssl/err.h>
 
@@ -183,6 +184,12 @@ SignatureCheck::SignatureCheck(const SafeFile &file, const ZipArchive &archive)
     // APKM container, say); its JAR signature is judged as the versions that run installers
     // today judge one.
     d->manifest = ReadApkManifest(archive);
+    // Without the formats module no manifest reads, and the platforms judged would be a guess.
+    if (!d->manifest && !FormatModule()) {
+        report.failure = FormatModuleProblem();
+        d->decided = report;
+        return;
+    }
     d->minSdk = d->manifest ? d->manifest->minSdkLevel : ApiLevel::Nougat;
     const SigningBlock &block = d->block;
     // Releases after the newest known check JAR signatures as it does.

@@ -19,6 +19,7 @@ for entry in \
     "./usr/lib/pelmora/aapt -> /usr/bin/aapt" \
     "./usr/bin/pelmora -> ../lib/pelmora/pelmora" \
     "./usr/lib/pelmora/pelmora-thumbnailer" \
+    "./usr/lib/pelmora/libpelmora_formats.so" \
     "./usr/bin/pelmora-thumbnailer -> ../lib/pelmora/pelmora-thumbnailer" \
     "./usr/share/thumbnailers/org.pelmora.Pelmora.thumbnailer" \
     "./usr/share/mime/packages/org.pelmora.Pelmora.xml" \
@@ -28,7 +29,7 @@ for entry in \
     grep -qxF "$entry" <<<"$listing" || fail "the package lacks $entry"
 done
 files=$(grep -cv '/$' <<<"$listing")
-[ "$files" -eq 10 ] || fail "the package holds $files files, expected 10: $listing"
+[ "$files" -eq 11 ] || fail "the package holds $files files, expected 11: $listing"
 
 [ "$(dpkg-deb -f "$deb" Package)" = pelmora ] || fail "package name"
 [ "$(dpkg-deb -f "$deb" Version)" = 1.0.0.1 ] || fail "version $(dpkg-deb -f "$deb" Version)"
@@ -39,10 +40,17 @@ for needed in aapt libqt6widgets6 libqt6gui6 libqt6core6 libssl3 libzip4 libelf1
 done
 
 dpkg-deb -x "$deb" "$work/root"
-# libandroidfw lives in Debian's folder for the Android libraries, which the programs must name.
-for program in pelmora pelmora-thumbnailer; do
+# The programs start without the Android libraries, protobuf and libelf: only the formats module
+# beside them needs those, and it names Debian's folder for the Android libraries.
+for program in pelmora pelmora-thumbnailer libpelmora_formats.so; do
     missing=$(ldd "$work/root/usr/lib/pelmora/$program" | grep 'not found' || true)
     [ -z "$missing" ] || fail "the installed $program cannot find: $missing"
+done
+for program in pelmora pelmora-thumbnailer; do
+    needed=$(readelf -d "$work/root/usr/lib/pelmora/$program" | grep NEEDED || true)
+    if grep -qE 'androidfw|protobuf|libelf' <<<"$needed"; then
+        fail "the installed $program links what only the formats module needs: $needed"
+    fi
 done
 desktop-file-validate "$work/root/usr/share/applications/org.pelmora.Pelmora.desktop"
 appstreamcli validate --no-net --pedantic \
@@ -95,4 +103,27 @@ done
 "${command[@]}" || fail "the thumbnailer failed: ${command[*]}"
 file -b "$work/thumbnail.png" | grep -q '^PNG image data, 128 x 128,' ||
     fail "the thumbnail is $(file -b "$work/thumbnail.png")"
+
+# An adaptive icon, which the tool names only as its XML, is read through the installed formats
+# module: the manifest, the resource table and the icon's layers.
+app="$work/adaptive"
+mkdir -p "$app/res/mipmap-anydpi-v26" "$app/res/values" "$app/res/drawable-xxxhdpi"
+cp "$work/root/usr/share/pixmaps/org.pelmora.Pelmora.png" "$app/res/drawable-xxxhdpi/foreground.png"
+cat >"$app/AndroidManifest.xml" <<'XML'
+<manifest xmlns:android="http://schemas.android.com/apk/res/android" package="org.example.adaptive">
+  <application android:icon="@mipmap/ic_launcher"/>
+</manifest>
+XML
+cat >"$app/res/mipmap-anydpi-v26/ic_launcher.xml" <<'XML'
+<adaptive-icon xmlns:android="http://schemas.android.com/apk/res/android">
+  <background android:drawable="@color/background"/>
+  <foreground android:drawable="@drawable/foreground"/>
+</adaptive-icon>
+XML
+echo '<resources><color name="background">#3366FF</color></resources>' >"$app/res/values/colors.xml"
+aapt package -f -M "$app/AndroidManifest.xml" -S "$app/res" -I "$FRAMEWORK_RES" -F "$app/adaptive.apk" >/dev/null
+pelmora-thumbnailer -s 96 "$app/adaptive.apk" "$work/adaptive.png" 2>"$work/thumbnailer-errors" ||
+    fail "no thumbnail of an adaptive icon: $(cat "$work/thumbnailer-errors")"
+file -b "$work/adaptive.png" | grep -q '^PNG image data, 96 x 96,' ||
+    fail "the adaptive icon's thumbnail is $(file -b "$work/adaptive.png")"
 echo "PASS: package, desktop entry, metainfo, MIME types and thumbnailer"

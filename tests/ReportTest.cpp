@@ -1,5 +1,6 @@
 // `pelmora --report` as a script runs it: the real program on packages built and signed here,
-// judged by nothing but its output and its exit status.
+// judged by nothing but its output and its exit status; also a copy of it beside the tool alone,
+// without the formats module.
 #include "HostilePackages.h"
 #include "TestSupport.h"
 
@@ -23,7 +24,16 @@ struct Run
     QByteArray err;
 };
 
-Run Pelmora(const QStringList &arguments, const QString &directory)
+// How a row runs the program.
+enum Setup
+{
+    Plain,
+    Swapped,  // while a helper swaps another file in and out
+    NoModule, // copied beside the tool, without the formats module
+};
+
+Run Pelmora(const QStringList &arguments, const QString &directory,
+            const QString &program = QStringLiteral(PELMORA_PROGRAM))
 {
     QProcess pelmora;
     pelmora.setWorkingDirectory(directory);
@@ -32,7 +42,7 @@ Run Pelmora(const QStringList &arguments, const QString &directory)
     for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(variable));
     pelmora.setProcessEnvironment(environment);
-    pelmora.start(QStringLiteral(PELMORA_PROGRAM), arguments);
+    pelmora.start(program, arguments);
     if (!pelmora.waitForFinished(-1) || pelmora.exitStatus() != QProcess::NormalExit)
         return {};
     return {pelmora.exitCode(), pelmora.readAllStandardOutput(), pelmora.readAllStandardError()};
@@ -89,6 +99,8 @@ private slots:
 private:
     void buildHostilePackages(const TestKey &key);
     void checkSwappedRecords(const QList<QJsonObject> &records);
+    // The program copied into a folder of its own beside a link to the tool, without the module.
+    QString copiedAlone();
 
     QTemporaryDir directory;
     QString certificateSha256; // as openssl prints it: upper case with colons
@@ -270,17 +282,29 @@ void ReportTest::checkSwappedRecords(const QList<QJsonObject> &records)
     }
 }
 
+QString ReportTest::copiedAlone()
+{
+    const QDir folder(directory.filePath(QStringLiteral("alone")));
+    const QString program = folder.filePath(QStringLiteral("pelmora"));
+    if (!folder.exists() &&
+        !(folder.mkpath(QStringLiteral(".")) &&
+          QFile::copy(QStringLiteral(PELMORA_PROGRAM), program) &&
+          QFile::link(QStringLiteral(SYSTEM_AAPT), folder.filePath(QStringLiteral("aapt")))))
+        return {};
+    return program;
+}
+
 void ReportTest::report_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("outcomes"); // of the JSON records, in order
     // Values of the first JSON record, by their path ("signature/verdict", "toolComplaints/0");
-    // a text after a '*' is how the value ends.
+    // a text after a '*' is how the value ends, after a '^' how it starts.
     QTest::addColumn<QVariantMap>("fields");
     // Lines of the text form, each found by its start; after a '!', a start no line may have.
     QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<bool>("swapped"); // read while a helper swaps another file in and out
+    QTest::addColumn<int>("setup"); // Setup
 
     const QString json = QStringLiteral("--json");
     const QString report = QStringLiteral("--report");
@@ -291,39 +315,40 @@ void ReportTest::report_data()
     QTest::newRow("a folder, walked in byte order")
         << QStringList{report, json, QStringLiteral("corpus")} << 1
         << QStringList{QStringLiteral("damaged"), ok, ok, ok} << QVariantMap() << QStringList()
-        << false;
+        << int(Plain);
     QTest::newRow("files named directly, one of another type")
         << QStringList{report, json, signedPackage, QStringLiteral("corpus/notes.txt")} << 1
-        << QStringList{ok, QStringLiteral("wrongType")} << QVariantMap() << QStringList() << false;
+        << QStringList{ok, QStringLiteral("wrongType")} << QVariantMap() << QStringList()
+        << int(Plain);
     QTest::newRow("the expected signer, colons and upper case")
         << QStringList{report, json, expect, certificateSha256, signedPackage} << 0
-        << QStringList{ok} << QVariantMap() << QStringList() << false;
+        << QStringList{ok} << QVariantMap() << QStringList() << int(Plain);
     QTest::newRow("another signer expected")
         << QStringList{report, json, expect, QString(64, u'a'), signedPackage} << 1
-        << QStringList{ok} << QVariantMap() << QStringList() << false;
+        << QStringList{ok} << QVariantMap() << QStringList() << int(Plain);
     const QString rotated = QStringLiteral("rotated.apk");
     QTest::newRow("the signer for the newest platform expected")
         << QStringList{report, json, expect, rotatedSha256, rotated} << 0 << QStringList{ok}
-        << QVariantMap() << QStringList() << false;
+        << QVariantMap() << QStringList() << int(Plain);
     QTest::newRow("the signer for older platforms expected")
         << QStringList{report, json, expect, certificateSha256, rotated} << 1 << QStringList{ok}
-        << QVariantMap() << QStringList() << false;
+        << QVariantMap() << QStringList() << int(Plain);
     QTest::newRow("text form") << QStringList{report, signedPackage} << 0 << QStringList()
-                               << QVariantMap() << QStringList() << false;
+                               << QVariantMap() << QStringList() << int(Plain);
     // Byte order: "aapt2-compact-entries-signed" < "aapt2-compact-entries.apk", and so on.
     const QString damaged = QStringLiteral("damaged");
     QTest::newRow("packages of newer toolchains: the signed ones shown, from the manifest")
         << QStringList{report, json, QStringLiteral("newer")} << 1
         << QStringList{ok, damaged, ok, damaged, ok, damaged} << QVariantMap() << QStringList()
-        << false;
+        << int(Plain);
     QTest::newRow("no path") << QStringList{report, json} << 2 << QStringList() << QVariantMap()
-                             << QStringList() << false;
+                             << QStringList() << int(Plain);
     QTest::newRow("a malformed digest")
         << QStringList{report, expect, QStringLiteral("12:34"), signedPackage} << 2 << QStringList()
-        << QVariantMap() << QStringList() << false;
+        << QVariantMap() << QStringList() << int(Plain);
     QTest::newRow("an unknown option")
         << QStringList{report, QStringLiteral("--frobnicate"), signedPackage} << 2 << QStringList()
-        << QVariantMap() << QStringList() << false;
+        << QVariantMap() << QStringList() << int(Plain);
 
     const auto hostile = [](const char *name) {
         return QStringLiteral("hostile/") + QLatin1String(name);
@@ -336,18 +361,18 @@ void ReportTest::report_data()
                        {QStringLiteral("toolComplaints/0"),
                         QStringLiteral("*ERROR getting 'android:name' attribute: attribute is not "
                                        "a string value")}}
-        << QStringList() << false;
+        << QStringList() << int(Plain);
     QTest::newRow("a signed package labelled with the word ERROR")
         << QStringList{report, json, hostile("error-label.apk")} << 0 << QStringList{ok}
         << QVariantMap{{QStringLiteral("label"), QStringLiteral("ERROR Reporter")},
                        {QStringLiteral("toolComplaints"), QVariantList()},
                        {QStringLiteral("signature/verdict"), verified}}
-        << QStringList() << false;
+        << QStringList() << int(Plain);
     QTest::newRow("the same unsigned: any ERROR is damage")
         << QStringList{report, json, hostile("error-label-unsigned.apk")} << 1
         << QStringList{damaged}
         << QVariantMap{{QStringLiteral("signature/verdict"), QStringLiteral("unsigned")}}
-        << QStringList() << false;
+        << QStringList() << int(Plain);
     QTest::newRow("an icon that is a colour, a permission after the application")
         << QStringList{report, json, hostile("colour-icon.apk")} << 0 << QStringList{ok}
         << QVariantMap{{QStringLiteral("toolComplaints/0"),
@@ -357,14 +382,14 @@ void ReportTest::report_data()
                         QVariantList{QStringLiteral("android.permission.INTERNET"),
                                      QStringLiteral("android.permission.RECORD_AUDIO")}},
                        {QStringLiteral("signature/verdict"), verified}}
-        << QStringList() << false;
+        << QStringList() << int(Plain);
     QTest::newRow("an APKM whose description changed after its container was signed")
         << QStringList{report, json, hostile("edited.apkm")} << 1 << QStringList{ok}
         << QVariantMap{{QStringLiteral("containerSignature/verdict"), QStringLiteral("failed")},
                        {QStringLiteral("signature/verdict"), QStringLiteral("failed")},
                        {QStringLiteral("disagreements/0"),
                         QStringLiteral("*与基础 APK 的“org.pelmora.report”不同")}}
-        << QStringList() << false;
+        << QStringList() << int(Plain);
     QTest::newRow("an entry named with lines of a verdict")
         << QStringList{report, expect, QString(64, u'a'), hostile("injected.apk")} << 1
         << QStringList() << QVariantMap()
@@ -372,12 +397,21 @@ void ReportTest::report_data()
                            "lib/arm64-v8a/x\\n签名校验: 通过\\n预期签名者: 符合\\ny.so: "),
                        QStringLiteral("签名校验: 未签名"), QStringLiteral("!签名校验: 通过"),
                        QStringLiteral("!预期签名者: 符合")}
-        << false;
+        << int(Plain);
     QStringList swappedArguments = {report, json};
     for (int i = 0; i < 24; ++i)
         swappedArguments.append(hostile("swapped.apk"));
     QTest::newRow("a file swapped for another while it is read")
-        << swappedArguments << 1 << QStringList() << QVariantMap() << QStringList() << true;
+        << swappedArguments << 1 << QStringList() << QVariantMap() << QStringList() << int(Swapped);
+    // The inspection needs no module; the signature check does, and says so rather than judge
+    // the package over platforms it cannot know.
+    QTest::newRow("no formats module: shown, the signature failed and why")
+        << QStringList{report, json, hostile("signed.apk")} << 1 << QStringList{ok}
+        << QVariantMap{{QStringLiteral("label"), QStringLiteral("报告")},
+                       {QStringLiteral("signature/verdict"), QStringLiteral("failed")},
+                       {QStringLiteral("signature/reason"),
+                        QStringLiteral("^失败：无法加载 libpelmora_formats.so：")}}
+        << QStringList() << int(NoModule);
 }
 
 void ReportTest::report()
@@ -386,8 +420,8 @@ void ReportTest::report()
     QFETCH(QStringList, outcomes);
     QFETCH(QVariantMap, fields);
     QFETCH(QStringList, lines);
-    QFETCH(bool, swapped);
-    if (swapped) {
+    QFETCH(int, setup);
+    if (setup == Swapped) {
         // Bursts of renames, each putting one file in place whole, so the name never stands
         // empty, then a pause for a reading that nothing disturbs.
         QProcess swapper;
@@ -406,8 +440,12 @@ void ReportTest::report()
         checkSwappedRecords(Records(run.out));
         return;
     }
-    const Run run = Pelmora(arguments, directory.path());
+    const QString program = setup == NoModule ? copiedAlone() : QStringLiteral(PELMORA_PROGRAM);
+    QVERIFY(!program.isEmpty());
+    const Run run = Pelmora(arguments, directory.path(), program);
     QTEST(run.exitCode, "exitCode");
+    // Said once, however many workers needed the module.
+    QCOMPARE(run.err.count("无法加载 libpelmora_formats.so"), setup == NoModule ? 1 : 0);
     if (run.exitCode == 2) {
         QVERIFY(run.out.isEmpty());
         QCOMPARE(run.err.count('\n'), 1);
@@ -428,11 +466,11 @@ void ReportTest::report()
     }
     // However many jobs run, the records come in the same order with the same contents.
     QCOMPARE(Pelmora(QStringList{QStringLiteral("--jobs"), QStringLiteral("1")} + arguments,
-                     directory.path())
+                     directory.path(), program)
                  .out,
              run.out);
     QCOMPARE(Pelmora(QStringList{QStringLiteral("--jobs"), QStringLiteral("2")} + arguments,
-                     directory.path())
+                     directory.path(), program)
                  .out,
              run.out);
 
@@ -506,6 +544,8 @@ void ReportTest::report()
         const QString text = field.value().toString();
         if (text.startsWith(u'*'))
             QVERIFY2(value.toString().endsWith(text.mid(1)), qPrintable(value.toString()));
+        else if (text.startsWith(u'^'))
+            QVERIFY2(value.toString().startsWith(text.mid(1)), qPrintable(value.toString()));
         else
             QCOMPARE(value.toVariant(), field.value());
     }

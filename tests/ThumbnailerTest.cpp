@@ -1,5 +1,6 @@
 // The file manager's thumbnailer run as a program on packages built at test time: the PNG it
-// writes, its size and colours, and no file at all when there is no icon to show.
+// writes, its size and colours, and no file at all when there is no icon to show; also copied
+// into a folder of its own, where the formats module is missing or no module at all.
 #include "HostilePackages.h"
 #include "TestSupport.h"
 
@@ -49,6 +50,15 @@ PackageContents CompactAliasedIcon(int configurations)
     return contents;
 }
 
+// Where the thumbnailer runs from: the build's folder, or a copy beside the tool alone or beside
+// a file that only has the module's name.
+enum Beside
+{
+    TheModule,
+    NoModule,
+    JunkModule
+};
+
 } // namespace
 
 class ThumbnailerTest : public QObject
@@ -60,6 +70,21 @@ private slots:
     void thumbnail();
 
 private:
+    // The thumbnailer copied into a folder of its own, beside a link to the tool.
+    QString copied(Beside beside)
+    {
+        const QDir folder(directory.filePath(QStringLiteral("alone-%1").arg(beside)));
+        const QString program = folder.filePath(QStringLiteral("pelmora-thumbnailer"));
+        if (!folder.exists() &&
+            !(folder.mkpath(QStringLiteral(".")) &&
+              QFile::copy(QStringLiteral(THUMBNAILER), program) &&
+              QFile::link(QStringLiteral(SYSTEM_AAPT), folder.filePath(QStringLiteral("aapt"))) &&
+              (beside != JunkModule ||
+               WriteFile(folder.filePath(QStringLiteral("libpelmora_formats.so")),
+                         QByteArray(4096, '\x7f')))))
+            return {};
+        return program;
+    }
     QString build(const char *name, const PackageContents &contents)
     {
         return BuildTestPackage(directory.path(), QString::fromLatin1(name),
@@ -76,49 +101,64 @@ void ThumbnailerTest::thumbnail_data()
     QTest::addColumn<QString>("size");
     QTest::addColumn<QSize>("written");     // none: non-zero exit and no file
     QTest::addColumn<bool>("outputIsLink"); // OUTPUT a symbolic link to a file of ours
+    QTest::addColumn<int>("beside");        // Beside
 
     const QString png = build(
         "png.apk", WithIcon(QStringLiteral("mipmap-xhdpi/ic_launcher.png"), TwoToneIcon("PNG")));
-    QTest::newRow("shrunk, aspect kept") << png << QStringLiteral("72") << QSize(72, 48) << false;
-    QTest::newRow("never enlarged") << png << QStringLiteral("256") << QSize(144, 96) << false;
+    QTest::newRow("shrunk, aspect kept")
+        << png << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule);
+    QTest::newRow("never enlarged")
+        << png << QStringLiteral("256") << QSize(144, 96) << false << int(TheModule);
     QTest::newRow("WebP icon") << build("webp.apk",
                                         WithIcon(QStringLiteral("mipmap-xhdpi/ic_launcher.webp"),
                                                  TwoToneIcon("WEBP")))
-                               << QStringLiteral("96") << QSize(96, 64) << false;
-    QTest::newRow("no icon") << build("plain.apk", {}) << QStringLiteral("128") << QSize() << false;
+                               << QStringLiteral("96") << QSize(96, 64) << false << int(TheModule);
+    QTest::newRow("no icon") << build("plain.apk", {}) << QStringLiteral("128") << QSize() << false
+                             << int(TheModule);
     QTest::newRow("vector icon only")
         << build("vector.apk",
                  WithIcon(QStringLiteral("mipmap/ic_launcher.xml"),
                           "<vector xmlns:android='http://schemas.android.com/apk/res/android' "
                           "android:width='1dp' android:height='1dp' android:viewportWidth='1' "
                           "android:viewportHeight='1'/>"))
-        << QStringLiteral("128") << QSize() << false;
+        << QStringLiteral("128") << QSize() << false << int(TheModule);
     const QString random = directory.filePath(QStringLiteral("random.apk"));
     QFile file(random);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(4000, '\x5a')) == 4000);
-    QTest::newRow("not a package") << random << QStringLiteral("128") << QSize() << false;
-    QTest::newRow("size not a number") << png << QStringLiteral("large") << QSize() << false;
+    QTest::newRow("not a package")
+        << random << QStringLiteral("128") << QSize() << false << int(TheModule);
+    QTest::newRow("size not a number")
+        << png << QStringLiteral("large") << QSize() << false << int(TheModule);
     QTest::newRow("OUTPUT a link: replaced, its target untouched")
-        << png << QStringLiteral("72") << QSize(72, 48) << true;
+        << png << QStringLiteral("72") << QSize(72, 48) << true << int(TheModule);
     // A bundle whose index would take far more memory than the thumbnail is worth.
     const QString bundle = directory.filePath(QStringLiteral("hostile.apks"));
     QVERIFY(BuildTestZip(bundle,
                          {{QStringLiteral("toc.pb"), QByteArray("\x0a\x00", 2).repeated(1'000'000)},
                           {QStringLiteral("splits/base-master.apk"), ReadFile(png)}}));
     QTest::newRow("bundle index past its limit")
-        << bundle << QStringLiteral("72") << QSize() << false;
+        << bundle << QStringLiteral("72") << QSize() << false << int(TheModule);
     PackageContents compact =
         WithIcon(QStringLiteral("mipmap-xhdpi/ic_launcher.png"), TwoToneIcon("PNG"));
     compact.compactTable = true;
+    const QString compactPackage = build("compact.apk", compact);
     QTest::newRow("compact entries: the icon through Pelmora's own reader")
-        << build("compact.apk", compact) << QStringLiteral("72") << QSize(72, 48) << false;
+        << compactPackage << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule);
     QTest::newRow("4 levels of aliases in 3 configurations")
         << build("aliased.apk", CompactAliasedIcon(3)) << QStringLiteral("72") << QSize(72, 48)
-        << false;
+        << false << int(TheModule);
     // 29 to the power of 4 lookups: the cap on what one icon may examine is reached.
     QTest::newRow("4 levels of aliases in 29 configurations: past the cap, no icon")
         << build("alias-fan-out.apk", CompactAliasedIcon(29)) << QStringLiteral("72") << QSize()
-        << false;
+        << false << int(TheModule);
+    // Without the formats module a bitmap the tool names is still shown; a package that needs
+    // its manifest or its table read gets no icon, and the thumbnailer says why.
+    QTest::newRow("no formats module: the tool's bitmap")
+        << png << QStringLiteral("72") << QSize(72, 48) << false << int(NoModule);
+    QTest::newRow("no formats module: an icon only the table names, none")
+        << compactPackage << QStringLiteral("72") << QSize() << false << int(NoModule);
+    QTest::newRow("a file in the module's place that is no library: none")
+        << compactPackage << QStringLiteral("72") << QSize() << false << int(JunkModule);
 }
 
 void ThumbnailerTest::thumbnail()
@@ -127,7 +167,11 @@ void ThumbnailerTest::thumbnail()
     QFETCH(QString, size);
     QFETCH(QSize, written);
     QFETCH(bool, outputIsLink);
+    QFETCH(int, beside);
     QVERIFY(!package.isEmpty());
+    const QString program =
+        beside == TheModule ? QStringLiteral(THUMBNAILER) : copied(Beside(beside));
+    QVERIFY(!program.isEmpty());
     const QString output = directory.filePath(QStringLiteral("thumbnail.png"));
     const QString target = directory.filePath(QStringLiteral("target.txt"));
     QFile::remove(output);
@@ -136,10 +180,14 @@ void ThumbnailerTest::thumbnail()
 
     // As the thumbnailer entry's Exec line has it: -s %s %i %o.
     QProcess thumbnailer;
-    thumbnailer.setProcessChannelMode(QProcess::ForwardedChannels);
-    thumbnailer.start(QStringLiteral(THUMBNAILER), {QStringLiteral("-s"), size, package, output});
+    thumbnailer.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+    thumbnailer.start(program, {QStringLiteral("-s"), size, package, output});
     QVERIFY(thumbnailer.waitForFinished(-1));
     QCOMPARE(thumbnailer.exitStatus(), QProcess::NormalExit);
+    // The module is loaded only for what needs it, and a module that cannot be loaded is named.
+    const QString complaint = QString::fromUtf8(thumbnailer.readAllStandardError());
+    QCOMPARE(complaint.contains(QStringLiteral("无法加载 libpelmora_formats.so")),
+             beside != TheModule && !written.isValid());
     QCOMPARE(thumbnailer.exitCode() == 0, written.isValid());
     QCOMPARE(QFile::exists(output), written.isValid());
     // Written beside OUTPUT and renamed over it: nothing left over, a link's target untouched.

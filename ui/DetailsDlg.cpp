@@ -4,6 +4,7 @@
 #include "FormWidgets.h"
 #include "SignerCheck.h"
 #include "details/DetailsLoading.h"
+#include "details/IconImage.h"
 #include "details/ShownDetails.h"
 
 #include <QDialogButtonBox>
@@ -28,7 +29,7 @@ constexpr int ProgressSteps = 1000;
 
 QPixmap IconPixmap(const QByteArray &bytes, qreal ratio)
 {
-    QImage image = QImage::fromData(bytes);
+    const QImage image = DecodeIcon(bytes);
     if (image.isNull())
         return {};
     const int side = qRound(IconSide * ratio);

@@ -1,5 +1,7 @@
 #include "DialogTemplate.h"
 
+#include "ResourcePng.h"
+
 #include <QDialog>
 #include <QFile>
 #include <QFontMetrics>
@@ -77,7 +79,7 @@ QWidget *CreateControl(const QJsonObject &item, QDialog &dialog)
     auto *label = new QLabel(text, &dialog);
     label->setTextFormat(Qt::PlainText);
     if (kind == QLatin1String("icon")) {
-        label->setPixmap(QPixmap(text));
+        label->setPixmap(ResourcePng(text));
         label->setScaledContents(true);
     }
     return label;

@@ -7,6 +7,7 @@
 #include "DialogTemplate.h"
 #include "DropAsCopy.h"
 #include "MessageBox.h"
+#include "ResourcePng.h"
 #include "StringTable.h"
 #include "WaitCursor.h"
 #include "details/PackageDetails.h"
@@ -62,7 +63,7 @@ void CPelmoraDlg::OnInitDialog()
     for (QWidget *box : std::as_const(controls))
         box->installEventFilter(this);
 
-    setWindowIcon(QIcon(QStringLiteral(":/res/icon128.png")));
+    setWindowIcon(QIcon(ResourcePng(QStringLiteral(":/res/icon128.png"))));
 }
 
 void CPelmoraDlg::OnSysCommand(unsigned commandId)

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "FormatReaders.h"
+
+#include <QString>
+
+// The module's file name: beside the program, in the build tree's bin/ and in
+// <prefix>/lib/pelmora/ alike.
+constexpr char FormatModuleFileName[] = "libpelmora_formats.so";
+
+// The readers of the formats module, loaded from the program's directory on the first call (and
+// from no other place); later calls, from any thread, return the same. nullptr when it cannot be
+// loaded: missing, one of its libraries missing, or built for another version of the readers.
+// That is said once on standard error, and FormatModuleProblem() says it for a verdict.
+const FormatReaders *FormatModule();
+
+// Why FormatModule() gives nothing, in Chinese ("无法加载 libpelmora_formats.so：…"); empty when
+// it gives the readers.
+QString FormatModuleProblem();
