@@ -3,8 +3,43 @@
 #include "PackageIcon.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QImageReader>
-#include <QImageWriter>
+#include <csetjmp>
+#include <png.h>
+
+namespace {
+
+void AppendToPng(png_structp png, png_bytep data, png_size_t length)
+{
+    static_cast<QByteArray *>(png_get_io_ptr(png))
+        ->append(reinterpret_cast<const char *>(data), qsizetype(length));
+}
+
+// Kept apart from anything with a destructor: libpng reports errors with longjmp.
+bool WritePng(const QImage &image, bool alpha, QByteArray &out)
+{
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_set_write_fn(png, &out, AppendToPng, nullptr);
+    png_set_IHDR(png, info, png_uint_32(image.width()), png_uint_32(image.height()), 8,
+                 alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < image.height(); ++y)
+        png_write_row(png, image.constScanLine(y));
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+} // namespace
 
 QImage DecodeIcon(const QByteArray &encoded)
 {
@@ -18,12 +53,15 @@ QImage DecodeIcon(const QByteArray &encoded)
     return reader.read();
 }
 
-QByteArray EncodePng(const QImage &image)
+QByteArray EncodePng(const QImage &source)
 {
-    if (image.isNull())
+    if (source.isNull())
         return {};
+    QImage image = source;
+    if (image.colorSpace().isValid() && image.colorSpace() != QColorSpace::SRgb)
+        image.convertToColorSpace(QColorSpace::SRgb);
+    const bool alpha = image.hasAlphaChannel();
+    image.convertTo(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
     QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    return QImageWriter(&buffer, "png").write(image) ? png : QByteArray();
+    return WritePng(image, alpha, png) ? png : QByteArray();
 }

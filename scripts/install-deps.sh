@@ -7,8 +7,8 @@ set -euo pipefail
 packages=(
     # build
     cmake g++ make pkgconf qt6-base-dev libssl-dev libzip-dev
-    # native libraries' ELF headers
-    libelf-dev
+    # native libraries' ELF headers; icons written as PNG
+    libelf-dev libpng-dev
     # bundles and icons: binary XML and resource tables (the library aapt is built on), and
     # bundletool's protobuf index
     android-libandroidfw-dev libprotobuf-dev protobuf-compiler
