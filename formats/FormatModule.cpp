@@ -3,6 +3,7 @@
 #include "inspect/ProgramDirectory.h"
 
 #include <QFile>
+#include <atomic>
 #include <cstdio>
 #include <dlfcn.h>
 
@@ -48,20 +49,25 @@ LoadedModule Load()
 
 const LoadedModule &Module()
 {
-    static const LoadedModule loaded = [] {
-        LoadedModule module = Load();
-        if (!module.readers)
-            std::fprintf(stderr, "Pelmora：%s\n", module.problem.toLocal8Bit().constData());
-        return module;
-    }();
+    static const LoadedModule loaded = Load();
     return loaded;
 }
 
 } // namespace
 
+void PrepareFormatModule()
+{
+    Module();
+}
+
 const FormatReaders *FormatModule()
 {
-    return Module().readers;
+    const LoadedModule &module = Module();
+    // Said when a reading first goes without, not when the module was only prepared.
+    static std::atomic_flag said;
+    if (!module.readers && !said.test_and_set())
+        std::fprintf(stderr, "Pelmora：%s\n", module.problem.toLocal8Bit().constData());
+    return module.readers;
 }
 
 QString FormatModuleProblem()

@@ -14,6 +14,10 @@ constexpr char FormatModuleFileName[] = "libpelmora_formats.so";
 // That is said once on standard error, and FormatModuleProblem() says it for a verdict.
 const FormatReaders *FormatModule();
 
+// Loads the module now, as FormatModule() would, but says nothing yet: for a program that can
+// load it while it waits for something else.
+void PrepareFormatModule();
+
 // Why FormatModule() gives nothing, in Chinese ("无法加载 libpelmora_formats.so：…"); empty when
 // it gives the readers.
 QString FormatModuleProblem();

@@ -3,6 +3,7 @@
 #include "archive/ZipArchive.h"
 #include "details/LauncherIcon.h"
 #include "details/PackageFacts.h"
+#include "formats/FormatModule.h"
 #include "inspect/PackageFile.h"
 #include "inspect/ToolCapture.h"
 #include "inspect/ToolTarget.h"
@@ -15,9 +16,11 @@ std::optional<PackageIcon> LoadPackageIcon(const QByteArray &path)
     if (target.damaged())
         return std::nullopt;
     // The tool names the icon's bitmaps quicker than a large resource table loads, so it is asked
-    // first, and the archive is opened while it runs.
+    // first, and the archive is opened while it runs. So is the formats module: most apps'
+    // launcher icons are adaptive, which only it reads.
     ToolRun tool(target.command(), target.descriptor());
     const ZipArchive archive(target.apk(), target.budget());
+    PrepareFormatModule();
     QByteArray output;
     tool.finish(output);
     std::optional<PackageIcon> icon = ReadLauncherIcon(archive, ReadPackageFacts(output).icons);
