@@ -2,13 +2,7 @@
 
 #include <zlib.h>
 
-namespace {
-
-constexpr qsizetype OutputPieceSize = 256 << 10;
-
-} // namespace
-
-EntryInflater::EntryInflater(bool stored)
+EntryInflater::EntryInflater(bool stored, qsizetype pieceSize)
 {
     if (stored)
         return;
@@ -19,7 +13,7 @@ EntryInflater::EntryInflater(bool stored)
         broken = true;
         return;
     }
-    output.resize(OutputPieceSize);
+    output.resize(pieceSize);
 }
 
 EntryInflater::~EntryInflater()

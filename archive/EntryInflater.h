@@ -13,7 +13,10 @@ struct z_stream_s;
 class EntryInflater
 {
 public:
-    explicit EntryInflater(bool stored);
+    // Inflated data is handed out in pieces of at most `pieceSize` bytes: a reader that wants
+    // only an entry's start asks for small ones, so no more is inflated than it takes.
+    static constexpr qsizetype DefaultPieceSize = 256 << 10;
+    explicit EntryInflater(bool stored, qsizetype pieceSize = DefaultPieceSize);
     ~EntryInflater();
     EntryInflater(const EntryInflater &) = delete;
     EntryInflater &operator=(const EntryInflater &) = delete;

@@ -189,17 +189,17 @@ ZipArchive::readFed(const ZipDirectoryEntry &record,
     return std::make_unique<EntryReading>(record, consume);
 }
 
-bool ZipArchive::readRaw(qsizetype index,
-                         const std::function<bool(const char *, qint64)> &raw) const
+bool ZipArchive::readRaw(qsizetype index, const std::function<bool(const char *, qint64)> &raw,
+                         qsizetype pieceSize) const
 {
     // The data as the file holds it: what it means is the central directory's method alone.
     zip_file_t *entry = zip_fopen_index(archive, zip_uint64_t(index), ZIP_FL_COMPRESSED);
     if (!entry)
         return false;
-    constexpr zip_uint64_t PieceSize = 256 << 10;
-    QByteArray piece(qsizetype(PieceSize), Qt::Uninitialized);
+    QByteArray piece(pieceSize, Qt::Uninitialized);
     zip_int64_t got = 0;
-    while ((got = zip_fread(entry, piece.data(), PieceSize)) > 0 && raw(piece.constData(), got)) {
+    while ((got = zip_fread(entry, piece.data(), zip_uint64_t(pieceSize))) > 0 &&
+           raw(piece.constData(), got)) {
     }
     zip_fclose(entry);
     return got >= 0;
@@ -213,13 +213,19 @@ std::optional<QByteArray> ZipArchive::readEntryStart(const QByteArray &name, qin
     QByteArray bytes;
     if (count == 0)
         return bytes;
-    EntryInflater inflater(entries[*index].method == ZIP_CM_STORE);
-    const bool read = readRaw(*index, [&](const char *data, qint64 size) {
-        return inflater.feed(data, size, [&](const char *out, qint64 made) {
-            bytes.append(out, qsizetype(qMin(made, count - bytes.size())));
-            return bytes.size() < count;
-        });
-    });
+    // Pieces the size of what is wanted: an ELF header, not the whole library, is inflated.
+    const qsizetype pieceSize =
+        qsizetype(qBound<qint64>(4 << 10, count, EntryInflater::DefaultPieceSize));
+    EntryInflater inflater(entries[*index].method == ZIP_CM_STORE, pieceSize);
+    const bool read = readRaw(
+        *index,
+        [&](const char *data, qint64 size) {
+            return inflater.feed(data, size, [&](const char *out, qint64 made) {
+                bytes.append(out, qsizetype(qMin(made, count - bytes.size())));
+                return bytes.size() < count;
+            });
+        },
+        pieceSize);
     if (!read || inflater.corrupt())
         return std::nullopt;
     return bytes;

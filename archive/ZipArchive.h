@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EntryInflater.h"
 #include "ZipDirectory.h"
 #include "ZipEndRecord.h"
 
@@ -122,9 +123,10 @@ private:
                     const std::function<void(const char *, qint64)> &consume) const;
     // Draws the entry's declared size from the budget; false, noting the limit, when it is spent.
     bool drawBudget(const ZipDirectoryEntry &entry) const;
-    // Hands entry `index`'s data as the file keeps it to `raw` piece by piece until it returns
-    // false. False when libzip cannot read it.
-    bool readRaw(qsizetype index, const std::function<bool(const char *, qint64)> &raw) const;
+    // Hands entry `index`'s data as the file keeps it to `raw` in pieces of at most `pieceSize`
+    // bytes until it returns false. False when libzip cannot read it.
+    bool readRaw(qsizetype index, const std::function<bool(const char *, qint64)> &raw,
+                 qsizetype pieceSize = EntryInflater::DefaultPieceSize) const;
     // The entry's index, libzip's and the directory's alike; nothing when it is missing.
     std::optional<qsizetype> indexOf(const QByteArray &name) const;
     // Opens libzip over `file` once our own reading of the archive holds.
