@@ -113,22 +113,27 @@ ToolReading RunToolWhileReading(ToolTarget &target, const SafeFile &file, Inspec
     return reading;
 }
 
-// aapt complains of a label or an icon that refers to a missing resource in packages that
-// install fine. Such a package is taken as good only when the tool complains of nothing else,
-// named it, and its signature verifies in full over the very bytes the tool read (as the read
-// beside the tool checked them, when it did).
-bool ComplaintsExcused(const ToolTarget &target, const ToolReading &reading, BadgingInfo &info)
+// Whether the signature verifies in full over the very bytes the tool read: as the read beside
+// the tool checked them, when it did, so the report does not check a package twice.
+bool VerifiesInFull(const ToolTarget &target, const ToolReading &reading)
 {
-    BadgingInfo named;
-    if (!ComplainsOnlyOfLabelsAndIcons(ToolComplaints(reading.output)) ||
-        !ParseBadgingValues(reading.output, named) || named.packageName.isEmpty())
-        return false;
     const bool checked =
         reading.reading && reading.reading->signatures && target.baseEntry().isEmpty();
     const SignatureReport report =
         checked ? *reading.reading->signatures
                 : VerifyPackageSignatures(target.apk(), ZipArchive(target.apk(), target.budget()));
-    if (report.verdict() != SignatureVerdict::Verified)
+    return report.verdict() == SignatureVerdict::Verified;
+}
+
+// aapt complains of a label or an icon that refers to a missing resource in packages that
+// install fine. Such a package is taken as good only when the tool complains of nothing else,
+// named it, and its signature verifies in full.
+bool ComplaintsExcused(const ToolTarget &target, const ToolReading &reading, BadgingInfo &info)
+{
+    BadgingInfo named;
+    if (!ComplainsOnlyOfLabelsAndIcons(ToolComplaints(reading.output)) ||
+        !ParseBadgingValues(reading.output, named) || named.packageName.isEmpty() ||
+        !VerifiesInFull(target, reading))
         return false;
     info = named;
     return true;
@@ -170,7 +175,9 @@ InspectionResult InspectPackage(const QByteArray &path, InspectionRead read)
     BadgingStatus status = !reading.vouched ? ToolError : ParseBadging(reading.output, info);
     if (status == ToolError && reading.vouched && reading.readable &&
         (ComplaintsExcused(target, reading, info) ||
-         IdentityFromManifest(target.apk(), target.budget(), reading.output, info))) {
+         IdentityFromManifest(
+             target.apk(), target.budget(), reading.output,
+             [&] { return VerifiesInFull(target, reading); }, info))) {
         status = Parsed;
         if (reading.md5.isEmpty())
             ComputeFileMd5(file, reading.md5);

@@ -5,7 +5,6 @@
 #include "bundle/ApkManifest.h"
 #include "details/ResourceResolver.h"
 #include "digest/SafeFile.h"
-#include "signing/VerifyPackageSignatures.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -50,7 +49,8 @@ bool IsPackageName(const QString &name)
 } // namespace
 
 bool IdentityFromManifest(const SafeFile &apk, const std::shared_ptr<InflateBudget> &budget,
-                          const QByteArray &toolOutput, BadgingInfo &info)
+                          const QByteArray &toolOutput, const std::function<bool()> &verifiesInFull,
+                          BadgingInfo &info)
 {
     if (!RefusedOnlyForTable(toolOutput))
         return false;
@@ -59,7 +59,7 @@ bool IdentityFromManifest(const SafeFile &apk, const std::shared_ptr<InflateBudg
     if (!manifest || !IsPackageName(manifest->packageName))
         return false;
     const std::unique_ptr<const ResourceTable> table = OpenResourceTable(archive);
-    if (!table || VerifyPackageSignatures(apk, archive).verdict() != SignatureVerdict::Verified)
+    if (!table || !verifiesInFull())
         return false;
     QString versionName = manifest->versionName;
     if (versionName.isEmpty() && manifest->versionNameResource)
