@@ -60,12 +60,11 @@ void DetailsLoading::readFile()
 {
     const ScopedReadStop stopping(stop);
     const SafeFile &file = inspected.file->file();
-    std::shared_ptr<const ZipArchive> archive =
-        inspected.reading ? inspected.reading->archive : std::make_shared<const ZipArchive>(file);
     std::optional<PackageReader> reader;
     if (!inspected.reading)
-        reader.emplace(file, archive,
-                       PackageReader::ChecksSignatures(*archive, inspected.baseEntry));
+        reader.emplace(file, inspected.baseEntry);
+    const std::shared_ptr<const ZipArchive> archive =
+        reader ? reader->fileArchive() : inspected.reading->archive;
     // Only now: the reader's checks above go through libzip, which the archive's readers use too.
     contentsThread = std::thread([this, archive] { readContents(archive); });
     PackageReading read;

@@ -119,9 +119,7 @@ PackageReading ReadPackage(const InspectedPackage &inspected)
     if (inspected.reading)
         return *inspected.reading;
     const SafeFile &file = inspected.file->file();
-    auto archive = std::make_shared<const ZipArchive>(file);
-    const bool checked = PackageReader::ChecksSignatures(*archive, inspected.baseEntry);
-    PackageReader reader(file, std::move(archive), checked);
+    PackageReader reader(file, inspected.baseEntry);
     return reader.finish(ReadOnce(file, reader.sinks()));
 }
 

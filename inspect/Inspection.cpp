@@ -88,9 +88,7 @@ ToolReading RunToolWhileReading(ToolTarget &target, const SafeFile &file, Inspec
     std::optional<PackageReader> reader;
     QList<ByteSink *> sinks;
     if (read == InspectionRead::Everything && reading.readable) {
-        auto archive = std::make_shared<const ZipArchive>(file);
-        const bool checked = PackageReader::ChecksSignatures(*archive, target.baseEntry());
-        reader.emplace(file, std::move(archive), checked);
+        reader.emplace(file, target.baseEntry());
         sinks = reader->sinks();
     } else if (md5Shown) {
         sinks = {&md5};

@@ -3,18 +3,12 @@
 #include "archive/ZipArchive.h"
 #include "bundle/BundleLayout.h"
 
-PackageReader::PackageReader(const SafeFile &file, std::shared_ptr<const ZipArchive> archive,
-                             bool checked)
-    : archive(std::move(archive))
+PackageReader::PackageReader(const SafeFile &file, const QByteArray &baseEntry)
+    : archive(std::make_shared<const ZipArchive>(file))
 {
-    if (checked)
-        signatures.emplace(file, *this->archive);
-}
-
-bool PackageReader::ChecksSignatures(const ZipArchive &archive, const QByteArray &baseEntry)
-{
-    return baseEntry.isEmpty() ||
-           (archive.isOpen() && ReadBundleLayout(archive.entryNames()).kind == BundleKind::Apkm);
+    if (baseEntry.isEmpty() ||
+        (archive->isOpen() && ReadBundleLayout(archive->entryNames()).kind == BundleKind::Apkm))
+        signatures.emplace(file, *archive);
 }
 
 QList<ByteSink *> PackageReader::sinks()

@@ -25,12 +25,12 @@ struct PackageReading
 class PackageReader
 {
 public:
-    // `archive` is the file's; `checked` says whether its signatures are checked in the read.
-    PackageReader(const SafeFile &file, std::shared_ptr<const ZipArchive> archive, bool checked);
+    // Opens the file's archive. Its signatures are checked in the read when it is an APK (no
+    // `baseEntry`) or an APKM container whose archive opened; a bundle's inner APKs are checked
+    // each on its own, from memory.
+    PackageReader(const SafeFile &file, const QByteArray &baseEntry);
 
-    // Whether the package is checked in the read: an APK, or an APKM container, whose archive
-    // opened (a bundle's inner APKs are checked each on its own, from memory).
-    static bool ChecksSignatures(const ZipArchive &archive, const QByteArray &baseEntry);
+    const std::shared_ptr<const ZipArchive> &fileArchive() const { return archive; }
 
     FileDigestSinks digests;
     std::optional<SignatureCheck> signatures;
