@@ -256,6 +256,8 @@ public:
         EVP_PKEY *key = X509_get0_pubkey(certificate);
         if (!key || EVP_PKEY_get_base_id(key) != algorithm.keyType)
             return refuse(QStringLiteral("%1 的证书密钥与签名算法不符").arg(blockName));
+        if (const QString refusal = KeyRefusal(key); !refusal.isEmpty())
+            return refuse(QStringLiteral("%1 的证书 %2").arg(blockName, refusal));
 
         QByteArray signedBytes;
         if (signer.signedAttributes.isEmpty()) {
