@@ -8,6 +8,7 @@ constexpr quint8 BitString = 0x03;
 constexpr quint8 ExplicitVersion = 0xa0;
 // 1.2.840.113549.1.1.1
 constexpr QByteArrayView RsaEncryption("\x06\x09\x2a\x86\x48\x86\xf7\x0d\x01\x01\x01", 11);
+constexpr QByteArrayView Null("\x05\x00", 2);
 
 struct Element
 {
@@ -53,28 +54,60 @@ QByteArray Encode(quint8 tag, const QByteArray &content)
     return char(tag) + length + content;
 }
 
-// `key` with a negative RSA modulus made positive; `key` itself otherwise.
-QByteArray WithUnsignedModulus(QByteArrayView key)
+// Whether an INTEGER's contents are a non-negative number in DER's shortest form.
+bool ShortestNonNegative(QByteArrayView number)
 {
-    Element info, algorithm, bits, rsaKey, modulus;
+    return !number.isEmpty() && !(quint8(number[0]) & 0x80) &&
+           !(number.size() > 1 && number[0] == 0 && !(quint8(number[1]) & 0x80));
+}
+
+// The unsigned number `number` spells, in DER's shortest form.
+QByteArray ShortestUnsigned(QByteArrayView number)
+{
+    while (number.size() > 1 && number[0] == 0)
+        number = number.sliced(1);
+    QByteArray bytes = number.toByteArray();
+    if (quint8(bytes[0]) & 0x80)
+        bytes.prepend('\0');
+    return bytes;
+}
+
+// `key` as Android's BoringSSL encodes an RSA key it has read: NULL parameters whether they
+// were NULL or left out, the modulus the unsigned number its bytes spell (a negative one as a
+// few old signing tools wrote it included), both numbers in DER's shortest form. Empty for an
+// RSA key that BoringSSL does not read; `key` itself for a key of another kind.
+QByteArray AsAndroidEncodes(QByteArrayView key)
+{
+    Element info, algorithm, oid, parameters, bits, rsaKey, modulus, exponent;
     QByteArrayView rest = key;
     if (!TakeElement(rest, info))
         return {};
     QByteArrayView fields = info.content;
-    if (!TakeElement(fields, algorithm) || !algorithm.content.startsWith(RsaEncryption) ||
-        !TakeElement(fields, bits) || bits.tag != BitString || bits.content.size() < 1)
+    if (!TakeElement(fields, algorithm))
+        return {};
+    QByteArrayView algorithmFields = algorithm.content;
+    if (!TakeElement(algorithmFields, oid) || oid.whole != RsaEncryption)
         return key.toByteArray();
+    if (!algorithmFields.isEmpty() && (!TakeElement(algorithmFields, parameters) ||
+                                       parameters.whole != Null || !algorithmFields.isEmpty()))
+        return {};
+    if (!TakeElement(fields, bits) || bits.tag != BitString || !fields.isEmpty() ||
+        bits.content.size() < 1 || bits.content[0] != 0)
+        return {};
     QByteArrayView rsa = bits.content.sliced(1);
-    if (!TakeElement(rsa, rsaKey) || rsaKey.tag != Sequence)
-        return key.toByteArray();
+    if (!TakeElement(rsa, rsaKey) || rsaKey.tag != Sequence || !rsa.isEmpty())
+        return {};
     QByteArrayView numbers = rsaKey.content;
     if (!TakeElement(numbers, modulus) || modulus.tag != Integer || modulus.content.isEmpty() ||
-        !(quint8(modulus.content[0]) & 0x80))
-        return key.toByteArray();
-    const QByteArray positive = Encode(Integer, '\0' + modulus.content.toByteArray());
-    const QByteArray rsaBytes = Encode(Sequence, positive + numbers.toByteArray());
-    const QByteArray bitString = Encode(BitString, bits.content.first(1).toByteArray() + rsaBytes);
-    return Encode(Sequence, algorithm.whole.toByteArray() + bitString);
+        !TakeElement(numbers, exponent) || exponent.tag != Integer ||
+        !ShortestNonNegative(exponent.content) || !numbers.isEmpty())
+        return {};
+    const QByteArray rsaBytes =
+        Encode(Sequence, Encode(Integer, ShortestUnsigned(modulus.content)) +
+                             Encode(Integer, exponent.content.toByteArray()));
+    const QByteArray algorithmBytes =
+        Encode(Sequence, RsaEncryption.toByteArray() + Null.toByteArray());
+    return Encode(Sequence, algorithmBytes + Encode(BitString, '\0' + rsaBytes));
 }
 
 } // namespace
@@ -97,5 +130,5 @@ QByteArray CertificatePublicKey(QByteArrayView der)
             return {};
     if (!TakeElement(fields, field) || field.tag != Sequence)
         return {};
-    return WithUnsignedModulus(field.whole);
+    return AsAndroidEncodes(field.whole);
 }

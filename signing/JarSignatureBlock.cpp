@@ -9,6 +9,8 @@
 #include <QList>
 #include <climits>
 #include <openssl/x509v3.h>
+#include <optional>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -105,6 +107,29 @@ const std::pair<DigestAlgorithm, const char *> OnlyOnLollipop[] = {
 constexpr Levels LollipopToMarshmallow = {21, 23};
 constexpr Levels LollipopOnly = {21, 21};
 
+// The critical extensions Android's X.509 code supports in a signing certificate, each with the
+// versions that do: from 7.0 on Conscrypt's, which asks BoringSSL; before it older code too,
+// Harmony's among it, which knew no policyMappings. None knows proxyCertInfo, sbgp-ipAddrBlock
+// or the key identifiers, although Java's certificates (and so apksigner on a JDK) take the
+// identifiers.
+struct CriticalExtension
+{
+    const char *oid;
+    QList<Levels> levels;
+};
+
+const CriticalExtension CriticalExtensions[] = {
+    {"2.5.29.15", {{0, Any}}},  // keyUsage
+    {"2.5.29.17", {{0, Any}}},  // subjectAltName
+    {"2.5.29.19", {{0, Any}}},  // basicConstraints
+    {"2.5.29.30", {{0, Any}}},  // nameConstraints
+    {"2.5.29.32", {{0, Any}}},  // certificatePolicies
+    {"2.5.29.33", {{24, Any}}}, // policyMappings
+    {"2.5.29.36", {{0, Any}}},  // policyConstraints
+    {"2.5.29.37", {{0, Any}}},  // extKeyUsage
+    {"2.5.29.54", {{0, Any}}},  // inhibitAnyPolicy
+};
+
 const QByteArray IdData("1.2.840.113549.1.7.1");
 const QByteArray ContentTypeAttribute("1.2.840.113549.1.9.3");
 const QByteArray MessageDigestAttribute("1.2.840.113549.1.9.4");
@@ -182,6 +207,36 @@ std::pair<int, int> FirstGap(const QList<Levels> &levels, int minSdk, int maxSdk
     return {from, to};
 }
 
+// The versions of Android that support a critical extension `oid` (dotted) in a signing
+// certificate; empty for one no version supports.
+QList<Levels> CriticalExtensionLevels(const QByteArray &oid)
+{
+    for (const CriticalExtension &known : CriticalExtensions)
+        if (oid == known.oid)
+            return known.levels;
+    return {};
+}
+
+// The first critical extension of `certificate` that some level of [minSdk, maxSdk] does not
+// support, dotted, with the levels of the first gap; nothing when they all support them all.
+std::optional<std::tuple<QByteArray, int, int>> UnsupportedCriticalExtension(X509 *certificate,
+                                                                             int minSdk, int maxSdk)
+{
+    for (int i = 0; i < X509_get_ext_count(certificate); ++i) {
+        X509_EXTENSION *extension = X509_get_ext(certificate, i);
+        if (!X509_EXTENSION_get_critical(extension))
+            continue;
+        char oid[128] = {};
+        OBJ_obj2txt(oid, sizeof oid, X509_EXTENSION_get_object(extension), 1);
+        const QList<Levels> levels = CriticalExtensionLevels(oid);
+        if (!Covers(levels, minSdk, maxSdk)) {
+            const auto [from, to] = FirstGap(levels, minSdk, maxSdk);
+            return std::tuple(QByteArray(oid), from, to);
+        }
+    }
+    return std::nullopt;
+}
+
 struct Certificate
 {
     QByteArrayView encoding;
@@ -248,14 +303,21 @@ public:
         if (!signing)
             return refuse(QStringLiteral("%1 中没有签名者的证书").arg(blockName));
         X509 *certificate = signing->parsed.get();
+        if (const auto unsupported = UnsupportedCriticalExtension(certificate, minSdk, maxSdk)) {
+            const auto &[oid, from, to] = *unsupported;
+            return refuse(QStringLiteral("%1 的证书带有 Android API %2 不支持的关键扩展 %3")
+                              .arg(blockName, LevelsText(from, to), QString::fromLatin1(oid)));
+        }
         const quint32 flags = X509_get_extension_flags(certificate);
         const quint32 usage = X509_get_key_usage(certificate);
-        if ((flags & (EXFLAG_CRITICAL | EXFLAG_INVALID)) ||
+        if ((flags & EXFLAG_INVALID) ||
             (usage != UINT32_MAX && !(usage & (KU_DIGITAL_SIGNATURE | KU_NON_REPUDIATION))))
             return refuse(QStringLiteral("%1 的证书不允许用于签名").arg(blockName));
         EVP_PKEY *key = X509_get0_pubkey(certificate);
         if (!key || EVP_PKEY_get_base_id(key) != algorithm.keyType)
             return refuse(QStringLiteral("%1 的证书密钥与签名算法不符").arg(blockName));
+        if (const QString refusal = KeyRefusal(key); !refusal.isEmpty())
+            return refuse(QStringLiteral("%1 的证书 %2").arg(blockName, refusal));
 
         QByteArray signedBytes;
         if (signer.signedAttributes.isEmpty()) {

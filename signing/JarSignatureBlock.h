@@ -23,8 +23,9 @@ struct JarBlockVerification
 //   they need a content type equal to the signed content's type; at every version they need
 //   exactly one message digest, of the signature file, and no attribute given twice; the
 //   signature covers them as they stand, re-tagged as a SET, not re-encoded;
-// - the signing certificate is the one the SignerInfo names by issuer and serial, and must
-//   allow signatures (key usage) and carry no critical extension this program does not know.
+// - the signing certificate is the one the SignerInfo names by issuer and serial; it must carry
+//   no critical extension that a version in the range does not support, allow signatures (key
+//   usage) and hold a key that Android's BoringSSL takes (KeyRefusal).
 // A SignerInfo whose signature or digest does not match merely does not verify; anything
 // Android throws on fails the whole block.
 JarBlockVerification VerifyJarSignatureBlock(QByteArrayView signatureFile, QByteArrayView block,

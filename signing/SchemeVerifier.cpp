@@ -56,8 +56,8 @@ std::optional<QString> LineageProblem(const SchemeSigner &signer)
         EVP_PKEY *key = certificate ? X509_get0_pubkey(certificate.get()) : nullptr;
         if (!algorithm || parent.childAlgorithm != child.parentAlgorithm || !key)
             return broken;
-        if (const QString limit = KeyBeyondLimits(key); !limit.isEmpty())
-            return limit;
+        if (const QString refusal = KeyRefusal(key); !refusal.isEmpty())
+            return refusal;
         if (!VerifySignature(key, *algorithm, child.signedData, child.signature))
             return broken;
     }
@@ -88,8 +88,8 @@ std::optional<SchemeResult> CheckSigner(const SchemeSigner &signer, bool v3, int
     const KeyHandle key(d2i_PUBKEY(nullptr, &keyBytes, long(signer.publicKey.size())));
     if (!key)
         return SchemeResult::failed(QStringLiteral("公钥无法解析"));
-    if (const QString limit = KeyBeyondLimits(key.get()); !limit.isEmpty())
-        return SchemeResult::failed(limit);
+    if (const QString refusal = KeyRefusal(key.get()); !refusal.isEmpty())
+        return SchemeResult::failed(refusal);
     if (CertificatePublicKey(signer.certificates.first()) != signer.publicKey)
         return SchemeResult::failed(QStringLiteral("公钥与证书不符"));
     if (v3 && (signer.minSdk < 0 || signer.minSdk > signer.maxSdk))

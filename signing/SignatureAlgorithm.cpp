@@ -28,6 +28,7 @@ constexpr SignatureAlgorithm Algorithms[] = {
 
 // BoringSSL's limits, which Android's Conscrypt verifies with.
 constexpr int MaxRsaModulusBits = 16384;
+constexpr int MinRsaModulusBits = 512;
 constexpr int MaxRsaExponentBits = 33;
 
 int Preference(ContentDigestKind kind)
@@ -58,18 +59,30 @@ bool Stronger(const SignatureAlgorithm &a, const SignatureAlgorithm &b)
     return Preference(a.content) > Preference(b.content);
 }
 
-QString KeyBeyondLimits(EVP_PKEY *key)
+QString KeyRefusal(EVP_PKEY *key)
 {
     const int type = EVP_PKEY_get_base_id(key);
     if (type != EVP_PKEY_RSA && type != EVP_PKEY_RSA_PSS)
         return {};
-    if (EVP_PKEY_get_bits(key) > MaxRsaModulusBits)
-        return QStringLiteral("RSA 密钥长度超过上限");
+    BIGNUM *modulus = nullptr;
     BIGNUM *exponent = nullptr;
-    const bool read = EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_E, &exponent) == 1;
-    const int exponentBits = read ? BN_num_bits(exponent) : MaxRsaExponentBits + 1;
+    QString refusal;
+    if (EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_N, &modulus) != 1 ||
+        EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_E, &exponent) != 1)
+        refusal = QStringLiteral("RSA 公钥无法读取");
+    else if (BN_num_bits(modulus) > MaxRsaModulusBits)
+        refusal = QStringLiteral("RSA 密钥长度超过上限");
+    else if (BN_num_bits(modulus) < MinRsaModulusBits)
+        refusal = QStringLiteral("RSA 密钥长度低于下限");
+    else if (!BN_is_odd(modulus))
+        refusal = QStringLiteral("RSA 模数无效");
+    else if (BN_num_bits(exponent) > MaxRsaExponentBits)
+        refusal = QStringLiteral("RSA 公钥指数超过上限");
+    else if (!BN_is_odd(exponent) || BN_is_one(exponent))
+        refusal = QStringLiteral("RSA 公钥指数无效");
+    BN_free(modulus);
     BN_free(exponent);
-    return exponentBits > MaxRsaExponentBits ? QStringLiteral("RSA 公钥指数超过上限") : QString();
+    return refusal;
 }
 
 bool VerifySignature(EVP_PKEY *key, const SignatureAlgorithm &algorithm, QByteArrayView data,

@@ -25,9 +25,13 @@ const SignatureAlgorithm *FindSignatureAlgorithm(quint32 id);
 // verity over SHA-256 chunks.
 bool Stronger(const SignatureAlgorithm &a, const SignatureAlgorithm &b);
 
-// Why Android would not use `key` to verify anything, or empty: an RSA modulus or public
-// exponent past what its BoringSSL accepts, which also bounds the work a signature costs.
-QString KeyBeyondLimits(EVP_PKEY *key);
+// Why Android would not verify anything with `key`, or empty: an RSA key that its BoringSSL's
+// public key check refuses. That check bounds the work a signature costs (a modulus of at most
+// 16,384 bits, an exponent of at most 33) and refuses keys that verify what no private key
+// signed: an exponent of 1 makes the padded digest itself a valid signature. Its modulus must
+// also be odd, of at least 512 bits (as Java's RSA keys too), so larger than any exponent
+// allowed, and its exponent odd and at least 3.
+QString KeyRefusal(EVP_PKEY *key);
 
 // Whether `signature` over `data` verifies with `key` under `algorithm`; false too when the key
 // is of another kind than the algorithm expects.

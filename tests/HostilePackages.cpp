@@ -245,6 +245,30 @@ QByteArray LengthPrefixed(const QByteArray &bytes)
     return Bytes(quint32(bytes.size())) + bytes;
 }
 
+// A signer of `parts` and `certificate` whose signature under each algorithm `sign` makes.
+QByteArray CraftSigner(const SignerParts &parts, const QByteArray &certificate,
+                       const std::function<QByteArray(quint32, const QByteArray &)> &sign)
+{
+    const X509Handle x509 = ParseCertificate(certificate);
+    QByteArray publicKeyBytes = parts.publicKey;
+    if (publicKeyBytes.isEmpty() && x509)
+        publicKeyBytes = EncodeDer(X509_get0_pubkey(x509.get()), i2d_PUBKEY);
+    const QByteArray platforms =
+        parts.v3 ? Bytes(parts.minSdk) + Bytes(parts.maxSdk) : QByteArray();
+    const QByteArray signedData = LengthPrefixed(parts.digests) +
+                                  LengthPrefixed(LengthPrefixed(certificate)) + platforms +
+                                  LengthPrefixed(parts.attributes) + parts.tail;
+    QByteArray signatures;
+    for (quint32 algorithm : parts.algorithms) {
+        const QByteArray signature = sign(algorithm, signedData);
+        if (signature.isEmpty() || publicKeyBytes.isEmpty())
+            return {};
+        signatures += LengthPrefixed(Bytes(algorithm) + LengthPrefixed(signature));
+    }
+    return LengthPrefixed(LengthPrefixed(signedData) + platforms + LengthPrefixed(signatures) +
+                          LengthPrefixed(publicKeyBytes));
+}
+
 } // namespace
 
 SignerParts FirstSignerParts(const QByteArray &value, bool v3)
@@ -292,23 +316,38 @@ QByteArray CertificateDer(const QString &path)
 QByteArray CraftSigner(const SignerParts &parts, const QString &key, const QByteArray &certificate)
 {
     const auto privateKey = PrivateKey(key);
+    return CraftSigner(parts, certificate, [&](quint32 algorithm, const QByteArray &data) {
+        return Sign(privateKey.get(), algorithm, data);
+    });
+}
+
+QByteArray CraftUnkeyedSigner(const SignerParts &parts, const QByteArray &certificate)
+{
     const X509Handle x509 = ParseCertificate(certificate);
-    const QByteArray publicKeyBytes =
-        x509 ? EncodeDer(X509_get0_pubkey(x509.get()), i2d_PUBKEY) : QByteArray();
-    const QByteArray platforms =
-        parts.v3 ? Bytes(parts.minSdk) + Bytes(parts.maxSdk) : QByteArray();
-    const QByteArray signedData = LengthPrefixed(parts.digests) +
-                                  LengthPrefixed(LengthPrefixed(certificate)) + platforms +
-                                  LengthPrefixed(parts.attributes) + parts.tail;
-    QByteArray signatures;
-    for (quint32 algorithm : parts.algorithms) {
-        const QByteArray signature = Sign(privateKey.get(), algorithm, signedData);
-        if (signature.isEmpty() || publicKeyBytes.isEmpty())
-            return {};
-        signatures += LengthPrefixed(Bytes(algorithm) + LengthPrefixed(signature));
-    }
-    return LengthPrefixed(LengthPrefixed(signedData) + platforms + LengthPrefixed(signatures) +
-                          LengthPrefixed(publicKeyBytes));
+    const int size = x509 ? EVP_PKEY_get_size(X509_get0_pubkey(x509.get())) : 0;
+    return CraftSigner(parts, certificate, [size](quint32 algorithm, const QByteArray &data) {
+        return algorithm == RsaPkcs1Sha256 && size > 0 ? UnkeyedSignature(data, size)
+                                                       : QByteArray();
+    });
+}
+
+QByteArray UnkeyedSignature(const QByteArray &data, qsizetype size)
+{
+    // RFC 8017, 9.2: 00 01 FF… 00, then the DER DigestInfo of SHA-256 and the digest.
+    const QByteArray digestInfo = QByteArray::fromHex("3031300d060960864801650304020105000420") +
+                                  QCryptographicHash::hash(data, QCryptographicHash::Sha256);
+    if (size < digestInfo.size() + 11)
+        return {};
+    return QByteArray("\x00\x01", 2) + QByteArray(size - digestInfo.size() - 3, char(0xff)) + '\0' +
+           digestInfo;
+}
+
+QByteArray SignedAnew(X509 *certificate, const QString &key)
+{
+    const auto privateKey = PrivateKey(key);
+    return privateKey && X509_sign(certificate, privateKey.get(), EVP_sha256()) > 0
+               ? EncodeDer(static_cast<const X509 *>(certificate), i2d_X509)
+               : QByteArray();
 }
 
 QByteArray LineageAttribute(const QList<QByteArray> &certificates, const QString &key)

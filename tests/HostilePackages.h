@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <openssl/x509.h>
 #include <utility>
 
 // Hostile packages made from real ones, as an attacker would make them, for the signature
@@ -54,6 +55,8 @@ struct SignerParts
     qint32 maxSdk = 0;
     QByteArray attributes; // length-prefixed (id, value) elements
     QByteArray tail;       // what the signed data holds after them (apksigner's v2: 4 zeros)
+    // The signer's public key as it is to stand; empty: the certificate's, as OpenSSL encodes it.
+    QByteArray publicKey;
 };
 
 // The parts of the first signer in a v2 (or, with `v3`, v3) value of a signing block.
@@ -63,6 +66,10 @@ SignerParts FirstSignerParts(const QByteArray &value, bool v3);
 // DER file `key` and the certificate DER `certificate`; empty when OpenSSL cannot sign.
 QByteArray CraftSigner(const SignerParts &parts, const QString &key, const QByteArray &certificate);
 
+// The same signer with signatures no private key made, for a certificate whose RSA public
+// exponent is 1: each (SHA-256 with RSA, PKCS #1 v1.5) the padded digest itself.
+QByteArray CraftUnkeyedSigner(const SignerParts &parts, const QByteArray &certificate);
+
 // A v2 or v3 value of a signing block that holds `signers`, each as CraftSigner makes them.
 QByteArray SchemeValue(const QList<QByteArray> &signers);
 
@@ -70,8 +77,16 @@ QByteArray SchemeValue(const QList<QByteArray> &signers);
 // file `key`; empty when OpenSSL cannot sign.
 QByteArray SignSha256(const QString &key, const QByteArray &data);
 
+// What an RSA key whose public exponent is 1 takes for the PKCS #1 v1.5 SHA-256 signature of
+// `data` with a modulus of `size` bytes: the padded digest itself, which anyone can write.
+QByteArray UnkeyedSignature(const QByteArray &data, qsizetype size);
+
 // The DER of the certificate in the PEM file `path`.
 QByteArray CertificateDer(const QString &path);
+
+// The DER of `certificate`, changed as it may be, signed anew (SHA-256 with RSA) with the
+// private key in the PKCS #8 DER file `key`; empty when OpenSSL cannot sign it.
+QByteArray SignedAnew(X509 *certificate, const QString &key);
 
 // A v3 proof-of-rotation attribute: `certificates` (DER) oldest first, each signed with the
 // private key in the PKCS #8 DER file `key` (every certificate stands for that key here).

@@ -20,6 +20,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <functional>
+#include <openssl/bn.h>
+#include <openssl/core_names.h>
 #include <openssl/pem.h>
 
 namespace {
@@ -80,6 +83,10 @@ enum class Change
     LineageTooLong,    // a lineage of MaxLineageNodes + 1 certificates
     TwoV3Signers,      // v3 signers: the old key for 24–32, the rotated one for 33 and up
     HugeExponent,      // signed with a key whose RSA public exponent has 3,000 bits
+    // Keys as Android reads them:
+    ExponentOne,    // the v2 and v3 signers replaced by unkeyed ones (see CraftUnkeyedSigner)
+    JarExponentOne, // JAR files signed the same way
+    KeyWithoutNull, // the v2 signer's key written without NULL parameters, as its certificate's
 };
 
 constexpr quint32 V2PairId = 0x7109871a;
@@ -221,10 +228,11 @@ enum class Attributes
     TwoDigests        // the message digest twice, as two attributes
 };
 
-// A SignerInfo over `signatureFile` by `key` (PKCS #8) and `certificate` (as it is to stand):
-// SHA-256 with RSA, and `attributes`.
-QByteArray SignerInfo(const QString &key, const QByteArray &certificate,
-                      const QByteArray &signatureFile, Attributes attributes)
+// A SignerInfo over `signatureFile` by `certificate` (as it is to stand), signed by `sign`
+// (SHA-256 with RSA), with `attributes`.
+QByteArray SignerInfo(const std::function<QByteArray(const QByteArray &)> &sign,
+                      const QByteArray &certificate, const QByteArray &signatureFile,
+                      Attributes attributes)
 {
     const X509Handle x509 = ParseCertificate(certificate);
     if (!x509)
@@ -250,7 +258,7 @@ QByteArray SignerInfo(const QString &key, const QByteArray &certificate,
     else if (attributes == Attributes::TwoDigests)
         signedAttributes = contentType + digest + digest;
     const QByteArray signature =
-        SignSha256(key, signedAttributes.isEmpty() ? signatureFile : Der(0x31, signedAttributes));
+        sign(signedAttributes.isEmpty() ? signatureFile : Der(0x31, signedAttributes));
     return Der(0x30, Der(0x02, "\x01") + issuerAndSerial +
                          AlgorithmIdentifier("2.16.840.1.101.3.4.2.1") +
                          (signedAttributes.isEmpty() ? QByteArray() : Der(0xa0, signedAttributes)) +
@@ -400,13 +408,69 @@ QByteArray WithNegativeModulus(const QByteArray &der, const QString &key)
     return QByteArray("\x30\x82", 2) + length + body;
 }
 
+// `der` changed by `change`, then signed again with the private key (PKCS #8) `key`; empty
+// when either fails.
+QByteArray Changed(const QByteArray &der, const QString &key,
+                   const std::function<bool(X509 *)> &change)
+{
+    const X509Handle certificate = ParseCertificate(der);
+    return certificate && change(certificate.get()) ? SignedAnew(certificate.get(), key)
+                                                    : QByteArray();
+}
+
+// Sets the certificate's key to the RSAPublicKey `rsaKey` (DER) under rsaEncryption, with
+// `parameters`: V_ASN1_NULL, or V_ASN1_UNDEF for none.
+bool SetRsaKey(X509 *certificate, const QByteArray &rsaKey, int parameters)
+{
+    auto *bytes = static_cast<unsigned char *>(OPENSSL_memdup(rsaKey.constData(), rsaKey.size()));
+    if (X509_PUBKEY_set0_param(X509_get_X509_PUBKEY(certificate), OBJ_nid2obj(NID_rsaEncryption),
+                               parameters, nullptr, bytes, int(rsaKey.size())) == 1)
+        return true;
+    OPENSSL_free(bytes);
+    return false;
+}
+
+// The certificate's RSA key as an RSAPublicKey (DER), with the public exponent 1.
+QByteArray WithExponentOne(X509 *certificate)
+{
+    BIGNUM *modulus = nullptr;
+    if (EVP_PKEY_get_bn_param(X509_get0_pubkey(certificate), OSSL_PKEY_PARAM_RSA_N, &modulus) != 1)
+        return {};
+    QByteArray bytes(BN_num_bytes(modulus), Qt::Uninitialized);
+    BN_bn2bin(modulus, reinterpret_cast<unsigned char *>(bytes.data()));
+    BN_free(modulus);
+    return Der(0x30, Der(0x02, '\0' + bytes) + Der(0x02, "\x01"));
+}
+
+// Replaces the certificate's extensions with the critical one `oid` holding `value`.
+bool SetOnlyCriticalExtension(X509 *certificate, const char *oid, const QByteArray &value)
+{
+    while (X509_get_ext_count(certificate) > 0)
+        X509_EXTENSION_free(X509_delete_ext(certificate, 0));
+    std::unique_ptr<ASN1_OBJECT, decltype(&ASN1_OBJECT_free)> object(OBJ_txt2obj(oid, 1),
+                                                                     ASN1_OBJECT_free);
+    std::unique_ptr<ASN1_OCTET_STRING, decltype(&ASN1_OCTET_STRING_free)> octets(
+        ASN1_OCTET_STRING_new(), ASN1_OCTET_STRING_free);
+    if (!object || !octets ||
+        ASN1_OCTET_STRING_set(octets.get(), reinterpret_cast<const unsigned char *>(value.data()),
+                              int(value.size())) != 1)
+        return false;
+    std::unique_ptr<X509_EXTENSION, decltype(&X509_EXTENSION_free)> extension(
+        X509_EXTENSION_create_by_OBJ(nullptr, object.get(), 1, octets.get()), X509_EXTENSION_free);
+    return extension && X509_add_ext(certificate, extension.get(), -1) == 1;
+}
+
 // Where Debian's apksigner cannot judge as Android does, apksig's own rule. It knows no v3.1
 // (ApkVerifierTest: verifyV31_rotationTargetsDevRelease, verifyV31_strippingAttrMismatch); it
 // drops the v3 block's own findings on the platforms its signers cover, which later apksig
 // reports (V3_MISSING_SDK_VERSIONS, V3_INCONSISTENT_SDK_VERSIONS); and it takes RSA public
-// exponents over 33 bits, which Android's BoringSSL refuses.
-std::optional<bool> AndroidRuling(Change change)
+// exponents over 33 bits, which Android's BoringSSL refuses. A critical subjectKeyIdentifier
+// in a JAR signer's certificate is supported by Java's certificates, which apksigner reads it
+// with, and by none of Android's (Conscrypt's asks BoringSSL, whose list lacks it).
+std::optional<bool> AndroidRuling(Change change, const QString &key)
 {
+    if (key == QLatin1String("keyid"))
+        return false;
     switch (change) {
     case Change::V31DevRelease:
         return true;
@@ -433,6 +497,7 @@ private slots:
 
 private:
     KeyFacts makeKey(const QString &name, const QStringList &keyOptions);
+    bool addCertificate(const QString &name, const QByteArray &der, const QString &key);
     static void readCertificateFacts(KeyFacts &facts);
     QString buildPackage(const QString &name, int minSdk, const PackageContents &contents = {});
     QString sign(const QString &input, const QString &keyName, const QStringList &options);
@@ -449,6 +514,7 @@ private:
 
     QTemporaryDir directory;
     QMap<QString, KeyFacts> keys;
+    QByteArray exponentOne; // the rsa key's certificate with the public exponent 1
     QByteArray payload;
 };
 
@@ -472,6 +538,21 @@ KeyFacts SignatureTest::makeKey(const QString &name, const QStringList &keyOptio
                   QStringLiteral("-out"), facts.key});
     readCertificateFacts(facts);
     return facts;
+}
+
+// Keeps `der` as the certificate of key `name`, whose private key is `key`; false when it cannot
+// be written as it stands.
+bool SignatureTest::addCertificate(const QString &name, const QByteArray &der, const QString &key)
+{
+    KeyFacts facts{key, directory.filePath(name + QStringLiteral(".pem")), {}, {}, {}};
+    const X509Handle certificate = ParseCertificate(der);
+    std::unique_ptr<BIO, OpenSslFree> out(BIO_new_file(qPrintable(facts.certificate), "w"));
+    if (!certificate || !out || PEM_write_bio_X509(out.get(), certificate.get()) != 1)
+        return false;
+    out.reset();
+    readCertificateFacts(facts);
+    keys.insert(name, facts);
+    return CertificateDer(facts.certificate) == der;
 }
 
 // What openssl says of the certificate `facts` names.
@@ -543,19 +624,11 @@ void SignatureTest::initTestCase()
                         {QStringLiteral("-newkey"), QStringLiteral("ec"),
                          QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:P-256")}));
     // A certificate whose modulus reads as a negative number, as some old signing tools wrote.
-    KeyFacts negative = makeKey(QStringLiteral("negative"),
-                                {QStringLiteral("-newkey"), QStringLiteral("rsa:2048")});
-    const QByteArray negativeDer =
-        WithNegativeModulus(CertificateDer(negative.certificate), negative.key);
-    QVERIFY(!negativeDer.isEmpty() &&
-            WriteFile(negative.certificate + QStringLiteral(".der"), negativeDer));
-    Run(QStringLiteral(SYSTEM_OPENSSL),
-        {QStringLiteral("x509"), QStringLiteral("-inform"), QStringLiteral("DER"),
-         QStringLiteral("-in"), negative.certificate + QStringLiteral(".der"),
-         QStringLiteral("-out"), negative.certificate});
-    QCOMPARE(CertificateDer(negative.certificate), negativeDer);
-    readCertificateFacts(negative);
-    keys.insert(QStringLiteral("negative"), negative);
+    const KeyFacts negative = makeKey(QStringLiteral("negative"),
+                                      {QStringLiteral("-newkey"), QStringLiteral("rsa:2048")});
+    QVERIFY(addCertificate(QStringLiteral("negative"),
+                           WithNegativeModulus(CertificateDer(negative.certificate), negative.key),
+                           negative.key));
     // An odd public exponent of 3,000 bits.
     QByteArray exponent(376, Qt::Uninitialized);
     random.fillRange(reinterpret_cast<quint32 *>(exponent.data()), 94);
@@ -567,6 +640,39 @@ void SignatureTest::initTestCase()
         makeKey(QStringLiteral("huge"),
                 {QStringLiteral("-newkey"), QStringLiteral("rsa:3072"), QStringLiteral("-pkeyopt"),
                  QStringLiteral("rsa_keygen_pubexp:0x") + QString::fromLatin1(exponent.toHex())}));
+    // The rsa key's certificate changed where Android reads otherwise than OpenSSL: its key
+    // without NULL parameters, or with the public exponent 1; one critical extension.
+    const QString rsaKey = keys[QStringLiteral("rsa")].key;
+    const QByteArray rsaDer = CertificateDer(keys[QStringLiteral("rsa")].certificate);
+    QVERIFY(addCertificate(
+        QStringLiteral("nonull"),
+        Changed(rsaDer, rsaKey,
+                [](X509 *certificate) {
+                    const ASN1_BIT_STRING *bits = X509_get0_pubkey_bitstr(certificate);
+                    const QByteArray rsaPublicKey(reinterpret_cast<const char *>(bits->data),
+                                                  bits->length);
+                    return SetRsaKey(certificate, rsaPublicKey, V_ASN1_UNDEF);
+                }),
+        rsaKey));
+    exponentOne = Changed(rsaDer, rsaKey, [](X509 *certificate) {
+        return SetRsaKey(certificate, WithExponentOne(certificate), V_ASN1_NULL);
+    });
+    QVERIFY(ParseCertificate(exponentOne));
+    const std::pair<const char *, QByteArray> criticalExtensions[] = {
+        {"1.3.6.1.5.5.7.1.14", QByteArray::fromHex("300c300a06082b06010505071501")},
+        {"1.3.6.1.5.5.7.1.7", QByteArray::fromHex("30083006040200010500")},
+        {"2.5.29.14", Der(0x04, QCryptographicHash::hash(rsaDer, QCryptographicHash::Sha1))}};
+    const QStringList extensionKeys = {QStringLiteral("proxy"), QStringLiteral("ipblocks"),
+                                       QStringLiteral("keyid")};
+    for (qsizetype i = 0; i < extensionKeys.size(); ++i) {
+        const auto &[oid, value] = criticalExtensions[i];
+        QVERIFY(addCertificate(extensionKeys[i],
+                               Changed(rsaDer, rsaKey,
+                                       [&](X509 *certificate) {
+                                           return SetOnlyCriticalExtension(certificate, oid, value);
+                                       }),
+                               rsaKey));
+    }
     for (const KeyFacts &key : std::as_const(keys))
         QVERIFY2(QFile::exists(key.key) && !key.sha256.isEmpty(), qPrintable(key.certificate));
     const KeyFacts &rsa = keys[QStringLiteral("rsa")];
@@ -743,9 +849,19 @@ QStringList SignatureTest::writeJarFiles(const QString &package, const QString &
         signatureFile += "Name: " + entry + "\r\n" + digestName +
                          "-Digest: " + Base64Of(algorithm, section) + "\r\n\r\n";
 
-    const QByteArray certificate = change == Change::BerCertificate
-                                       ? BerCertificate(CertificateDer(rsa.certificate))
-                                       : CertificateDer(rsa.certificate);
+    using Signing = std::function<QByteArray(const QByteArray &)>;
+    const auto signingWith = [](const QString &key) -> Signing {
+        return [key](const QByteArray &data) { return SignSha256(key, data); };
+    };
+    QByteArray certificate = CertificateDer(rsa.certificate);
+    Signing sign = signingWith(rsa.key);
+    if (change == Change::BerCertificate)
+        certificate = BerCertificate(certificate);
+    if (change == Change::JarExponentOne) {
+        certificate = exponentOne;
+        // The rsa key's modulus of 2,048 bits, taken with the exponent 1.
+        sign = [](const QByteArray &data) { return UnkeyedSignature(data, 2048 / 8); };
+    }
     const QHash<Change, Attributes> attributes = {
         {Change::SignedAttributes, Attributes::Good},
         {Change::AttributesNoContentType, Attributes::NoContentType},
@@ -754,13 +870,13 @@ QStringList SignatureTest::writeJarFiles(const QString &package, const QString &
         {Change::TwoSignerInfos, Attributes::Good}};
     QByteArray certificates = certificate;
     QByteArray signerInfos =
-        SignerInfo(rsa.key, certificate, signatureFile, attributes.value(change, Attributes::None));
+        SignerInfo(sign, certificate, signatureFile, attributes.value(change, Attributes::None));
     if (change == Change::TwoSignerInfos) {
         const KeyFacts &next = keys[QStringLiteral("next")];
         const QByteArray nextCertificate = CertificateDer(next.certificate);
         certificates.prepend(nextCertificate);
-        signerInfos.prepend(
-            SignerInfo(next.key, nextCertificate, signatureFile, Attributes::WrongContentType));
+        signerInfos.prepend(SignerInfo(signingWith(next.key), nextCertificate, signatureFile,
+                                       Attributes::WrongContentType));
     }
     const QStringList names = {QStringLiteral("META-INF/MANIFEST.MF"),
                                QStringLiteral("META-INF/CERT.SF"),
@@ -990,6 +1106,24 @@ QByteArray SignatureTest::hostile(Change change, const QByteArray &bytes)
                                   rsa.key, rsaCertificate}}));
             }
         });
+    case Change::ExponentOne:
+        return WithBlockPairs(bytes, [this](quint32 id, const QByteArray &value) {
+            if (id != V2PairId && id != V3PairId)
+                return BlockPair(id, value);
+            return BlockPair(id, SchemeValue({CraftUnkeyedSigner(
+                                     FirstSignerParts(value, id == V3PairId), exponentOne)}));
+        });
+    case Change::KeyWithoutNull:
+        return WithBlockPairs(bytes, [this](quint32 id, const QByteArray &value) {
+            if (id != V2PairId)
+                return BlockPair(id, value);
+            const KeyFacts &nonull = keys[QStringLiteral("nonull")];
+            const QByteArray certificate = CertificateDer(nonull.certificate);
+            const X509Handle x509 = ParseCertificate(certificate);
+            SignerParts parts = FirstSignerParts(value, false);
+            parts.publicKey = EncodeDer(X509_get_X509_PUBKEY(x509.get()), i2d_X509_PUBKEY);
+            return BlockPair(id, SchemeValue({CraftSigner(parts, nonull.key, certificate)}));
+        });
     case Change::CommentMarker: {
         const QByteArray name = "应用宝";
         QByteArray length(2, Qt::Uninitialized);
@@ -1014,6 +1148,7 @@ QByteArray SignatureTest::hostile(Change change, const QByteArray &bytes)
     case Change::LowerCaseSignatureFile:
     case Change::ExtraMetaInfEntry:
     case Change::ManifestBomb:
+    case Change::JarExponentOne:
         return withJarChange(change, bytes);
     default:
         return bytes;
@@ -1273,6 +1408,42 @@ void SignatureTest::matchesApksigner_data()
         << 24 << QStringLiteral("huge") << v2v3 << Change::HugeExponent << QByteArray()
         << QStringLiteral("v2, v3") << failed + QStringLiteral("v2 RSA 公钥指数超过上限")
         << QStringLiteral("RSA 3072 位");
+
+    // Keys and certificates as Android reads them: a "signature" that is the padded digest
+    // under a public exponent of 1, in each scheme that decides; an RSA key without NULL
+    // parameters in the certificate, then in the signer's key too; critical extensions.
+    const QStringList v3Only = {QStringLiteral("--v1-signing-enabled"), QStringLiteral("false"),
+                                QStringLiteral("--v2-signing-enabled"), QStringLiteral("false")};
+    QTest::newRow("RSA exponent of 1, v2")
+        << 24 << QStringLiteral("rsa") << v2Only << Change::ExponentOne << QByteArray()
+        << QStringLiteral("v2") << failed + QStringLiteral("v2 RSA 公钥指数无效") << rsa;
+    QTest::newRow("RSA exponent of 1, v3")
+        << 28 << QStringLiteral("rsa") << v3Only << Change::ExponentOne << QByteArray()
+        << QStringLiteral("v3") << failed + QStringLiteral("v3 RSA 公钥指数无效") << rsa;
+    QTest::newRow("RSA exponent of 1, v1")
+        << 18 << QStringLiteral("rsa") << v1Only << Change::JarExponentOne << QByteArray()
+        << QStringLiteral("v1 (JAR)")
+        << failed + QStringLiteral("v1 %1 的证书 RSA 公钥指数无效").arg(block) << QString();
+    QTest::newRow("certificate's RSA key without NULL parameters")
+        << 0 << QStringLiteral("nonull") << QStringList() << Change::None << QByteArray() << v1v2v3
+        << QStringLiteral("通过") << rsa;
+    QTest::newRow("signer's RSA key without NULL parameters, as its certificate's")
+        << 24 << QStringLiteral("nonull") << v2Only << Change::KeyWithoutNull << QByteArray()
+        << QStringLiteral("v2") << failed + QStringLiteral("v2 公钥与证书不符") << rsa;
+    const QString unsupported =
+        failed + QStringLiteral("v1 META-INF/RSA.RSA 的证书带有 Android API 1–%1 不支持的关键扩展 ")
+                     .arg(ApiLevel::NewestKnown);
+    QTest::newRow("critical proxyCertInfo")
+        << 0 << QStringLiteral("proxy") << v1Only << Change::None << QByteArray()
+        << QStringLiteral("v1 (JAR)") << unsupported + QStringLiteral("1.3.6.1.5.5.7.1.14")
+        << QString();
+    QTest::newRow("critical sbgp-ipAddrBlock")
+        << 0 << QStringLiteral("ipblocks") << v1Only << Change::None << QByteArray()
+        << QStringLiteral("v1 (JAR)") << unsupported + QStringLiteral("1.3.6.1.5.5.7.1.7")
+        << QString();
+    QTest::newRow("critical subjectKeyIdentifier")
+        << 0 << QStringLiteral("keyid") << v1Only << Change::None << QByteArray()
+        << QStringLiteral("v1 (JAR)") << unsupported + QStringLiteral("2.5.29.14") << QString();
 }
 
 void SignatureTest::matchesApksigner()
@@ -1394,10 +1565,11 @@ void SignatureTest::matchesApksigner()
     // apksigner inflates whatever a package holds, where a deflate bomb is refused here, takes
     // any number of JAR signers, and (Debian's) knows no v3.1.
     const bool apksignerVerifies = truth.startsWith("Verifies\n");
-    const bool apksignerJudges = !AndroidRuling(change);
-    const bool verifies = AndroidRuling(change).value_or(
-        apksignerVerifies && change != Change::Bomb && change != Change::StripV31 &&
-        change != Change::ElevenSigners);
+    const bool apksignerJudges = !AndroidRuling(change, key);
+    const bool verifies =
+        AndroidRuling(change, key)
+            .value_or(apksignerVerifies && change != Change::Bomb && change != Change::StripV31 &&
+                      change != Change::ElevenSigners);
     QCOMPARE(shown.value(QStringLiteral("签名校验")) == QStringLiteral("通过"), verifies);
     // Each scheme apksigner verified is one we passed: "Verified using v2 scheme (...): true".
     const QStringList schemeLines =
