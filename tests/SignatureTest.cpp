@@ -1,4 +1,5 @@
 #include "HostilePackages.h"
+#include "ManifestXml.h"
 #include "TestSupport.h"
 #include "archive/ZipArchive.h"
 #include "channel/ReadChannel.h"
@@ -80,6 +81,11 @@ enum class Change
     LineageTooLong,    // a lineage of MaxLineageNodes + 1 certificates
     TwoV3Signers,      // v3 signers: the old key for 24–32, the rotated one for 33 and up
     HugeExponent,      // signed with a key whose RSA public exponent has 3,000 bits
+    // The manifest, as Android's parser and apksig read it, by resource id:
+    MinSdkWrongId,      // minSdkVersion's name right, its resource id none of Android's
+    MinSdkReference,    // <uses-sdk android:minSdkVersion="@integer/level"/>, the level 24
+    TargetSdkReference, // <uses-sdk android:targetSdkVersion="@integer/level"/>, the level 30
+    SandboxReference,   // android:targetSandboxVersion="@integer/level", the level 2
 };
 
 constexpr quint32 V2PairId = 0x7109871a;
@@ -405,6 +411,48 @@ QByteArray WithNegativeModulus(const QByteArray &der, const QString &key)
 // drops the v3 block's own findings on the platforms its signers cover, which later apksig
 // reports (V3_MISSING_SDK_VERSIONS, V3_INCONSISTENT_SDK_VERSIONS); and it takes RSA public
 // exponents over 33 bits, which Android's BoringSSL refuses.
+// What a package built for `change` holds beyond the usual.
+PackageContents ManifestContents(Change change)
+{
+    PackageContents contents;
+    const auto level = [&contents](int value) {
+        contents.resources = {{QStringLiteral("values/levels.xml"),
+                               "<resources><integer name='level'>" + QByteArray::number(value) +
+                                   "</integer></resources>"}};
+    };
+    switch (change) {
+    case Change::TargetSandbox2:
+        contents.manifestAttributes = QStringLiteral("android:targetSandboxVersion=\"2\"");
+        break;
+    case Change::TargetSdk30:
+        contents.manifestElements = QStringLiteral("<uses-sdk android:targetSdkVersion=\"30\"/>");
+        break;
+    case Change::MinSdkWrongId:
+        contents.rewriteManifest = [](const QByteArray &xml) {
+            return WithAttributeId(xml, QStringLiteral("minSdkVersion"), UnknownAttributeId);
+        };
+        break;
+    case Change::MinSdkReference:
+        level(24);
+        contents.manifestElements =
+            QStringLiteral("<uses-sdk android:minSdkVersion=\"@integer/level\"/>");
+        break;
+    case Change::TargetSdkReference:
+        level(30);
+        contents.manifestElements =
+            QStringLiteral("<uses-sdk android:targetSdkVersion=\"@integer/level\"/>");
+        break;
+    case Change::SandboxReference:
+        level(2);
+        contents.manifestAttributes =
+            QStringLiteral("android:targetSandboxVersion=\"@integer/level\"");
+        break;
+    default:
+        break;
+    }
+    return contents;
+}
+
 std::optional<bool> AndroidRuling(Change change)
 {
     switch (change) {
@@ -414,6 +462,9 @@ std::optional<bool> AndroidRuling(Change change)
     case Change::V3Gap:
     case Change::V3Narrow:
     case Change::HugeExponent:
+    // Android resolves the reference, to a level that needs v2 or v3; apksig does not.
+    case Change::TargetSdkReference:
+    case Change::SandboxReference:
         return false;
     default:
         return std::nullopt;
@@ -1273,6 +1324,26 @@ void SignatureTest::matchesApksigner_data()
         << 24 << QStringLiteral("huge") << v2v3 << Change::HugeExponent << QByteArray()
         << QStringLiteral("v2, v3") << failed + QStringLiteral("v2 RSA 公钥指数超过上限")
         << QStringLiteral("RSA 3072 位");
+
+    // The manifest read by resource id, as Android's parser and apksig read it; a minimum that
+    // cannot be told fails the verdict, and apksigner refuses to judge it. apksigner signs those
+    // only for a minimum it is told: the lowest, so that every platform takes the signatures.
+    const QStringList fromLevel1 = {QStringLiteral("--min-sdk-version"), QStringLiteral("1")};
+    QTest::newRow("minSdkVersion with a wrong resource id, v2 and v3")
+        << 24 << QStringLiteral("rsa") << v2v3 << Change::MinSdkWrongId << QByteArray()
+        << QStringLiteral("v2, v3") << failed + QStringLiteral("Android 7.0 以下需要 v1 (JAR) 签名")
+        << rsa;
+    QTest::newRow("minSdkVersion a resource reference")
+        << 0 << QStringLiteral("rsa") << fromLevel1 << Change::MinSdkReference << QByteArray()
+        << v1v2v3 << failed + QStringLiteral("minSdkVersion 无法确定") << rsa;
+    QTest::newRow("v1 only, targetSdkVersion a resource reference")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::TargetSdkReference << QByteArray()
+        << QStringLiteral("v1 (JAR)")
+        << failed + QStringLiteral("targetSdkVersion 无法确定，需要 v2 或 v3 签名") << rsa;
+    QTest::newRow("v1 only, targetSandboxVersion a resource reference")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::SandboxReference << QByteArray()
+        << QStringLiteral("v1 (JAR)")
+        << failed + QStringLiteral("targetSandboxVersion 无法确定，需要 v2 或 v3 签名") << rsa;
 }
 
 void SignatureTest::matchesApksigner()
@@ -1284,12 +1355,8 @@ void SignatureTest::matchesApksigner()
     QFETCH(QByteArray, block);
     QFETCH(QString, publicKey);
 
-    PackageContents contents;
-    if (change == Change::TargetSandbox2)
-        contents.manifestAttributes = QStringLiteral("android:targetSandboxVersion=\"2\"");
-    if (change == Change::TargetSdk30)
-        contents.manifestElements = QStringLiteral("<uses-sdk android:targetSdkVersion=\"30\"/>");
-    QString path = buildPackage(QStringLiteral("sdk%1.apk").arg(minSdk), minSdk, contents);
+    QString path =
+        buildPackage(QStringLiteral("sdk%1.apk").arg(minSdk), minSdk, ManifestContents(change));
     QVERIFY(!path.isEmpty());
     if (change == Change::ArchiveComment)
         QVERIFY(addComment(path));
