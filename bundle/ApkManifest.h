@@ -68,9 +68,22 @@ constexpr qint64 ComposeVersionCode(qint32 major, qint32 minor)
 
 class ZipArchive;
 
+// A manifest is tens or hundreds of kilobytes (framework-res.apk's, 217 KiB); this keeps a
+// hostile one from taking the memory and the time of every reader.
+constexpr qint64 MaxManifestBytes = 8 << 20;
+
 // Reads a binary manifest through libandroidfw, in the formats module (FormatModule.h). Nothing
 // when the bytes are not a well-formed binary XML document whose root is <manifest>, or when the
 // module cannot be loaded.
 std::optional<ApkManifest> ReadApkManifest(QByteArrayView xml);
+
+// What the AndroidManifest.xml entry of an APK gives: its manifest, or why there is none in
+// Chinese ("AndroidManifest.xml 超过大小上限"). Neither when the archive holds no such entry.
+struct ManifestReading
+{
+    std::optional<ApkManifest> manifest;
+    QString problem;
+};
+ManifestReading ReadManifestEntry(const ZipArchive &apk);
 // The manifest of the APK whose entries `apk` holds; nothing when it has no readable one.
 std::optional<ApkManifest> ReadApkManifest(const ZipArchive &apk);

@@ -10,7 +10,6 @@
 #include "archive/ZipArchive.h"
 #include "bundle/ApkManifest.h"
 #include "digest/SafeFile.h"
-#include "formats/FormatModule.h"
 
 #include <openssl/err.h>
 
@@ -194,16 +193,12 @@ SignatureCheck::SignatureCheck(const SafeFile &file, const ZipArchive &archive)
     // The platforms judged run from the package's own minimum through the newest, as apksigner
     // judges them when given no range. A ZIP without a manifest is no APK Android installs (an
     // APKM container, say); its JAR signature is judged as the versions that run installers
-    // today judge one.
-    d->manifest = ReadApkManifest(archive);
-    // Without the formats module no manifest reads, and the platforms judged would be a guess.
-    if (!d->manifest && !FormatModule()) {
-        report.failure = FormatModuleProblem();
-        d->decided = report;
-        return;
-    }
-    // A minimum apksig cannot read leaves the platforms unknown: the verdict fails saying why,
-    // and each scheme is still checked, over every platform from API 1.
+    // today judge one. A manifest that does not read (too large, damaged, no formats module), or
+    // whose minimum apksig cannot read, leaves the platforms unknown: the verdict fails saying
+    // why, and each scheme is still checked, over every platform from API 1.
+    const ManifestReading reading = ReadManifestEntry(archive);
+    d->manifest = reading.manifest;
+    d->manifestProblem = reading.problem;
     if (d->manifest && !d->manifest->minSdkLevel)
         d->manifestProblem = QStringLiteral("minSdkVersion 无法确定");
     d->minSdk = !d->manifestProblem.isEmpty() ? 1

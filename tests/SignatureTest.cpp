@@ -2,6 +2,7 @@
 #include "ManifestXml.h"
 #include "TestSupport.h"
 #include "archive/ZipArchive.h"
+#include "bundle/ApkManifest.h"
 #include "channel/ReadChannel.h"
 #include "digest/FileDigests.h"
 #include "digest/SafeFile.h"
@@ -86,6 +87,8 @@ enum class Change
     MinSdkReference,    // <uses-sdk android:minSdkVersion="@integer/level"/>, the level 24
     TargetSdkReference, // <uses-sdk android:targetSdkVersion="@integer/level"/>, the level 30
     SandboxReference,   // android:targetSandboxVersion="@integer/level", the level 2
+    ManifestPastCap,    // no <uses-sdk>; MaxManifestBytes of padding in the manifest
+    ManifestNotXml,     // AndroidManifest.xml replaced by bytes that are no binary XML
 };
 
 constexpr quint32 V2PairId = 0x7109871a;
@@ -446,6 +449,16 @@ PackageContents ManifestContents(Change change)
         level(2);
         contents.manifestAttributes =
             QStringLiteral("android:targetSandboxVersion=\"@integer/level\"");
+        break;
+    case Change::ManifestPastCap:
+        contents.rewriteManifest = [](const QByteArray &xml) {
+            return WithPadding(xml, MaxManifestBytes);
+        };
+        break;
+    case Change::ManifestNotXml:
+        contents.rewriteManifest = [](const QByteArray &) {
+            return QByteArray("<manifest package=\"org.pelmora.signed\"/>");
+        };
         break;
     default:
         break;
@@ -1344,6 +1357,13 @@ void SignatureTest::matchesApksigner_data()
         << 0 << QStringLiteral("rsa") << v1Only << Change::SandboxReference << QByteArray()
         << QStringLiteral("v1 (JAR)")
         << failed + QStringLiteral("targetSandboxVersion 无法确定，需要 v2 或 v3 签名") << rsa;
+    QTest::newRow("manifest past the cap, no uses-sdk, v2 and v3")
+        << 0 << QStringLiteral("rsa") << v2v3 << Change::ManifestPastCap << QByteArray()
+        << QStringLiteral("v2, v3") << failed + QStringLiteral("AndroidManifest.xml 超过大小上限")
+        << rsa;
+    QTest::newRow("manifest that is no binary XML")
+        << 0 << QStringLiteral("rsa") << fromLevel1 << Change::ManifestNotXml << QByteArray()
+        << v1v2v3 << failed + QStringLiteral("AndroidManifest.xml 格式错误") << rsa;
 }
 
 void SignatureTest::matchesApksigner()
