@@ -409,11 +409,6 @@ QByteArray WithNegativeModulus(const QByteArray &der, const QString &key)
     return QByteArray("\x30\x82", 2) + length + body;
 }
 
-// Where Debian's apksigner cannot judge as Android does, apksig's own rule. It knows no v3.1
-// (ApkVerifierTest: verifyV31_rotationTargetsDevRelease, verifyV31_strippingAttrMismatch); it
-// drops the v3 block's own findings on the platforms its signers cover, which later apksig
-// reports (V3_MISSING_SDK_VERSIONS, V3_INCONSISTENT_SDK_VERSIONS); and it takes RSA public
-// exponents over 33 bits, which Android's BoringSSL refuses.
 // What a package built for `change` holds beyond the usual.
 PackageContents ManifestContents(Change change)
 {
@@ -466,6 +461,13 @@ PackageContents ManifestContents(Change change)
     return contents;
 }
 
+// Where Debian's apksigner cannot judge as Android does, apksig's own rule. It knows no v3.1
+// (ApkVerifierTest: verifyV31_rotationTargetsDevRelease, verifyV31_strippingAttrMismatch); it
+// drops the v3 block's own findings on the platforms its signers cover, which later apksig
+// reports (V3_MISSING_SDK_VERSIONS, V3_INCONSISTENT_SDK_VERSIONS); and it takes RSA public
+// exponents over 33 bits, which Android's BoringSSL refuses. Where apksig reads the manifest
+// otherwise than Android, Android's rule: apksig takes no target level that refers to a resource,
+// which Android resolves.
 std::optional<bool> AndroidRuling(Change change)
 {
     switch (change) {
