@@ -20,12 +20,16 @@ QString ElementName(const android::ResXMLParser &xml)
     return Utf16(name, length);
 }
 
-qsizetype AndroidAttribute(const android::ResXMLParser &xml, quint32 resourceId, const char *name)
+qsizetype AndroidAttribute(const android::ResXMLParser &xml, quint32 resourceId)
 {
-    if (resourceId != 0)
-        for (size_t i = 0; i < xml.getAttributeCount(); ++i)
-            if (xml.getAttributeNameResID(i) == resourceId)
-                return qsizetype(i);
+    for (size_t i = 0; i < xml.getAttributeCount(); ++i)
+        if (xml.getAttributeNameResID(i) == resourceId)
+            return qsizetype(i);
+    return -1;
+}
+
+qsizetype NamedAndroidAttribute(const android::ResXMLParser &xml, const char *name)
+{
     return qsizetype(xml.indexOfAttribute(AndroidNamespace, name));
 }
 
@@ -40,6 +44,12 @@ std::optional<android::Res_value> AttributeValue(const android::ResXMLParser &xm
     if (index < 0 || xml.getAttributeValue(size_t(index), &value) < 0)
         return std::nullopt;
     return value;
+}
+
+bool IsInteger(const android::Res_value &value)
+{
+    return value.dataType >= android::Res_value::TYPE_FIRST_INT &&
+           value.dataType <= android::Res_value::TYPE_LAST_INT;
 }
 
 QString AttributeText(const android::ResXMLParser &xml, qsizetype index)

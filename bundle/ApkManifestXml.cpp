@@ -20,11 +20,10 @@ constexpr quint32 VersionCodeMajorAttribute = 0x01010576;
 constexpr quint32 VersionNameAttribute = 0x0101021c;
 constexpr quint32 TargetSdkAttribute = 0x01010270;
 constexpr quint32 TargetSandboxAttribute = 0x0101054c;
-constexpr quint32 IsFeatureSplitAttribute = 0x0101055b;
 
-// The API level a preview names, one before the release it became, by its first letter; 1 for
-// what no level can be told from.
-int LevelOfCodename(const QString &codename)
+// The API level a preview names, one before the release it became, as apksig places it: by its
+// first letter, A to Z; nothing for anything else.
+std::optional<int> LevelOfCodename(const QString &codename)
 {
     static const QList<std::pair<char16_t, int>> Known = {
         {u'C', 2},  {u'D', 3},  {u'E', 4},  {u'F', 7},  {u'G', 8},  {u'H', 10}, {u'I', 13},
@@ -36,13 +35,30 @@ int LevelOfCodename(const QString &codename)
     if (codename == QLatin1String("CANARY"))
         return 9999;
     const char16_t first = codename.isEmpty() ? u' ' : codename.front().unicode();
-    if (first < u'C' || first > u'Z')
-        return 1;
+    if (first < u'A' || first > u'Z')
+        return std::nullopt;
     int level = 1;
     for (const auto &[letter, known] : Known)
         if (letter <= first)
             level = known + (first - letter);
     return level;
+}
+
+// A minSdkVersion as apksig reads it: a decimal or hex number, or a codename.
+std::optional<int> MinSdkLevel(const android::ResXMLParser &xml, qsizetype index)
+{
+    const std::optional<android::Res_value> value = AttributeValue(xml, index);
+    if (!value)
+        return 1;
+    switch (value->dataType) {
+    case android::Res_value::TYPE_INT_DEC:
+    case android::Res_value::TYPE_INT_HEX:
+        return qint32(value->data);
+    case android::Res_value::TYPE_STRING:
+        return LevelOfCodename(AttributeText(xml, index));
+    default:
+        return std::nullopt;
+    }
 }
 
 // The resource an attribute refers to; 0 when it is absent or holds a value of its own.
@@ -52,27 +68,58 @@ quint32 ReferenceOf(const android::ResXMLParser &xml, qsizetype index)
     return value && value->dataType == android::Res_value::TYPE_REFERENCE ? value->data : 0;
 }
 
+// An integer attribute as Android's package parser reads it (TypedArray.getInteger), by its
+// resource id: into `number` in decimal, or `resource` when it refers to one. False for a value
+// of any other kind, which the parser refuses.
+bool ReadInteger(const android::ResXMLParser &xml, quint32 resourceId, QString &number,
+                 quint32 &resource)
+{
+    const std::optional<android::Res_value> value =
+        AttributeValue(xml, AndroidAttribute(xml, resourceId));
+    if (!value || value->dataType == android::Res_value::TYPE_NULL)
+        return true;
+    if (IsInteger(*value))
+        number = QString::number(qint32(value->data));
+    else if (value->dataType == android::Res_value::TYPE_REFERENCE)
+        resource = value->data;
+    else
+        return false;
+    return true;
+}
+
+// An integer attribute as Android reads it before parsing the package: by its name, an integer as
+// written and anything else 0.
+qint32 IntegerByName(const android::ResXMLParser &xml, const char *name)
+{
+    const std::optional<android::Res_value> value =
+        AttributeValue(xml, NamedAndroidAttribute(xml, name));
+    return value && IsInteger(*value) ? qint32(value->data) : 0;
+}
+
 void ReadManifestElement(const android::ResXMLParser &xml, ApkManifest &manifest)
 {
     manifest.packageName = AttributeText(xml, PlainAttribute(xml, "package"));
     manifest.split = AttributeText(xml, PlainAttribute(xml, "split"));
-    manifest.versionCode =
-        AttributeText(xml, AndroidAttribute(xml, VersionCodeAttribute, "versionCode"));
-    manifest.versionCodeMajor =
-        AttributeText(xml, AndroidAttribute(xml, VersionCodeMajorAttribute, "versionCodeMajor"));
-    const qsizetype versionName = AndroidAttribute(xml, VersionNameAttribute, "versionName");
+    const bool codeRead =
+        ReadInteger(xml, VersionCodeAttribute, manifest.versionCode, manifest.versionCodeResource);
+    const bool majorRead = ReadInteger(xml, VersionCodeMajorAttribute, manifest.versionCodeMajor,
+                                       manifest.versionCodeMajorResource);
+    manifest.versionCodeUnreadable = !codeRead || !majorRead;
+    manifest.updateCheckVersionCode = ComposeVersionCode(IntegerByName(xml, "versionCodeMajor"),
+                                                         IntegerByName(xml, "versionCode"));
+    const qsizetype versionName = AndroidAttribute(xml, VersionNameAttribute);
     manifest.versionName = AttributeText(xml, versionName);
     manifest.versionNameResource = ReferenceOf(xml, versionName);
-    const QString sandbox =
-        AttributeText(xml, AndroidAttribute(xml, TargetSandboxAttribute, "targetSandboxVersion"));
-    manifest.targetSandboxVersion = sandbox.isEmpty() ? 1 : sandbox.toInt();
-    manifest.sharedUserId =
-        AttributeText(xml, AndroidAttribute(xml, SharedUserIdAttribute, "sharedUserId"));
+    const std::optional<android::Res_value> sandbox =
+        AttributeValue(xml, AndroidAttribute(xml, TargetSandboxAttribute));
+    if (sandbox && sandbox->dataType != android::Res_value::TYPE_NULL)
+        manifest.targetSandboxVersion =
+            IsInteger(*sandbox) ? std::optional<int>(qint32(sandbox->data)) : std::nullopt;
+    manifest.sharedUserId = AttributeText(xml, AndroidAttribute(xml, SharedUserIdAttribute));
+    // Only the reading before the package is parsed looks at these two, and it finds them by name.
     manifest.isFeatureSplit =
-        AttributeText(xml, AndroidAttribute(xml, IsFeatureSplitAttribute, "isFeatureSplit")) ==
-        QLatin1String("true");
-    // Newer than any framework the tools here know, so found by its name alone.
-    const qsizetype required = AndroidAttribute(xml, 0, "requiredSplitTypes");
+        AttributeText(xml, NamedAndroidAttribute(xml, "isFeatureSplit")) == QLatin1String("true");
+    const qsizetype required = NamedAndroidAttribute(xml, "requiredSplitTypes");
     manifest.requiresSplits = required >= 0 && !AttributeText(xml, required).isEmpty();
 }
 
@@ -101,19 +148,22 @@ std::optional<ApkManifest> ParseApkManifestXml(QByteArrayView xml)
         const QString parent = open.isEmpty() ? QString() : open.last();
         open.append(name);
         if (open.size() == 2 && name == QLatin1String("uses-sdk")) {
-            const qsizetype min = AndroidAttribute(tree, MinSdkAttribute, "minSdkVersion");
-            const std::optional<android::Res_value> value = AttributeValue(tree, min);
-            const QString written = AttributeText(tree, min);
+            const qsizetype min = AndroidAttribute(tree, MinSdkAttribute);
+            const qsizetype target = AndroidAttribute(tree, TargetSdkAttribute);
             // Each <uses-sdk> must be met, so the highest counts.
-            if (value && value->dataType == android::Res_value::TYPE_STRING)
-                manifest.minSdkLevel = qMax(manifest.minSdkLevel, LevelOfCodename(written));
-            else if (!written.isEmpty())
-                manifest.minSdkLevel = qMax(manifest.minSdkLevel, written.toInt());
+            const std::optional<int> level = MinSdkLevel(tree, min);
+            manifest.minSdkLevel = manifest.minSdkLevel && level
+                                       ? std::optional<int>(qMax(*manifest.minSdkLevel, *level))
+                                       : std::nullopt;
             if (!usesSdkSeen) {
                 usesSdkSeen = true;
-                manifest.minSdk = written;
-                manifest.targetSdk = AttributeText(
-                    tree, AndroidAttribute(tree, TargetSdkAttribute, "targetSdkVersion"));
+                manifest.minSdk = AttributeText(tree, min);
+                manifest.targetSdk = AttributeText(tree, target);
+                const std::optional<android::Res_value> targetValue = AttributeValue(tree, target);
+                manifest.targetSdkUnknown =
+                    targetValue && targetValue->dataType != android::Res_value::TYPE_STRING &&
+                    targetValue->dataType != android::Res_value::TYPE_INT_DEC &&
+                    targetValue->dataType != android::Res_value::TYPE_INT_HEX;
             }
         } else if (open.size() == 1) {
             if (name != QLatin1String("manifest"))
@@ -121,27 +171,25 @@ std::optional<ApkManifest> ParseApkManifestXml(QByteArrayView xml)
             rootSeen = true;
             ReadManifestElement(tree, manifest);
         } else if (open.size() == 2 && name == QLatin1String("application")) {
-            manifest.iconResource =
-                ReferenceOf(tree, AndroidAttribute(tree, IconAttribute, "icon"));
-            const qsizetype label = AndroidAttribute(tree, LabelAttribute, "label");
+            manifest.iconResource = ReferenceOf(tree, AndroidAttribute(tree, IconAttribute));
+            const qsizetype label = AndroidAttribute(tree, LabelAttribute);
             manifest.label = AttributeText(tree, label);
             manifest.labelResource = ReferenceOf(tree, label);
         } else if (open.size() == 2 && (name == QLatin1String("uses-permission") ||
                                         name == QLatin1String("uses-permission-sdk-23"))) {
             // Android takes a permission's name only as written, never one that refers to a
             // resource.
-            const qsizetype index = AndroidAttribute(tree, NameAttribute, "name");
+            const qsizetype index = AndroidAttribute(tree, NameAttribute);
             const std::optional<android::Res_value> value = AttributeValue(tree, index);
             if (value && value->dataType == android::Res_value::TYPE_STRING)
                 manifest.permissions.append(
                     {AttributeText(tree, index),
-                     AttributeText(tree,
-                                   AndroidAttribute(tree, MaxSdkAttribute, "maxSdkVersion"))});
+                     AttributeText(tree, AndroidAttribute(tree, MaxSdkAttribute))});
         } else if (open.size() == 3 && parent == QLatin1String("application") &&
                    name == QLatin1String("meta-data") &&
-                   AttributeText(tree, AndroidAttribute(tree, NameAttribute, "name")) ==
+                   AttributeText(tree, AndroidAttribute(tree, NameAttribute)) ==
                        QLatin1String("com.android.vending.splits.required") &&
-                   AttributeText(tree, AndroidAttribute(tree, ValueAttribute, "value")) ==
+                   AttributeText(tree, AndroidAttribute(tree, ValueAttribute)) ==
                        QLatin1String("true")) {
             manifest.requiresSplits = true;
         }

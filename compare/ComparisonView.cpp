@@ -34,7 +34,9 @@ const QStringList Labels = {
 const QStringList ListLabels = {QStringLiteral("权限"), QStringLiteral("签名者 SHA-256"),
                                 QStringLiteral("轮换前证书 SHA-256")};
 
-ShownValues Shown(const ComparedPackage &package)
+// A package's values; `installing` for the new one, whose version code counts as Android holds
+// an update to it.
+ShownValues Shown(const ComparedPackage &package, bool installing)
 {
     ShownValues shown{EscapeControls(FromNarrow(package.path)), QStringLiteral("正常"), {}};
     if (!package.read()) {
@@ -52,13 +54,12 @@ ShownValues Shown(const ComparedPackage &package)
         for (const QString &sha256 : signer.formerSha256)
             former.append(PlainHex(sha256));
     }
-    const bool hasCode = !facts.versionCode.isEmpty() ||
-                         (details.manifest && !details.manifest->versionCodeMajor.isEmpty());
+    const std::optional<qint64> versionCode = UpdateVersionCode(details, installing);
     shown.values = {
         facts.label,
         facts.packageName,
         facts.versionName,
-        hasCode ? QString::number(LongVersionCode(details)) : QString(),
+        versionCode ? QString::number(*versionCode) : QString(),
         facts.minSdk,
         facts.targetSdk,
         OrNone(details.manifest ? EscapeControls(details.manifest->sharedUserId) : QString()),
@@ -80,8 +81,8 @@ ShownValues Shown(const ComparedPackage &package)
 QList<ComparedRow> ComparedRows(const ComparedPackage &oldPackage,
                                 const ComparedPackage &newPackage)
 {
-    const ShownValues before = Shown(oldPackage);
-    const ShownValues after = Shown(newPackage);
+    const ShownValues before = Shown(oldPackage, false);
+    const ShownValues after = Shown(newPackage, true);
     QList<ComparedRow> rows = {{QStringLiteral("文件"), before.path, after.path}};
     // Said only when it is news: a comparison is made of packages that were read.
     if (!oldPackage.read() || !newPackage.read())

@@ -123,12 +123,14 @@ QString UpdateComparison::verdictText() const
     return reasons.isEmpty() ? QStringLiteral("可以作为更新安装") : reasons.first().text;
 }
 
-qint64 LongVersionCode(const PackageDetails &details)
+std::optional<qint64> UpdateVersionCode(const PackageDetails &details, bool installing)
 {
-    // The tool prints versionCode as a signed 32-bit number; Android takes its bits unsigned.
-    const quint64 lower = quint64(details.facts.versionCode.toLongLong()) & 0xffffffffu;
-    const qint64 major = details.manifest ? details.manifest->versionCodeMajor.toInt() : 0;
-    return qint64(quint64(major) << 32 | lower);
+    // Without the manifest only the tool's number is known; Android takes its bits unsigned.
+    if (!details.manifest)
+        return quint32(details.facts.versionCode.toLongLong());
+    if (!details.parsedVersionCode || !installing)
+        return details.parsedVersionCode;
+    return qMin(*details.parsedVersionCode, details.manifest->updateCheckVersionCode);
 }
 
 UpdateComparison CompareForUpdate(const ComparedPackage &oldPackage,
@@ -153,11 +155,15 @@ UpdateComparison CompareForUpdate(const ComparedPackage &oldPackage,
     const PackageDetails &after = newPackage.details;
     if (before.facts.packageName != after.facts.packageName)
         reasons.append(Reason("packageDiffers", QStringLiteral("包名不同")));
-    const qint64 oldCode = LongVersionCode(before);
-    const qint64 newCode = LongVersionCode(after);
-    if (newCode < oldCode)
+    const std::optional<qint64> oldCode = UpdateVersionCode(before, false);
+    const std::optional<qint64> newCode = UpdateVersionCode(after, true);
+    for (const auto &[code, side] :
+         {std::pair(newCode, sides[1].second), std::pair(oldCode, sides[0].second)})
+        if (!code)
+            reasons.append(Reason("versionUnreadable", side + QStringLiteral("版本代码无法解析")));
+    if (oldCode && newCode && *newCode < *oldCode)
         reasons.append(Reason("versionDowngrade",
-                              QStringLiteral("版本降级（%1 → %2）").arg(oldCode).arg(newCode)));
+                              QStringLiteral("版本降级（%1 → %2）").arg(*oldCode).arg(*newCode)));
     if (const std::optional<UpdateReason> reason = SignerReason(before, after))
         reasons.append(*reason);
     for (const auto &[package, side] : {sides[1], sides[0]})

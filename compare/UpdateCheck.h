@@ -22,8 +22,8 @@ struct ComparedPackage
 // A rule of Android's that keeps the new package from replacing the old one.
 struct UpdateReason
 {
-    // packageDiffers, versionDowngrade, signerDiffers, rotationNotPermitted, signatureFailed,
-    // sharedUserChanged or packageUnreadable.
+    // packageDiffers, versionUnreadable, versionDowngrade, signerDiffers, rotationNotPermitted,
+    // signatureFailed, sharedUserChanged or packageUnreadable.
     QString code;
     QString text;
 };
@@ -50,5 +50,8 @@ struct UpdateComparison
 UpdateComparison CompareForUpdate(const ComparedPackage &oldPackage,
                                   const ComparedPackage &newPackage);
 
-// Android's version code: versionCodeMajor in the upper 32 bits, versionCode in the lower.
-qint64 LongVersionCode(const PackageDetails &details);
+// The version code Android holds a package to in an update, versionCodeMajor in the upper 32
+// bits: an installed one (`installing` false) keeps what its package parser read; a new one is
+// held, before it is parsed, to both attributes found by name, and must then parse, so the lower
+// of the two readings counts. Nothing when the parser would refuse the value.
+std::optional<qint64> UpdateVersionCode(const PackageDetails &details, bool installing);

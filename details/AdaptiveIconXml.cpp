@@ -29,7 +29,7 @@ std::optional<AdaptiveIconXml> ReadAdaptiveIconXml(QByteArrayView xml)
         if (++depth == 1 && name != QLatin1String("adaptive-icon"))
             return std::nullopt;
         const std::optional<android::Res_value> drawable =
-            AttributeValue(tree, AndroidAttribute(tree, DrawableAttribute, "drawable"));
+            AttributeValue(tree, AndroidAttribute(tree, DrawableAttribute));
         if (depth != 2 || !drawable)
             continue;
         const DrawableValue value{drawable->dataType, drawable->data};

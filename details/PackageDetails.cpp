@@ -3,6 +3,7 @@
 #include "FileSizeText.h"
 #include "LauncherIcon.h"
 #include "ManifestFacts.h"
+#include "ParsedVersionCode.h"
 #include "ShownDetails.h"
 #include "archive/ZipArchive.h"
 #include "channel/ReadChannel.h"
@@ -88,8 +89,10 @@ void LoadBundle(PackageDetails &details, const ZipArchive &archive, const QByteA
             if (entry == baseEntry) {
                 details.icon = ReadLauncherIcon(apk, details.facts.icons);
                 details.channel = ReadChannel(apkFile, apk);
-                if (const std::optional<ApkManifest> manifest = ReadApkManifest(apk))
+                if (const std::optional<ApkManifest> manifest = ReadApkManifest(apk)) {
                     CompleteFromManifest(details.facts, *manifest, apk);
+                    details.parsedVersionCode = ParsedVersionCode(*manifest, apk);
+                }
             }
             // Native code usually sits in the ABI splits; each library is named by its APK.
             const std::optional<QList<NativeLibrary>> found = ReadNativeLibraries(apk);
@@ -157,8 +160,10 @@ void LoadContents(PackageDetails &details, const InspectedPackage &inspected,
     const std::optional<ApkManifest> manifest = ReadApkManifest(archive);
     details.manifest = manifest;
     details.requiresSplits = manifest && manifest->requiresSplits;
-    if (manifest)
+    if (manifest) {
         CompleteFromManifest(details.facts, *manifest, archive);
+        details.parsedVersionCode = ParsedVersionCode(*manifest, archive);
+    }
 }
 
 bool TakeReading(PackageDetails &details, const InspectedPackage &inspected,

@@ -31,6 +31,9 @@ struct PackageDetails
 
     // The package's own manifest, or a bundle's base's; nothing when it does not read.
     std::optional<ApkManifest> manifest;
+    // Its version code as Android's package parser reads it (ParsedVersionCode); nothing when the
+    // manifest does not read or the parser would refuse the value.
+    std::optional<qint64> parsedVersionCode;
 
     BundleKind kind = BundleKind::Apk;
     // The package, or a bundle's base, declares it cannot be installed without its splits.

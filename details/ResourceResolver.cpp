@@ -40,3 +40,17 @@ ResourceText ResourceResolver::text(quint32 id)
     text.chinese = chinaChinese.isEmpty() ? chinese : chinaChinese;
     return text;
 }
+
+std::optional<qint32> ResourceResolver::integer(quint32 id)
+{
+    std::optional<qint32> found;
+    for (const TableValue &value : resolve(id)) {
+        if (!value.language.isEmpty())
+            continue;
+        if (value.type < ValueType::FirstInteger || value.type > ValueType::LastInteger ||
+            (found && *found != qint32(value.data)))
+            return std::nullopt;
+        found = qint32(value.data);
+    }
+    return found;
+}

@@ -35,6 +35,11 @@ public:
     // The text of string resource `id`: the value of a configuration without a locale, and of
     // zh-rCN (else zh). Each is empty when there is none.
     ResourceText text(quint32 id);
+    // The integer resource `id` holds, as Android's package parser reads one from the manifest
+    // (a configuration with a locale never applies to it): the value of every configuration
+    // without a locale. Nothing when there is none, one holds another type, or they differ, so
+    // that the value would depend on the device.
+    std::optional<qint32> integer(quint32 id);
 
 private:
     void collect(quint32 id, int depth, QList<TableValue> &found);

@@ -12,6 +12,8 @@ class ZipArchive;
 namespace ValueType {
 constexpr quint8 Reference = 0x01;
 constexpr quint8 String = 0x03;
+constexpr quint8 FirstInteger = 0x10; // decimal, hex, boolean and colours, as Android reads ints
+constexpr quint8 LastInteger = 0x1f;
 constexpr quint8 FirstColour = 0x1c;
 constexpr quint8 LastColour = 0x1f;
 } // namespace ValueType

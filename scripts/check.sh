@@ -2,7 +2,7 @@
 # Installs what is missing, then runs the whole test suite: the normal build, the same suite
 # under AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzzers of the badging parser,
 # of the signing-block reader, of the archive reader, of the bundle descriptions' readers and of
-# the resource-table reader.
+# the readers of resource tables and binary manifests.
 # Stops at the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -66,14 +66,16 @@ step "fuzz the archive reader for ${share_seconds} s"
 fuzz ZipArchiveFuzzer tests/fuzz/zip.dict tests/fuzz/zip-seeds
 step "fuzz the bundle descriptions' readers for ${share_seconds} s"
 fuzz ContainerMetadataFuzzer tests/fuzz/metadata.dict tests/fuzz/metadata-seeds
-step "fuzz the resource-table reader for ${share_seconds} s"
-# Seeded with the real Android 14 and 15 tables, taken out of their packages, and small ones
-# built by aapt: aliases, and compact entries that the tool here refuses.
+step "fuzz the readers of resource tables and binary manifests for ${share_seconds} s"
+# Seeded with the real Android 14 and 15 packages' entries (their tables and manifests), small
+# tables built by aapt (aliases, and compact entries that the tool here refuses), and manifests
+# built by aapt and rewritten: attributes whose resource ids are wrong or swapped, references,
+# codenames, a chunk no reader knows.
 mkdir "$work/table-seeds"
 for package in tests/data/compact-entries/*.apk; do
     python3 -m zipfile -e "$package" "$work/table-seeds/$(basename "$package" .apk)"
 done
 fuzz ResourceTableFuzzer tests/fuzz/table.dict "$work/table-seeds" tests/fuzz/table-seeds \
-    -- -max_len=1200000
+    tests/fuzz/manifest-seeds -- -max_len=1200000
 
 echo "check: $passed passed, 0 failed"

@@ -10,7 +10,6 @@
 #include "archive/ZipArchive.h"
 #include "bundle/ApkManifest.h"
 #include "digest/SafeFile.h"
-#include "formats/FormatModule.h"
 
 #include <openssl/err.h>
 
@@ -86,11 +85,14 @@ SchemeResult V3FamilyResult(const SigningBlock &block, const SchemeVerification 
 }
 
 // The SDK level the package targets, as Android's signing tools take it: targetSdkVersion, else
-// the minimum; a preview's codename targets a release newer than any known.
-int TargetSdkLevel(const std::optional<ApkManifest> &manifest)
+// the minimum; a preview's codename targets a release newer than any known. Nothing when the
+// manifest does not tell it.
+std::optional<int> TargetSdkLevel(const std::optional<ApkManifest> &manifest)
 {
     if (!manifest)
         return 1;
+    if (manifest->targetSdkUnknown)
+        return std::nullopt;
     if (manifest->targetSdk.isEmpty())
         return manifest->minSdkLevel;
     bool number = false;
@@ -99,17 +101,24 @@ int TargetSdkLevel(const std::optional<ApkManifest> &manifest)
 }
 
 // What the platforms from the package's minimum through the newest need that a signed package
-// lacks, in the order Android's own verifier finds it; empty when nothing.
+// lacks, in the order Android's own verifier finds it; empty when nothing. A level the manifest
+// does not tell (a reference, which Android resolves and apksig does not) may be one that needs
+// v2 or v3.
 QString PlatformFailure(const std::optional<ApkManifest> &manifest, bool blockSigned, bool v1Needed,
                         bool v1Present)
 {
-    const int sandbox = manifest ? manifest->targetSandboxVersion : 1;
-    if (!blockSigned && sandbox >= 2)
-        return QStringLiteral("targetSandboxVersion %1 需要 v2 或 v3 签名").arg(sandbox);
+    const std::optional<int> sandbox = manifest ? manifest->targetSandboxVersion : 1;
+    if (!blockSigned && !sandbox)
+        return QStringLiteral("targetSandboxVersion 无法确定，需要 v2 或 v3 签名");
+    if (!blockSigned && *sandbox >= 2)
+        return QStringLiteral("targetSandboxVersion %1 需要 v2 或 v3 签名").arg(*sandbox);
     if (v1Needed && !v1Present)
         return QStringLiteral("Android 7.0 以下需要 v1 (JAR) 签名");
-    if (const int target = TargetSdkLevel(manifest); !blockSigned && target >= ApiLevel::R)
-        return QStringLiteral("targetSdkVersion %1 需要 v2 或 v3 签名").arg(target);
+    const std::optional<int> target = TargetSdkLevel(manifest);
+    if (!blockSigned && !target)
+        return QStringLiteral("targetSdkVersion 无法确定，需要 v2 或 v3 签名");
+    if (!blockSigned && *target >= ApiLevel::R)
+        return QStringLiteral("targetSdkVersion %1 需要 v2 或 v3 签名").arg(*target);
     return {};
 }
 
@@ -144,6 +153,8 @@ struct SignatureCheck::State
     PackageLayout layout;
     SigningBlock block;
     std::optional<ApkManifest> manifest;
+    // Why the platforms to judge cannot be told from the manifest; empty when they can.
+    QString manifestProblem;
     int minSdk = ApiLevel::Nougat;
     std::unique_ptr<JarSignatureCheck> v1;
     SchemeVerification v2, v3, v31;
@@ -182,15 +193,17 @@ SignatureCheck::SignatureCheck(const SafeFile &file, const ZipArchive &archive)
     // The platforms judged run from the package's own minimum through the newest, as apksigner
     // judges them when given no range. A ZIP without a manifest is no APK Android installs (an
     // APKM container, say); its JAR signature is judged as the versions that run installers
-    // today judge one.
-    d->manifest = ReadApkManifest(archive);
-    // Without the formats module no manifest reads, and the platforms judged would be a guess.
-    if (!d->manifest && !FormatModule()) {
-        report.failure = FormatModuleProblem();
-        d->decided = report;
-        return;
-    }
-    d->minSdk = d->manifest ? d->manifest->minSdkLevel : ApiLevel::Nougat;
+    // today judge one. A manifest that does not read (too large, damaged, no formats module), or
+    // whose minimum apksig cannot read, leaves the platforms unknown: the verdict fails saying
+    // why, and each scheme is still checked, over every platform from API 1.
+    const ManifestReading reading = ReadManifestEntry(archive);
+    d->manifest = reading.manifest;
+    d->manifestProblem = reading.problem;
+    if (d->manifest && !d->manifest->minSdkLevel)
+        d->manifestProblem = QStringLiteral("minSdkVersion 无法确定");
+    d->minSdk = !d->manifestProblem.isEmpty() ? 1
+                : d->manifest                 ? *d->manifest->minSdkLevel
+                                              : ApiLevel::Nougat;
     const SigningBlock &block = d->block;
     // Releases after the newest known check JAR signatures as it does.
     d->v1 = std::make_unique<JarSignatureCheck>(archive, block.v2.present, block.v3.present,
@@ -240,7 +253,7 @@ SignatureReport SignatureCheck::finish()
     const int minSdk = d->minSdk;
     SchemeVerification &v2 = d->v2, &v3 = d->v3, &v31 = d->v31;
     SignatureReport report;
-    report.failure = block.error;
+    report.failure = block.error.isEmpty() ? d->manifestProblem : block.error;
     const bool blockSigned = block.v2.present || block.v3.present || block.v31.present;
     const JarVerification v1 = d->v1->finish();
     const QMap<ContentDigestKind, QByteArray> actual =

@@ -78,17 +78,3 @@ QByteArray WithCompactEntries(const QByteArray &table)
     Put<quint32>(compact, 4, quint32(compact.size()));
     return compact;
 }
-
-QByteArray StoredZipEntry(const QByteArray &zip, const QByteArray &name)
-{
-    // The local headers, one after another from the start.
-    for (qsizetype at = 0; at + 30 <= zip.size() && Get<quint32>(zip, at) == 0x04034b50;) {
-        const qsizetype nameLength = Get<quint16>(zip, at + 26);
-        const qsizetype data = at + 30 + nameLength + Get<quint16>(zip, at + 28);
-        const qsizetype size = Get<quint32>(zip, at + 18);
-        if (Get<quint16>(zip, at + 8) == 0 && zip.mid(at + 30, nameLength) == name)
-            return zip.mid(data, size);
-        at = data + size;
-    }
-    return {};
-}

@@ -6,7 +6,3 @@
 // --enable-compact-entries, the way of Android 14 and later: every type chunk with 16-bit
 // offsets, every plain entry a compact one; bags stay full entries.
 QByteArray WithCompactEntries(const QByteArray &table);
-
-// The bytes of entry `name` of a ZIP that keeps it uncompressed, as aapt keeps resources.arsc;
-// empty when there is no such entry.
-QByteArray StoredZipEntry(const QByteArray &zip, const QByteArray &name);

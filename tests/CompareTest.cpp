@@ -2,6 +2,7 @@
 // (keys rotated with `apksigner rotate`), judged by the program's output and exit status and held
 // against `apksigner verify --print-certs` and the names and version codes they were built with.
 #include "HostilePackages.h"
+#include "ManifestXml.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -175,6 +176,41 @@ void CompareTest::initTestCase()
     PackageContents major;
     major.manifestAttributes = QStringLiteral("android:versionCodeMajor='1'");
     sign(build(QStringLiteral("major.apk"), version(1), major), QStringLiteral("major.apk"), first);
+    // Version codes as Android reads them: by resource id, a reference through the resource
+    // table; and an update, before it is parsed, by name as well.
+    PackageContents codeWrongId;
+    codeWrongId.rewriteManifest = [](const QByteArray &xml) {
+        return WithAttributeId(xml, QStringLiteral("versionCode"), UnknownAttributeId);
+    };
+    sign(build(QStringLiteral("code-wrong-id.apk"), version(8), codeWrongId),
+         QStringLiteral("code-wrong-id.apk"), first);
+    built[QStringLiteral("code-wrong-id.apk")].versionCode = 0;
+    PackageContents majorWrongId = major;
+    majorWrongId.rewriteManifest = [](const QByteArray &xml) {
+        return WithAttributeId(xml, QStringLiteral("versionCodeMajor"), UnknownAttributeId);
+    };
+    sign(build(QStringLiteral("major-wrong-id.apk"), version(1), majorWrongId),
+         QStringLiteral("major-wrong-id.apk"), first);
+    PackageContents majorReference;
+    majorReference.manifestAttributes = QStringLiteral("android:versionCodeMajor='@integer/major'");
+    majorReference.resources = {{QStringLiteral("values/major.xml"),
+                                 "<resources><integer name='major'>1</integer></resources>"}};
+    sign(build(QStringLiteral("major-reference.apk"), version(7), majorReference),
+         QStringLiteral("major-reference.apk"), first);
+    PackageContents majorString;
+    majorString.manifestAttributes = QStringLiteral("android:versionCodeMajor='@string/app_name'");
+    sign(build(QStringLiteral("major-string.apk"), version(8), majorString),
+         QStringLiteral("major-string.apk"), first);
+    // versionCode 5 and revisionCode 9, their resource ids swapped: 9 by id, 5 by name.
+    PackageContents swapped;
+    swapped.manifestAttributes = QStringLiteral("android:revisionCode='9'");
+    swapped.rewriteManifest = [](const QByteArray &xml) {
+        return WithAttributeId(WithAttributeId(xml, QStringLiteral("versionCode"), 0x010104d5),
+                               QStringLiteral("revisionCode"), 0x0101021b);
+    };
+    sign(build(QStringLiteral("code-swapped.apk"), version(5), swapped),
+         QStringLiteral("code-swapped.apk"), first);
+    built[QStringLiteral("code-swapped.apk")].versionCode = 9;
     PackageContents sharedUser;
     sharedUser.manifestAttributes = QStringLiteral("android:sharedUserId='org.pelmora.shared'");
     sign(build(QStringLiteral("shared-user.apk"), version(8), sharedUser),
@@ -237,6 +273,23 @@ void CompareTest::compare_data()
         << QStringLiteral("版本降级（7 → 6）") << QJsonObject();
     QTest::newRow("higher versionCodeMajor, lower versionCode")
         << pair("old.apk", "major.apk") << 0 << QStringList() << updatable << QJsonObject();
+    const QString downgrade = QStringLiteral("versionDowngrade");
+    QTest::newRow("new versionCode with a wrong resource id")
+        << pair("old.apk", "code-wrong-id.apk") << 1 << QStringList{downgrade}
+        << QStringLiteral("版本降级（7 → 0）") << QJsonObject();
+    QTest::newRow("new versionCodeMajor with a wrong resource id")
+        << pair("old.apk", "major-wrong-id.apk") << 1 << QStringList{downgrade}
+        << QStringLiteral("版本降级（7 → 1）") << QJsonObject();
+    QTest::newRow("old versionCodeMajor a resource reference")
+        << pair("major-reference.apk", "higher.apk") << 1 << QStringList{downgrade}
+        << QStringLiteral("版本降级（4294967303 → 8）") << QJsonObject();
+    QTest::newRow("new versionCodeMajor a string resource")
+        << pair("old.apk", "major-string.apk") << 1
+        << QStringList{QStringLiteral("versionUnreadable")}
+        << QStringLiteral("新包版本代码无法解析") << QJsonObject();
+    QTest::newRow("new versionCode lower by name than by resource id")
+        << pair("old.apk", "code-swapped.apk") << 1 << QStringList{downgrade}
+        << QStringLiteral("版本降级（7 → 5）") << QJsonObject();
     QTest::newRow("another key") << pair("old.apk", "other-key.apk") << 1
                                  << QStringList{signerDiffers} << QString() << QJsonObject();
     QTest::newRow("rotated key, the old signer may be replaced")

@@ -1,6 +1,8 @@
 #include "HostilePackages.h"
+#include "ManifestXml.h"
 #include "TestSupport.h"
 #include "archive/ZipArchive.h"
+#include "bundle/ApkManifest.h"
 #include "channel/ReadChannel.h"
 #include "digest/FileDigests.h"
 #include "digest/SafeFile.h"
@@ -87,6 +89,13 @@ enum class Change
     ExponentOne,    // the v2 and v3 signers replaced by unkeyed ones (see CraftUnkeyedSigner)
     JarExponentOne, // JAR files signed the same way
     KeyWithoutNull, // the v2 signer's key written without NULL parameters, as its certificate's
+    // The manifest, as Android's parser and apksig read it, by resource id:
+    MinSdkWrongId,      // minSdkVersion's name right, its resource id none of Android's
+    MinSdkReference,    // <uses-sdk android:minSdkVersion="@integer/level"/>, the level 24
+    TargetSdkReference, // <uses-sdk android:targetSdkVersion="@integer/level"/>, the level 30
+    SandboxReference,   // android:targetSandboxVersion="@integer/level", the level 2
+    ManifestPastCap,    // no <uses-sdk>; MaxManifestBytes of padding in the manifest
+    ManifestNotXml,     // AndroidManifest.xml replaced by bytes that are no binary XML
 };
 
 constexpr quint32 V2PairId = 0x7109871a;
@@ -460,13 +469,67 @@ bool SetOnlyCriticalExtension(X509 *certificate, const char *oid, const QByteArr
     return extension && X509_add_ext(certificate, extension.get(), -1) == 1;
 }
 
+// What a package built for `change` holds beyond the usual.
+PackageContents ManifestContents(Change change)
+{
+    PackageContents contents;
+    const auto level = [&contents](int value) {
+        contents.resources = {{QStringLiteral("values/levels.xml"),
+                               "<resources><integer name='level'>" + QByteArray::number(value) +
+                                   "</integer></resources>"}};
+    };
+    switch (change) {
+    case Change::TargetSandbox2:
+        contents.manifestAttributes = QStringLiteral("android:targetSandboxVersion=\"2\"");
+        break;
+    case Change::TargetSdk30:
+        contents.manifestElements = QStringLiteral("<uses-sdk android:targetSdkVersion=\"30\"/>");
+        break;
+    case Change::MinSdkWrongId:
+        contents.rewriteManifest = [](const QByteArray &xml) {
+            return WithAttributeId(xml, QStringLiteral("minSdkVersion"), UnknownAttributeId);
+        };
+        break;
+    case Change::MinSdkReference:
+        level(24);
+        contents.manifestElements =
+            QStringLiteral("<uses-sdk android:minSdkVersion=\"@integer/level\"/>");
+        break;
+    case Change::TargetSdkReference:
+        level(30);
+        contents.manifestElements =
+            QStringLiteral("<uses-sdk android:targetSdkVersion=\"@integer/level\"/>");
+        break;
+    case Change::SandboxReference:
+        level(2);
+        contents.manifestAttributes =
+            QStringLiteral("android:targetSandboxVersion=\"@integer/level\"");
+        break;
+    case Change::ManifestPastCap:
+        contents.rewriteManifest = [](const QByteArray &xml) {
+            return WithPadding(xml, MaxManifestBytes);
+        };
+        break;
+    case Change::ManifestNotXml:
+        contents.rewriteManifest = [](const QByteArray &) {
+            return QByteArray("<manifest package=\"org.pelmora.signed\"/>");
+        };
+        break;
+    default:
+        break;
+    }
+    return contents;
+}
+
 // Where Debian's apksigner cannot judge as Android does, apksig's own rule. It knows no v3.1
 // (ApkVerifierTest: verifyV31_rotationTargetsDevRelease, verifyV31_strippingAttrMismatch); it
 // drops the v3 block's own findings on the platforms its signers cover, which later apksig
 // reports (V3_MISSING_SDK_VERSIONS, V3_INCONSISTENT_SDK_VERSIONS); and it takes RSA public
 // exponents over 33 bits, which Android's BoringSSL refuses. A critical subjectKeyIdentifier
 // in a JAR signer's certificate is supported by Java's certificates, which apksigner reads it
-// with, and by none of Android's (Conscrypt's asks BoringSSL, whose list lacks it).
+// with, and by none of Android's (Conscrypt's asks BoringSSL, whose list lacks it). Where apksig
+// reads the manifest otherwise than Android, Android's rule: apksig takes no target level that
+// refers to a resource, which Android resolves.
 std::optional<bool> AndroidRuling(Change change, const QString &key)
 {
     if (key == QLatin1String("keyid"))
@@ -478,6 +541,9 @@ std::optional<bool> AndroidRuling(Change change, const QString &key)
     case Change::V3Gap:
     case Change::V3Narrow:
     case Change::HugeExponent:
+    // Android resolves the reference, to a level that needs v2 or v3; apksig does not.
+    case Change::TargetSdkReference:
+    case Change::SandboxReference:
         return false;
     default:
         return std::nullopt;
@@ -1444,6 +1510,32 @@ void SignatureTest::matchesApksigner_data()
     QTest::newRow("critical subjectKeyIdentifier")
         << 0 << QStringLiteral("keyid") << v1Only << Change::None << QByteArray()
         << QStringLiteral("v1 (JAR)") << unsupported + QStringLiteral("2.5.29.14") << QString();
+    // The manifest read by resource id, as Android's parser and apksig read it; a minimum that
+    // cannot be told fails the verdict, and apksigner refuses to judge it. apksigner signs those
+    // only for a minimum it is told: the lowest, so that every platform takes the signatures.
+    const QStringList fromLevel1 = {QStringLiteral("--min-sdk-version"), QStringLiteral("1")};
+    QTest::newRow("minSdkVersion with a wrong resource id, v2 and v3")
+        << 24 << QStringLiteral("rsa") << v2v3 << Change::MinSdkWrongId << QByteArray()
+        << QStringLiteral("v2, v3") << failed + QStringLiteral("Android 7.0 以下需要 v1 (JAR) 签名")
+        << rsa;
+    QTest::newRow("minSdkVersion a resource reference")
+        << 0 << QStringLiteral("rsa") << fromLevel1 << Change::MinSdkReference << QByteArray()
+        << v1v2v3 << failed + QStringLiteral("minSdkVersion 无法确定") << rsa;
+    QTest::newRow("v1 only, targetSdkVersion a resource reference")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::TargetSdkReference << QByteArray()
+        << QStringLiteral("v1 (JAR)")
+        << failed + QStringLiteral("targetSdkVersion 无法确定，需要 v2 或 v3 签名") << rsa;
+    QTest::newRow("v1 only, targetSandboxVersion a resource reference")
+        << 0 << QStringLiteral("rsa") << v1Only << Change::SandboxReference << QByteArray()
+        << QStringLiteral("v1 (JAR)")
+        << failed + QStringLiteral("targetSandboxVersion 无法确定，需要 v2 或 v3 签名") << rsa;
+    QTest::newRow("manifest past the cap, no uses-sdk, v2 and v3")
+        << 0 << QStringLiteral("rsa") << v2v3 << Change::ManifestPastCap << QByteArray()
+        << QStringLiteral("v2, v3") << failed + QStringLiteral("AndroidManifest.xml 超过大小上限")
+        << rsa;
+    QTest::newRow("manifest that is no binary XML")
+        << 0 << QStringLiteral("rsa") << fromLevel1 << Change::ManifestNotXml << QByteArray()
+        << v1v2v3 << failed + QStringLiteral("AndroidManifest.xml 格式错误") << rsa;
 }
 
 void SignatureTest::matchesApksigner()
@@ -1455,12 +1547,8 @@ void SignatureTest::matchesApksigner()
     QFETCH(QByteArray, block);
     QFETCH(QString, publicKey);
 
-    PackageContents contents;
-    if (change == Change::TargetSandbox2)
-        contents.manifestAttributes = QStringLiteral("android:targetSandboxVersion=\"2\"");
-    if (change == Change::TargetSdk30)
-        contents.manifestElements = QStringLiteral("<uses-sdk android:targetSdkVersion=\"30\"/>");
-    QString path = buildPackage(QStringLiteral("sdk%1.apk").arg(minSdk), minSdk, contents);
+    QString path =
+        buildPackage(QStringLiteral("sdk%1.apk").arg(minSdk), minSdk, ManifestContents(change));
     QVERIFY(!path.isEmpty());
     if (change == Change::ArchiveComment)
         QVERIFY(addComment(path));

@@ -127,10 +127,17 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
     QStringList paths;
     QList<std::pair<QString, QByteArray>> entries = contents.storedEntries;
     if (contents.compactTable) {
-        const QByteArray table = StoredZipEntry(ReadFile(output), "resources.arsc");
+        const QByteArray table = ZipEntryBytes(ReadFile(output), "resources.arsc");
         if (table.isEmpty())
             return {};
         entries.append({QStringLiteral("resources.arsc"), WithCompactEntries(table)});
+    }
+    if (contents.rewriteManifest) {
+        const QByteArray manifest =
+            contents.rewriteManifest(ZipEntryBytes(ReadFile(output), "AndroidManifest.xml"));
+        if (manifest.isEmpty())
+            return {};
+        entries.append({QStringLiteral("AndroidManifest.xml"), manifest});
     }
     for (const auto &[path, bytes] : std::as_const(entries)) {
         if (!WriteFile(stored.filePath(path), bytes))
@@ -143,6 +150,35 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
         !RunAapt(QStringList{QStringLiteral("add"), output} + paths, stored.path()))
         return {};
     return output;
+}
+
+QByteArray ZipEntryBytes(const QByteArray &zip, const QByteArray &name)
+{
+    constexpr quint16 Deflated = 8;
+    // The local headers, one after another from the start.
+    for (qsizetype at = 0; at + 30 <= zip.size() && Get<quint32>(zip, at) == 0x04034b50;) {
+        const qsizetype nameLength = Get<quint16>(zip, at + 26);
+        const qsizetype data = at + 30 + nameLength + Get<quint16>(zip, at + 28);
+        const qsizetype size = Get<quint32>(zip, at + 18);
+        if (zip.mid(at + 30, nameLength) != name) {
+            at = data + size;
+            continue;
+        }
+        if (Get<quint16>(zip, at + 8) != Deflated)
+            return zip.mid(data, size);
+        QByteArray inflated(Get<quint32>(zip, at + 22), Qt::Uninitialized);
+        z_stream stream{};
+        if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
+            return {};
+        stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(zip.constData() + data));
+        stream.avail_in = uInt(size);
+        stream.next_out = reinterpret_cast<Bytef *>(inflated.data());
+        stream.avail_out = uInt(inflated.size());
+        const bool whole = inflate(&stream, Z_FINISH) == Z_STREAM_END && stream.avail_out == 0;
+        inflateEnd(&stream);
+        return whole ? inflated : QByteArray();
+    }
+    return {};
 }
 
 bool BuildTestZip(const QString &path, const ZipEntries &entries, bool stored)

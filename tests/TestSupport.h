@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <utility>
 
 // A whole file's bytes; empty when it cannot be read.
@@ -37,6 +38,8 @@ struct PackageContents
     bool literalLabel = false;        // android:label holds the label itself, not @string/app_name
     // resources.arsc rewritten as Android 14's aapt2 writes it (WithCompactEntries)
     bool compactTable = false;
+    // The binary manifest aapt wrote, rewritten before the package is finished (ManifestXml.h).
+    std::function<QByteArray(const QByteArray &)> rewriteManifest = {};
 };
 
 // Contents whose resource table Debian's aapt refuses whole ("ERROR: dump failed because the
@@ -52,6 +55,10 @@ QString CompactEntriesPackage(const char *name);
 // Builds `package` into `directory`/`fileName` and returns the file's path (empty on failure).
 QString BuildTestPackage(const QString &directory, const QString &fileName,
                          const TestPackage &package, const PackageContents &contents = {});
+
+// The bytes of entry `name` of a ZIP as aapt writes it (the sizes in each local header), stored
+// or deflated; empty when there is no such entry.
+QByteArray ZipEntryBytes(const QByteArray &zip, const QByteArray &name);
 
 // Files as they will be inside a ZIP: the path inside and the bytes.
 using ZipEntries = QList<std::pair<QString, QByteArray>>;

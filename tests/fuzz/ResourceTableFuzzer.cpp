@@ -1,6 +1,9 @@
 // libFuzzer target: any bytes taken for a resource table must be read by Pelmora's own reader,
 // or refused, without a crash, a hang or a huge allocation. Resources looked up in it with their
 // aliases followed stay within the resolver's caps, and strings within the length asked for.
+// The same bytes, taken for the other format of Android's resources, a binary manifest, are read
+// by libandroidfw as the formats module reads them, its attributes by resource id.
+#include "bundle/ApkManifestXml.h"
 #include "details/ArscReader.h"
 #include "details/ResourceResolver.h"
 
@@ -23,6 +26,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     const QByteArray table =
         QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    if (const std::optional<ApkManifest> manifest = ParseApkManifestXml(table)) {
+        // A version code is an integer as written or a resource it refers to, never both.
+        if (!manifest->versionCode.isEmpty()) {
+            bool number = false;
+            manifest->versionCode.toInt(&number);
+            Require(number && !manifest->versionCodeResource);
+        }
+        Require(!manifest->minSdkLevel || *manifest->minSdkLevel >= 1);
+    }
     const std::unique_ptr<ArscReader> reader = ArscReader::Read(table);
     if (!reader)
         return 0;
@@ -42,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                     Require(text->size() <= ShortText);
             }
             ResourceResolver(*reader).text(id);
+            ResourceResolver(*reader).integer(id);
         }
     }
     return 0;
