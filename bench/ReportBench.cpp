@@ -26,7 +26,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <functional>
 
 namespace {
 
@@ -48,19 +47,22 @@ double SecondsOf(const QString &program, const QStringList &arguments)
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
-// The fastest of three, each after `prepare`: on a shared machine it is the least disturbed.
-double BestSeconds(
-    const QString &program, const QStringList &arguments,
-    const std::function<void()> &prepare = [] {})
+// The fastest of three: on a shared machine it is the least disturbed.
+double BestSeconds(const QString &program, const QStringList &arguments)
 {
-    double best = 0;
-    for (int run = 0; run < 3; ++run) {
-        prepare();
-        const double seconds = SecondsOf(program, arguments);
-        best = run == 0 ? seconds : qMin(best, seconds);
-    }
+    double best = SecondsOf(program, arguments);
+    for (int run = 1; run < 3; ++run)
+        best = qMin(best, SecondsOf(program, arguments));
     return best;
 }
+
+// The fastest of three runs of the report with its records on standard output, and of three
+// with them appended to a file; taken in turn, so that both meet the same load.
+struct ReportSeconds
+{
+    double toStandardOutput = 0;
+    double toFile = 0;
+};
 
 // What a record of `path` needs done, each part at its fastest: the three digests and the
 // signature check over the package held in memory, and the tool's run.
@@ -116,19 +118,28 @@ int main(int argc, char **argv)
     QFile::copy(QStringLiteral("/usr/share/android-framework-res/framework-res.apk"), framework);
     files.append(framework);
 
-    // Each run to a file of its own: a file that holds records is refused without --resume.
     const QString output = directory.filePath(QStringLiteral("report.jsonl"));
-    const auto report = [&](int jobs, bool toFile) {
-        QStringList arguments = {QStringLiteral("--report"), QStringLiteral("--json"),
-                                 QStringLiteral("--jobs"), QString::number(jobs), corpus.path()};
-        if (toFile)
-            arguments += {QStringLiteral("--output"), output};
-        return BestSeconds(pelmora, arguments, [&] { QFile::remove(output); });
+    const auto report = [&](int jobs) {
+        const QStringList arguments = {QStringLiteral("--report"), QStringLiteral("--json"),
+                                       QStringLiteral("--jobs"), QString::number(jobs),
+                                       corpus.path()};
+        ReportSeconds best;
+        for (int run = 0; run < 3; ++run) {
+            const double toStandardOutput = SecondsOf(pelmora, arguments);
+            // A file that holds records is refused without --resume.
+            QFile::remove(output);
+            const double toFile =
+                SecondsOf(pelmora, arguments + QStringList{QStringLiteral("--output"), output});
+            best.toStandardOutput =
+                run == 0 ? toStandardOutput : qMin(best.toStandardOutput, toStandardOutput);
+            best.toFile = run == 0 ? toFile : qMin(best.toFile, toFile);
+        }
+        return best;
     };
-    const double oneJob = report(1, false);
-    const double twoJobs = report(2, false);
-    const double oneJobToFile = report(1, true);
-    const double twoJobsToFile = report(2, true);
+    const ReportSeconds one = report(1);
+    const ReportSeconds two = report(2);
+    const double oneJob = one.toStandardOutput;
+    const double twoJobs = two.toStandardOutput;
     double floor = 0;
     qint64 bytes = 0;
     for (const QString &file : std::as_const(files)) {
@@ -153,15 +164,15 @@ int main(int argc, char **argv)
         double seconds;
     } runs[] = {{1, "", oneJob},
                 {2, "", twoJobs},
-                {1, ", --output", oneJobToFile},
-                {2, ", --output", twoJobsToFile}};
+                {1, ", --output", one.toFile},
+                {2, ", --output", two.toFile}};
     for (const auto &run : runs)
         std::printf("report floor %lld packages, %d job%s%s: %.2f s; floor %.2f s; W/F = %.3f "
                     "(target <= 1.15)\n",
                     qlonglong(files.size()), run.jobs, run.jobs > 1 ? "s" : "", run.to, run.seconds,
                     floor / run.jobs, run.seconds / (floor / run.jobs));
     // Two jobs keep both cores of this machine busy.
-    const double perCore = double(files.size()) / twoJobsToFile / 2;
+    const double perCore = double(files.size()) / two.toFile / 2;
     const double mibEach = double(bytes) / double(files.size()) / (1 << 20);
     std::printf("report rate, 2 jobs, --output: %.2f packages/s per core of %.1f MiB each on "
                 "average, %.1f MiB/s read per core (information)\n",
