@@ -5,8 +5,10 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -14,6 +16,7 @@ namespace {
 const QString Usage = QStringLiteral(
     "用法：pelmora [选项] [文件...]\n"
     "      pelmora --report [--json] [--jobs N] [--expect-signer SHA256]... 路径...\n"
+    "      pelmora --report ... [--shard K/N] [--files-from 列表] [--output 文件 [--resume]]\n"
     "      pelmora --compare [--json] 旧包 新包\n"
     "显示 Android 应用包（apk）的路径、包名、MD5 值和版本号。\n"
     "\n"
@@ -26,11 +29,23 @@ const QString Usage = QStringLiteral(
     "  --json                 报告以 JSON Lines 输出，每个包一行；比较结果为一行 JSON\n"
     "  --jobs N               同时检查的包数（默认：CPU 核数）\n"
     "  --expect-signer SHA256 要求签名者证书的 SHA-256 为此值之一（可重复）\n"
+    "  --shard K/N            只检查第 K 片的文件（共 N 片，0 ≤ K < N），\n"
+    "                         分片由文件绝对路径的 SHA-256 决定\n"
+    "  --files-from 列表      另从列表文件读取路径，以 NUL 分隔（“-”为标准输入）\n"
+    "  --files-from-lines     列表文件每行一个路径\n"
+    "  --output 文件          把 JSON 记录追加到文件，而不写到标准输出\n"
+    "  --resume               先读取 --output 的文件，跳过已有完整记录的路径\n"
     "  -h, --help             显示本帮助并退出\n"
     "  -v, --version          显示版本并退出\n");
 
 const QString JobsName = QStringLiteral("jobs");
 const QString ExpectSignerName = QStringLiteral("expect-signer");
+const QString ShardName = QStringLiteral("shard");
+const QString FilesFromName = QStringLiteral("files-from");
+const QString OutputName = QStringLiteral("output");
+// The options that take a value.
+const QStringList ValueOptionNames = {JobsName, ExpectSignerName, ShardName, FilesFromName,
+                                      OutputName};
 
 // Positional arguments as QCommandLineParser counts them: anything not starting with "-", a
 // lone "-", and everything after "--"; the values of the options that take one are not.
@@ -47,21 +62,33 @@ QList<QByteArray> Positionals(const QList<QByteArray> &arguments)
         else if (optionsEnded || !argument.startsWith('-') || argument == "-")
             files.append(argument);
         else
-            valueNext = argument == "--" + JobsName.toLatin1() ||
-                        argument == "--" + ExpectSignerName.toLatin1();
+            valueNext = argument.startsWith("--") &&
+                        ValueOptionNames.contains(QString::fromLatin1(argument.mid(2)));
     }
     return files;
 }
 
+// The last value given to the option `name`, as the bytes it came as ("--name VALUE" or
+// "--name=VALUE"), so that a file name that is not UTF-8 survives.
+QByteArray LastValue(const QList<QByteArray> &arguments, const QString &name)
+{
+    const QByteArray option = "--" + name.toLatin1();
+    QByteArray value;
+    for (qsizetype i = 0; i < arguments.size() && arguments[i] != "--"; ++i) {
+        if (arguments[i] == option && i + 1 < arguments.size())
+            value = arguments[++i];
+        else if (arguments[i].startsWith(option + '='))
+            value = arguments[i].mid(option.size() + 1);
+        else if (arguments[i].startsWith("--") &&
+                 ValueOptionNames.contains(QString::fromLatin1(arguments[i].mid(2))))
+            ++i;
+    }
+    return value;
+}
+
 QByteArray AsAbsolutePath(const QByteArray &file)
 {
-    if (file.startsWith("file:"))
-        return LocalPathFromUri(file);
-    if (file.startsWith('/'))
-        return file;
-    // The working directory's own bytes: decoding them would break a folder named in GBK.
-    const std::unique_ptr<char, decltype(&std::free)> directory(::getcwd(nullptr, 0), &std::free);
-    return directory ? QByteArray(directory.get()) + '/' + file : QByteArray();
+    return file.startsWith("file:") ? LocalPathFromUri(file) : AbsolutePath(file);
 }
 
 // A path as a script gives it: a file:// URI as its path, a relative name as it is.
@@ -88,7 +115,37 @@ CommandLine Printed(const QString &text)
     return result;
 }
 
+// Reads `text` as "K/N" into `request`; the mistake when it is not a shard.
+std::optional<QString> ReadShard(const QString &text, ReportRequest &request)
+{
+    const qsizetype slash = text.indexOf(u'/');
+    bool indexRead = false;
+    bool countRead = false;
+    const QString index = text.left(slash);
+    const QString count = text.mid(slash + 1);
+    const bool digits = std::all_of(text.begin(), text.end(),
+                                    [](QChar c) { return c == u'/' || (c >= u'0' && c <= u'9'); });
+    request.shardIndex = index.toULongLong(&indexRead);
+    request.shardCount = count.toULongLong(&countRead);
+    if (slash < 0 || !digits || !indexRead || !countRead)
+        return QStringLiteral("--shard 需要 K/N 形式的两个整数，如 0/4，而不是 “%1”").arg(text);
+    if (request.shardCount == 0)
+        return QStringLiteral("--shard 的分片数 N 不能为 0");
+    if (request.shardIndex >= request.shardCount)
+        return QStringLiteral("--shard 的分片号 K 必须小于分片数 N，而 “%1” 不是").arg(text);
+    return std::nullopt;
+}
+
 } // namespace
+
+QByteArray AbsolutePath(const QByteArray &path)
+{
+    if (path.startsWith('/'))
+        return path;
+    // The working directory's own bytes: decoding them would break a folder named in GBK.
+    const std::unique_ptr<char, decltype(&std::free)> directory(::getcwd(nullptr, 0), &std::free);
+    return directory ? QByteArray(directory.get()) + '/' + path : QByteArray();
+}
 
 CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
 {
@@ -102,7 +159,15 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
     const QCommandLineOption json(QStringLiteral("json"));
     const QCommandLineOption jobs(JobsName, {}, QStringLiteral("N"));
     const QCommandLineOption expectSigner(ExpectSignerName, {}, QStringLiteral("SHA256"));
-    parser.addOptions({help, version, report, compare, json, jobs, expectSigner});
+    const QCommandLineOption shard(ShardName, {}, QStringLiteral("K/N"));
+    const QCommandLineOption filesFrom(FilesFromName, {}, QStringLiteral("FILE"));
+    const QCommandLineOption filesFromLines(QStringLiteral("files-from-lines"));
+    const QCommandLineOption output(OutputName, {}, QStringLiteral("FILE"));
+    const QCommandLineOption resume(QStringLiteral("resume"));
+    parser.addOptions({help, version, report, compare, json, jobs, expectSigner, shard, filesFrom,
+                       filesFromLines, output, resume});
+    const QList<QCommandLineOption> reportOnly = {jobs,           expectSigner, shard, filesFrom,
+                                                  filesFromLines, output,       resume};
     QStringList texts{QStringLiteral("pelmora")};
     for (const QByteArray &argument : arguments)
         texts.append(QString::fromLocal8Bit(argument));
@@ -120,7 +185,7 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
     const QList<QByteArray> files = Positionals(arguments);
     CommandLine result;
     if (parser.isSet(compare)) {
-        for (const QCommandLineOption &other : {report, jobs, expectSigner})
+        for (const QCommandLineOption &other : QList{report} + reportOnly)
             if (parser.isSet(other))
                 return Mistake(QStringLiteral("选项 “--%1” 不能与 --compare 一起使用")
                                    .arg(other.names().first()));
@@ -133,10 +198,10 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
     if (!parser.isSet(report)) {
         if (parser.isSet(json))
             return Mistake(QStringLiteral("选项 “--json” 只能与 --report 或 --compare 一起使用"));
-        for (const QCommandLineOption &reportOnly : {jobs, expectSigner})
-            if (parser.isSet(reportOnly))
+        for (const QCommandLineOption &option : reportOnly)
+            if (parser.isSet(option))
                 return Mistake(QStringLiteral("选项 “--%1” 只能与 --report 一起使用")
-                                   .arg(reportOnly.names().first()));
+                                   .arg(option.names().first()));
         if (!files.isEmpty())
             result.file = AsAbsolutePath(files.first());
         return result;
@@ -144,7 +209,9 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
 
     result.report = true;
     ReportRequest &request = result.reportRequest;
-    request.json = parser.isSet(json);
+    request.output = LastValue(arguments, OutputName);
+    // The output file only ever holds JSON Lines, which a resumed run can read back.
+    request.json = parser.isSet(json) || parser.isSet(output);
     if (parser.isSet(jobs)) {
         bool number = false;
         request.jobs = parser.value(jobs).toInt(&number);
@@ -158,9 +225,34 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
             return Mistake(QStringLiteral("“%1” 不是 SHA-256 摘要").arg(value));
         request.expectedSigners.append(digest);
     }
-    for (const QByteArray &file : files)
-        request.paths.append(AsGivenPath(file));
-    if (request.paths.isEmpty())
+    if (parser.isSet(shard))
+        if (const std::optional<QString> mistake = ReadShard(parser.value(shard), request))
+            return Mistake(*mistake);
+    if (parser.isSet(output) && request.output.isEmpty())
+        return Mistake(QStringLiteral("--output 需要一个文件名"));
+    request.resume = parser.isSet(resume);
+    if (request.resume && !parser.isSet(output))
+        return Mistake(QStringLiteral("--resume 需要 --output 指定的文件"));
+    request.filesFrom = LastValue(arguments, FilesFromName);
+    if (parser.isSet(filesFrom) && request.filesFrom.isEmpty())
+        return Mistake(QStringLiteral("--files-from 需要一个文件名"));
+    request.filesFromLines = parser.isSet(filesFromLines);
+    if (request.filesFromLines && !parser.isSet(filesFrom))
+        return Mistake(QStringLiteral("--files-from-lines 需要 --files-from"));
+    // A shard is a hash of the absolute path, and a record kept in a file must name its package
+    // wherever the run is resumed from.
+    const bool absolute = parser.isSet(shard) || parser.isSet(output) || parser.isSet(filesFrom);
+    for (const QByteArray &file : files) {
+        QByteArray path = AsGivenPath(file);
+        if (absolute && path.isEmpty())
+            return Mistake(
+                QStringLiteral("“%1” 不是本机文件的路径").arg(QString::fromLocal8Bit(file)));
+        if (absolute && (path = AbsolutePath(path)).isEmpty())
+            return Mistake(QStringLiteral("无法取得当前目录，“%1” 不能变成绝对路径")
+                               .arg(QString::fromLocal8Bit(file)));
+        request.paths.append(path);
+    }
+    if (request.paths.isEmpty() && request.filesFrom.isEmpty())
         return Mistake(QStringLiteral("--report 需要至少一个文件或文件夹"));
     return result;
 }

@@ -12,6 +12,16 @@ struct ReportRequest
     // Certificate SHA-256 digests, 32 bytes each, that the packages' signers must be among.
     QList<QByteArray> expectedSigners;
     QList<QByteArray> paths; // files and folders, as the file system has their bytes
+    // --files-from: a list of more paths, NUL-separated or, with --files-from-lines, one a line;
+    // "-" is standard input. Empty when not given.
+    QByteArray filesFrom;
+    bool filesFromLines = false;
+    // --shard K/N: only the files whose shard of `shardCount` is `shardIndex`.
+    quint64 shardIndex = 0;
+    quint64 shardCount = 1;
+    // --output: the file the JSON records are appended to, instead of standard output.
+    QByteArray output;
+    bool resume = false; // skip the paths `output` already holds a whole record of
 };
 
 // What `pelmora --compare` is asked to do.
@@ -43,6 +53,11 @@ struct CommandLine
     bool compare = false;
     CompareRequest compareRequest;
 };
+
+// `path` made absolute as the command line makes a relative name absolute: the working
+// directory's bytes, a '/', then the name's, nothing resolved. Empty when the working directory
+// cannot be had.
+QByteArray AbsolutePath(const QByteArray &path);
 
 // Reads the program's arguments (without the program's name, Qt's own options already taken
 // out) as the bytes they came as, so a file name that is not UTF-8 survives.

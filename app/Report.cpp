@@ -1,13 +1,16 @@
 #include "Report.h"
 
 #include "ReportFiles.h"
+#include "ReportOutput.h"
 #include "ReportRecord.h"
 #include "inspect/ProgramDirectory.h"
 
 #include <QList>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -15,6 +18,14 @@
 #include <vector>
 
 namespace {
+
+enum ExitStatus
+{
+    AllPassed = 0,
+    NotAllPassed = 1,
+    Refused = 2,    // a usage error, or input that is not what it should be; nothing written
+    NotWritten = 3, // a record could not be written
+};
 
 // Records finished by the workers, handed out in input order.
 class FinishedRecords
@@ -46,52 +57,93 @@ private:
     std::vector<std::optional<ReportRecord>> records;
 };
 
-void WriteOut(const QByteArray &bytes)
+int Say(const QString &what, int status)
 {
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
-    std::fflush(stdout);
+    std::fprintf(stderr, "pelmora：%s\n", what.toLocal8Bit().constData());
+    return status;
+}
+
+// Writes to standard output; false with `error` set when the bytes did not all go out.
+bool WriteOut(const QByteArray &bytes, QString &error)
+{
+    if (std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout) ==
+            std::size_t(bytes.size()) &&
+        std::fflush(stdout) == 0)
+        return true;
+    error =
+        QStringLiteral("无法写入标准输出：%1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    return false;
 }
 
 } // namespace
 
 int RunReport(const ReportRequest &request)
 {
-    const QList<QByteArray> files = CollectReportFiles(request.paths);
-    const qsizetype total = files.size();
-    if (total == 0) {
-        std::fputs("pelmora：给出的文件夹中没有 apk 文件\n", stderr);
-        return 1;
+    ReportFileSelection selection;
+    QString error;
+    if (!SelectReportFiles(request, selection, error))
+        return Say(error, Refused);
+    if (selection.found == 0)
+        return Say(request.filesFrom.isEmpty() ? QStringLiteral("给出的文件夹中没有 apk 文件")
+                                               : QStringLiteral("文件列表中没有要检查的文件"),
+                   NotAllPassed);
+    const qsizetype selected = selection.files.size();
+    // The exit status covers every record of the output file, those it held before included.
+    bool allPassed = true;
+    std::optional<ReportOutput> output;
+    if (!request.output.isEmpty()) {
+        output.emplace(request.output);
+        if (!output->open(request.resume, !request.expectedSigners.isEmpty(), error))
+            return Say(error, Refused);
+        allPassed = output->recordsPassed();
+        selection.files.removeIf(
+            [&](const QByteArray &file) { return output->recordedPaths().contains(file); });
     }
+    // Only read from here on, by every worker at once.
+    const QList<QByteArray> files = std::move(selection.files);
+    const qsizetype total = files.size();
+    const qsizetype skipped = selected - total;
     const int jobs = int(qBound<qsizetype>(
-        1, request.jobs > 0 ? request.jobs : qMax(1u, std::thread::hardware_concurrency()), total));
-    const bool showProgress = total > 1 && ::isatty(STDERR_FILENO);
+        1, request.jobs > 0 ? request.jobs : qMax(1u, std::thread::hardware_concurrency()),
+        qMax<qsizetype>(total, 1)));
+    const bool showProgress = total + skipped > 1 && ::isatty(STDERR_FILENO);
 
     // Qt caches the program's path on first asking; ask here, before the workers share it.
     ProgramDirectory();
     // Each worker runs whole inspections, one at a time, each single-threaded as in the window.
     FinishedRecords finished(total);
     std::atomic<qsizetype> next = 0;
+    std::atomic<bool> stopping = false;
     std::vector<std::thread> workers;
-    for (int i = 0; i < jobs; ++i)
+    for (int i = 0; i < jobs && total > 0; ++i)
         workers.emplace_back([&] {
-            for (qsizetype index; (index = next++) < total;)
+            for (qsizetype index; !stopping && (index = next++) < total;)
                 finished.put(index, MakeReportRecord(files[index], request));
         });
 
-    bool allPassed = true;
-    for (qsizetype index = 0; index < total; ++index) {
+    bool written = true;
+    for (qsizetype index = 0; index < total && written; ++index) {
         const ReportRecord record = finished.take(index);
         allPassed = allPassed && record.passed;
         if (showProgress)
             std::fputs("\r\033[K", stderr);
         // Text records stand apart by a blank line; JSON Lines have none.
-        WriteOut(index > 0 && !request.json ? '\n' + record.printed : record.printed);
-        if (showProgress)
+        written =
+            output ? output->append(record.printed, error)
+                   : WriteOut(index > 0 && !request.json ? '\n' + record.printed : record.printed,
+                              error);
+        if (showProgress && skipped > 0)
+            std::fprintf(stderr, "已检查 %lld/%lld，已跳过 %lld", qlonglong(index + 1),
+                         qlonglong(total), qlonglong(skipped));
+        else if (showProgress)
             std::fprintf(stderr, "已检查 %lld/%lld", qlonglong(index + 1), qlonglong(total));
     }
     if (showProgress)
         std::fputs("\r\033[K", stderr);
+    stopping = true;
     for (std::thread &worker : workers)
         worker.join();
-    return allPassed ? 0 : 1;
+    if (!written || (output && !output->finish(error)))
+        return Say(error, NotWritten);
+    return allPassed ? AllPassed : NotAllPassed;
 }

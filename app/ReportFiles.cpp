@@ -1,7 +1,11 @@
 #include "ReportFiles.h"
 
+#include "FileList.h"
+#include "digest/Digest.h"
 #include "inspect/ExtensionRule.h"
 
+#include <QSet>
+#include <QtEndian>
 #include <algorithm>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -54,4 +58,46 @@ QList<QByteArray> CollectReportFiles(const QList<QByteArray> &paths)
         files += below;
     }
     return files;
+}
+
+quint64 ShardOf(const QByteArray &path, quint64 count)
+{
+    const QByteArray digest = DigestOf(DigestAlgorithm::Sha256, path);
+    return qFromBigEndian<quint64>(digest.constData()) % count;
+}
+
+bool SelectReportFiles(const ReportRequest &request, ReportFileSelection &selection, QString &error)
+{
+    const bool once = !request.output.isEmpty();
+    QSet<QByteArray> taken;
+    const auto add = [&](const QList<QByteArray> &paths) {
+        for (const QByteArray &file : CollectReportFiles(paths)) {
+            ++selection.found;
+            if (request.shardCount > 1 && ShardOf(file, request.shardCount) != request.shardIndex)
+                continue;
+            if (once) {
+                const qsizetype before = taken.size();
+                taken.insert(file);
+                if (taken.size() == before)
+                    continue;
+            }
+            selection.files.append(file);
+        }
+    };
+    add(request.paths);
+    if (request.filesFrom.isEmpty())
+        return true;
+    bool absolute = true;
+    const bool read = ReadFileList(
+        request.filesFrom, request.filesFromLines ? '\n' : '\0',
+        [&](const QByteArray &entry) {
+            const QByteArray path = AbsolutePath(entry);
+            absolute = absolute && !path.isEmpty();
+            if (!path.isEmpty())
+                add({path});
+        },
+        error);
+    if (read && !absolute)
+        error = QStringLiteral("无法取得当前目录，文件列表中的相对路径不能变成绝对路径");
+    return read && absolute;
 }

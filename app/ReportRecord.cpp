@@ -293,24 +293,50 @@ QJsonObject ReportObject(const ReportedPackage &package)
     return PackageObject(package.path, package.result, package.details, package.refused);
 }
 
+bool RecordPassed(const QJsonObject &record, bool signersExpected)
+{
+    const QJsonValue expectedSigner = record.value(QStringLiteral("expectedSigner"));
+    const auto failed = [&](const QString &key) {
+        return record.value(key).toObject().value(QStringLiteral("verdict")) ==
+               QStringLiteral("failed");
+    };
+    return record.value(QStringLiteral("outcome")) == QStringLiteral("ok") &&
+           !failed(QStringLiteral("signature")) && !failed(QStringLiteral("containerSignature")) &&
+           (expectedSigner.isUndefined() ? !signersExpected : expectedSigner.toBool());
+}
+
+QByteArray RecordPath(const QJsonObject &record)
+{
+    const QJsonValue path = record.value(QStringLiteral("path"));
+    const QJsonValue hex = record.value(QStringLiteral("pathHex"));
+    if (!path.isString() || !(hex.isUndefined() || hex.isString()))
+        return {};
+    if (hex.isUndefined())
+        return path.toString().toUtf8();
+    const QByteArray digits = hex.toString().toLatin1();
+    const QByteArray bytes = QByteArray::fromHex(digits);
+    // fromHex skips what is not a digit; a name's hex is nothing but pairs of digits.
+    const bool wellFormed = bytes.toHex() == digits.toLower();
+    return wellFormed && FromNarrow(bytes) == path.toString() ? bytes : QByteArray();
+}
+
 ReportRecord MakeReportRecord(const QByteArray &path, const ReportRequest &request)
 {
     const ReportedPackage package = ReadReportedPackage(path);
     const std::optional<PackageDetails> &details = package.details;
-    const bool failedSignature = details && PackageVerdict(*details) == SignatureVerdict::Failed;
-    bool passed = package.result.outcome == InspectionOutcome::Ok && details && !failedSignature;
-
-    QJsonObject object = request.json ? ReportObject(package) : QJsonObject();
+    // The text form is judged by the record the JSON form would write.
+    QJsonObject object = ReportObject(package);
     QString text =
         request.json ? QString() : PackageText(path, package.result, details, package.refused);
-    if (!request.expectedSigners.isEmpty()) {
+    const bool signersExpected = !request.expectedSigners.isEmpty();
+    if (signersExpected) {
         const bool matched =
             details && SignedByExpected(details->signatures, request.expectedSigners);
-        passed = passed && matched;
         object.insert(QStringLiteral("expectedSigner"), matched);
         text += QStringLiteral("预期签名者: %1\n")
                     .arg(matched ? QStringLiteral("符合") : QStringLiteral("不符合"));
     }
+    const bool passed = RecordPassed(object, signersExpected);
     if (request.json)
         return {QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n', passed};
     return {text.toUtf8(), passed};

@@ -34,3 +34,12 @@ ReportedPackage ReadReportedPackage(const QByteArray &path);
 
 // The package's record as `--report --json` writes it, without `expectedSigner`.
 QJsonObject ReportObject(const ReportedPackage &package);
+
+// Whether a record, written by this run or read back from a file, passed: its package was read
+// and named, no signature verdict failed, and the expected signer, when it was checked or is
+// expected now, matched.
+bool RecordPassed(const QJsonObject &record, bool signersExpected);
+
+// The path a record names, as the file system's bytes: `pathHex` when the name is not UTF-8,
+// else `path`. Empty when the record names none, or its two keys disagree.
+QByteArray RecordPath(const QJsonObject &record);

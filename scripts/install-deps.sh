@@ -35,6 +35,8 @@ check)
         clang libclang-rt-14-dev lld python3
         # the benchmarks are built too, so that they keep building
         libxcb1-dev
+        # the report as a Slurm job array, on a one-node cluster the test starts itself
+        slurmctld slurmd slurm-client munge
     )
     ;;
 bench)

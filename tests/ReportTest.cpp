@@ -4,6 +4,7 @@
 #include "HostilePackages.h"
 #include "TestSupport.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -11,8 +12,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -28,15 +32,35 @@ struct Run
 enum Setup
 {
     Plain,
-    Swapped,  // while a helper swaps another file in and out
-    NoModule, // copied beside the tool, without the formats module
+    Swapped,      // while a helper swaps another file in and out
+    NoModule,     // copied beside the tool, without the formats module
+    FullDisk,     // its standard output on a full disk
+    NotJsonLines, // its output file holding a record, a line of text and part of a record
+    Locked,       // its output file locked by another process
 };
 
+// How an output file to resume starts out.
+enum Start
+{
+    Absent,
+    Cut,            // the first records of the whole run, then half of the next
+    OtherPaths,     // a failing record of a path the run does not cover
+    Killed,         // killed by SIGKILL at random moments, resumed each time
+    DiskFills,      // the disk filling in the middle of a record
+    AfterSomeShown, // the first records, then resumed on a terminal
+};
+
+// The name of the output file in the test's folder.
+const QString OutputName = QStringLiteral("out.jsonl");
+
 Run Pelmora(const QStringList &arguments, const QString &directory,
-            const QString &program = QStringLiteral(PELMORA_PROGRAM))
+            const QString &program = QStringLiteral(PELMORA_PROGRAM),
+            const QString &standardOutput = {})
 {
     QProcess pelmora;
     pelmora.setWorkingDirectory(directory);
+    if (!standardOutput.isEmpty())
+        pelmora.setStandardOutputFile(standardOutput);
     // No display: the report must not need one.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
@@ -84,6 +108,37 @@ QList<QJsonObject> Records(const QByteArray &jsonLines)
     return records;
 }
 
+// The file a record names, as the file system's bytes.
+QByteArray PathOf(const QJsonObject &record)
+{
+    return record.contains(QStringLiteral("pathHex"))
+               ? QByteArray::fromHex(record.value(QStringLiteral("pathHex")).toString().toLatin1())
+               : record.value(QStringLiteral("path")).toString().toUtf8();
+}
+
+// The lines of JSON Lines, sorted: a run's records whatever their order. A last line without its
+// '\n' is one of them.
+QByteArrayList SortedLines(const QByteArray &jsonLines)
+{
+    QByteArrayList lines = jsonLines.split('\n');
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// Each line once.
+QByteArrayList Distinct(QByteArrayList lines)
+{
+    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+    return lines;
+}
+
+bool WriteList(const QString &path, const QByteArrayList &entries, char separator)
+{
+    return WriteFile(path, entries.join(separator) + separator);
+}
+
 } // namespace
 
 class ReportTest : public QObject
@@ -94,10 +149,19 @@ private slots:
     void initTestCase();
     void report_data();
     void report();
+    void resume_data();
+    void resume();
+    void shards_data();
+    void shards();
     void cleanupTestCase();
 
 private:
     void buildHostilePackages(const TestKey &key);
+    void buildListedCorpus();
+    // Runs a resumable report into `output`, which takes `records` records, killing it by
+    // SIGKILL at random moments and resuming it each time, then once until it ends by itself;
+    // returns that run's exit status.
+    int runKilled(const QStringList &arguments, const QString &output, int records);
     void checkSwappedRecords(const QList<QJsonObject> &records);
     // The program copied into a folder of its own beside a link to the tool, without the module.
     QString copiedAlone();
@@ -107,6 +171,15 @@ private:
     QString rotatedSha256;     // of the key rotated to, which signs for API 33 and later
     // By file name, for the packages that are not the report's own.
     QHash<QString, Identity> identities;
+    // Absolute paths of "listed/" and "texts/".
+    QByteArrayList listed;
+    QByteArrayList passing; // those of "listed/" whose records pass
+    QByteArrayList texts;
+    // Uninterrupted runs on standard output of "all.list" and of "passing.list".
+    QByteArray allRecords;
+    QByteArray passingRecords;
+    QByteArray textRecords; // of "texts.list"
+    QByteArray otherRecord; // the failing record of a package outside "listed/"
 };
 
 void ReportTest::initTestCase()
@@ -177,6 +250,68 @@ void ReportTest::initTestCase()
           QStringLiteral("CompactEntries")}},
     };
     buildHostilePackages(key);
+    buildListedCorpus();
+}
+
+// Links to the packages above for resumed runs, in "listed/", and to a text file for shards, in
+// "texts/" (reported without being read, so a run over many costs little); each has a name in
+// GBK and one with a line break. Their lists, NUL-separated: "all.list" and "texts.list" (one
+// path twice, one relative to the test's folder), "passing.list", "other.list".
+void ReportTest::buildListedCorpus()
+{
+    const QByteArray corpus = QFile::encodeName(directory.filePath(QStringLiteral("corpus")));
+    const auto link = [&](const char *folder, const QByteArrayList &sources, int count,
+                          const char *extension) {
+        QByteArrayList names;
+        for (int i = 0; i < count; ++i)
+            names.append("p" + QByteArray::number(i).rightJustified(2, '0') + extension);
+        names +=
+            {QByteArray("\xc4\xe3\xba\xc3") + extension, "line\nbreak" + QByteArray(extension)};
+        const QByteArray path = QFile::encodeName(directory.filePath(QLatin1String(folder)));
+        QByteArrayList links;
+        if (!QDir().mkpath(QFile::decodeName(path)))
+            return links;
+        for (qsizetype i = 0; i < names.size(); ++i)
+            if (::link(sources[i % sources.size()].constData(),
+                       (path + '/' + names[i]).constData()) == 0)
+                links.append(path + '/' + names[i]);
+        return links;
+    };
+    const QByteArray damaged = corpus + "/damaged.apk";
+    const QByteArrayList packages = {
+        corpus + "/good.apk", corpus + "/deeper/signed.apk", damaged,
+        QFile::encodeName(directory.filePath(QStringLiteral("hostile/error-label.apk")))};
+    listed = link("listed", packages, 14, ".apk");
+    texts = link("texts", {corpus + "/notes.txt"}, 62, ".txt");
+    QCOMPARE(listed.size() + texts.size(), 80);
+    for (qsizetype i = 0; i < listed.size(); ++i)
+        if (packages[i % packages.size()] != damaged)
+            passing.append(listed[i]);
+    // Each list names one path twice and one relative to the test's folder.
+    const auto write = [&](const char *name, const QByteArrayList &paths) {
+        QByteArrayList entries = paths;
+        entries.append(paths.first());
+        entries[1] = entries[1].mid(QFile::encodeName(directory.path()).size() + 1);
+        return WriteList(directory.filePath(QLatin1String(name)), entries, '\0');
+    };
+    QVERIFY(write("all.list", listed) && write("texts.list", texts));
+    QVERIFY(WriteList(directory.filePath(QStringLiteral("passing.list")), passing, '\0'));
+    QVERIFY(WriteList(directory.filePath(QStringLiteral("other.list")), {damaged}, '\0'));
+    const auto whole = [&](const char *list) {
+        return Pelmora({QStringLiteral("--report"), QStringLiteral("--json"),
+                        QStringLiteral("--files-from"), QLatin1String(list)},
+                       directory.path());
+    };
+    const QList<Run> runs = {whole("all.list"), whole("passing.list"), whole("other.list"),
+                             whole("texts.list")};
+    QCOMPARE((QList<int>{runs[0].exitCode, runs[1].exitCode, runs[2].exitCode, runs[3].exitCode}),
+             (QList<int>{1, 0, 1, 1}));
+    allRecords = runs[0].out;
+    passingRecords = runs[1].out;
+    otherRecord = runs[2].out;
+    textRecords = runs[3].out;
+    QCOMPARE(Records(allRecords).size(), listed.size() + 1);
+    QCOMPARE(Records(textRecords).size(), texts.size() + 1);
 }
 
 // Packages made to mislead the report, in "hostile/".
@@ -349,6 +484,32 @@ void ReportTest::report_data()
     QTest::newRow("an unknown option")
         << QStringList{report, QStringLiteral("--frobnicate"), signedPackage} << 2 << QStringList()
         << QVariantMap() << QStringList() << int(Plain);
+    const QString shard = QStringLiteral("--shard");
+    const QString output = QStringLiteral("--output");
+    const QString resume = QStringLiteral("--resume");
+    const QString corpus = QStringLiteral("corpus");
+    QTest::newRow("a shard past the last")
+        << QStringList{report, shard, QStringLiteral("3/3"), output, OutputName, corpus} << 2
+        << QStringList() << QVariantMap() << QStringList() << int(Plain);
+    QTest::newRow("no shards") << QStringList{report, shard,      QStringLiteral("0/0"),
+                                              output, OutputName, corpus}
+                               << 2 << QStringList() << QVariantMap() << QStringList()
+                               << int(Plain);
+    QTest::newRow("--resume without --output")
+        << QStringList{report, json, resume, corpus} << 2 << QStringList() << QVariantMap()
+        << QStringList() << int(Plain);
+    QTest::newRow("a list that cannot be read")
+        << QStringList{report, QStringLiteral("--files-from"), corpus, output, OutputName} << 2
+        << QStringList() << QVariantMap() << QStringList() << int(Plain);
+    QTest::newRow("an output file that is not JSON Lines")
+        << QStringList{report, output, OutputName, resume, corpus} << 2 << QStringList()
+        << QVariantMap() << QStringList() << int(NotJsonLines);
+    QTest::newRow("an output file another run holds")
+        << QStringList{report, output, OutputName, resume, corpus} << 2 << QStringList()
+        << QVariantMap() << QStringList() << int(Locked);
+    QTest::newRow("standard output on a full disk")
+        << QStringList{report, json, corpus} << 3 << QStringList() << QVariantMap() << QStringList()
+        << int(FullDisk);
 
     const auto hostile = [](const char *name) {
         return QStringLiteral("hostile/") + QLatin1String(name);
@@ -442,13 +603,26 @@ void ReportTest::report()
     }
     const QString program = setup == NoModule ? copiedAlone() : QStringLiteral(PELMORA_PROGRAM);
     QVERIFY(!program.isEmpty());
-    const Run run = Pelmora(arguments, directory.path(), program);
+    const QString outputFile = directory.filePath(OutputName);
+    QFile::remove(outputFile);
+    if (setup == NotJsonLines)
+        QVERIFY(WriteFile(outputFile, otherRecord + "不是记录\n" + otherRecord.left(40)));
+    QFile held(outputFile);
+    if (setup == Locked)
+        QVERIFY(WriteFile(outputFile, otherRecord) && held.open(QIODevice::ReadOnly) &&
+                ::flock(held.handle(), LOCK_EX) == 0);
+    const QByteArray before = QFile::exists(outputFile) ? ReadFile(outputFile) : QByteArray();
+    const Run run = Pelmora(arguments, directory.path(), program,
+                            setup == FullDisk ? QStringLiteral("/dev/full") : QString());
     QTEST(run.exitCode, "exitCode");
     // Said once, however many workers needed the module.
     QCOMPARE(run.err.count("无法加载 libpelmora_formats.so"), setup == NoModule ? 1 : 0);
-    if (run.exitCode == 2) {
+    if (run.exitCode >= 2) {
         QVERIFY(run.out.isEmpty());
         QCOMPARE(run.err.count('\n'), 1);
+        // Refused before anything was written.
+        QCOMPARE(QFile::exists(outputFile), !before.isEmpty());
+        QCOMPARE(before.isEmpty() ? QByteArray() : ReadFile(outputFile), before);
         return;
     }
     if (!arguments.contains(QStringLiteral("--json"))) {
@@ -551,11 +725,187 @@ void ReportTest::report()
     }
 }
 
+void ReportTest::resume_data()
+{
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<int>("start"); // Start
+    QTest::addColumn<int>("exitCode");
+
+    const QString all = QStringLiteral("all.list");
+    QTest::newRow("no file yet") << all << int(Absent) << 1;
+    QTest::newRow("the last line cut") << all << int(Cut) << 1;
+    // The exit status covers the records the file held: the one that fails is not the run's.
+    QTest::newRow("a record of another path that fails")
+        << QStringLiteral("passing.list") << int(OtherPaths) << 1;
+    QTest::newRow("killed at random moments") << all << int(Killed) << 1;
+    QTest::newRow("the disk fills in the middle of a record") << all << int(DiskFills) << 1;
+    QTest::newRow("resumed on a terminal") << all << int(AfterSomeShown) << 1;
+}
+
+// A run resumed from an output file in every state a run can leave it in, or a user, ends with
+// the records of one uninterrupted run, each path once, beside those of other paths.
+void ReportTest::resume()
+{
+    QFETCH(QString, list);
+    QFETCH(int, start);
+    const QString output = directory.filePath(OutputName);
+    QFile::remove(output);
+    const QStringList arguments = {QStringLiteral("--report"),
+                                   QStringLiteral("--files-from"),
+                                   list,
+                                   QStringLiteral("--output"),
+                                   OutputName,
+                                   QStringLiteral("--resume")};
+    const QByteArray whole = list == QStringLiteral("all.list") ? allRecords : passingRecords;
+    QByteArrayList expected = Distinct(SortedLines(whole));
+    const QByteArrayList inOrder = whole.split('\n');
+    constexpr int Shown = 3;
+    if (start == Cut)
+        QVERIFY(WriteFile(output, inOrder.first(Shown).join('\n') + '\n' +
+                                      inOrder[Shown].left(inOrder[Shown].size() / 2)));
+    if (start == AfterSomeShown)
+        QVERIFY(WriteFile(output, inOrder.first(Shown).join('\n') + '\n'));
+    if (start == OtherPaths) {
+        QVERIFY(WriteFile(output, otherRecord));
+        expected = SortedLines(expected.join('\n') + '\n' + otherRecord);
+    }
+
+    int exitCode = -1;
+    if (start == Killed) {
+        exitCode = runKilled(arguments, output, int(expected.size()));
+    } else if (start == AfterSomeShown) {
+        // The progress line shows only on a terminal: script gives the run one.
+        QProcess terminal;
+        terminal.setWorkingDirectory(directory.path());
+        terminal.start(
+            QStringLiteral("script"),
+            {QStringLiteral("-q"), QStringLiteral("-e"), QStringLiteral("-c"),
+             QStringLiteral("'%1' '%2'")
+                 .arg(QStringLiteral(PELMORA_PROGRAM), arguments.join(QStringLiteral("' '"))),
+             QStringLiteral("/dev/null")});
+        terminal.closeWriteChannel();
+        QVERIFY(terminal.waitForFinished(-1));
+        exitCode = terminal.exitCode();
+        const qsizetype left = expected.size() - Shown;
+        const QByteArray shown = terminal.readAllStandardOutput();
+        QVERIFY2(
+            shown.contains(QStringLiteral("已检查 %1/%1，已跳过 %2").arg(left).arg(Shown).toUtf8()),
+            shown.constData());
+    } else {
+        if (start == DiskFills) {
+            // Writes past 8 KiB come back short, then fail; SIGXFSZ ignored, as the run inherits.
+            QProcess limited;
+            limited.setWorkingDirectory(directory.path());
+            limited.start(QStringLiteral("bash"),
+                          QStringList{QStringLiteral("-c"),
+                                      QStringLiteral("ulimit -f 8 && trap '' XFSZ && "
+                                                     "exec \"$0\" \"$@\""),
+                                      QStringLiteral(PELMORA_PROGRAM)} +
+                              arguments);
+            QVERIFY(limited.waitForFinished(-1));
+            QCOMPARE(limited.exitCode(), 3);
+            const QByteArray cut = ReadFile(output);
+            QVERIFY(cut.size() > 0 && cut.size() <= 8192 && cut.endsWith('\n'));
+            for (const QByteArray &line : SortedLines(cut))
+                QVERIFY2(expected.contains(line), line.constData());
+        }
+        exitCode = Pelmora(arguments, directory.path()).exitCode;
+    }
+    QTEST(exitCode, "exitCode");
+    const QByteArray written = ReadFile(output);
+    QCOMPARE(SortedLines(written), expected);
+    QSet<QByteArray> paths;
+    for (const QJsonObject &record : Records(written))
+        paths.insert(PathOf(record));
+    QCOMPARE(paths.size(), expected.size());
+}
+
+int ReportTest::runKilled(const QStringList &arguments, const QString &output, int records)
+{
+    const quint32 seed = QRandomGenerator::global()->generate();
+    qInfo("kill moments drawn from seed %u", seed);
+    QRandomGenerator random(seed);
+    const auto written = [&] { return ReadFile(output).count('\n'); };
+    // Six kills at least, and more until one came after a record was written.
+    int killedWhileWriting = 0;
+    int kill = 0;
+    for (; kill < 6 || (killedWhileWriting == 0 && kill < 30); ++kill) {
+        // Records come in bursts; when every kill so far fell before or after them, start over.
+        if (killedWhileWriting == 0 && written() == records)
+            QFile::remove(output);
+        const qsizetype before = written();
+        // A moment among the records still to come, wherever it falls between two writes.
+        const qsizetype target =
+            before < records ? before + random.bounded(int(records - before)) : records;
+        QProcess pelmora;
+        pelmora.setWorkingDirectory(directory.path());
+        pelmora.start(QStringLiteral(PELMORA_PROGRAM), arguments);
+        if (!pelmora.waitForStarted())
+            return -1;
+        while (pelmora.state() == QProcess::Running && written() < target)
+            QTest::qWait(2);
+        QTest::qWait(random.bounded(20));
+        pelmora.kill();
+        pelmora.waitForFinished(-1);
+        killedWhileWriting += pelmora.exitStatus() == QProcess::CrashExit && written() > before;
+    }
+    qInfo("%d of %d kills came after records were written", killedWhileWriting, kill);
+    if (killedWhileWriting == 0)
+        return -1;
+    return Pelmora(arguments, directory.path()).exitCode;
+}
+
+void ReportTest::shards_data()
+{
+    QTest::addColumn<int>("count");
+    for (int count = 1; count <= 7; ++count)
+        QTest::addRow("%d", count) << count;
+}
+
+// The shards of a list partition it: together they hold the records of one run over the whole
+// list, none twice, however the list is ordered or written, each in the shard its path's
+// SHA-256 puts it in.
+void ReportTest::shards()
+{
+    QFETCH(int, count);
+    // The same paths the other way round, one a line; the one whose name holds a line break
+    // named on the command line instead, relative to the test's folder.
+    const QByteArray lineBreak = texts.last();
+    QByteArrayList reversed(texts.crbegin() + 1, texts.crend());
+    reversed.append(texts.first());
+    QVERIFY(WriteList(directory.filePath(QStringLiteral("reversed.list")), reversed, '\n'));
+
+    QByteArrayList all;
+    for (int index = 0; index < count; ++index) {
+        QStringList arguments = {QStringLiteral("--report"), QStringLiteral("--json"),
+                                 QStringLiteral("--shard"),
+                                 QStringLiteral("%1/%2").arg(index).arg(count)};
+        if (index % 2 == 0)
+            arguments += {QStringLiteral("--files-from"), QStringLiteral("texts.list")};
+        else
+            arguments += {QStringLiteral("--files-from"), QStringLiteral("reversed.list"),
+                          QStringLiteral("--files-from-lines"),
+                          QFile::decodeName(lineBreak.mid(lineBreak.indexOf("texts/")))};
+        const Run run = Pelmora(arguments, directory.path());
+        QVERIFY(run.exitCode == 0 || run.exitCode == 1);
+        QVERIFY(run.err.isEmpty());
+        for (const QJsonObject &record : Records(run.out)) {
+            const QByteArray digest =
+                QCryptographicHash::hash(PathOf(record), QCryptographicHash::Sha256);
+            QCOMPARE(qFromBigEndian<quint64>(digest.constData()) % quint64(count), quint64(index));
+        }
+        all += SortedLines(run.out);
+    }
+    std::sort(all.begin(), all.end());
+    QCOMPARE(all, SortedLines(textRecords));
+}
+
 void ReportTest::cleanupTestCase()
 {
-    // QTemporaryDir decodes names, so it could not remove this one itself.
-    ::unlink(QFile::encodeName(directory.filePath(QStringLiteral("corpus"))) +
-             "/\xc4\xe3\xba\xc3.apk");
+    // QTemporaryDir decodes names, so it could not remove these itself.
+    for (const char *name : {"corpus/\xc4\xe3\xba\xc3.apk", "listed/\xc4\xe3\xba\xc3.apk",
+                             "texts/\xc4\xe3\xba\xc3.txt"})
+        ::unlink(QFile::encodeName(directory.path()) + '/' + name);
 }
 
 QTEST_GUILESS_MAIN(ReportTest)
