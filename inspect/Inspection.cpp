@@ -51,14 +51,20 @@ public:
         if (!tool && target.ready())
             tool.emplace(target.command(), target.descriptor());
     }
-    // Between chunks: takes in the tool's output, and tells whether it has said "ERROR".
+    // Between chunks: takes in the tool's output, and tells whether it has said "ERROR" in a
+    // line it has finished; a line still being written may yet close the value it holds.
     bool drainSaysError()
     {
         startWhenReady();
         if (!tool)
             return false;
         tool->drain();
-        return tool->outputSoFar().contains("ERROR");
+        const QByteArray &output = tool->outputSoFar();
+        const qsizetype finished = output.lastIndexOf('\n') + 1;
+        saidError =
+            saidError || ToolSaysError(QByteArrayView(output).sliced(checked, finished - checked));
+        checked = finished;
+        return saidError;
     }
     // Whatever the read left of the base is copied now, and the tool's run is awaited.
     void finish(ToolReading &reading)
@@ -74,6 +80,8 @@ public:
 private:
     ToolTarget &target;
     std::optional<ToolRun> tool;
+    qsizetype checked = 0; // the output's lines before this have been looked at
+    bool saidError = false;
 };
 
 ToolReading RunToolWhileReading(ToolTarget &target, const SafeFile &file, InspectionRead read)

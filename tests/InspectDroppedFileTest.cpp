@@ -119,6 +119,10 @@ void InspectDroppedFileTest::initTestCase()
     QVERIFY(!BuildTestPackage(directory.path(), QStringLiteral("noversion.apk"),
                               {QStringLiteral("com.example.nov"), QString(), QStringLiteral("N")})
                  .isEmpty());
+    QVERIFY(!BuildTestPackage(directory.path(), QStringLiteral("reporter.apk"),
+                              {QStringLiteral("com.example.reporter"), QStringLiteral("2.0"),
+                               QStringLiteral("ERROR Reporter")})
+                 .isEmpty());
     for (const char *copy : {"Upper.APK", "readme", "app.apk (1)", "copy.apkx", "我的 包.apk"})
         QVERIFY(QFile::copy(file(QStringLiteral("other.apk")), file(QString::fromUtf8(copy))));
     const auto write = [this](const char *name, const QByteArray &content) {
@@ -268,6 +272,9 @@ void InspectDroppedFileTest::drop_data()
         << QStringLiteral("4.0");
     QTest::newRow("the tool complains of an unsigned package's icon")
         << files({"complained.apk"}) << damaged << QString() << kept;
+    QTest::newRow("an unsigned package labelled with the word ERROR")
+        << files({"reporter.apk"}) << QString() << QStringLiteral("com.example.reporter")
+        << QStringLiteral("2.0");
     QTest::newRow("the tool stops at a signed package's permission")
         << files({"stopped-signed.apk"}) << damaged << QString() << kept;
     QTest::newRow("compact entries (aapt2), signed")

@@ -209,6 +209,25 @@ void ReportTest::buildHostilePackages(const TestKey &key)
                                QStringLiteral("ERROR Reporter")};
     QVERIFY(build(QStringLiteral("error-label.apk"), reporter, {}, true));
     QVERIFY(build(QStringLiteral("error-label-unsigned.apk"), reporter, {}, false));
+    // The same permission after 120 others: the tool's output, buffered by 4 KiB, is cut before
+    // its complaint arrives, so that the complaint lands in the middle of a line.
+    PackageContents late;
+    for (int permission = 1; permission <= 120; ++permission)
+        late.manifestElements +=
+            QStringLiteral("<uses-permission android:name='org.pelmora.permission.P%1'/>")
+                .arg(permission);
+    late.manifestElements += permission.manifestElements;
+    late.resources = permission.resources;
+    QVERIFY(build(QStringLiteral("late-permission-reference.apk"), package, late, true));
+    QProcess badging;
+    badging.setProcessChannelMode(QProcess::MergedChannels);
+    badging.start(QStringLiteral(SYSTEM_AAPT),
+                  {QStringLiteral("dump"), QStringLiteral("badging"),
+                   QDir(hostile).filePath(QStringLiteral("late-permission-reference.apk"))});
+    QVERIFY(badging.waitForFinished(-1));
+    const QByteArray said = badging.readAll();
+    const qsizetype complaint = said.indexOf("AndroidManifest.xml:");
+    QVERIFY2(complaint > 0 && said[complaint - 1] != '\n', said.constData());
     // An icon that is a colour: aapt complains of it and stops there, before the permission
     // that comes after the application.
     PackageContents colourIcon;
@@ -368,10 +387,19 @@ void ReportTest::report_data()
                        {QStringLiteral("toolComplaints"), QVariantList()},
                        {QStringLiteral("signature/verdict"), verified}}
         << QStringList() << int(Plain);
-    QTest::newRow("the same unsigned: any ERROR is damage")
-        << QStringList{report, json, hostile("error-label-unsigned.apk")} << 1
+    QTest::newRow("the same unsigned: a word in a value is no complaint")
+        << QStringList{report, json, hostile("error-label-unsigned.apk")} << 0 << QStringList{ok}
+        << QVariantMap{{QStringLiteral("label"), QStringLiteral("ERROR Reporter")},
+                       {QStringLiteral("toolComplaints"), QVariantList()},
+                       {QStringLiteral("signature/verdict"), QStringLiteral("unsigned")}}
+        << QStringList() << int(Plain);
+    QTest::newRow("a complaint in the middle of a line, signed")
+        << QStringList{report, json, hostile("late-permission-reference.apk")} << 1
         << QStringList{damaged}
-        << QVariantMap{{QStringLiteral("signature/verdict"), QStringLiteral("unsigned")}}
+        << QVariantMap{{QStringLiteral("signature/verdict"), verified},
+                       {QStringLiteral("toolComplaints/0"),
+                        QStringLiteral("^ERROR getting 'android:name' attribute: attribute is not "
+                                       "a string value")}}
         << QStringList() << int(Plain);
     QTest::newRow("an icon that is a colour, a permission after the application")
         << QStringList{report, json, hostile("colour-icon.apk")} << 0 << QStringList{ok}
