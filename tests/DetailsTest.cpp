@@ -563,7 +563,7 @@ void DetailsTest::window()
     QSize icon;
     // At once: the progress bar and its text, and the package name and MD5 fields.
     bool progressAtOnce = false;
-    QString progressText, nameAtOnce, md5AtOnce;
+    QString progressText, nameAtOnce, md5AtOnce, sizeAtOnce;
     int progressSeen = 0;
     qint64 readBefore = 0;
     const auto field = [](QWidget *window, const QString &label) {
@@ -591,6 +591,7 @@ void DetailsTest::window()
             progressText = progress ? progress->text() : QString();
             nameAtOnce = field(details, QStringLiteral("包名"));
             md5AtOnce = field(details, QStringLiteral("MD5"));
+            sizeAtOnce = field(details, QStringLiteral("文件大小"));
             if (then == CloseWhileLoading) {
                 QTest::keyClick(details, Qt::Key_Escape);
                 return;
@@ -660,9 +661,11 @@ void DetailsTest::window()
         return;
     }
     if (then == WatchWhileLoading) {
-        // The identity at once, the digests pending under the bar, which moved and went once
-        // they were in.
+        // The identity and the size at once, the digests pending under the bar, which moved and
+        // went once they were in.
         QCOMPARE(nameAtOnce, QStringLiteral("org.example.details"));
+        const QString bytes = QLocale(QLocale::English).toString(QFileInfo(dropped).size());
+        QVERIFY2(sizeAtOnce.startsWith(bytes + QStringLiteral(" 字节 (")), qPrintable(sizeAtOnce));
         QCOMPARE(md5AtOnce, PendingText());
         QVERIFY2(progressText.startsWith(QStringLiteral("计算中…")), qPrintable(progressText));
         QVERIFY(progressAtOnce);
