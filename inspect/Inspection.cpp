@@ -17,6 +17,14 @@ namespace {
 
 const QString Damaged = QStringLiteral("apk类型已经损坏");
 
+// Why a regular file cannot be read as one content, when it is not kept to one.
+QString NotKeptReason(const PackageFile &package)
+{
+    return package.keeping() == PackageFile::Keeping::BeingWritten
+               ? QStringLiteral("文件正被其他程序写入")
+               : QStringLiteral("无法取得文件租约，也无法复制文件");
+}
+
 InspectionResult Refused(InspectionOutcome outcome, const QString &message,
                          const QString &reason = {})
 {
@@ -147,6 +155,12 @@ bool ComplaintsExcused(const ToolTarget &target, const ToolReading &reading, Bad
 
 } // namespace
 
+QString ChangedReason(const PackageFile &file)
+{
+    return file.openedForWriting() ? QStringLiteral("文件在检查期间被其他程序打开写入")
+                                   : QStringLiteral("文件在检查期间被修改");
+}
+
 InspectionResult InspectPackage(const QByteArray &path, InspectionRead read)
 {
     switch (CheckExtension(path)) {
@@ -163,6 +177,9 @@ InspectionResult InspectPackage(const QByteArray &path, InspectionRead read)
     if (!package->isOpen())
         return Refused(InspectionOutcome::Unreadable, Damaged);
     const SafeFile &file = package->file();
+    // Every reader below must see one content of it, or none vouches for it.
+    if (file.isOpen() && !package->keptToOneContent())
+        return Refused(InspectionOutcome::Damaged, Damaged, NotKeptReason(*package));
     // A bundle's base reaches the tool from memory, copied as the read below passes it; the MD5
     // stays the bundle file's own.
     ToolTarget target(*package, BaseCopy::Later);
@@ -195,8 +212,7 @@ InspectionResult InspectPackage(const QByteArray &path, InspectionRead read)
     InspectionResult result;
     // Everything is read: it was all one file only if that file is still as it was opened.
     if (package->changed())
-        result =
-            Refused(InspectionOutcome::Damaged, Damaged, QStringLiteral("文件在检查期间被修改"));
+        result = Refused(InspectionOutcome::Damaged, Damaged, ChangedReason(*package));
     else if (status == ToolError)
         result = Refused(
             reading.readable ? InspectionOutcome::Damaged : InspectionOutcome::Unreadable, Damaged);

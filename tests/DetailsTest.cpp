@@ -27,6 +27,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -41,6 +42,7 @@ enum Change
 {
     None,
     Rewrite,
+    OpenForWriting, // by another program, which maps it and could write it without a trace
     Remove,
     Fifo
 };
@@ -320,6 +322,8 @@ void DetailsTest::fileAfterInspection_data()
         << detailed << itself << int(None) << TopIcon << DetailedFacts;
     QTest::newRow("same length, other bytes")
         << detailed << itself << int(Rewrite) << QByteArray() << DetailedFacts;
+    QTest::newRow("opened for writing by another program, nothing written yet")
+        << detailed << itself << int(OpenForWriting) << QByteArray() << DetailedFacts;
     QTest::newRow("vanished") << detailed << itself << int(Remove) << QByteArray() << DetailedFacts;
     QTest::newRow("now a FIFO") << detailed << itself << int(Fifo) << QByteArray() << DetailedFacts;
 
@@ -433,6 +437,13 @@ void DetailsTest::fileAfterInspection()
     bytes[100] = char(~bytes[100]);
     if (change == Rewrite)
         QVERIFY(WriteFile(copy, bytes));
+    QProcess writer;
+    const auto stopWriter = qScopeGuard([&writer] {
+        writer.kill();
+        writer.waitForFinished();
+    });
+    if (change == OpenForWriting)
+        QVERIFY(StartMappingWriter(writer, {QStringLiteral("later"), copy}));
     if (change >= Remove)
         QVERIFY(QFile::remove(copy));
     if (change == Fifo)
