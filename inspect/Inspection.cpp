@@ -92,7 +92,8 @@ private:
     bool saidError = false;
 };
 
-ToolReading RunToolWhileReading(ToolTarget &target, const SafeFile &file, InspectionRead read)
+ToolReading RunToolWhileReading(ToolTarget &target, const SafeFile &file, InspectionRead read,
+                                ByteSink *progress)
 {
     ToolBesideRead tool(target);
     ToolReading reading;
@@ -111,6 +112,8 @@ ToolReading RunToolWhileReading(ToolTarget &target, const SafeFile &file, Inspec
     }
     if (ByteSink *copy = target.pendingCopy(); copy && !sinks.isEmpty())
         sinks.append(copy);
+    if (progress && !sinks.isEmpty())
+        sinks.append(progress);
     // Once the tool has said "ERROR" the MD5 is likely of no use; a report reads on regardless.
     const bool whole = !sinks.isEmpty() && ReadOnce(file, sinks, {}, [&] {
         return tool.drainSaysError() ? read == InspectionRead::Everything : true;
@@ -161,7 +164,7 @@ QString ChangedReason(const PackageFile &file)
                                    : QStringLiteral("文件在检查期间被修改");
 }
 
-InspectionResult InspectPackage(const QByteArray &path, InspectionRead read)
+InspectionResult InspectPackage(const QByteArray &path, InspectionRead read, ByteSink *progress)
 {
     switch (CheckExtension(path)) {
     case ExtensionCheck::Missing:
@@ -191,7 +194,7 @@ InspectionResult InspectPackage(const QByteArray &path, InspectionRead read)
         result.inspected = inspected;
         return result;
     }
-    ToolReading reading = RunToolWhileReading(target, file, read);
+    ToolReading reading = RunToolWhileReading(target, file, read, progress);
     BadgingInfo info;
     // A tool that was killed or crashed, or never ran, has vouched for nothing, whatever it
     // printed.

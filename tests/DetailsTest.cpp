@@ -168,6 +168,8 @@ enum Then
     CloseWhileLoading, // closes it at once
     DropOnDetails,     // drops another package on it
     CompareFromMenu,   // compares through the main window's menu instead of opening it
+    WatchComparison,   // the same, reading the comparison window at once and once it is in
+    CloseComparison,   // the same, closing the comparison window at once
     PasteSigner        // types a certificate SHA-256 into 预期签名者
 };
 
@@ -506,6 +508,11 @@ void DetailsTest::window_data()
         << detailed << true << int(DropOnDetails) << file("older.apk") << downgrade;
     QTest::newRow("a second package chosen through the window menu: compared")
         << detailed << true << int(CompareFromMenu) << file("older.apk") << downgrade;
+    // The first line, and all of it, as `pelmora --compare` prints it.
+    QTest::newRow("a large package compared: the window at once, under a bar until it is in")
+        << detailed << true << int(WatchComparison) << large << QString();
+    QTest::newRow("a large package compared, closed while it is read: the reading stops")
+        << detailed << true << int(CloseComparison) << large << QString();
     QTest::newRow("the signer's SHA-256 pasted, lower case without colons")
         << file("signed.apk") << true << int(PasteSigner)
         << key.certificateSha256.toLower().remove(u':') << QStringLiteral("符合");
@@ -537,10 +544,13 @@ void DetailsTest::window()
     QCOMPARE(command->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
     QCOMPARE(command->isEnabled(), enabled);
 
-    // A comparison window is read, copied and closed with Esc: its first line is the verdict;
-    // the old package's fields marked as differing are noted.
+    // A comparison window is read, copied and closed with Esc once it is in: its first line is
+    // the verdict; the old package's fields marked as differing are noted. Before: whether it
+    // showed its bar and nothing to copy.
     QString compared;
     QStringList marked;
+    bool comparisonPending = false;
+    qint64 readBeforeClosing = -1;
     QTimer comparer;
     QObject::connect(&comparer, &QTimer::timeout, [&] {
         QWidget *active = QApplication::activeModalWidget();
@@ -551,6 +561,16 @@ void DetailsTest::window()
         auto *comparison = qobject_cast<CCompareDlg *>(active);
         if (!comparison || !compared.isEmpty())
             return;
+        if (!comparison->loaded()) {
+            const auto *bar = comparison->findChild<QProgressBar *>();
+            comparisonPending =
+                comparisonPending || (bar && bar->isVisible() && comparison->copyText().isEmpty());
+            if (then == CloseComparison && readBeforeClosing < 0) {
+                readBeforeClosing = BytesReadSoFar();
+                QTest::keyClick(comparison, Qt::Key_Escape);
+            }
+            return;
+        }
         for (QPushButton *button : comparison->findChildren<QPushButton *>())
             if (button->text() == QStringLiteral("复制全部"))
                 button->click();
@@ -562,8 +582,24 @@ void DetailsTest::window()
         QTest::keyClick(comparison, Qt::Key_Escape);
     });
     comparer.start(10);
-    if (then == CompareFromMenu) {
+    if (then == CompareFromMenu || then == WatchComparison || then == CloseComparison) {
         dialog.OnSysCommand(CPelmoraDlg::IdmCompare);
+        if (then == CloseComparison) {
+            // Closed long before the new package was read: its reading stopped.
+            QVERIFY(readBeforeClosing >= 0 && compared.isEmpty());
+            const qint64 read = BytesReadSoFar() - readBeforeClosing;
+            QVERIFY2(read < QFileInfo(other).size() / 2, qPrintable(QString::number(read)));
+            return;
+        }
+        if (then == WatchComparison) {
+            QVERIFY(comparisonPending);
+            QProcess program;
+            program.start(QStringLiteral(PELMORA_PROGRAM),
+                          {QStringLiteral("--compare"), dropped, other});
+            QVERIFY(program.waitForFinished(-1));
+            QCOMPARE(compared, QString::fromUtf8(program.readAllStandardOutput()));
+            return;
+        }
         QCOMPARE(compared.section(u'\n', 0, 0), outcome);
         return;
     }
