@@ -33,8 +33,6 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <functional>
-#include <linux/capability.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
 
@@ -163,24 +161,10 @@ void Inspection(const QString &name, const QString &path, bool damaged, int roun
                 qPrintable(name), w * 1e3, t * 1e3, d * 1e3, w / std::max(t, d), w / (t + d));
 }
 
-// Takes CAP_LEASE out of the calling thread's effective capabilities, or puts it back: without it
-// root gets no lease on a file another user owns, as no user gets one on another's file.
-bool SetLeaseCapability(bool on)
-{
-    __user_cap_header_struct header = {_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
-    if (syscall(SYS_capget, &header, data) != 0)
-        return false;
-    const quint32 lease = 1u << CAP_LEASE;
-    data[0].effective = on ? data[0].effective | lease : data[0].effective & ~lease;
-    return syscall(SYS_capset, &header, data) == 0;
-}
-
 void Keeping(const QString &name, const QString &path, int rounds)
 {
     const QByteArray file = QFile::encodeName(path);
-    // Another user's file: root keeps its lease on it through CAP_LEASE alone.
-    const bool root = ::geteuid() == 0 && ::chown(file.constData(), 65534, 65534) == 0;
+    const bool root = GiveToAnotherUser(path);
     // A window of its own for each drop, so that no package it shows stays leased meanwhile.
     const auto drop = [&] {
         CPelmoraDlg dialog;
