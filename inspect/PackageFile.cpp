@@ -3,6 +3,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace {
+
+// The largest file copied where no lease is to be had: as much as an inner APK may hold in memory.
+constexpr qint64 LargestCopy = qint64(2) << 30;
+
+} // namespace
+
 PackageFile::PackageFile(const QByteArray &path) : name(path)
 {
     if (!path.isEmpty())

@@ -56,9 +56,6 @@ public:
     // Whether its lease was broken: another program opened it for writing since.
     bool openedForWriting() const { return lease && lease->taken() && !lease->held(); }
 
-    // The largest file copied where no lease is to be had, as large as an inner APK may be.
-    static constexpr qint64 LargestCopy = qint64(2) << 30;
-
 private:
     QByteArray name;
     int fd = -1;
