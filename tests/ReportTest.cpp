@@ -625,7 +625,7 @@ void ReportTest::report()
             QCOMPARE(ValueAt(records.first(), field.key()).toVariant(), field.value());
         return;
     }
-    // The helper writes the label's last letter, and that letter again, through its mapping.
+    // The helper writes the label's last letter through its mapping, as built and as 'Z' in turn.
     QProcess writer;
     const auto stopWriter = qScopeGuard([&writer] {
         writer.kill();
