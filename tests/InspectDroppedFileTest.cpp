@@ -321,7 +321,8 @@ void InspectDroppedFileTest::drop()
     QVERIFY(Drop(dialog, {good.path}).isEmpty());
     QCOMPARE(Boxes(dialog), good);
 
-    // The last letter of the label, which the tool shows as its value, and that letter again.
+    // Another program writes the label's last letter through a shared mapping, as built and as
+    // 'Z' in turn: the tool prints it, the MD5 covers it.
     QProcess writer;
     const auto stopWriter = qScopeGuard([&writer] {
         writer.kill();
