@@ -282,7 +282,7 @@ ReportedPackage ReadReportedPackage(const QByteArray &path)
     if (result.outcome == InspectionOutcome::Ok && !(details && !details->fileChanged)) {
         result.outcome = InspectionOutcome::Damaged;
         result.message = QStringLiteral("apk类型已经损坏");
-        result.reason = QStringLiteral("文件在检查期间被修改");
+        result.reason = ChangedReason(*result.package->file);
         details.reset();
     }
     return package;

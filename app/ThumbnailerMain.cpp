@@ -26,13 +26,15 @@ enum Exit
 
 // Writes `bytes` to a new file beside `path`, made for the purpose and never a link, then puts
 // it in place with one rename, so that a file manager never caches half an image and nothing
-// that `path` names, a link's target included, is ever opened for writing.
+// that `path` names, a link's target included, is ever opened for writing. The new file's name
+// is short whatever `path`'s is, so that it fits wherever `path`'s name fits.
 bool WriteOutput(const QByteArray &path, const QByteArray &bytes)
 {
+    const QByteArray folder = path.first(path.lastIndexOf('/') + 1);
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
-        temporary = path + ".pelmora-" +
+        temporary = folder + ".pelmora-" +
                     QByteArray::number(QRandomGenerator::system()->generate64(), 36) + ".tmp";
         fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                     0600);

@@ -8,9 +8,12 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char **environ;
 
@@ -196,4 +199,20 @@ QString BuildBenchBundle(const QString &directory, QList<QByteArray> &apks)
               bundle, QDir(directory).filePath(QStringLiteral("inside"))},
              directory);
     return bundle;
+}
+
+bool GiveToAnotherUser(const QString &path)
+{
+    return ::geteuid() == 0 && ::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0;
+}
+
+bool SetLeaseCapability(bool on)
+{
+    __user_cap_header_struct header = {_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+    if (syscall(SYS_capget, &header, data) != 0)
+        return false;
+    const quint32 lease = 1u << CAP_LEASE;
+    data[0].effective = on ? data[0].effective | lease : data[0].effective & ~lease;
+    return syscall(SYS_capset, &header, data) == 0;
 }

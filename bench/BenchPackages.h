@@ -56,3 +56,9 @@ void SignBenchPackage(const BenchKey &key, const QString &input, const QString &
 // A flat .apks of about 100 MiB in `directory`, a base and three splits signed with v2 and v3:
 // its path, and each inner APK's bytes in `apks`.
 QString BuildBenchBundle(const QString &directory, QList<QByteArray> &apks);
+
+// Where no lease is to be had, as for a file another user owns: `path` given to another user
+// (root keeps its lease on it through CAP_LEASE alone), then CAP_LEASE taken out of the calling
+// thread's effective capabilities, or put back. False when not run as root.
+bool GiveToAnotherUser(const QString &path);
+bool SetLeaseCapability(bool on);

@@ -8,8 +8,14 @@
 //           two, not their sum (targets: whole/max <= 1.10, and whole/sum <= 0.75 where the
 //           halves are alike; whole/max <= 0.5 on the damaged package, whose digest stops once
 //           the tool has said "ERROR")
+//   keeping a package to one content, on framework-res.apk and a 1 GiB package: opening it
+//           under a read lease against opening it alone, how long a program that opens it for
+//           writing waits while Pelmora holds the lease, and, where no lease is to be had
+//           (measured as root without CAP_LEASE on a file another user owns), the private copy
+//           and a whole drop read from it, against the drop under the lease (information)
 #include "BenchPackages.h"
 #include "digest/FileMd5.h"
+#include "digest/SafeFile.h"
 #include "inspect/ToolCapture.h"
 #include "inspect/ToolTarget.h"
 #include "tests/DropEvents.h"
@@ -25,7 +31,9 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -153,6 +161,61 @@ void Inspection(const QString &name, const QString &path, bool damaged, int roun
                 qPrintable(name), w * 1e3, t * 1e3, d * 1e3, w / std::max(t, d), w / (t + d));
 }
 
+void Keeping(const QString &name, const QString &path, int rounds)
+{
+    const QByteArray file = QFile::encodeName(path);
+    const bool root = GiveToAnotherUser(path);
+    // A window of its own for each drop, so that no package it shows stays leased meanwhile.
+    const auto drop = [&] {
+        CPelmoraDlg dialog;
+        dialog.show();
+        const double seconds = TimedDrop(dialog, path);
+        if (qobject_cast<QLineEdit *>(dialog.GetDlgItem(CPelmoraDlg::Md5Box))->text().isEmpty())
+            qFatal("the inspection of %s failed", qPrintable(name));
+        return seconds;
+    };
+    std::vector<double> open, leased, writer, writerLeased, copied, whole, wholeCopied;
+    for (int i = 0; i < rounds; ++i) {
+        open.push_back(Seconds([&] { const SafeFile alone(file); }));
+        leased.push_back(Seconds([&] { const PackageFile package(file); }));
+        const auto openForWriting = [&] {
+            const int fd = ::open(file.constData(), O_RDWR | O_CLOEXEC);
+            if (fd < 0)
+                qFatal("%s does not open for writing", file.constData());
+            ::close(fd);
+        };
+        writer.push_back(Seconds(openForWriting));
+        {
+            const PackageFile package(file);
+            if (package.keeping() != PackageFile::Keeping::Leased)
+                qFatal("no lease on %s", file.constData());
+            writerLeased.push_back(Seconds(openForWriting));
+            if (!package.changed())
+                qFatal("the writer went unnoticed");
+        }
+        whole.push_back(drop());
+        if (!root || !SetLeaseCapability(false))
+            continue;
+        copied.push_back(Seconds([&] {
+            const PackageFile package(file);
+            if (package.keeping() != PackageFile::Keeping::Copied)
+                qFatal("%s was not copied", file.constData());
+        }));
+        wholeCopied.push_back(drop());
+        SetLeaseCapability(true);
+    }
+    std::printf("keeping %s: opened alone %.3f ms, opened and leased %.3f ms; a writer's open "
+                "%.3f ms, %.3f ms while leased\n",
+                qPrintable(name), Best(open) * 1e3, Best(leased) * 1e3, Best(writer) * 1e3,
+                Best(writerLeased) * 1e3);
+    if (copied.empty())
+        std::printf("  no lease: not measured (needs root)\n");
+    else
+        std::printf("  no lease: private copy %.1f ms; inspection whole %.1f ms from the copy, "
+                    "%.1f ms under the lease\n",
+                    Best(copied) * 1e3, Best(wholeCopied) * 1e3, Best(whole) * 1e3);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -179,5 +242,14 @@ int main(int argc, char *argv[])
     QList<QByteArray> apks;
     Inspection(QStringLiteral("bundle bundle.apks"), BuildBenchBundle(directory.path(), apks),
                false, 7);
+    const QString framework = directory.filePath(QStringLiteral("framework-res.apk"));
+    if (!QFile::copy(QStringLiteral("/usr/share/android-framework-res/framework-res.apk"),
+                     framework))
+        qFatal("framework-res.apk could not be copied");
+    Keeping(QStringLiteral("framework-res.apk"), framework, 15);
+    QFile::remove(large);
+    Keeping(QStringLiteral("1 GiB package"),
+            BuildLargePackage(directory.path(), QStringLiteral("1G-package.apk"), qint64(1) << 30),
+            5);
     return 0;
 }

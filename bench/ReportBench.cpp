@@ -9,7 +9,10 @@
 //     cluster's storage must deliver;
 //   with one job against two (target: at least 1.7 times faster on two cores);
 //   and, for information, against what a script runs per file: `aapt dump badging`, `md5sum`,
-//     `sha256sum` and `apksigner verify --print-certs`.
+//     `sha256sum` and `apksigner verify --print-certs`; and the report on framework-res.apk and
+//     a package of 1 GiB where no lease is to be had (root without CAP_LEASE, through
+//     setpriv, on a file another user owns), read from a private copy, against the same under
+//     its lease.
 // Usage: report_bench PELMORA
 #include "BenchPackages.h"
 #include "archive/ZipArchive.h"
@@ -83,6 +86,22 @@ double FloorSeconds(const QString &path)
         BestSeconds(QCoreApplication::applicationDirPath() + QStringLiteral("/aapt"),
                     {QStringLiteral("dump"), QStringLiteral("badging"), path});
     return inMemory / 1e3 + tool;
+}
+
+void WithoutLease(const QString &pelmora, const QString &name, const QString &path)
+{
+    if (!GiveToAnotherUser(path)) {
+        std::printf("report %s without a lease: not measured (needs root)\n", qPrintable(name));
+        return;
+    }
+    const QStringList arguments = {QStringLiteral("--report"), QStringLiteral("--json"), path};
+    const double leased = BestSeconds(pelmora, arguments);
+    const double copied = BestSeconds(
+        QStringLiteral("setpriv"), QStringList{QStringLiteral("--inh-caps=-lease"),
+                                               QStringLiteral("--bounding-set=-lease"), pelmora} +
+                                       arguments);
+    std::printf("report %s: %.3f s under its lease, %.3f s from a private copy (information)\n",
+                qPrintable(name), leased, copied);
 }
 
 } // namespace
@@ -182,5 +201,9 @@ int main(int argc, char **argv)
                 qlonglong(files.size()), twoJobs, script, script / twoJobs);
     std::printf("report scaling: 1 job %.2f s, 2 jobs %.2f s, W1/W2 = %.2f (target >= 1.7)\n",
                 oneJob, twoJobs, oneJob / twoJobs);
+
+    WithoutLease(pelmora, QStringLiteral("framework-res.apk"), framework);
+    WithoutLease(pelmora, QStringLiteral("1 GiB package"),
+                 BuildLargePackage(directory.path(), QStringLiteral("1G.apk"), qint64(1) << 30));
     return 0;
 }

@@ -58,6 +58,7 @@ QByteArray BadgingLine::attribute(QByteArrayView name) const
 BadgingLine ParseBadgingLine(QByteArrayView line)
 {
     BadgingLine parsed;
+    parsed.toolWords = line.toByteArray();
     const qsizetype colon = line.indexOf(':');
     parsed.key = line.first(colon < 0 ? line.size() : colon).toByteArray();
     if (colon < 0)
@@ -65,13 +66,17 @@ BadgingLine ParseBadgingLine(QByteArrayView line)
     const QByteArrayView rest = line.sliced(colon + 1);
     // "key:'value'" lines carry one value, so only the line's last apostrophe ends it.
     if (rest.startsWith('\'')) {
-        const qsizetype end =
-            rest.size() > 1 && rest.endsWith('\'') ? rest.size() - 1 : rest.size();
+        const bool closed = rest.size() > 1 && rest.endsWith('\'');
+        const qsizetype end = closed ? rest.size() - 1 : rest.size();
         parsed.values.append(Unescape(rest.sliced(1, end - 1)));
+        if (closed)
+            parsed.toolWords = line.first(colon + 1).toByteArray() + "''";
         return parsed;
     }
 
+    QByteArray words = line.first(colon + 1).toByteArray();
     qsizetype at = 0;
+    qsizetype wordsFrom = 0; // where the tool's words after the last value start
     while (at < rest.size()) {
         while (at < rest.size() && rest[at] == ' ')
             ++at;
@@ -84,8 +89,10 @@ BadgingLine ParseBadgingLine(QByteArrayView line)
             ++at;
         else
             at = nameStart;
-        if (at >= rest.size() || rest[at] != '\'')
-            break; // not the tool's quoting: nothing more to trust on this line
+        if (at >= rest.size())
+            break;
+        if (rest[at] != '\'')
+            return parsed; // not the tool's quoting: nothing more to trust on this line
         const qsizetype end = ValueEnd(rest, at + 1);
         QByteArray value = Unescape(rest.sliced(at + 1, end - at - 1));
         if (named)
@@ -93,7 +100,14 @@ BadgingLine ParseBadgingLine(QByteArrayView line)
                 {rest.sliced(nameStart, at - 1 - nameStart).toByteArray(), std::move(value)});
         else
             parsed.values.append(std::move(value));
+        if (end == rest.size())
+            return parsed; // a value left open
+        words += rest.sliced(wordsFrom, at - wordsFrom);
+        words += "''";
         at = end + 1;
+        wordsFrom = at;
     }
+    words += rest.sliced(wordsFrom);
+    parsed.toolWords = words;
     return parsed;
 }

@@ -16,6 +16,10 @@ struct BadgingLine
     QByteArray key;                                      // before the first ':', as indented
     QList<QByteArray> values;                            // unnamed: "key:'v'", "key: 'a' 'b'"
     QList<std::pair<QByteArray, QByteArray>> attributes; // "name='value'", in order
+    // What the tool wrote around the values: the line with each quoted value emptied, or the
+    // whole line when it is not of the tool's form to its end (a value left open, text that is
+    // no value), since then no part of it can be told from the tool's own words.
+    QByteArray toolWords;
 
     // The first attribute called `name`; empty when there is none.
     QByteArray attribute(QByteArrayView name) const;

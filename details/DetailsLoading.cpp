@@ -5,21 +5,6 @@
 #include "digest/ReadStop.h"
 #include "digest/SafeFile.h"
 
-namespace {
-
-// Counts the bytes read, for the window's progress bar.
-class ReadCounter : public ByteSink
-{
-public:
-    explicit ReadCounter(std::atomic<qint64> &count) : count(count) {}
-    void feed(qint64, const unsigned char *, std::size_t size) override { count += qint64(size); }
-
-private:
-    std::atomic<qint64> &count;
-};
-
-} // namespace
-
 DetailsLoading::DetailsLoading(const InspectedPackage &inspected, std::function<void()> more)
     : inspected(inspected), more(std::move(more)), tool(ToolDetails(inspected)), shown(tool)
 {
@@ -69,7 +54,7 @@ void DetailsLoading::readFile()
     contentsThread = std::thread([this, archive] { readContents(archive); });
     PackageReading read;
     if (reader) {
-        ReadCounter counter(bytesRead);
+        ByteCounter counter(bytesRead);
         QList<ByteSink *> second = {&reader->digests.sha1, &reader->digests.sha256};
         if (reader->signatures)
             second.append(&*reader->signatures);

@@ -141,6 +141,8 @@ PackageDetails ToolDetails(const InspectedPackage &inspected)
         details.toolComplaints.append(FromNarrow(line));
     details.fileChanged = !inspected.file;
     details.readPending = details.contentsPending = bool(inspected.file);
+    // Known since the file was opened; the read only confirms it.
+    details.size = inspected.file ? inspected.file->file().size() : -1;
     return details;
 }
 
@@ -251,8 +253,7 @@ DetailsSection PackageSection(const PackageDetails &details)
     const bool kindPending = details.contentsPending && !details.fileChanged;
     section.rows.append({
         {QStringLiteral("包类型"), kindPending ? PendingText() : BundleKindText(details.kind)},
-        {QStringLiteral("文件大小"),
-         details.fileChanged ? QString() : read(FileSizeText(details.size))},
+        {QStringLiteral("文件大小"), details.fileChanged ? QString() : FileSizeText(details.size)},
         {QStringLiteral("MD5"), read(FromNarrow(details.digests.md5))},
         {QStringLiteral("SHA-1"), read(FromNarrow(details.digests.sha1))},
         {QStringLiteral("SHA-256"), read(FromNarrow(details.digests.sha256))},

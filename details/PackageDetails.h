@@ -44,7 +44,7 @@ struct PackageDetails
     std::optional<SignatureReport> container; // an APKM's own JAR signature
 
     // While the details window is still reading, the parts not known yet, shown as pending:
-    // the read of the file (size, digests, the package's or an APKM container's signatures)
+    // the read of the file (digests, the package's or an APKM container's signatures)
     // and what its archive holds (icon, channel, native libraries, the manifest's facts, a
     // bundle's inner APKs and so its verdict).
     bool readPending = false;

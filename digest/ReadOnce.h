@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QtGlobal>
+#include <atomic>
 #include <cstddef>
 #include <functional>
 
@@ -32,6 +33,17 @@ public:
 
 private:
     Digest digest;
+};
+
+// Counts the bytes fed, for a progress bar that another thread shows.
+class ByteCounter : public ByteSink
+{
+public:
+    explicit ByteCounter(std::atomic<qint64> &count) : count(count) {}
+    void feed(qint64, const unsigned char *, std::size_t size) override { count += qint64(size); }
+
+private:
+    std::atomic<qint64> &count;
 };
 
 // Reads `file` once, from its start, and hands every chunk to each sink of `first`, on this

@@ -1,5 +1,7 @@
 #include "BadgingParser.h"
 
+#include "ToolComplaints.h"
+
 namespace {
 
 // The bytes between the first apostrophe at or after `from` and the next apostrophe.
@@ -29,7 +31,8 @@ BadgingStatus ParseBadging(QByteArray output, BadgingInfo &info)
     if (output.isEmpty())
         return NoOutput;
     // Kept strict on purpose: a damaged package is reported even if a package line came first.
-    if (output.contains("ERROR"))
+    // Only a word inside a value the tool quotes is the package's, not the tool's.
+    if (ToolSaysError(output))
         return ToolError;
     return ParseBadgingValues(output, info) ? Parsed : NoPackageLine;
 }

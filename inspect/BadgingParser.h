@@ -12,7 +12,7 @@ struct BadgingInfo
 
 enum BadgingStatus : int
 {
-    ToolError = 0,     // the output contains "ERROR"
+    ToolError = 0,     // the tool's own words say "ERROR" (ToolSaysError)
     Parsed = 1,        // a package line was found, whether or not a value could be extracted
     NoOutput = 2,      // the output is empty
     NoPackageLine = 3, // the output holds no "package: name="

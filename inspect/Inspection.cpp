@@ -17,6 +17,14 @@ namespace {
 
 const QString Damaged = QStringLiteral("apk类型已经损坏");
 
+// Why a regular file cannot be read as one content, when it is not kept to one.
+QString NotKeptReason(const PackageFile &package)
+{
+    return package.keeping() == PackageFile::Keeping::BeingWritten
+               ? QStringLiteral("文件正被其他程序写入")
+               : QStringLiteral("无法取得文件租约，也无法复制文件");
+}
+
 InspectionResult Refused(InspectionOutcome outcome, const QString &message,
                          const QString &reason = {})
 {
@@ -51,14 +59,20 @@ public:
         if (!tool && target.ready())
             tool.emplace(target.command(), target.descriptor());
     }
-    // Between chunks: takes in the tool's output, and tells whether it has said "ERROR".
+    // Between chunks: takes in the tool's output, and tells whether it has said "ERROR" in a
+    // line it has finished; a line still being written may yet close the value it holds.
     bool drainSaysError()
     {
         startWhenReady();
         if (!tool)
             return false;
         tool->drain();
-        return tool->outputSoFar().contains("ERROR");
+        const QByteArray &output = tool->outputSoFar();
+        const qsizetype finished = output.lastIndexOf('\n') + 1;
+        saidError =
+            saidError || ToolSaysError(QByteArrayView(output).sliced(checked, finished - checked));
+        checked = finished;
+        return saidError;
     }
     // Whatever the read left of the base is copied now, and the tool's run is awaited.
     void finish(ToolReading &reading)
@@ -74,9 +88,12 @@ public:
 private:
     ToolTarget &target;
     std::optional<ToolRun> tool;
+    qsizetype checked = 0; // the output's lines before this have been looked at
+    bool saidError = false;
 };
 
-ToolReading RunToolWhileReading(ToolTarget &target, const SafeFile &file, InspectionRead read)
+ToolReading RunToolWhileReading(ToolTarget &target, const SafeFile &file, InspectionRead read,
+                                ByteSink *progress)
 {
     ToolBesideRead tool(target);
     ToolReading reading;
@@ -95,6 +112,8 @@ ToolReading RunToolWhileReading(ToolTarget &target, const SafeFile &file, Inspec
     }
     if (ByteSink *copy = target.pendingCopy(); copy && !sinks.isEmpty())
         sinks.append(copy);
+    if (progress && !sinks.isEmpty())
+        sinks.append(progress);
     // Once the tool has said "ERROR" the MD5 is likely of no use; a report reads on regardless.
     const bool whole = !sinks.isEmpty() && ReadOnce(file, sinks, {}, [&] {
         return tool.drainSaysError() ? read == InspectionRead::Everything : true;
@@ -139,7 +158,13 @@ bool ComplaintsExcused(const ToolTarget &target, const ToolReading &reading, Bad
 
 } // namespace
 
-InspectionResult InspectPackage(const QByteArray &path, InspectionRead read)
+QString ChangedReason(const PackageFile &file)
+{
+    return file.openedForWriting() ? QStringLiteral("文件在检查期间被其他程序打开写入")
+                                   : QStringLiteral("文件在检查期间被修改");
+}
+
+InspectionResult InspectPackage(const QByteArray &path, InspectionRead read, ByteSink *progress)
 {
     switch (CheckExtension(path)) {
     case ExtensionCheck::Missing:
@@ -155,6 +180,9 @@ InspectionResult InspectPackage(const QByteArray &path, InspectionRead read)
     if (!package->isOpen())
         return Refused(InspectionOutcome::Unreadable, Damaged);
     const SafeFile &file = package->file();
+    // Every reader below must see one content of it, or none vouches for it.
+    if (file.isOpen() && !package->keptToOneContent())
+        return Refused(InspectionOutcome::Damaged, Damaged, NotKeptReason(*package));
     // A bundle's base reaches the tool from memory, copied as the read below passes it; the MD5
     // stays the bundle file's own.
     ToolTarget target(*package, BaseCopy::Later);
@@ -166,7 +194,7 @@ InspectionResult InspectPackage(const QByteArray &path, InspectionRead read)
         result.inspected = inspected;
         return result;
     }
-    ToolReading reading = RunToolWhileReading(target, file, read);
+    ToolReading reading = RunToolWhileReading(target, file, read, progress);
     BadgingInfo info;
     // A tool that was killed or crashed, or never ran, has vouched for nothing, whatever it
     // printed.
@@ -187,8 +215,7 @@ InspectionResult InspectPackage(const QByteArray &path, InspectionRead read)
     InspectionResult result;
     // Everything is read: it was all one file only if that file is still as it was opened.
     if (package->changed())
-        result =
-            Refused(InspectionOutcome::Damaged, Damaged, QStringLiteral("文件在检查期间被修改"));
+        result = Refused(InspectionOutcome::Damaged, Damaged, ChangedReason(*package));
     else if (status == ToolError)
         result = Refused(
             reading.readable ? InspectionOutcome::Damaged : InspectionOutcome::Unreadable, Damaged);

@@ -7,6 +7,8 @@
 #include <QString>
 #include <optional>
 
+class ByteSink;
+
 enum class InspectionOutcome
 {
     Ok,         // the tool named the package and the file was read
@@ -50,8 +52,15 @@ enum class InspectionRead
 
 // The one inspection: the extension rule, then the badging tool and the MD5, the file hashed
 // while the tool runs. `path` holds the name's bytes as the file system has them; the file is
-// opened once, and the tool and every read go through that one open file, which must still be
-// as it was opened once all is read. A bundle's base, when the bundle stores it as it is, is
-// copied for the tool from that same read as it goes by, and the tool starts once it is in.
-// Runs on the calling thread and touches no widget, so windows and scripts share it.
-InspectionResult InspectPackage(const QByteArray &path, InspectionRead read = InspectionRead::Md5);
+// opened once, and the tool and every read go through that one open file (PackageFile), which
+// must be kept to one content (a lease, or a copy; a file open for writing elsewhere is damaged)
+// and still be as it was opened once all is read. A bundle's base, when the bundle stores it as it
+// is, is copied for the tool from that same read as it goes by, and the tool starts once it is in.
+// Runs on the calling thread and touches no widget, so windows and scripts share it. `progress`,
+// when given, is fed every chunk the read takes in too, for a progress bar.
+InspectionResult InspectPackage(const QByteArray &path, InspectionRead read = InspectionRead::Md5,
+                                ByteSink *progress = nullptr);
+
+// Why an inspected file is no longer the one that was read, as a report's reason says it: another
+// program opened it for writing since, or it changed.
+QString ChangedReason(const PackageFile &file);

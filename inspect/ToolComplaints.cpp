@@ -1,5 +1,7 @@
 #include "ToolComplaints.h"
 
+#include "details/BadgingLine.h"
+
 #include <algorithm>
 #include <optional>
 
@@ -8,6 +10,7 @@ namespace {
 // aapt's own prefix for a complaint about a place in a file: "FILE:LINE: error: ".
 constexpr QByteArrayView PlacePrefix = ": error: ";
 constexpr QByteArrayView BarePrefix = "error: ";
+constexpr QByteArrayView Error = "ERROR";
 
 // The complaint a line makes, without the place it names; nothing when it makes none.
 std::optional<QByteArrayView> Complaint(QByteArrayView line)
@@ -26,14 +29,34 @@ std::optional<QByteArrayView> Complaint(QByteArrayView line)
     return line.sliced(place + PlacePrefix.size());
 }
 
+bool WordsSayError(QByteArrayView line)
+{
+    return line.contains(Error) && ParseBadgingLine(line).toolWords.contains(Error);
+}
+
 } // namespace
+
+bool ToolSaysError(QByteArrayView output)
+{
+    for (qsizetype start = 0; start < output.size();) {
+        const qsizetype end = output.indexOf('\n', start);
+        const qsizetype next = end < 0 ? output.size() : end;
+        if (WordsSayError(output.sliced(start, next - start)))
+            return true;
+        start = next + 1;
+    }
+    return false;
+}
 
 QList<QByteArray> ToolComplaints(const QByteArray &output)
 {
     QList<QByteArray> complaints;
-    for (const QByteArray &line : output.split('\n'))
+    for (const QByteArray &line : output.split('\n')) {
         if (Complaint(line))
             complaints.append(line);
+        else if (WordsSayError(line))
+            complaints.append(line.sliced(line.indexOf(Error)));
+    }
     return complaints;
 }
 

@@ -1,12 +1,21 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 
-// The lines of the badging tool's output that report an error, as aapt writes them: "ERROR…" at
-// a line's start, "error: …", or a complaint about a place in the manifest,
-// "AndroidManifest.xml:4: error: ERROR getting 'android:icon' attribute: …". A value the tool
-// prints in quotes ("application-label:'ERROR Reporter'") never makes one.
+// Whether the badging tool's own words say "ERROR": anywhere in its output but inside a value it
+// quotes on a line of its own form (ParseBadgingLine), which is the package's text. A line that is
+// not of that form to its end (a value left open, a complaint the tool wrote into the middle of
+// another line, as its output and its complaints share one pipe in pieces) counts whole.
+bool ToolSaysError(QByteArrayView output);
+
+// The tool's complaints, one line each, as aapt writes them: "ERROR…" at a line's start,
+// "error: …", or a complaint about a place in the manifest,
+// "AndroidManifest.xml:4: error: ERROR getting 'android:icon' attribute: …"; and, for a line
+// whose own words say "ERROR" elsewhere, the line from that word on. A value the tool prints in
+// quotes ("application-label:'ERROR Reporter'") never makes one. Every line for which
+// ToolSaysError holds gives one.
 QList<QByteArray> ToolComplaints(const QByteArray &output);
 
 // Whether each complaint only says that a label or an icon refers to a resource that is missing

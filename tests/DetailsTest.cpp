@@ -27,6 +27,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -41,6 +42,7 @@ enum Change
 {
     None,
     Rewrite,
+    OpenForWriting, // by another program, which maps it and could write it without a trace
     Remove,
     Fifo
 };
@@ -166,6 +168,8 @@ enum Then
     CloseWhileLoading, // closes it at once
     DropOnDetails,     // drops another package on it
     CompareFromMenu,   // compares through the main window's menu instead of opening it
+    WatchComparison,   // the same, reading the comparison window at once and once it is in
+    CloseComparison,   // the same, closing the comparison window at once
     PasteSigner        // types a certificate SHA-256 into 预期签名者
 };
 
@@ -320,6 +324,8 @@ void DetailsTest::fileAfterInspection_data()
         << detailed << itself << int(None) << TopIcon << DetailedFacts;
     QTest::newRow("same length, other bytes")
         << detailed << itself << int(Rewrite) << QByteArray() << DetailedFacts;
+    QTest::newRow("opened for writing by another program, nothing written yet")
+        << detailed << itself << int(OpenForWriting) << QByteArray() << DetailedFacts;
     QTest::newRow("vanished") << detailed << itself << int(Remove) << QByteArray() << DetailedFacts;
     QTest::newRow("now a FIFO") << detailed << itself << int(Fifo) << QByteArray() << DetailedFacts;
 
@@ -433,6 +439,13 @@ void DetailsTest::fileAfterInspection()
     bytes[100] = char(~bytes[100]);
     if (change == Rewrite)
         QVERIFY(WriteFile(copy, bytes));
+    QProcess writer;
+    const auto stopWriter = qScopeGuard([&writer] {
+        writer.kill();
+        writer.waitForFinished();
+    });
+    if (change == OpenForWriting)
+        QVERIFY(StartMappingWriter(writer, {QStringLiteral("later"), copy}));
     if (change >= Remove)
         QVERIFY(QFile::remove(copy));
     if (change == Fifo)
@@ -495,6 +508,11 @@ void DetailsTest::window_data()
         << detailed << true << int(DropOnDetails) << file("older.apk") << downgrade;
     QTest::newRow("a second package chosen through the window menu: compared")
         << detailed << true << int(CompareFromMenu) << file("older.apk") << downgrade;
+    // The first line, and all of it, as `pelmora --compare` prints it.
+    QTest::newRow("a large package compared: the window at once, under a bar until it is in")
+        << detailed << true << int(WatchComparison) << large << QString();
+    QTest::newRow("a large package compared, closed while it is read: the reading stops")
+        << detailed << true << int(CloseComparison) << large << QString();
     QTest::newRow("the signer's SHA-256 pasted, lower case without colons")
         << file("signed.apk") << true << int(PasteSigner)
         << key.certificateSha256.toLower().remove(u':') << QStringLiteral("符合");
@@ -526,20 +544,34 @@ void DetailsTest::window()
     QCOMPARE(command->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
     QCOMPARE(command->isEnabled(), enabled);
 
-    // A comparison window is read, copied and closed with Esc: its first line is the verdict;
-    // the old package's fields marked as differing are noted.
+    // A comparison window is read, copied and closed with Esc once it is in: its first line is
+    // the verdict; the old package's fields marked as differing are noted. Before: whether it
+    // showed its bar and nothing to copy.
     QString compared;
     QStringList marked;
+    bool comparisonPending = false;
+    qint64 readBeforeClosing = -1;
     QTimer comparer;
     QObject::connect(&comparer, &QTimer::timeout, [&] {
         QWidget *active = QApplication::activeModalWidget();
         if (auto *files = qobject_cast<QFileDialog *>(active)) {
-            files->selectFile(other);
+            // Typed, as selectFile() leaves a name field that has the focus as it is.
+            files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(other);
             static_cast<QDialog *>(files)->accept();
         }
         auto *comparison = qobject_cast<CCompareDlg *>(active);
         if (!comparison || !compared.isEmpty())
             return;
+        if (!comparison->loaded()) {
+            const auto *bar = comparison->findChild<QProgressBar *>();
+            comparisonPending =
+                comparisonPending || (bar && bar->isVisible() && comparison->copyText().isEmpty());
+            if (then == CloseComparison && readBeforeClosing < 0) {
+                readBeforeClosing = BytesReadSoFar();
+                QTest::keyClick(comparison, Qt::Key_Escape);
+            }
+            return;
+        }
         for (QPushButton *button : comparison->findChildren<QPushButton *>())
             if (button->text() == QStringLiteral("复制全部"))
                 button->click();
@@ -551,8 +583,24 @@ void DetailsTest::window()
         QTest::keyClick(comparison, Qt::Key_Escape);
     });
     comparer.start(10);
-    if (then == CompareFromMenu) {
+    if (then == CompareFromMenu || then == WatchComparison || then == CloseComparison) {
         dialog.OnSysCommand(CPelmoraDlg::IdmCompare);
+        if (then == CloseComparison) {
+            // Closed long before the new package was read: its reading stopped.
+            QVERIFY(readBeforeClosing >= 0 && compared.isEmpty());
+            const qint64 read = BytesReadSoFar() - readBeforeClosing;
+            QVERIFY2(read < QFileInfo(other).size() / 2, qPrintable(QString::number(read)));
+            return;
+        }
+        if (then == WatchComparison) {
+            QVERIFY(comparisonPending);
+            QProcess program;
+            program.start(QStringLiteral(PELMORA_PROGRAM),
+                          {QStringLiteral("--compare"), dropped, other});
+            QVERIFY(program.waitForFinished(-1));
+            QCOMPARE(compared, QString::fromUtf8(program.readAllStandardOutput()));
+            return;
+        }
         QCOMPARE(compared.section(u'\n', 0, 0), outcome);
         return;
     }
@@ -563,7 +611,7 @@ void DetailsTest::window()
     QSize icon;
     // At once: the progress bar and its text, and the package name and MD5 fields.
     bool progressAtOnce = false;
-    QString progressText, nameAtOnce, md5AtOnce;
+    QString progressText, nameAtOnce, md5AtOnce, sizeAtOnce;
     int progressSeen = 0;
     qint64 readBefore = 0;
     const auto field = [](QWidget *window, const QString &label) {
@@ -591,6 +639,7 @@ void DetailsTest::window()
             progressText = progress ? progress->text() : QString();
             nameAtOnce = field(details, QStringLiteral("包名"));
             md5AtOnce = field(details, QStringLiteral("MD5"));
+            sizeAtOnce = field(details, QStringLiteral("文件大小"));
             if (then == CloseWhileLoading) {
                 QTest::keyClick(details, Qt::Key_Escape);
                 return;
@@ -660,9 +709,11 @@ void DetailsTest::window()
         return;
     }
     if (then == WatchWhileLoading) {
-        // The identity at once, the digests pending under the bar, which moved and went once
-        // they were in.
+        // The identity and the size at once, the digests pending under the bar, which moved and
+        // went once they were in.
         QCOMPARE(nameAtOnce, QStringLiteral("org.example.details"));
+        const QString bytes = QLocale(QLocale::English).toString(QFileInfo(dropped).size());
+        QVERIFY2(sizeAtOnce.startsWith(bytes + QStringLiteral(" 字节 (")), qPrintable(sizeAtOnce));
         QCOMPARE(md5AtOnce, PendingText());
         QVERIFY2(progressText.startsWith(QStringLiteral("计算中…")), qPrintable(progressText));
         QVERIFY(progressAtOnce);

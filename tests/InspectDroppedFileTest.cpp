@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -119,6 +121,15 @@ void InspectDroppedFileTest::initTestCase()
     QVERIFY(!BuildTestPackage(directory.path(), QStringLiteral("noversion.apk"),
                               {QStringLiteral("com.example.nov"), QString(), QStringLiteral("N")})
                  .isEmpty());
+    QVERIFY(!BuildTestPackage(directory.path(), QStringLiteral("mapped.apk"),
+                              {QStringLiteral("com.example.mapped"), QStringLiteral("1.0"),
+                               QStringLiteral("Mapped A")})
+                 .isEmpty());
+    QVERIFY(LabelOffset(file(QStringLiteral("mapped.apk")), QStringLiteral("Mapped A")) > 0);
+    QVERIFY(!BuildTestPackage(directory.path(), QStringLiteral("reporter.apk"),
+                              {QStringLiteral("com.example.reporter"), QStringLiteral("2.0"),
+                               QStringLiteral("ERROR Reporter")})
+                 .isEmpty());
     for (const char *copy : {"Upper.APK", "readme", "app.apk (1)", "copy.apkx", "我的 包.apk"})
         QVERIFY(QFile::copy(file(QStringLiteral("other.apk")), file(QString::fromUtf8(copy))));
     const auto write = [this](const char *name, const QByteArray &content) {
@@ -218,6 +229,8 @@ void InspectDroppedFileTest::drop_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("package");
     QTest::addColumn<QString>("version");
+    // Another program mapped the first file dropped and keeps writing it meanwhile.
+    QTest::addColumn<bool>("written");
 
     const auto files = [this](std::initializer_list<const char *> names) {
         QStringList paths;
@@ -231,76 +244,106 @@ void InspectDroppedFileTest::drop_data()
     const QString kept = QStringLiteral("1.2.0");
 
     QTest::newRow("package") << files({"other.apk"}) << QString()
-                             << QStringLiteral("com.example.other") << QStringLiteral("3.0 beta");
+                             << QStringLiteral("com.example.other") << QStringLiteral("3.0 beta")
+                             << false;
     QTest::newRow("three files: the first counts")
         << files({"other.apk", "good.apk", "notes.txt"}) << QString()
-        << QStringLiteral("com.example.other") << QStringLiteral("3.0 beta");
+        << QStringLiteral("com.example.other") << QStringLiteral("3.0 beta") << false;
     QTest::newRow(".apkx accepted")
         << files({"copy.apkx"}) << QString() << QStringLiteral("com.example.other")
-        << QStringLiteral("3.0 beta");
+        << QStringLiteral("3.0 beta") << false;
     QTest::newRow("blank and Chinese in the name")
         << files({"我的 包.apk"}) << QString() << QStringLiteral("com.example.other")
-        << QStringLiteral("3.0 beta");
+        << QStringLiteral("3.0 beta") << false;
     QTest::newRow("no versionName: version box emptied")
-        << files({"noversion.apk"}) << QString() << QStringLiteral("com.example.nov") << QString();
-    QTest::newRow("wrong extension") << files({"notes.txt"}) << wrongType << QString() << kept;
-    QTest::newRow(".APK refused") << files({"Upper.APK"}) << wrongType << QString() << kept;
-    QTest::newRow("no extension") << files({"readme"}) << noFolders << QString() << kept;
+        << files({"noversion.apk"}) << QString() << QStringLiteral("com.example.nov") << QString()
+        << false;
+    QTest::newRow("wrong extension")
+        << files({"notes.txt"}) << wrongType << QString() << kept << false;
+    QTest::newRow(".APK refused") << files({"Upper.APK"}) << wrongType << QString() << kept
+                                  << false;
+    QTest::newRow("no extension") << files({"readme"}) << noFolders << QString() << kept << false;
     QTest::newRow("blank cancels the extension")
-        << files({"app.apk (1)"}) << noFolders << QString() << kept;
-    QTest::newRow("folder") << files({"subdir"}) << noFolders << QString() << kept;
+        << files({"app.apk (1)"}) << noFolders << QString() << kept << false;
+    QTest::newRow("folder") << files({"subdir"}) << noFolders << QString() << kept << false;
     QTest::newRow("folder named like a package")
-        << files({"backup.apk"}) << damaged << QString() << kept;
-    QTest::newRow("damaged package") << files({"broken.apk"}) << damaged << QString() << kept;
-    QTest::newRow("empty package") << files({"empty.apk"}) << damaged << QString() << kept;
+        << files({"backup.apk"}) << damaged << QString() << kept << false;
+    QTest::newRow("damaged package")
+        << files({"broken.apk"}) << damaged << QString() << kept << false;
+    QTest::newRow("empty package") << files({"empty.apk"}) << damaged << QString() << kept << false;
     QTest::newRow("FIFO named like a package")
-        << files({"fifo.apk"}) << damaged << QString() << kept;
+        << files({"fifo.apk"}) << damaged << QString() << kept << false;
     QTest::newRow("a bundle: its base's name and version, the bundle's MD5")
         << files({"bundle.apks"}) << QString() << QStringLiteral("com.example.other")
-        << QStringLiteral("3.0 beta");
+        << QStringLiteral("3.0 beta") << false;
     QTest::newRow("a bundle whose base is stored")
         << files({"stored.apkm"}) << QString() << QStringLiteral("com.example.other")
-        << QStringLiteral("3.0 beta");
+        << QStringLiteral("3.0 beta") << false;
     QTest::newRow("a bundle without a base")
-        << files({"no-base.xapk"}) << damaged << QString() << kept;
+        << files({"no-base.xapk"}) << damaged << QString() << kept << false;
     QTest::newRow("the tool complains of a signed package's icon")
         << files({"complained-signed.apk"}) << QString() << QStringLiteral("com.example.icon")
-        << QStringLiteral("4.0");
+        << QStringLiteral("4.0") << false;
     QTest::newRow("the tool complains of an unsigned package's icon")
-        << files({"complained.apk"}) << damaged << QString() << kept;
+        << files({"complained.apk"}) << damaged << QString() << kept << false;
+    QTest::newRow("an unsigned package labelled with the word ERROR")
+        << files({"reporter.apk"}) << QString() << QStringLiteral("com.example.reporter")
+        << QStringLiteral("2.0") << false;
     QTest::newRow("the tool stops at a signed package's permission")
-        << files({"stopped-signed.apk"}) << damaged << QString() << kept;
+        << files({"stopped-signed.apk"}) << damaged << QString() << kept << false;
     QTest::newRow("compact entries (aapt2), signed")
         << files({"aapt2-compact-entries-signed.apk"}) << QString()
-        << QStringLiteral("com.ibotpeaches.issue3366") << QString();
+        << QStringLiteral("com.ibotpeaches.issue3366") << QString() << false;
     QTest::newRow("compact entries (Android 15 system app), signed")
         << files({"android15-rom-app-signed.apk"}) << QString()
-        << QStringLiteral("com.ibotpeaches.compactentries") << QStringLiteral("15");
+        << QStringLiteral("com.ibotpeaches.compactentries") << QStringLiteral("15") << false;
     QTest::newRow("compact entries (aapt2), unsigned")
-        << files({"aapt2-compact-entries.apk"}) << damaged << QString() << kept;
+        << files({"aapt2-compact-entries.apk"}) << damaged << QString() << kept << false;
     QTest::newRow("compact entries (Android 15 system app), unsigned")
-        << files({"android15-rom-app.apk"}) << damaged << QString() << kept;
+        << files({"android15-rom-app.apk"}) << damaged << QString() << kept << false;
     QTest::newRow("a table the tool refuses, signed: the manifest's name and version")
         << files({"refused-signed.apk"}) << QString() << QStringLiteral("org.example.refused")
-        << QStringLiteral("5.0");
+        << QStringLiteral("5.0") << false;
     QTest::newRow("a table the tool refuses, unsigned")
-        << files({"refused.apk"}) << damaged << QString() << kept;
+        << files({"refused.apk"}) << damaged << QString() << kept << false;
+    QTest::newRow("a package another program mapped before and keeps writing")
+        << files({"mapped.apk"}) << damaged << QString() << kept << true;
 }
 
 void InspectDroppedFileTest::drop()
 {
     QFETCH(QStringList, dropped);
     QFETCH(QString, message);
+    QFETCH(bool, written);
     CPelmoraDlg dialog;
     dialog.show();
 
     QVERIFY(Drop(dialog, {good.path}).isEmpty());
     QCOMPARE(Boxes(dialog), good);
 
+    // Another program writes the label's last letter through a shared mapping, as built and as
+    // 'Z' in turn: the tool prints it, the MD5 covers it.
+    QProcess writer;
+    const auto stopWriter = qScopeGuard([&writer] {
+        writer.kill();
+        writer.waitForFinished();
+    });
+    if (written) {
+        const QString label = QStringLiteral("Mapped A");
+        const qint64 letter = LabelOffset(dropped.first(), label) + 2 * (label.size() - 1);
+        QVERIFY(StartMappingWriter(writer, {QStringLiteral("hold"), dropped.first(),
+                                            QString::number(letter), QStringLiteral("A"),
+                                            QStringLiteral("Z")}));
+    }
+
     const QList<Message> messages = Drop(dialog, dropped);
     const Shown shown = Boxes(dialog);
     if (message.isEmpty()) {
         QVERIFY(messages.isEmpty());
+        // The tool read the file through /dev/fd/N, which opens it anew, for reading only: that
+        // breaks no lease, so every reader read one content of it.
+        const std::shared_ptr<const PackageFile> &file = dialog.inspectedPackage()->file;
+        QVERIFY(file->keeping() == PackageFile::Keeping::Leased && !file->changed());
         QCOMPARE(shown.path, dropped.first());
         QCOMPARE(dialog.displayFields().md5Text, Md5Of(dropped.first()));
         QCOMPARE(shown.md5, Md5Of(dropped.first()).toUpper());

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -13,10 +14,16 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QtEndian>
+#include <csignal>
+#include <functional>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -32,11 +39,14 @@ struct Run
 enum Setup
 {
     Plain,
-    Swapped,      // while a helper swaps another file in and out
-    NoModule,     // copied beside the tool, without the formats module
-    FullDisk,     // its standard output on a full disk
-    NotJsonLines, // its output file holding a record, a line of text and part of a record
-    Locked,       // its output file locked by another process
+    Swapped,         // while a helper swaps another file in and out
+    NoModule,        // copied beside the tool, without the formats module
+    KeptWriting,     // while a helper that mapped the package before keeps writing it
+    KeptWritingCopy, // the same, the program unable to take a lease on the file
+    OpenedWhileRead, // a helper opens the package for writing while the program reads it
+    FullDisk,        // its standard output on a full disk
+    NotJsonLines,    // its output file holding a record, a line of text and part of a record
+    Locked,          // its output file locked by another process
 };
 
 // How an output file to resume starts out.
@@ -53,11 +63,54 @@ enum Start
 // The name of the output file in the test's folder.
 const QString OutputName = QStringLiteral("out.jsonl");
 
-Run Pelmora(const QStringList &arguments, const QString &directory,
-            const QString &program = QStringLiteral(PELMORA_PROGRAM),
-            const QString &standardOutput = {})
+// The letter of the label that a helper writes through its mapping, and what it writes there.
+const QString MappedLabel = QStringLiteral("Mapped A");
+constexpr char Written = 'Z';
+
+// How a lease on the file with inode `inode` held by process `pid` stands in /proc/locks:
+// "ACTIVE", "BREAKING", or empty when there is none.
+QByteArray LeaseState(qint64 pid, ino_t inode)
 {
-    QProcess pelmora;
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray &line : locks.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 5 && fields.at(1) == "LEASE" && fields.at(4).toLongLong() == pid &&
+            fields.at(5).endsWith(':' + QByteArray::number(quint64(inode))))
+            return fields.at(2);
+    }
+    return {};
+}
+
+// Bytes process `pid` has read so far, through any file.
+qint64 BytesRead(qint64 pid)
+{
+    QFile io(QStringLiteral("/proc/%1/io").arg(pid));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : io.readAll().split('\n'))
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    return -1;
+}
+
+// Waits up to 30 s for `done`.
+bool WaitFor(const std::function<bool()> &done)
+{
+    QDeadlineTimer deadline(30000);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+void StartPelmora(QProcess &pelmora, const QStringList &arguments, const QString &directory,
+                  const QString &program = QStringLiteral(PELMORA_PROGRAM),
+                  const QString &standardOutput = {})
+{
     pelmora.setWorkingDirectory(directory);
     if (!standardOutput.isEmpty())
         pelmora.setStandardOutputFile(standardOutput);
@@ -67,9 +120,22 @@ Run Pelmora(const QStringList &arguments, const QString &directory,
         environment.remove(QString::fromLatin1(variable));
     pelmora.setProcessEnvironment(environment);
     pelmora.start(program, arguments);
+}
+
+Run Finished(QProcess &pelmora)
+{
     if (!pelmora.waitForFinished(-1) || pelmora.exitStatus() != QProcess::NormalExit)
         return {};
     return {pelmora.exitCode(), pelmora.readAllStandardOutput(), pelmora.readAllStandardError()};
+}
+
+Run Pelmora(const QStringList &arguments, const QString &directory,
+            const QString &program = QStringLiteral(PELMORA_PROGRAM),
+            const QString &standardOutput = {})
+{
+    QProcess pelmora;
+    StartPelmora(pelmora, arguments, directory, program, standardOutput);
+    return Finished(pelmora);
 }
 
 QByteArray Output(const QString &program, const QStringList &arguments)
@@ -163,6 +229,13 @@ private:
     // returns that run's exit status.
     int runKilled(const QStringList &arguments, const QString &output, int records);
     void checkSwappedRecords(const QList<QJsonObject> &records);
+    // Each record of a file that changed while it was read is the whole of one of `contents`, or
+    // refused; `readAtAll` of them were read.
+    void checkOneContentEach(const QList<QJsonObject> &records, const QSet<QStringList> &contents,
+                             int readAtAll = 0);
+    // Runs the program on `file`, stops it once it holds its lease, has a helper open the file
+    // for writing (which waits on the lease), and lets the program go on.
+    Run runOpenedWhileRead(const QStringList &arguments, const QString &file);
     // The program copied into a folder of its own beside a link to the tool, without the module.
     QString copiedAlone();
 
@@ -344,6 +417,25 @@ void ReportTest::buildHostilePackages(const TestKey &key)
                                QStringLiteral("ERROR Reporter")};
     QVERIFY(build(QStringLiteral("error-label.apk"), reporter, {}, true));
     QVERIFY(build(QStringLiteral("error-label-unsigned.apk"), reporter, {}, false));
+    // The same permission after 120 others: the tool's output, buffered by 4 KiB, is cut before
+    // its complaint arrives, so that the complaint lands in the middle of a line.
+    PackageContents late;
+    for (int permission = 1; permission <= 120; ++permission)
+        late.manifestElements +=
+            QStringLiteral("<uses-permission android:name='org.pelmora.permission.P%1'/>")
+                .arg(permission);
+    late.manifestElements += permission.manifestElements;
+    late.resources = permission.resources;
+    QVERIFY(build(QStringLiteral("late-permission-reference.apk"), package, late, true));
+    QProcess badging;
+    badging.setProcessChannelMode(QProcess::MergedChannels);
+    badging.start(QStringLiteral(SYSTEM_AAPT),
+                  {QStringLiteral("dump"), QStringLiteral("badging"),
+                   QDir(hostile).filePath(QStringLiteral("late-permission-reference.apk"))});
+    QVERIFY(badging.waitForFinished(-1));
+    const QByteArray said = badging.readAll();
+    const qsizetype complaint = said.indexOf("AndroidManifest.xml:");
+    QVERIFY2(complaint > 0 && said[complaint - 1] != '\n', said.constData());
     // An icon that is a colour: aapt complains of it and stops there, before the permission
     // that comes after the application.
     PackageContents colourIcon;
@@ -389,32 +481,80 @@ void ReportTest::buildHostilePackages(const TestKey &key)
         {}, false));
     QVERIFY(QFile::copy(directory.filePath(QStringLiteral("corpus/deeper/signed.apk")),
                         QDir(hostile).filePath(QStringLiteral("signed.apk"))));
+
+    // A package another program writes through a shared mapping: the last letter of its label
+    // in the resource table, which the signatures cover. A copy of it belongs to another user, so
+    // that a program without CAP_LEASE gets no lease on it. And a package that takes a while to
+    // read, 128 MiB of zeros more, a hole in the file.
+    QVERIFY(build(QStringLiteral("mapped.apk"),
+                  {QStringLiteral("org.pelmora.mapped"), QStringLiteral("1.0"), MappedLabel}, {},
+                  true));
+    const QString mapped = QDir(hostile).filePath(QStringLiteral("mapped.apk"));
+    QVERIFY(LabelOffset(mapped, MappedLabel) > 0);
+    QVERIFY(QFile::copy(mapped, QDir(hostile).filePath(QStringLiteral("others.apk"))));
+    const QString large = QDir(hostile).filePath(QStringLiteral("large.apk"));
+    QVERIFY(QFile::copy(QDir(hostile).filePath(QStringLiteral("unsigned.apk")), large) &&
+            AppendZeroEntry(large, "assets/zeros.bin", 128 << 20));
 }
 
-// Each record of a file swapped while it was read is the whole of one file: its name, its MD5
-// and its verdict, so "通过" only ever goes with the signed file's identity. Or it is refused.
-void ReportTest::checkSwappedRecords(const QList<QJsonObject> &records)
+// Each record is the whole of one file: its name, label, MD5 and verdict, so "通过" only ever
+// goes with the identity of the file that was signed. Or it is refused, for a change it saw.
+void ReportTest::checkOneContentEach(const QList<QJsonObject> &records,
+                                     const QSet<QStringList> &contents, int readAtAll)
 {
-    const QDir hostile(directory.filePath(QStringLiteral("hostile")));
-    const QSet<QStringList> wholeFiles = {
-        {QStringLiteral("org.pelmora.unsigned"),
-         FirstWord(QStringLiteral("md5sum"), hostile.filePath(QStringLiteral("unsigned.apk"))),
-         QStringLiteral("unsigned")},
-        {QStringLiteral("org.pelmora.report"),
-         FirstWord(QStringLiteral("md5sum"), hostile.filePath(QStringLiteral("signed.apk"))),
-         QStringLiteral("verified")}};
     QCOMPARE(records.size(), 24);
+    int read = 0;
     for (const QJsonObject &record : records) {
         const QString outcome = record.value(QStringLiteral("outcome")).toString();
         QVERIFY2(outcome == QStringLiteral("ok") || outcome == QStringLiteral("damaged"),
                  qPrintable(outcome));
-        if (outcome != QStringLiteral("ok"))
+        if (outcome != QStringLiteral("ok")) {
+            QCOMPARE(record.value(QStringLiteral("reason")).toString(),
+                     QStringLiteral("文件在检查期间被修改"));
             continue;
+        }
+        ++read;
         const QStringList shown = {record.value(QStringLiteral("package")).toString(),
+                                   record.value(QStringLiteral("label")).toString(),
                                    record.value(QStringLiteral("md5")).toString(),
                                    ValueAt(record, QStringLiteral("signature/verdict")).toString()};
-        QVERIFY2(wholeFiles.contains(shown), qPrintable(shown.join(u' ')));
+        QVERIFY2(contents.contains(shown), qPrintable(shown.join(u' ')));
     }
+    QVERIFY(read >= readAtAll);
+}
+
+Run ReportTest::runOpenedWhileRead(const QStringList &arguments, const QString &file)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(directory.filePath(file)).constData(), &info) != 0)
+        return {};
+    // Stopped before its read is half done, it cannot have judged the file yet; a machine too
+    // busy to stop it in time runs it again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        QProcess pelmora;
+        StartPelmora(pelmora, arguments, directory.path());
+        const qint64 pid = pelmora.processId();
+        if (!WaitFor([&] { return !LeaseState(pid, info.st_ino).isEmpty(); }))
+            return {};
+        ::kill(pid_t(pid), SIGSTOP);
+        if (BytesRead(pid) > info.st_size / 2) {
+            ::kill(pid_t(pid), SIGCONT);
+            Finished(pelmora);
+            continue;
+        }
+        QProcess writer;
+        writer.start(QStringLiteral(MAPPING_WRITER),
+                     {QStringLiteral("later"), directory.filePath(file)});
+        const bool breaking = WaitFor([&] { return LeaseState(pid, info.st_ino) == "BREAKING"; });
+        ::kill(pid_t(pid), SIGCONT);
+        // Given up at once: the writer waits no longer than the program takes to notice.
+        const bool mapped = writer.waitForReadyRead(10000) && writer.readLine() == "mapped\n";
+        const Run run = Finished(pelmora);
+        writer.kill();
+        writer.waitForFinished();
+        return breaking && mapped ? run : Run{};
+    }
+    return {};
 }
 
 QString ReportTest::copiedAlone()
@@ -529,10 +669,19 @@ void ReportTest::report_data()
                        {QStringLiteral("toolComplaints"), QVariantList()},
                        {QStringLiteral("signature/verdict"), verified}}
         << QStringList() << int(Plain);
-    QTest::newRow("the same unsigned: any ERROR is damage")
-        << QStringList{report, json, hostile("error-label-unsigned.apk")} << 1
+    QTest::newRow("the same unsigned: a word in a value is no complaint")
+        << QStringList{report, json, hostile("error-label-unsigned.apk")} << 0 << QStringList{ok}
+        << QVariantMap{{QStringLiteral("label"), QStringLiteral("ERROR Reporter")},
+                       {QStringLiteral("toolComplaints"), QVariantList()},
+                       {QStringLiteral("signature/verdict"), QStringLiteral("unsigned")}}
+        << QStringList() << int(Plain);
+    QTest::newRow("a complaint in the middle of a line, signed")
+        << QStringList{report, json, hostile("late-permission-reference.apk")} << 1
         << QStringList{damaged}
-        << QVariantMap{{QStringLiteral("signature/verdict"), QStringLiteral("unsigned")}}
+        << QVariantMap{{QStringLiteral("signature/verdict"), verified},
+                       {QStringLiteral("toolComplaints/0"),
+                        QStringLiteral("^ERROR getting 'android:name' attribute: attribute is not "
+                                       "a string value")}}
         << QStringList() << int(Plain);
     QTest::newRow("an icon that is a colour, a permission after the application")
         << QStringList{report, json, hostile("colour-icon.apk")} << 0 << QStringList{ok}
@@ -564,6 +713,25 @@ void ReportTest::report_data()
         swappedArguments.append(hostile("swapped.apk"));
     QTest::newRow("a file swapped for another while it is read")
         << swappedArguments << 1 << QStringList() << QVariantMap() << QStringList() << int(Swapped);
+    // Writes through a mapping made before the file was opened move no change time.
+    QTest::newRow("a package another program mapped before and keeps writing")
+        << QStringList{report, json, hostile("mapped.apk")} << 1 << QStringList{damaged}
+        << QVariantMap{{QStringLiteral("reason"), QStringLiteral("文件正被其他程序写入")},
+                       {QStringLiteral("md5"), QVariant::fromValue(nullptr)},
+                       {QStringLiteral("signature"), QVariant::fromValue(nullptr)}}
+        << QStringList() << int(KeptWriting);
+    QStringList othersArguments = {report, json};
+    for (int i = 0; i < 24; ++i)
+        othersArguments.append(hostile("others.apk"));
+    QTest::newRow("the same where no lease is to be had: each record of one content")
+        << othersArguments << 1 << QStringList() << QVariantMap() << QStringList()
+        << int(KeptWritingCopy);
+    QTest::newRow("a package another program opens for writing while it is read")
+        << QStringList{report, json, hostile("large.apk")} << 1 << QStringList{damaged}
+        << QVariantMap{{QStringLiteral("reason"),
+                        QStringLiteral("文件在检查期间被其他程序打开写入")},
+                       {QStringLiteral("md5"), QVariant::fromValue(nullptr)}}
+        << QStringList() << int(OpenedWhileRead);
     // The inspection needs no module; the signature check does, and says so rather than judge
     // the package over platforms it cannot know.
     QTest::newRow("no formats module: shown, the signature failed and why")
@@ -598,8 +766,68 @@ void ReportTest::report()
         const Run run = Pelmora(arguments, directory.path());
         swapper.kill();
         swapper.waitForFinished();
-        checkSwappedRecords(Records(run.out));
+        const QDir hostile(directory.filePath(QStringLiteral("hostile")));
+        checkOneContentEach(
+            Records(run.out),
+            {{QStringLiteral("org.pelmora.unsigned"), QStringLiteral("未签名"),
+              FirstWord(QStringLiteral("md5sum"), hostile.filePath(QStringLiteral("unsigned.apk"))),
+              QStringLiteral("unsigned")},
+             {QStringLiteral("org.pelmora.report"), QStringLiteral("报告"),
+              FirstWord(QStringLiteral("md5sum"), hostile.filePath(QStringLiteral("signed.apk"))),
+              QStringLiteral("verified")}});
         return;
+    }
+    if (setup == OpenedWhileRead) {
+        const Run run = runOpenedWhileRead(arguments, arguments.last());
+        QTEST(run.exitCode, "exitCode");
+        const QList<QJsonObject> records = Records(run.out);
+        QCOMPARE(records.size(), 1);
+        QTEST(QStringList{records.first().value(QStringLiteral("outcome")).toString()}, "outcomes");
+        for (auto field = fields.cbegin(); field != fields.cend(); ++field)
+            QCOMPARE(ValueAt(records.first(), field.key()).toVariant(), field.value());
+        return;
+    }
+    // The helper writes the label's last letter through its mapping, as built and as 'Z' in turn.
+    QProcess writer;
+    const auto stopWriter = qScopeGuard([&writer] {
+        writer.kill();
+        writer.waitForFinished();
+    });
+    if (setup == KeptWriting || setup == KeptWritingCopy) {
+        const QString mapped = directory.filePath(arguments.last());
+        const qint64 letter = LabelOffset(mapped, MappedLabel) + 2 * (MappedLabel.size() - 1);
+        const QByteArray whole = ReadFile(mapped);
+        QByteArray written = whole;
+        written[letter] = Written;
+        const auto md5 = [](const QByteArray &bytes) {
+            return QString::fromLatin1(
+                QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
+        };
+        QVERIFY(StartMappingWriter(writer, {QStringLiteral("hold"), mapped, QString::number(letter),
+                                            QString(QChar::fromLatin1(whole[letter])),
+                                            QString(QChar::fromLatin1(Written))}));
+        if (setup == KeptWritingCopy) {
+            // Root keeps no lease without CAP_LEASE on a file another user owns.
+            if (::geteuid() != 0)
+                QSKIP("only root can give a file to another user and run without CAP_LEASE");
+            QCOMPARE(::chown(QFile::encodeName(mapped).constData(), 65534, 65534), 0);
+            const Run run = Pelmora(QStringList{QStringLiteral("--inh-caps=-lease"),
+                                                QStringLiteral("--bounding-set=-lease"),
+                                                QStringLiteral(PELMORA_PROGRAM)} +
+                                        arguments,
+                                    directory.path(),
+                                    QStandardPaths::findExecutable(QStringLiteral("setpriv")));
+            // The signatures cover the letter written, so only the package as built verifies.
+            QString writtenLabel = MappedLabel;
+            writtenLabel.back() = QLatin1Char(Written);
+            checkOneContentEach(Records(run.out),
+                                {{QStringLiteral("org.pelmora.mapped"), MappedLabel, md5(whole),
+                                  QStringLiteral("verified")},
+                                 {QStringLiteral("org.pelmora.mapped"), writtenLabel, md5(written),
+                                  QStringLiteral("failed")}},
+                                1);
+            return;
+        }
     }
     const QString program = setup == NoModule ? copiedAlone() : QStringLiteral(PELMORA_PROGRAM);
     QVERIFY(!program.isEmpty());

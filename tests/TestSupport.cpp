@@ -181,6 +181,19 @@ QByteArray ZipEntryBytes(const QByteArray &zip, const QByteArray &name)
     return {};
 }
 
+bool StartMappingWriter(QProcess &writer, const QStringList &arguments)
+{
+    writer.start(QStringLiteral(MAPPING_WRITER), arguments);
+    return writer.waitForReadyRead(30000) && writer.readLine().trimmed() == "mapped";
+}
+
+qint64 LabelOffset(const QString &path, const QString &label)
+{
+    const QByteArray utf16(reinterpret_cast<const char *>(label.utf16()), label.size() * 2);
+    const QByteArray bytes = ReadFile(path);
+    return bytes.count(utf16) == 1 ? bytes.indexOf(utf16) : -1;
+}
+
 bool BuildTestZip(const QString &path, const ZipEntries &entries, bool stored)
 {
     QTemporaryDir files;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -85,6 +86,14 @@ TestKey MakeTestKey(const QString &directory, const QString &name);
 // (`jarOnly`), which apksigner puts on any ZIP. False on failure.
 bool SignTestPackage(const QString &input, const QString &output, const TestKey &key,
                      bool jarOnly = false);
+
+// Starts tests/MappingWriter.cpp with `arguments` ("hold FILE OFFSET FIRST SECOND", "later FILE")
+// and waits until it has mapped its file. False when it did not.
+bool StartMappingWriter(QProcess &writer, const QStringList &arguments);
+
+// Where the UTF-16 text `label` lies in the package at `path`, as its resource table holds it;
+// -1 when it is not there once.
+qint64 LabelOffset(const QString &path, const QString &label);
 
 // Whether this process is a copy started by RunCopyBesideTool.
 bool RunningInCopy();

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -102,63 +103,79 @@ void ThumbnailerTest::thumbnail_data()
     QTest::addColumn<QSize>("written");     // none: non-zero exit and no file
     QTest::addColumn<bool>("outputIsLink"); // OUTPUT a symbolic link to a file of ours
     QTest::addColumn<int>("beside");        // Beside
+    QTest::addColumn<QString>("outputName");
+    QTest::addColumn<bool>("beingWritten"); // another program mapped it and keeps writing it
+    const QString name = QStringLiteral("thumbnail.png");
 
     const QString png = build(
         "png.apk", WithIcon(QStringLiteral("mipmap-xhdpi/ic_launcher.png"), TwoToneIcon("PNG")));
     QTest::newRow("shrunk, aspect kept")
-        << png << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule);
-    QTest::newRow("never enlarged")
-        << png << QStringLiteral("256") << QSize(144, 96) << false << int(TheModule);
+        << png << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule) << name << false;
+    QTest::newRow("never enlarged") << png << QStringLiteral("256") << QSize(144, 96) << false
+                                    << int(TheModule) << name << false;
     QTest::newRow("WebP icon") << build("webp.apk",
                                         WithIcon(QStringLiteral("mipmap-xhdpi/ic_launcher.webp"),
                                                  TwoToneIcon("WEBP")))
-                               << QStringLiteral("96") << QSize(96, 64) << false << int(TheModule);
+                               << QStringLiteral("96") << QSize(96, 64) << false << int(TheModule)
+                               << name << false;
     QTest::newRow("no icon") << build("plain.apk", {}) << QStringLiteral("128") << QSize() << false
-                             << int(TheModule);
+                             << int(TheModule) << name << false;
     QTest::newRow("vector icon only")
         << build("vector.apk",
                  WithIcon(QStringLiteral("mipmap/ic_launcher.xml"),
                           "<vector xmlns:android='http://schemas.android.com/apk/res/android' "
                           "android:width='1dp' android:height='1dp' android:viewportWidth='1' "
                           "android:viewportHeight='1'/>"))
-        << QStringLiteral("128") << QSize() << false << int(TheModule);
+        << QStringLiteral("128") << QSize() << false << int(TheModule) << name << false;
     const QString random = directory.filePath(QStringLiteral("random.apk"));
     QFile file(random);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(4000, '\x5a')) == 4000);
     QTest::newRow("not a package")
-        << random << QStringLiteral("128") << QSize() << false << int(TheModule);
+        << random << QStringLiteral("128") << QSize() << false << int(TheModule) << name << false;
     QTest::newRow("size not a number")
-        << png << QStringLiteral("large") << QSize() << false << int(TheModule);
+        << png << QStringLiteral("large") << QSize() << false << int(TheModule) << name << false;
+    const QString written = directory.filePath(QStringLiteral("written.apk"));
+    QVERIFY(QFile::copy(png, written));
+    QTest::newRow("a package another program mapped before and keeps writing: none")
+        << written << QStringLiteral("72") << QSize() << false << int(TheModule) << name << true;
     QTest::newRow("OUTPUT a link: replaced, its target untouched")
-        << png << QStringLiteral("72") << QSize(72, 48) << true << int(TheModule);
+        << png << QStringLiteral("72") << QSize(72, 48) << true << int(TheModule) << name << false;
+    // As long as a name may be, 255 bytes, less room than the new file beside it would take with
+    // OUTPUT's name in its own.
+    QTest::newRow("OUTPUT named with 244 bytes")
+        << png << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule)
+        << QString(240, u'x') + QStringLiteral(".png") << false;
     // A bundle whose index would take far more memory than the thumbnail is worth.
     const QString bundle = directory.filePath(QStringLiteral("hostile.apks"));
     QVERIFY(BuildTestZip(bundle,
                          {{QStringLiteral("toc.pb"), QByteArray("\x0a\x00", 2).repeated(1'000'000)},
                           {QStringLiteral("splits/base-master.apk"), ReadFile(png)}}));
     QTest::newRow("bundle index past its limit")
-        << bundle << QStringLiteral("72") << QSize() << false << int(TheModule);
+        << bundle << QStringLiteral("72") << QSize() << false << int(TheModule) << name << false;
     PackageContents compact =
         WithIcon(QStringLiteral("mipmap-xhdpi/ic_launcher.png"), TwoToneIcon("PNG"));
     compact.compactTable = true;
     const QString compactPackage = build("compact.apk", compact);
     QTest::newRow("compact entries: the icon through Pelmora's own reader")
-        << compactPackage << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule);
+        << compactPackage << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule)
+        << name << false;
     QTest::newRow("4 levels of aliases in 3 configurations")
         << build("aliased.apk", CompactAliasedIcon(3)) << QStringLiteral("72") << QSize(72, 48)
-        << false << int(TheModule);
+        << false << int(TheModule) << name << false;
     // 29 to the power of 4 lookups: the cap on what one icon may examine is reached.
     QTest::newRow("4 levels of aliases in 29 configurations: past the cap, no icon")
         << build("alias-fan-out.apk", CompactAliasedIcon(29)) << QStringLiteral("72") << QSize()
-        << false << int(TheModule);
+        << false << int(TheModule) << name << false;
     // Without the formats module a bitmap the tool names is still shown; a package that needs
     // its manifest or its table read gets no icon, and the thumbnailer says why.
     QTest::newRow("no formats module: the tool's bitmap")
-        << png << QStringLiteral("72") << QSize(72, 48) << false << int(NoModule);
+        << png << QStringLiteral("72") << QSize(72, 48) << false << int(NoModule) << name << false;
     QTest::newRow("no formats module: an icon only the table names, none")
-        << compactPackage << QStringLiteral("72") << QSize() << false << int(NoModule);
+        << compactPackage << QStringLiteral("72") << QSize() << false << int(NoModule) << name
+        << false;
     QTest::newRow("a file in the module's place that is no library: none")
-        << compactPackage << QStringLiteral("72") << QSize() << false << int(JunkModule);
+        << compactPackage << QStringLiteral("72") << QSize() << false << int(JunkModule) << name
+        << false;
 }
 
 void ThumbnailerTest::thumbnail()
@@ -168,13 +185,27 @@ void ThumbnailerTest::thumbnail()
     QFETCH(QSize, written);
     QFETCH(bool, outputIsLink);
     QFETCH(int, beside);
+    QFETCH(QString, outputName);
+    QFETCH(bool, beingWritten);
     QVERIFY(!package.isEmpty());
+    QProcess writer;
+    const auto stopWriter = qScopeGuard([&writer] {
+        writer.kill();
+        writer.waitForFinished();
+    });
+    // Any byte will do; the writer puts it back in turn.
+    if (beingWritten)
+        QVERIFY(StartMappingWriter(writer, {QStringLiteral("hold"), package, QStringLiteral("100"),
+                                            QString(QChar::fromLatin1(ReadFile(package).at(100))),
+                                            QStringLiteral("x")}));
     const QString program =
         beside == TheModule ? QStringLiteral(THUMBNAILER) : copied(Beside(beside));
     QVERIFY(!program.isEmpty());
-    const QString output = directory.filePath(QStringLiteral("thumbnail.png"));
+    // OUTPUT alone in its folder, so that anything else left there shows.
+    QDir outputs(directory.filePath(QStringLiteral("outputs")));
+    QVERIFY(outputs.removeRecursively() && outputs.mkpath(QStringLiteral(".")));
+    const QString output = outputs.filePath(outputName);
     const QString target = directory.filePath(QStringLiteral("target.txt"));
-    QFile::remove(output);
     if (outputIsLink)
         QVERIFY(WriteFile(target, "kept") && QFile::link(target, output));
 
@@ -191,7 +222,9 @@ void ThumbnailerTest::thumbnail()
     QCOMPARE(thumbnailer.exitCode() == 0, written.isValid());
     QCOMPARE(QFile::exists(output), written.isValid());
     // Written beside OUTPUT and renamed over it: nothing left over, a link's target untouched.
-    QCOMPARE(QDir(directory.path()).entryList({QStringLiteral("thumbnail.png?*")}), QStringList());
+    QCOMPARE(
+        outputs.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+        QFile::exists(output) ? QStringList{outputName} : QStringList());
     if (outputIsLink)
         QCOMPARE(ReadFile(target), QByteArray("kept"));
     if (!written.isValid())

@@ -12,6 +12,8 @@ std::optional<PackageIcon> LoadPackageIcon(const QByteArray &path)
 {
     // Opened once: the tool and the icon read the same file.
     const PackageFile package(path);
+    if (!package.keptToOneContent())
+        return std::nullopt;
     const ToolTarget target(package);
     if (target.damaged())
         return std::nullopt;

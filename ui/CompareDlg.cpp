@@ -1,8 +1,9 @@
 #include "CompareDlg.h"
 
 #include "FormWidgets.h"
-#include "WaitCursor.h"
-#include "details/OutcomeText.h"
+#include "ReadProgress.h"
+#include "compare/ComparisonLoading.h"
+#include "details/PackageFacts.h"
 #include "details/ShownDetails.h"
 
 #include <QDialogButtonBox>
@@ -20,21 +21,27 @@ const QColor Updatable(0x1b, 0x7f, 0x3b);
 const QColor NotUpdatable(0xb3, 0x26, 0x1e);
 const QColor DiffersBackground(0xff, 0xf1, 0xb8);
 
-// The verdict in large bold letters, green or red.
-QLabel *VerdictLabel(const UpdateComparison &comparison)
+// The verdict in large bold letters; pending until both packages are read.
+QLabel *VerdictLabel()
 {
-    auto *label = new QLabel(comparison.verdictText());
+    auto *label = new QLabel(PendingText());
     QFont font = label->font();
     font.setBold(true);
     font.setPointSizeF(font.pointSizeF() * 1.4);
     label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, comparison.updatable() ? Updatable : NotUpdatable);
-    label->setPalette(palette);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setWordWrap(true);
     label->setAccessibleName(QStringLiteral("结论"));
     return label;
+}
+
+// The verdict said, green or red.
+void ShowVerdict(QLabel &label, const UpdateComparison &comparison)
+{
+    label.setText(comparison.verdictText());
+    QPalette palette = label.palette();
+    palette.setColor(QPalette::WindowText, comparison.updatable() ? Updatable : NotUpdatable);
+    label.setPalette(palette);
 }
 
 QWidget *SideField(const QString &value, bool isList, const QString &name, bool differs)
@@ -88,48 +95,72 @@ QWidget *SideBySide(const QList<ComparedRow> &rows)
     return sides;
 }
 
-ComparedPackage Read(const QByteArray &path, const InspectionResult &result)
-{
-    if (!result.package)
-        return {path, OutcomeText(result), {}};
-    return {path, {}, LoadPackageDetails(*result.package)};
-}
-
 } // namespace
 
-CCompareDlg::CCompareDlg(const ComparedPackage &oldPackage, const ComparedPackage &newPackage,
-                         QWidget *parent)
-    : QDialog(parent), scroll(new QScrollArea)
+CCompareDlg::CCompareDlg(const InspectedPackage &shown, const QByteArray &newPath, QWidget *parent)
+    : QDialog(parent), verdict(VerdictLabel()), summary(new QFormLayout), scroll(new QScrollArea),
+      progress(new CReadProgress)
 {
+    setWindowTitle(QStringLiteral("比较 - ") +
+                   EscapeControls(ReadPackageFacts(shown.toolOutput).packageName));
+    setModal(true);
+    summary->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    // The two side by side come once both are read.
+    scroll->setWidget(new QWidget);
+
+    QDialogButtonBox *buttons = CopyAndCloseButtons(*this, [this] { return copyText(); });
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(verdict);
+    layout->addLayout(summary);
+    layout->addWidget(scroll, 1);
+    layout->addWidget(progress);
+    layout->addWidget(buttons);
+
+    // Called on a worker thread; the window takes what is new on its own.
+    loading = std::make_unique<ComparisonLoading>(shown, newPath, [this] {
+        QMetaObject::invokeMethod(this, &CCompareDlg::showComparison, Qt::QueuedConnection);
+    });
+    progress->follow([this] { return loading->readProgress(); });
+    resize(sizeHint());
+}
+
+CCompareDlg::~CCompareDlg() = default;
+
+void CCompareDlg::showComparison()
+{
+    if (!loading || !loading->done())
+        return;
+    const ComparedPackage oldPackage = loading->oldPackage();
+    const ComparedPackage newPackage = loading->newPackage();
+    progress->stop();
+    loading.reset();
+
     const UpdateComparison comparison = CompareForUpdate(oldPackage, newPackage);
     const QList<ComparedRow> rows = ComparedRows(oldPackage, newPackage);
     const QList<DetailsSection> sections = ComparisonSections(comparison, rows);
     text = DetailsText(sections);
     setWindowTitle(QStringLiteral("比较 - ") +
                    EscapeControls(oldPackage.details.facts.packageName));
-    setModal(true);
-
+    ShowVerdict(*verdict, comparison);
     // Under the verdict, every rule that fails and what changes, as the copied text has them.
-    auto *summary = new QFormLayout;
-    summary->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     for (const DetailsRow &row : sections.first().rows.sliced(1)) {
         QWidget *field = CreateValueField(row.value, row.isList);
         field->setAccessibleName(row.label);
         summary->addRow(row.label + QStringLiteral("："), field);
     }
-
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidget(SideBySide(rows));
+    resize(size().expandedTo(sizeHint()));
+}
 
-    QDialogButtonBox *buttons = CopyAndCloseButtons(*this, [this] { return copyText(); });
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(VerdictLabel(comparison));
-    layout->addLayout(summary);
-    layout->addWidget(scroll, 1);
-    layout->addWidget(buttons);
-    resize(sizeHint());
+void CCompareDlg::done(int result)
+{
+    // Closing stops the reading; its threads notice at their next read.
+    progress->stop();
+    loading.reset();
+    QDialog::done(result);
 }
 
 QSize CCompareDlg::sizeHint() const
@@ -139,11 +170,6 @@ QSize CCompareDlg::sizeHint() const
 
 void CompareShownWith(const InspectedPackage &shown, const QByteArray &newPath, QWidget *parent)
 {
-    std::optional<CCompareDlg> dialog;
-    {
-        const WaitCursor busy;
-        const ComparedPackage oldPackage{shown.path, {}, LoadPackageDetails(shown)};
-        dialog.emplace(oldPackage, Read(newPath, InspectPackage(newPath)), parent);
-    }
-    dialog->exec();
+    CCompareDlg dialog(shown, newPath, parent);
+    dialog.exec();
 }

@@ -2,6 +2,7 @@
 
 #include "DropAsCopy.h"
 #include "FormWidgets.h"
+#include "ReadProgress.h"
 #include "SignerCheck.h"
 #include "details/DetailsLoading.h"
 #include "details/IconImage.h"
@@ -12,10 +13,8 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QProgressBar>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -23,9 +22,6 @@ namespace {
 constexpr int IconSide = 64;
 // Wide enough for a certificate's SHA-256 with its colons beside its label.
 constexpr int DefaultWidthInDigits = 112;
-// The bar follows the read this often; the parts it reads arrive on their own.
-constexpr int ProgressIntervalMs = 100;
-constexpr int ProgressSteps = 1000;
 
 QPixmap IconPixmap(const QByteArray &bytes, qreal ratio)
 {
@@ -43,7 +39,7 @@ QPixmap IconPixmap(const QByteArray &bytes, qreal ratio)
 
 CDetailsDlg::CDetailsDlg(const QString &packageName, QWidget *parent)
     : QDialog(parent), scroll(new QScrollArea), sectionsLayout(new QVBoxLayout(new QWidget)),
-      progress(new QProgressBar), progressTimer(new QTimer(this))
+      progress(new CReadProgress)
 {
     showTitle(packageName);
     setModal(true);
@@ -56,13 +52,6 @@ CDetailsDlg::CDetailsDlg(const QString &packageName, QWidget *parent)
     scroll->setWidget(sectionsLayout->parentWidget());
 
     QDialogButtonBox *buttons = CopyAndCloseButtons(*this, [this] { return copyText(); });
-
-    progress->setRange(0, ProgressSteps);
-    progress->setFormat(PendingText() + QStringLiteral(" %p%"));
-    progress->setAccessibleName(PendingText());
-    progress->hide();
-    progressTimer->setInterval(ProgressIntervalMs);
-    connect(progressTimer, &QTimer::timeout, this, &CDetailsDlg::showProgress);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(scroll);
@@ -78,9 +67,7 @@ void CDetailsDlg::load(const InspectedPackage &inspected)
     loading = std::make_unique<DetailsLoading>(inspected, [this] {
         QMetaObject::invokeMethod(this, &CDetailsDlg::showLoaded, Qt::QueuedConnection);
     });
-    progress->setValue(0);
-    progress->show();
-    progressTimer->start();
+    progress->follow([this] { return loading->readProgress(); });
     showLoaded();
 }
 
@@ -110,8 +97,7 @@ void CDetailsDlg::showLoaded()
         addSection(std::move(section));
     scroll->verticalScrollBar()->setValue(scrolled);
     if (finished) {
-        progressTimer->stop();
-        progress->hide();
+        progress->stop();
         loading.reset();
         // Checked against the signatures as verified, so only once they all are.
         if (!details.fileChanged)
@@ -120,22 +106,10 @@ void CDetailsDlg::showLoaded()
     }
 }
 
-void CDetailsDlg::showProgress()
-{
-    if (!loading)
-        return;
-    const double read = loading->readProgress();
-    // The file is read; what is left (a bundle's inner APKs, say) shows as busy.
-    if (read >= 1.0)
-        progress->setRange(0, 0);
-    else
-        progress->setValue(int(read * ProgressSteps));
-}
-
 void CDetailsDlg::done(int result)
 {
     // Closing stops the work; its threads notice at their next read.
-    progressTimer->stop();
+    progress->stop();
     loading.reset();
     QDialog::done(result);
 }

@@ -6,11 +6,10 @@
 #include <QHash>
 #include <memory>
 
+class CReadProgress;
 class DetailsLoading;
 class QFormLayout;
-class QProgressBar;
 class QScrollArea;
-class QTimer;
 class QVBoxLayout;
 struct InspectedPackage;
 
@@ -57,13 +56,11 @@ private:
     void showTitle(const QString &packageName);
     // Replaces every section with those of the details loaded so far.
     void showLoaded();
-    void showProgress();
 
     QScrollArea *scroll;
     QVBoxLayout *sectionsLayout;
     QList<DetailsSection> sections;
     QHash<QString, QFormLayout *> forms; // by section title
-    QProgressBar *progress;
-    QTimer *progressTimer;
+    CReadProgress *progress;
     std::unique_ptr<DetailsLoading> loading;
 };
