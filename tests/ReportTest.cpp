@@ -217,8 +217,11 @@ void ReportTest::buildHostilePackages(const TestKey &key)
                              "<resources><color name='red'>#ff0000</color></resources>"}};
     colourIcon.manifestElements =
         QStringLiteral("<uses-permission android:name='android.permission.INTERNET'/>");
+    // After it, INTERNET again and RECORD_AUDIO twice: each is still listed once.
     colourIcon.manifestTail =
-        QStringLiteral("<uses-permission android:name='android.permission.RECORD_AUDIO'/>");
+        QStringLiteral("<uses-permission android:name='android.permission.RECORD_AUDIO'/>"
+                       "<uses-permission android:name='android.permission.INTERNET'/>"
+                       "<uses-permission android:name='android.permission.RECORD_AUDIO'/>");
     QVERIFY(build(QStringLiteral("colour-icon.apk"), package, colourIcon, true));
     // An entry whose name holds lines that look like a verdict.
     PackageContents injected;
