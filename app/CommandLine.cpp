@@ -5,15 +5,18 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 namespace {
 
 const QString Usage = QStringLiteral(
     "用法：pelmora [选项] [文件...]\n"
-    "      pelmora --report [--json] [--jobs N] [--expect-signer SHA256]... 路径...\n"
+    "      pelmora --report [--json] [--jobs N] [--tool-timeout S] [--expect-signer SHA256]... "
+    "路径...\n"
     "      pelmora --compare [--json] 旧包 新包\n"
     "显示 Android 应用包（apk）的路径、包名、MD5 值和版本号。\n"
     "\n"
@@ -25,12 +28,17 @@ const QString Usage = QStringLiteral(
     "                         并列出两者的差异\n"
     "  --json                 报告以 JSON Lines 输出，每个包一行；比较结果为一行 JSON\n"
     "  --jobs N               同时检查的包数（默认：CPU 核数）\n"
+    "  --tool-timeout S       aapt 检查一个包最多可用的秒数（默认：10），超时的包\n"
+    "                         视为已损坏\n"
     "  --expect-signer SHA256 要求签名者证书的 SHA-256 为此值之一（可重复）\n"
     "  -h, --help             显示本帮助并退出\n"
     "  -v, --version          显示版本并退出\n");
 
 const QString JobsName = QStringLiteral("jobs");
 const QString ExpectSignerName = QStringLiteral("expect-signer");
+const QString ToolTimeoutName = QStringLiteral("tool-timeout");
+// A day: longer is no limit a report needs, and the milliseconds still fit an int.
+constexpr double MaxToolTimeoutSeconds = 86400;
 
 // Positional arguments as QCommandLineParser counts them: anything not starting with "-", a
 // lone "-", and everything after "--"; the values of the options that take one are not.
@@ -48,7 +56,8 @@ QList<QByteArray> Positionals(const QList<QByteArray> &arguments)
             files.append(argument);
         else
             valueNext = argument == "--" + JobsName.toLatin1() ||
-                        argument == "--" + ExpectSignerName.toLatin1();
+                        argument == "--" + ExpectSignerName.toLatin1() ||
+                        argument == "--" + ToolTimeoutName.toLatin1();
     }
     return files;
 }
@@ -80,6 +89,16 @@ CommandLine Mistake(const QString &what)
     return result;
 }
 
+// "--tool-timeout S": seconds, a fraction allowed; nothing when S is no number in range.
+std::optional<std::chrono::milliseconds> ToolTimeout(const QString &seconds)
+{
+    bool number = false;
+    const double value = seconds.toDouble(&number);
+    if (!number || !(value > 0 && value <= MaxToolTimeoutSeconds))
+        return std::nullopt;
+    return std::chrono::milliseconds(qMax(1LL, qint64(std::ceil(value * 1000))));
+}
+
 CommandLine Printed(const QString &text)
 {
     CommandLine result;
@@ -102,7 +121,8 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
     const QCommandLineOption json(QStringLiteral("json"));
     const QCommandLineOption jobs(JobsName, {}, QStringLiteral("N"));
     const QCommandLineOption expectSigner(ExpectSignerName, {}, QStringLiteral("SHA256"));
-    parser.addOptions({help, version, report, compare, json, jobs, expectSigner});
+    const QCommandLineOption toolTimeout(ToolTimeoutName, {}, QStringLiteral("S"));
+    parser.addOptions({help, version, report, compare, json, jobs, expectSigner, toolTimeout});
     QStringList texts{QStringLiteral("pelmora")};
     for (const QByteArray &argument : arguments)
         texts.append(QString::fromLocal8Bit(argument));
@@ -120,7 +140,7 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
     const QList<QByteArray> files = Positionals(arguments);
     CommandLine result;
     if (parser.isSet(compare)) {
-        for (const QCommandLineOption &other : {report, jobs, expectSigner})
+        for (const QCommandLineOption &other : {report, jobs, expectSigner, toolTimeout})
             if (parser.isSet(other))
                 return Mistake(QStringLiteral("选项 “--%1” 不能与 --compare 一起使用")
                                    .arg(other.names().first()));
@@ -133,7 +153,7 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
     if (!parser.isSet(report)) {
         if (parser.isSet(json))
             return Mistake(QStringLiteral("选项 “--json” 只能与 --report 或 --compare 一起使用"));
-        for (const QCommandLineOption &reportOnly : {jobs, expectSigner})
+        for (const QCommandLineOption &reportOnly : {jobs, expectSigner, toolTimeout})
             if (parser.isSet(reportOnly))
                 return Mistake(QStringLiteral("选项 “--%1” 只能与 --report 一起使用")
                                    .arg(reportOnly.names().first()));
@@ -151,6 +171,16 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
         if (!number || request.jobs < 1)
             return Mistake(
                 QStringLiteral("--jobs 需要一个正整数，而不是 “%1”").arg(parser.value(jobs)));
+    }
+    if (parser.isSet(toolTimeout)) {
+        const std::optional<std::chrono::milliseconds> timeout =
+            ToolTimeout(parser.value(toolTimeout));
+        if (!timeout)
+            return Mistake(
+                QStringLiteral("--tool-timeout 需要一个不超过 %1 的正数（秒），而不是 “%2”")
+                    .arg(MaxToolTimeoutSeconds)
+                    .arg(parser.value(toolTimeout)));
+        request.toolTimeout = *timeout;
     }
     for (const QString &value : parser.values(expectSigner)) {
         const QByteArray digest = ParseSha256Fingerprint(value);

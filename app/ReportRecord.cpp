@@ -267,11 +267,11 @@ QString PackageText(const QByteArray &path, const InspectionResult &result,
 
 } // namespace
 
-ReportedPackage ReadReportedPackage(const QByteArray &path)
+ReportedPackage ReadReportedPackage(const QByteArray &path, std::chrono::milliseconds toolTimeout)
 {
     // One read of the file feeds every digest the record carries.
-    ReportedPackage package{path, InspectPackage(path, InspectionRead::Everything), std::nullopt,
-                            std::nullopt};
+    ReportedPackage package{path, InspectPackage(path, InspectionRead::Everything, toolTimeout),
+                            std::nullopt, std::nullopt};
     InspectionResult &result = package.result;
     std::optional<PackageDetails> &details = package.details;
     if (result.package)
@@ -295,7 +295,7 @@ QJsonObject ReportObject(const ReportedPackage &package)
 
 ReportRecord MakeReportRecord(const QByteArray &path, const ReportRequest &request)
 {
-    const ReportedPackage package = ReadReportedPackage(path);
+    const ReportedPackage package = ReadReportedPackage(path, request.toolTimeout);
     const std::optional<PackageDetails> &details = package.details;
     const bool failedSignature = details && PackageVerdict(*details) == SignatureVerdict::Failed;
     bool passed = package.result.outcome == InspectionOutcome::Ok && details && !failedSignature;

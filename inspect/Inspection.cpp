@@ -35,6 +35,7 @@ struct ToolReading
     QByteArray md5;
     bool readable = false; // the file is a regular file that could be hashed
     bool vouched = false;  // the tool ran and was not ended by a signal
+    bool timedOut = false; // the tool was killed once its time was up
     std::shared_ptr<const PackageReading> reading; // InspectionRead::Everything only
 };
 
@@ -44,12 +45,16 @@ struct ToolReading
 class ToolBesideRead
 {
 public:
-    explicit ToolBesideRead(ToolTarget &target) : target(target) { startWhenReady(); }
+    ToolBesideRead(ToolTarget &target, std::chrono::milliseconds timeout)
+        : target(target), timeout(timeout)
+    {
+        startWhenReady();
+    }
 
     void startWhenReady()
     {
         if (!tool && target.ready())
-            tool.emplace(target.command(), target.descriptor());
+            tool.emplace(target.command(), target.descriptor(), timeout);
     }
     // Between chunks: takes in the tool's output, and tells whether it has said "ERROR".
     bool drainSaysError()
@@ -69,16 +74,19 @@ public:
             return;
         tool->finish(reading.output);
         reading.vouched = !tool->endedBySignal();
+        reading.timedOut = tool->timedOut();
     }
 
 private:
     ToolTarget &target;
+    const std::chrono::milliseconds timeout;
     std::optional<ToolRun> tool;
 };
 
-ToolReading RunToolWhileReading(ToolTarget &target, const SafeFile &file, InspectionRead read)
+ToolReading RunToolWhileReading(ToolTarget &target, const SafeFile &file, InspectionRead read,
+                                std::chrono::milliseconds toolTimeout)
 {
-    ToolBesideRead tool(target);
+    ToolBesideRead tool(target, toolTimeout);
     ToolReading reading;
     quint32 shownSize = 0;
     reading.readable = file.isOpen() && QueryFileSize32(file.descriptor(), shownSize);
@@ -139,7 +147,8 @@ bool ComplaintsExcused(const ToolTarget &target, const ToolReading &reading, Bad
 
 } // namespace
 
-InspectionResult InspectPackage(const QByteArray &path, InspectionRead read)
+InspectionResult InspectPackage(const QByteArray &path, InspectionRead read,
+                                std::chrono::milliseconds toolTimeout)
 {
     switch (CheckExtension(path)) {
     case ExtensionCheck::Missing:
@@ -166,7 +175,7 @@ InspectionResult InspectPackage(const QByteArray &path, InspectionRead read)
         result.inspected = inspected;
         return result;
     }
-    ToolReading reading = RunToolWhileReading(target, file, read);
+    ToolReading reading = RunToolWhileReading(target, file, read, toolTimeout);
     BadgingInfo info;
     // A tool that was killed or crashed, or never ran, has vouched for nothing, whatever it
     // printed.
@@ -189,6 +198,8 @@ InspectionResult InspectPackage(const QByteArray &path, InspectionRead read)
     if (package->changed())
         result =
             Refused(InspectionOutcome::Damaged, Damaged, QStringLiteral("文件在检查期间被修改"));
+    else if (reading.timedOut)
+        result = Refused(InspectionOutcome::Damaged, Damaged, QStringLiteral("工具超时"));
     else if (status == ToolError)
         result = Refused(
             reading.readable ? InspectionOutcome::Damaged : InspectionOutcome::Unreadable, Damaged);

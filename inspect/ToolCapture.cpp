@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-ToolRun::ToolRun(const QStringList &command, int keptDescriptor)
+ToolRun::ToolRun(const QStringList &command, int keptDescriptor, std::chrono::milliseconds timeout)
 {
     if (command.isEmpty() || command.first().isEmpty())
         return;
@@ -20,6 +20,7 @@ ToolRun::ToolRun(const QStringList &command, int keptDescriptor)
     });
     tool.start(QIODevice::ReadOnly);
     running = tool.waitForStarted(-1);
+    deadline.setRemainingTime(timeout);
 }
 
 void ToolRun::drain()
@@ -35,17 +36,23 @@ int ToolRun::finish(QByteArray &out)
     if (!running)
         return 0;
     // Waiting keeps draining the pipe into QProcess's buffer.
-    tool.waitForFinished(-1);
+    if (!tool.waitForFinished(int(deadline.remainingTime())) &&
+        tool.state() != QProcess::NotRunning) {
+        overtime = true;
+        tool.kill();
+        tool.waitForFinished(-1);
+    }
     output += tool.readAll();
     killed = tool.exitStatus() == QProcess::CrashExit;
     out += output;
     return 1;
 }
 
-int RunToolCapture(const QStringList &command, QByteArray &output, int keptDescriptor)
+int RunToolCapture(const QStringList &command, QByteArray &output, int keptDescriptor,
+                   std::chrono::milliseconds timeout)
 {
     try {
-        ToolRun run(command, keptDescriptor);
+        ToolRun run(command, keptDescriptor, timeout);
         return run.finish(output);
     } catch (...) {
         return 0;

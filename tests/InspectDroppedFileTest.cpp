@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "archive/ZipArchive.h"
 #include "digest/SafeFile.h"
+#include "inspect/Inspection.h"
 #include "ui/PelmoraDlg.h"
 
 #include <QAbstractButton>
@@ -356,6 +357,7 @@ void InspectDroppedFileTest::besideAnotherTool_data()
     QTest::newRow("toolSaysError") << fake << QStringLiteral("error");
     QTest::newRow("toolSaysErrorWhileHashing") << fake << QStringLiteral("late-error");
     QTest::newRow("toolKilled") << fake << QStringLiteral("killed");
+    QTest::newRow("toolNeverEnds") << fake << QStringLiteral("hang");
     QTest::newRow("toolFloodsWhileHashing") << fake << QStringLiteral("chunks");
     QTest::newRow("toolSilent") << fake << QStringLiteral("silent");
     QTest::newRow("toolWithoutPackageLine") << fake << QStringLiteral("nopackage");
@@ -381,6 +383,7 @@ private slots:
     void toolSaysError();
     void toolSaysErrorWhileHashing();
     void toolKilled();
+    void toolNeverEnds();
     void toolFloodsWhileHashing();
     void toolSilent();
     void toolWithoutPackageLine();
@@ -481,6 +484,17 @@ void BesideOtherTool::toolSaysErrorWhileHashing()
 void BesideOtherTool::toolKilled()
 {
     expectDamaged(package);
+}
+
+// A tool still running when its time is up is killed, and its package line vouches for nothing.
+void BesideOtherTool::toolNeverEnds()
+{
+    const InspectionResult result = InspectPackage(QFile::encodeName(package), InspectionRead::Md5,
+                                                   std::chrono::milliseconds(300));
+    QCOMPARE(result.outcome, InspectionOutcome::Damaged);
+    QCOMPARE(result.message, QStringLiteral("apk类型已经损坏"));
+    QCOMPARE(result.reason, QStringLiteral("工具超时"));
+    QVERIFY(!result.package);
 }
 
 // Everything the tool writes while the file is hashed reaches the inspection, in order.
