@@ -29,10 +29,11 @@ constexpr int ProgressSteps = 1000;
 
 QPixmap IconPixmap(const QByteArray &bytes, qreal ratio)
 {
-    const QImage image = DecodeIcon(bytes);
+    const int side = qRound(IconSide * ratio);
+    PixelBudget pixels;
+    const QImage image = DecodeIcon(bytes, pixels, side);
     if (image.isNull())
         return {};
-    const int side = qRound(IconSide * ratio);
     QPixmap pixmap =
         QPixmap::fromImage(image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     pixmap.setDevicePixelRatio(ratio);
