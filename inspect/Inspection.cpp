@@ -33,9 +33,10 @@ struct ToolReading
 {
     QByteArray output;
     QByteArray md5;
-    bool readable = false; // the file is a regular file that could be hashed
-    bool vouched = false;  // the tool ran and was not ended by a signal
-    bool timedOut = false; // the tool was killed once its time was up
+    bool readable = false;     // the file is a regular file that could be hashed
+    bool vouched = false;      // the tool ran and was not ended by a signal
+    bool timedOut = false;     // the tool was killed once its time was up
+    bool wroteTooMuch = false; // the tool was killed once it had written past its cap
     std::shared_ptr<const PackageReading> reading; // InspectionRead::Everything only
 };
 
@@ -75,6 +76,7 @@ public:
         tool->finish(reading.output);
         reading.vouched = !tool->endedBySignal();
         reading.timedOut = tool->timedOut();
+        reading.wroteTooMuch = tool->wroteTooMuch();
     }
 
 private:
@@ -200,6 +202,8 @@ InspectionResult InspectPackage(const QByteArray &path, InspectionRead read,
             Refused(InspectionOutcome::Damaged, Damaged, QStringLiteral("文件在检查期间被修改"));
     else if (reading.timedOut)
         result = Refused(InspectionOutcome::Damaged, Damaged, QStringLiteral("工具超时"));
+    else if (reading.wroteTooMuch)
+        result = Refused(InspectionOutcome::Damaged, Damaged, QStringLiteral("工具输出超过上限"));
     else if (status == ToolError)
         result = Refused(
             reading.readable ? InspectionOutcome::Damaged : InspectionOutcome::Unreadable, Damaged);

@@ -14,7 +14,7 @@ enum class InspectionOutcome
     Ok,         // the tool named the package and the file was read
     WrongType,  // an extension that does not start with ".apk"
     Folder,     // no extension at all
-    Damaged,    // the tool found the package damaged, died or ran out of time
+    Damaged,    // the tool found the package damaged, died, or ran or wrote past its limits
     ToolSilent, // the tool is missing, printed nothing, or named no package
     Unreadable, // the file does not open as a regular file (gone, a folder, a FIFO, no access)
 };
@@ -30,8 +30,8 @@ struct InspectionResult
     // The message the window shows before it refreshes its boxes; null when there is none.
     QString message;
     // Why a package is damaged, when more is known than the message says: a bundle past a
-    // limit, a file changed while it was inspected, a tool that ran out of time. Empty
-    // otherwise.
+    // limit, a file changed while it was inspected, a tool that ran or wrote past its limits.
+    // Empty otherwise.
     QString reason;
     // What was read, as far as the inspection got: set whenever the file opened and the tool
     // ran, refused or not (the report judges a refused archive's signatures from it).
@@ -56,8 +56,8 @@ enum class InspectionRead
 // opened once, and the tool and every read go through that one open file, which must still be
 // as it was opened once all is read. A bundle's base, when the bundle stores it as it is, is
 // copied for the tool from that same read as it goes by, and the tool starts once it is in.
-// The tool may run for `toolTimeout`; one still running then is killed, and the package is
-// damaged ("工具超时"). Runs on the calling thread and touches no widget, so windows and scripts
-// share it.
+// The tool may run for `toolTimeout` and write MaxToolOutput bytes; one still running past
+// either is killed, and the package is damaged ("工具超时", "工具输出超过上限"). Runs on the
+// calling thread and touches no widget, so windows and scripts share it.
 InspectionResult InspectPackage(const QByteArray &path, InspectionRead read = InspectionRead::Md5,
                                 std::chrono::milliseconds toolTimeout = DefaultToolTimeout);

@@ -23,11 +23,16 @@ ToolRun::ToolRun(const QStringList &command, int keptDescriptor, std::chrono::mi
     deadline.setRemainingTime(timeout);
 }
 
+bool ToolRun::mayGoOn() const
+{
+    return !deadline.hasExpired() && output.size() <= MaxToolOutput;
+}
+
 void ToolRun::drain()
 {
     if (!running)
         return;
-    while (tool.waitForReadyRead(0))
+    while (mayGoOn() && tool.waitForReadyRead(0))
         output += tool.readAll();
 }
 
@@ -35,14 +40,18 @@ int ToolRun::finish(QByteArray &out)
 {
     if (!running)
         return 0;
-    // Waiting keeps draining the pipe into QProcess's buffer.
-    if (!tool.waitForFinished(int(deadline.remainingTime())) &&
-        tool.state() != QProcess::NotRunning) {
-        overtime = true;
+    // Read as it arrives, so that the tool never waits on a full pipe, and a piece at a time, so
+    // that one writing without pause still stops at its time or at its output's cap.
+    while (tool.state() != QProcess::NotRunning && mayGoOn())
+        if (tool.waitForReadyRead(int(deadline.remainingTime())))
+            output += tool.readAll();
+    if (tool.state() != QProcess::NotRunning) {
+        overtime = output.size() <= MaxToolOutput;
         tool.kill();
         tool.waitForFinished(-1);
     }
     output += tool.readAll();
+    overflowed = output.size() > MaxToolOutput;
     killed = tool.exitStatus() == QProcess::CrashExit;
     out += output;
     return 1;

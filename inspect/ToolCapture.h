@@ -11,11 +11,16 @@
 // it for 15 s and more, and the window waits for it on its one thread.
 constexpr std::chrono::milliseconds DefaultToolTimeout{10000};
 
+// How much the tool may write before it is killed and its package taken for damaged. aapt writes
+// 10 KB for framework-res.apk and 2 MB for a package of 30,000 permissions; a package can make it
+// write without end, and every line of it is held, and split into lines, in memory.
+constexpr qsizetype MaxToolOutput = qsizetype(4) << 20;
+
 // One run of the tool: command[0] with the rest as its arguments. Its standard output and
 // standard error arrive merged in arrival order, its standard input is the null device, and it
 // inherits no descriptor of ours beyond 0-2 and `keptDescriptor` (when not -1). It may run for
-// `timeout` from its start. Starting and finishing are apart, so other work can go on while the
-// tool runs.
+// `timeout` from its start and write MaxToolOutput bytes. Starting and finishing are apart, so
+// other work can go on while the tool runs.
 class ToolRun
 {
 public:
@@ -26,27 +31,35 @@ public:
 
     bool started() const { return running; }
     // Takes in whatever output has arrived, without waiting, so that a tool writing more than a
-    // pipe holds never waits on us.
+    // pipe holds never waits on us; once its time is up or it has written too much, it is left
+    // to wait until finish() kills it.
     void drain();
     // The output taken in so far.
     const QByteArray &outputSoFar() const { return output; }
-    // Reads the rest of the output and waits for the tool to end, at most until its time is up,
-    // when it is killed; then appends everything it wrote to `out`. Returns 1 when the tool ran
-    // (to its end or until it was killed); 0 when it could not be started, with nothing
-    // appended.
+    // Reads the rest of the output and waits for the tool to end, at most until its time is up
+    // or it has written more than MaxToolOutput, when it is killed; then appends everything it
+    // wrote to `out`. Returns 1 when the tool ran (to its end or until it was killed); 0 when it
+    // could not be started, with nothing appended.
     int finish(QByteArray &out);
     // Whether the finished tool was ended by a signal: a crash or a kill, never a verdict.
     bool endedBySignal() const { return killed; }
     // Whether the finished tool was killed because its time was up.
     bool timedOut() const { return overtime; }
+    // Whether the finished tool wrote more than MaxToolOutput; one still running then was
+    // killed.
+    bool wroteTooMuch() const { return overflowed; }
 
 private:
+    // Neither past its time nor past its output's cap.
+    bool mayGoOn() const;
+
     QProcess tool;
     QDeadlineTimer deadline;
     QByteArray output;
     bool running = false;
     bool killed = false;
     bool overtime = false;
+    bool overflowed = false;
 };
 
 // Starts the tool and finishes it at once.

@@ -358,6 +358,7 @@ void InspectDroppedFileTest::besideAnotherTool_data()
     QTest::newRow("toolSaysErrorWhileHashing") << fake << QStringLiteral("late-error");
     QTest::newRow("toolKilled") << fake << QStringLiteral("killed");
     QTest::newRow("toolNeverEnds") << fake << QStringLiteral("hang");
+    QTest::newRow("toolWritesWithoutEnd") << fake << QStringLiteral("flood");
     QTest::newRow("toolFloodsWhileHashing") << fake << QStringLiteral("chunks");
     QTest::newRow("toolSilent") << fake << QStringLiteral("silent");
     QTest::newRow("toolWithoutPackageLine") << fake << QStringLiteral("nopackage");
@@ -384,6 +385,7 @@ private slots:
     void toolSaysErrorWhileHashing();
     void toolKilled();
     void toolNeverEnds();
+    void toolWritesWithoutEnd();
     void toolFloodsWhileHashing();
     void toolSilent();
     void toolWithoutPackageLine();
@@ -495,6 +497,14 @@ void BesideOtherTool::toolNeverEnds()
     QCOMPARE(result.message, QStringLiteral("apk类型已经损坏"));
     QCOMPARE(result.reason, QStringLiteral("工具超时"));
     QVERIFY(!result.package);
+}
+
+// A tool that writes without end is killed once it has written past the cap, long before its
+// time is up; the window says the package is damaged.
+void BesideOtherTool::toolWritesWithoutEnd()
+{
+    expectDamaged(package);
+    QCOMPARE(InspectPackage(QFile::encodeName(package)).reason, QStringLiteral("工具输出超过上限"));
 }
 
 // Everything the tool writes while the file is hashed reaches the inspection, in order.
