@@ -64,7 +64,14 @@ public:
         if (!tool)
             return false;
         tool->drain();
-        return tool->outputSoFar().contains("ERROR");
+        // Only what arrived since the last look, with the bytes a word may straddle: a package of
+        // many chunks would otherwise search the whole output once for each.
+        const QByteArray &output = tool->outputSoFar();
+        constexpr qsizetype Straddled = sizeof("ERROR") - 2;
+        saidError =
+            saidError || output.indexOf("ERROR", qMax<qsizetype>(0, looked - Straddled)) >= 0;
+        looked = output.size();
+        return saidError;
     }
     // Whatever the read left of the base is copied now, and the tool's run is awaited.
     void finish(ToolReading &reading)
@@ -83,6 +90,8 @@ private:
     ToolTarget &target;
     const std::chrono::milliseconds timeout;
     std::optional<ToolRun> tool;
+    qsizetype looked = 0; // how much of the output has been searched for "ERROR"
+    bool saidError = false;
 };
 
 ToolReading RunToolWhileReading(ToolTarget &target, const SafeFile &file, InspectionRead read,
