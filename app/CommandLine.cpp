@@ -6,6 +6,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -15,7 +16,8 @@ namespace {
 
 const QString Usage = QStringLiteral(
     "用法：pelmora [选项] [文件...]\n"
-    "      pelmora --report [--json] [--jobs N] [--expect-signer SHA256]... 路径...\n"
+    "      pelmora --report [--json] [--jobs N] [--tool-timeout S] [--expect-signer SHA256]... "
+    "路径...\n"
     "      pelmora --report ... [--shard K/N] [--files-from 列表] [--output 文件 [--resume]]\n"
     "      pelmora --compare [--json] 旧包 新包\n"
     "显示 Android 应用包（apk）的路径、包名、MD5 值和版本号。\n"
@@ -28,6 +30,8 @@ const QString Usage = QStringLiteral(
     "                         并列出两者的差异\n"
     "  --json                 报告以 JSON Lines 输出，每个包一行；比较结果为一行 JSON\n"
     "  --jobs N               同时检查的包数（默认：CPU 核数）\n"
+    "  --tool-timeout S       aapt 检查一个包最多可用的秒数（默认：10），超时的包\n"
+    "                         视为已损坏\n"
     "  --expect-signer SHA256 要求签名者证书的 SHA-256 为此值之一（可重复）\n"
     "  --shard K/N            只检查第 K 片的文件（共 N 片，0 ≤ K < N），\n"
     "                         分片由文件绝对路径的 SHA-256 决定\n"
@@ -43,9 +47,12 @@ const QString ExpectSignerName = QStringLiteral("expect-signer");
 const QString ShardName = QStringLiteral("shard");
 const QString FilesFromName = QStringLiteral("files-from");
 const QString OutputName = QStringLiteral("output");
+const QString ToolTimeoutName = QStringLiteral("tool-timeout");
 // The options that take a value.
-const QStringList ValueOptionNames = {JobsName, ExpectSignerName, ShardName, FilesFromName,
-                                      OutputName};
+const QStringList ValueOptionNames = {JobsName,      ExpectSignerName, ShardName,
+                                      FilesFromName, OutputName,       ToolTimeoutName};
+// A day: longer is no limit a report needs, and the milliseconds still fit an int.
+constexpr double MaxToolTimeoutSeconds = 86400;
 
 // Positional arguments as QCommandLineParser counts them: anything not starting with "-", a
 // lone "-", and everything after "--"; the values of the options that take one are not.
@@ -107,6 +114,16 @@ CommandLine Mistake(const QString &what)
     return result;
 }
 
+// "--tool-timeout S": seconds, a fraction allowed; nothing when S is no number in range.
+std::optional<std::chrono::milliseconds> ToolTimeout(const QString &seconds)
+{
+    bool number = false;
+    const double value = seconds.toDouble(&number);
+    if (!number || !(value > 0 && value <= MaxToolTimeoutSeconds))
+        return std::nullopt;
+    return std::chrono::milliseconds(qMax(1LL, qint64(std::ceil(value * 1000))));
+}
+
 CommandLine Printed(const QString &text)
 {
     CommandLine result;
@@ -164,10 +181,11 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
     const QCommandLineOption filesFromLines(QStringLiteral("files-from-lines"));
     const QCommandLineOption output(OutputName, {}, QStringLiteral("FILE"));
     const QCommandLineOption resume(QStringLiteral("resume"));
+    const QCommandLineOption toolTimeout(ToolTimeoutName, {}, QStringLiteral("S"));
     parser.addOptions({help, version, report, compare, json, jobs, expectSigner, shard, filesFrom,
-                       filesFromLines, output, resume});
-    const QList<QCommandLineOption> reportOnly = {jobs,           expectSigner, shard, filesFrom,
-                                                  filesFromLines, output,       resume};
+                       filesFromLines, output, resume, toolTimeout});
+    const QList<QCommandLineOption> reportOnly = {
+        jobs, expectSigner, shard, filesFrom, filesFromLines, output, resume, toolTimeout};
     QStringList texts{QStringLiteral("pelmora")};
     for (const QByteArray &argument : arguments)
         texts.append(QString::fromLocal8Bit(argument));
@@ -218,6 +236,16 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
         if (!number || request.jobs < 1)
             return Mistake(
                 QStringLiteral("--jobs 需要一个正整数，而不是 “%1”").arg(parser.value(jobs)));
+    }
+    if (parser.isSet(toolTimeout)) {
+        const std::optional<std::chrono::milliseconds> timeout =
+            ToolTimeout(parser.value(toolTimeout));
+        if (!timeout)
+            return Mistake(
+                QStringLiteral("--tool-timeout 需要一个不超过 %1 的正数（秒），而不是 “%2”")
+                    .arg(MaxToolTimeoutSeconds)
+                    .arg(parser.value(toolTimeout)));
+        request.toolTimeout = *timeout;
     }
     for (const QString &value : parser.values(expectSigner)) {
         const QByteArray digest = ParseSha256Fingerprint(value);

@@ -1,14 +1,19 @@
 #pragma once
 
+#include "inspect/ToolCapture.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <chrono>
 
 // What `pelmora --report` is asked to do.
 struct ReportRequest
 {
     bool json = false;
     int jobs = 0; // 0: one per core
+    // How long the tool may run on each package.
+    std::chrono::milliseconds toolTimeout = DefaultToolTimeout;
     // Certificate SHA-256 digests, 32 bytes each, that the packages' signers must be among.
     QList<QByteArray> expectedSigners;
     QList<QByteArray> paths; // files and folders, as the file system has their bytes

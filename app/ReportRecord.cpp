@@ -267,11 +267,12 @@ QString PackageText(const QByteArray &path, const InspectionResult &result,
 
 } // namespace
 
-ReportedPackage ReadReportedPackage(const QByteArray &path)
+ReportedPackage ReadReportedPackage(const QByteArray &path, std::chrono::milliseconds toolTimeout)
 {
     // One read of the file feeds every digest the record carries.
-    ReportedPackage package{path, InspectPackage(path, InspectionRead::Everything), std::nullopt,
-                            std::nullopt};
+    ReportedPackage package{path,
+                            InspectPackage(path, InspectionRead::Everything, nullptr, toolTimeout),
+                            std::nullopt, std::nullopt};
     InspectionResult &result = package.result;
     std::optional<PackageDetails> &details = package.details;
     if (result.package)
@@ -322,7 +323,7 @@ QByteArray RecordPath(const QJsonObject &record)
 
 ReportRecord MakeReportRecord(const QByteArray &path, const ReportRequest &request)
 {
-    const ReportedPackage package = ReadReportedPackage(path);
+    const ReportedPackage package = ReadReportedPackage(path, request.toolTimeout);
     const std::optional<PackageDetails> &details = package.details;
     // The text form is judged by the record the JSON form would write.
     QJsonObject object = ReportObject(package);

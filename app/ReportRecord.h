@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <chrono>
 #include <optional>
 
 // One package's entry in a report, ready to print.
@@ -30,7 +31,8 @@ struct ReportedPackage
     std::optional<PackageDetails> details; // set only when the package was read in full
     std::optional<PackageDetails> refused; // a refused package's signatures, when it is an archive
 };
-ReportedPackage ReadReportedPackage(const QByteArray &path);
+ReportedPackage ReadReportedPackage(const QByteArray &path,
+                                    std::chrono::milliseconds toolTimeout = DefaultToolTimeout);
 
 // The package's record as `--report --json` writes it, without `expectedSigner`.
 QJsonObject ReportObject(const ReportedPackage &package);

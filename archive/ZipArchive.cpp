@@ -82,6 +82,9 @@ ZipArchive::ZipArchive(const SafeFile &file, std::shared_ptr<InflateBudget> shar
         return;
     why.clear();
     entries = directory->entries;
+    indexByName.reserve(entries.size());
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        indexByName.insert(entries[i].name, i);
     entriesEnd = directory->dataEnd;
     if (!shared)
         budget =
@@ -124,11 +127,10 @@ QList<QByteArray> ZipArchive::entryNames(QByteArrayView prefix) const
 
 std::optional<qsizetype> ZipArchive::indexOf(const QByteArray &name) const
 {
-    if (!archive)
-        return std::nullopt;
-    // libzip's index is the directory's, record for record, or the archive would not be open.
-    const zip_int64_t index = zip_name_locate(archive, name.constData(), ZIP_FL_ENC_RAW);
-    return index < 0 ? std::nullopt : std::optional<qsizetype>(qsizetype(index));
+    // libzip's index is the directory's, record for record, or the archive would not be open;
+    // ZipDirectory has refused names given twice.
+    const auto found = indexByName.constFind(name);
+    return found == indexByName.cend() ? std::nullopt : std::optional<qsizetype>(*found);
 }
 
 std::optional<qint64> ZipArchive::entrySize(const QByteArray &name) const

@@ -5,6 +5,7 @@
 #include "ZipEndRecord.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <atomic>
@@ -134,6 +135,10 @@ private:
 
     zip *archive = nullptr;
     QList<ZipDirectoryEntry> entries; // libzip's index order, which is the directory's
+    // Each name's index. libzip 1.9 and later look raw names up one entry after another, which
+    // would make every reader that goes through a package's entries by name take time in their
+    // square.
+    QHash<QByteArray, qsizetype> indexByName;
     QString why;
     EndRecord end;
     qint64 entriesEnd = 0;

@@ -94,6 +94,34 @@ QString BuildLargePackage(const QString &directory, const QString &fileName, qin
     return output;
 }
 
+QString BuildResourcePackage(const QString &directory, const QString &fileName,
+                             const QByteArray &manifest,
+                             const QList<std::pair<QString, QByteArray>> &resources)
+{
+    QTemporaryDir source;
+    const QDir root(source.path());
+    QList<std::pair<QString, QByteArray>> files = {
+        {QStringLiteral("AndroidManifest.xml"), manifest}};
+    for (const auto &[path, bytes] : resources)
+        files.append({QStringLiteral("res/") + path, bytes});
+    for (const auto &[path, bytes] : std::as_const(files)) {
+        root.mkpath(QFileInfo(path).path());
+        QFile file(root.filePath(path));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(path));
+    }
+    root.mkpath(QStringLiteral("res"));
+    const QString output = QDir(directory).filePath(fileName);
+    RunOrDie(QStringLiteral("aapt"),
+             {QStringLiteral("package"), QStringLiteral("-f"), QStringLiteral("-M"),
+              root.filePath(QStringLiteral("AndroidManifest.xml")), QStringLiteral("-S"),
+              root.filePath(QStringLiteral("res")), QStringLiteral("-I"),
+              QStringLiteral("/usr/share/android-framework-res/framework-res.apk"),
+              QStringLiteral("-F"), output},
+             directory);
+    return output;
+}
+
 ChildRun RunChild(const QList<QByteArray> &arguments)
 {
     QList<char *> argv;

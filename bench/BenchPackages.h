@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <utility>
 
 // Milliseconds of the fastest of `runs` runs of `work`: on a shared machine it is the least
 // disturbed.
@@ -23,6 +24,13 @@ QString MakeRandomFile(const QString &path, qint64 size);
 // Returns its path; stops the benchmark when aapt fails.
 QString BuildLargePackage(const QString &directory, const QString &fileName, qint64 assetSize,
                           const QString &split = {});
+
+// Builds a package with the system's aapt from `manifest` (the text of its AndroidManifest.xml)
+// and `resources` (paths under res/ and their bytes), against the framework's resources.
+// Returns its path; stops the benchmark when aapt fails.
+QString BuildResourcePackage(const QString &directory, const QString &fileName,
+                             const QByteArray &manifest,
+                             const QList<std::pair<QString, QByteArray>> &resources);
 
 // One run of a program from its start to its exit, its standard output discarded.
 struct ChildRun

@@ -3,7 +3,9 @@
 // v1, v2 and v3 and on one signed with v2 alone. Both are signed here with apksigner. Then the
 // time and peak memory of the verdict on hostile packages of under 1 MB made from signed ones
 // (the JAR manifest bombs among them), and of the report's record and the thumbnailer, each run
-// as a program, on those and on hostile bundles (target: under 2 s and 300 MiB each).
+// as a program, on those and on hostile bundles (target: under 2 s and 300 MiB each); and of the
+// report and --compare on packages of 30,000 permissions, and of the report and the thumbnailer
+// on a label in 60,001 locales, which keeps aapt itself busy until its time is up.
 // Usage: verify_bench PELMORA THUMBNAILER
 #include "BenchPackages.h"
 #include "archive/ZipArchive.h"
@@ -79,10 +81,11 @@ struct Programs
 // Best time and highest peak memory of `runs` runs of a program. A child starts out with the
 // resident size of the process that spawned it as its peak, so this one gives back what it
 // freed and forgets its own peak first.
-void MeasureProgram(const char *what, const QString &name, const QList<QByteArray> &arguments)
+void MeasureProgram(const char *what, const QString &name, const QList<QByteArray> &arguments,
+                    int runs = Runs)
 {
     double ms = 1e300, peak = 0;
-    for (int run = 0; run < Runs; ++run) {
+    for (int run = 0; run < runs; ++run) {
         malloc_trim(0);
         ResetPeakRss();
         const ChildRun child = RunChild(arguments);
@@ -206,6 +209,77 @@ void MeasureExhaustingSigners(const Programs &programs, const QString &directory
                    QStringLiteral("8 signers, each a lineage of 64 nodes repeating one "
                                   "certificate, RSA exponents of 3,000 bits"),
                    QDir(directory).filePath(QStringLiteral("rotations-hostile.apk")), bytes);
+}
+
+// A package of 30,000 permissions, whose names start with `prefix`.
+QString BuildPermissionsPackage(const QString &directory, const QString &fileName,
+                                const QByteArray &prefix)
+{
+    QByteArray manifest = "<manifest xmlns:android='http://schemas.android.com/apk/res/android' "
+                          "package='org.example.permissions' android:versionCode='1'>";
+    for (int i = 0; i < 30'000; ++i)
+        manifest += "<uses-permission android:name='" + prefix + QByteArray::number(i) + "'/>";
+    manifest += "<application android:label='Permissions'/></manifest>";
+    return BuildResourcePackage(directory, fileName, manifest, {});
+}
+
+// A label in 60,001 locales, its table written by aapt for two and copied into the rest.
+QString BuildLocalesPackage(const QString &directory)
+{
+    const auto label = [](const char *text) {
+        return "<resources><string name='label'>" + QByteArray(text) + "</string></resources>";
+    };
+    const QString package = BuildResourcePackage(
+        directory, QStringLiteral("locales.apk"),
+        "<manifest xmlns:android='http://schemas.android.com/apk/res/android' "
+        "package='org.example.locales'><application android:label='@string/label'/></manifest>",
+        {{QStringLiteral("values/strings.xml"), label("Locales")},
+         {QStringLiteral("values-zh-rCN/strings.xml"), label("地区")}});
+    const QDir tables(QDir(directory).filePath(QStringLiteral("locales-table")));
+    tables.mkpath(QStringLiteral("."));
+    QFile table(tables.filePath(QStringLiteral("resources.arsc")));
+    const SafeFile built(QFile::encodeName(package));
+    const QByteArray copied = WithLocaleCopies(
+        ZipArchive(built).readEntry("resources.arsc", 1 << 20).value_or(QByteArray()), 60'000);
+    if (copied.isEmpty() || !table.open(QIODevice::WriteOnly) ||
+        table.write(copied) != copied.size())
+        qFatal("cannot write the table of 60,001 locales");
+    table.close();
+    RunOrDie(QStringLiteral("aapt"),
+             {QStringLiteral("remove"), package, QStringLiteral("resources.arsc")}, tables.path());
+    RunOrDie(QStringLiteral("aapt"),
+             {QStringLiteral("add"), package, QStringLiteral("resources.arsc")}, tables.path());
+    if (QFileInfo(package).size() >= 1000 * 1000)
+        qFatal("the package of 60,001 locales is not under 1 MB");
+    return package;
+}
+
+// Work that grows with a package's lists or with the tool's own run: permissions in the report
+// and the comparison, and a label aapt reads for many seconds, with the tool's default limit and
+// with one of a second.
+void MeasureBoundedWork(const Programs &programs, const QString &directory)
+{
+    const QByteArray before =
+        QFile::encodeName(BuildPermissionsPackage(directory, QStringLiteral("permissions-a.apk"),
+                                                  "org.example.permission.BEFORE_THE_UPDATE_"));
+    const QByteArray after =
+        QFile::encodeName(BuildPermissionsPackage(directory, QStringLiteral("permissions-b.apk"),
+                                                  "org.example.permission.AFTER_THE_UPDATE_"));
+    const QString permissions = QStringLiteral("30,000 permissions (%1 KB)")
+                                    .arg(QFileInfo(QFile::decodeName(before)).size() / 1000);
+    MeasureProgram("report", permissions, {programs.pelmora, "--report", "--json", before});
+    MeasureProgram("compare", permissions + QStringLiteral(", 30,000 others in the new one"),
+                   {programs.pelmora, "--compare", "--json", before, after});
+
+    const QByteArray locales = QFile::encodeName(BuildLocalesPackage(directory));
+    const QString label = QStringLiteral("label in 60,001 locales (%1 KB)")
+                              .arg(QFileInfo(QFile::decodeName(locales)).size() / 1000);
+    // The tool runs until its limit: one run says as much as five.
+    MeasureProgram("report", label, {programs.pelmora, "--report", "--json", locales}, 1);
+    MeasureProgram("report --tool-timeout 1", label,
+                   {programs.pelmora, "--report", "--json", "--tool-timeout", "1", locales});
+    MeasureProgram("thumbnail", label,
+                   {programs.thumbnailer, "-s", "256", locales, locales + ".thumbnail.png"}, 1);
 }
 
 // Builds the hostile packages from a small one and measures each verdict.
@@ -335,5 +409,6 @@ int main(int argc, char **argv)
         Measure(package.name, signedPackage);
     }
     MeasureHostilePackages(programs, directory.path(), key);
+    MeasureBoundedWork(programs, directory.path());
     return 0;
 }

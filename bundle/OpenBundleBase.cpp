@@ -6,16 +6,21 @@
 #include "digest/SafeFile.h"
 #include "formats/FormatModule.h"
 
+#include <QSet>
+
 QList<QByteArray> BaseCandidates(const BundleLayout &layout, const ContainerMetadata &metadata)
 {
     QList<QByteArray> first = {metadata.baseEntry, "base.apk", "splits/base-master.apk",
                                "universal.apk", metadata.packageName.toUtf8() + ".apk"};
     QList<QByteArray> candidates, standalones;
+    QSet<QByteArray> chosen;
     for (const QByteArray &name : first)
-        if (layout.apks.contains(name) && !candidates.contains(name))
+        if (layout.apks.contains(name) && !chosen.contains(name)) {
+            chosen.insert(name);
             candidates.append(name);
+        }
     for (const QByteArray &name : layout.apks)
-        if (!candidates.contains(name))
+        if (!chosen.contains(name))
             (name.startsWith("standalones/") ? standalones : candidates).append(name);
     return candidates + standalones;
 }

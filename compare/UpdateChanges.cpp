@@ -4,6 +4,7 @@
 #include "details/PackageDetails.h"
 #include "details/ShownDetails.h"
 
+#include <QSet>
 #include <algorithm>
 
 namespace {
@@ -72,11 +73,13 @@ UpdateChanges CompareFacts(const PackageDetails &oldDetails, const PackageDetail
 {
     const QStringList &before = oldDetails.facts.permissionNames;
     const QStringList &after = newDetails.facts.permissionNames;
+    const QSet<QString> hadBefore(before.cbegin(), before.cend());
+    const QSet<QString> hasAfter(after.cbegin(), after.cend());
     UpdateChanges changes;
     std::copy_if(after.begin(), after.end(), std::back_inserter(changes.permissionsAdded),
-                 [&](const QString &name) { return !before.contains(name); });
+                 [&](const QString &name) { return !hadBefore.contains(name); });
     std::copy_if(before.begin(), before.end(), std::back_inserter(changes.permissionsRemoved),
-                 [&](const QString &name) { return !after.contains(name); });
+                 [&](const QString &name) { return !hasAfter.contains(name); });
     changes.minSdk = IfDiffers(oldDetails.facts.minSdk, newDetails.facts.minSdk);
     changes.targetSdk = IfDiffers(oldDetails.facts.targetSdk, newDetails.facts.targetSdk);
     if (Sorted(oldDetails.facts.nativePlatforms) != Sorted(newDetails.facts.nativePlatforms))

@@ -1,6 +1,8 @@
 #include "IconImage.h"
 
 #include "PackageIcon.h"
+#include "ScaledPng.h"
+#include "ScaledWebp.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -41,7 +43,17 @@ bool WritePng(const QImage &image, bool alpha, QByteArray &out)
 
 } // namespace
 
-QImage DecodeIcon(const QByteArray &encoded)
+bool PixelBudget::take(qint64 pixels)
+{
+    if (pixels > left) {
+        refused = true;
+        return false;
+    }
+    left -= pixels;
+    return true;
+}
+
+QImage DecodeIcon(const QByteArray &encoded, PixelBudget &budget, int side)
 {
     const char *format = BitmapFormat(encoded);
     if (!*format)
@@ -50,6 +62,21 @@ QImage DecodeIcon(const QByteArray &encoded)
     source.setData(encoded);
     QImageReader reader(&source, format);
     reader.setAutoDetectImageFormat(false);
+    // The header alone decides what decoding it may cost.
+    const QSize size = reader.size();
+    if (size.isEmpty() || !budget.take(qint64(size.width()) * size.height()))
+        return {};
+    if (size.width() <= MaxIconSide && size.height() <= MaxIconSide)
+        return reader.read();
+    const int fitted = qBound(1, side, MaxIconSide);
+    const QSize scaled = size.scaled(fitted, fitted, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    // Qt's PNG and WebP readers decode the whole image before they scale; its JPEG reader
+    // decodes scaled.
+    if (qstrcmp(format, "png") == 0)
+        return DecodeScaledPng(encoded, scaled);
+    if (qstrcmp(format, "webp") == 0)
+        return DecodeScaledWebp(encoded, scaled);
+    reader.setScaledSize(scaled);
     return reader.read();
 }
 

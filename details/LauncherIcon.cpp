@@ -1,6 +1,7 @@
 #include "LauncherIcon.h"
 
 #include "AdaptiveIconImage.h"
+#include "IconImage.h"
 #include "ResourceResolver.h"
 #include "archive/ZipArchive.h"
 #include "bundle/ApkManifest.h"
@@ -69,7 +70,7 @@ IconLayer ReadLayer(const ZipArchive &apk, ResourceResolver &resolver,
 // The icon composed from the adaptive icon at `path`; nothing when it is no adaptive icon or its
 // foreground cannot be drawn.
 std::optional<PackageIcon> ComposeFrom(const ZipArchive &apk, ResourceResolver &resolver,
-                                       const QByteArray &path)
+                                       PixelBudget &pixels, const QByteArray &path)
 {
     const std::optional<QByteArray> xml = apk.readEntry(path, MaxIconXmlBytes);
     const FormatReaders *readers = xml ? FormatModule() : nullptr;
@@ -77,9 +78,12 @@ std::optional<PackageIcon> ComposeFrom(const ZipArchive &apk, ResourceResolver &
         readers ? readers->readAdaptiveIcon(*xml) : std::nullopt;
     if (!layers)
         return std::nullopt;
-    const IconLayer background = ReadLayer(apk, resolver, layers->background);
+    // Without a foreground there is nothing to draw, whatever the background holds.
     const IconLayer foreground = ReadLayer(apk, resolver, layers->foreground);
-    const QByteArray png = ComposeAdaptiveIcon(background, foreground);
+    if (std::holds_alternative<std::monostate>(foreground))
+        return std::nullopt;
+    const IconLayer background = ReadLayer(apk, resolver, layers->background);
+    const QByteArray png = ComposeAdaptiveIcon(background, foreground, pixels);
     return png.isEmpty() ? std::nullopt : std::optional<PackageIcon>(PackageIcon{path, png});
 }
 
@@ -100,6 +104,7 @@ std::optional<PackageIcon> ReadLauncherIcon(const ZipArchive &apk,
     const QList<TableValue> values = resolver.resolve(manifest->iconResource);
     if (std::optional<PackageIcon> bitmap = BestBitmap(apk, *table, values))
         return bitmap;
+    PixelBudget pixels;
     QSet<quint32> tried;
     for (const TableValue &value : values) {
         if (value.type != ValueType::String || tried.contains(value.data))
@@ -108,9 +113,9 @@ std::optional<PackageIcon> ReadLauncherIcon(const ZipArchive &apk,
         const QByteArray path = PathOf(*table, value.data);
         if (!path.endsWith(".xml"))
             continue;
-        // A layer that reached the cap is not drawn without it.
-        std::optional<PackageIcon> composed = ComposeFrom(apk, resolver, path);
-        if (resolver.exhausted())
+        // A layer that reached a cap is not drawn without it.
+        std::optional<PackageIcon> composed = ComposeFrom(apk, resolver, pixels, path);
+        if (resolver.exhausted() || pixels.exhausted())
             return std::nullopt;
         if (composed)
             return composed;

@@ -11,8 +11,9 @@ class ZipArchive;
 // resource with aliases followed (ResourceResolver; past its caps there is no icon): the
 // highest-density PNG, WebP or JPEG. When there is none and the icon is an adaptive
 // icon, the icon composed from its background and foreground layers where those are bitmaps or
-// colours, cut to a rounded square, as a PNG whose path is the adaptive icon's. Nothing when
-// neither can be had (vector drawables are not drawn). Reads only; for a bundle, pass its base.
+// colours, cut to a rounded square, as a PNG whose path is the adaptive icon's; every
+// configuration tried decodes from one PixelBudget. Nothing when neither can be had (vector
+// drawables are not drawn) or a cap is reached. Reads only; for a bundle, pass its base.
 // `namedByTool`, the icons the badging tool printed, are tried first: loading a large resource
 // table costs tens of milliseconds, and the tool's bitmaps are the table's for most packages.
 std::optional<PackageIcon> ReadLauncherIcon(const ZipArchive &apk,

@@ -3,6 +3,7 @@
 #include "ResourceResolver.h"
 #include "bundle/ApkManifest.h"
 
+#include <QSet>
 
 namespace {
 
@@ -50,8 +51,10 @@ void CompleteFromManifest(PackageFacts &facts, const ApkManifest &manifest, cons
     }
     // The tool stops at the first attribute it cannot resolve, so it may have printed only some
     // of the permissions, or none.
+    QSet<QString> named(facts.permissionNames.cbegin(), facts.permissionNames.cend());
     for (const ApkManifest::Permission &permission : manifest.permissions)
-        if (!facts.permissionNames.contains(permission.name)) {
+        if (!named.contains(permission.name)) {
+            named.insert(permission.name);
             facts.permissionNames.append(permission.name);
             facts.permissions.append(PermissionText(permission.name, permission.maxSdk));
         }

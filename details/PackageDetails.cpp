@@ -15,6 +15,8 @@
 #include "signing/DescribeSignatures.h"
 #include "signing/VerifyPackageSignatures.h"
 
+#include <QSet>
+
 namespace {
 
 const QString FileChanged = QStringLiteral("文件已更改，请重新打开");
@@ -72,9 +74,14 @@ void CompleteNativePlatforms(PackageFacts &facts, const QList<NativeLibrary> &li
 {
     if (!facts.nativePlatforms.isEmpty())
         return;
-    for (const NativeLibrary &library : libraries)
-        if (!facts.nativePlatforms.contains(FromNarrow(library.abi)))
-            facts.nativePlatforms.append(FromNarrow(library.abi));
+    QSet<QString> seen;
+    for (const NativeLibrary &library : libraries) {
+        const QString abi = FromNarrow(library.abi);
+        if (!seen.contains(abi)) {
+            seen.insert(abi);
+            facts.nativePlatforms.append(abi);
+        }
+    }
 }
 
 // A bundle's contents: every inner APK, the base's icon, channel and facts, the native libraries

@@ -41,8 +41,10 @@ struct ToolReading
 {
     QByteArray output;
     QByteArray md5;
-    bool readable = false; // the file is a regular file that could be hashed
-    bool vouched = false;  // the tool ran and was not ended by a signal
+    bool readable = false;     // the file is a regular file that could be hashed
+    bool vouched = false;      // the tool ran and was not ended by a signal
+    bool timedOut = false;     // the tool was killed once its time was up
+    bool wroteTooMuch = false; // the tool was killed once it had written past its cap
     std::shared_ptr<const PackageReading> reading; // InspectionRead::Everything only
 };
 
@@ -52,12 +54,16 @@ struct ToolReading
 class ToolBesideRead
 {
 public:
-    explicit ToolBesideRead(ToolTarget &target) : target(target) { startWhenReady(); }
+    ToolBesideRead(ToolTarget &target, std::chrono::milliseconds timeout)
+        : target(target), timeout(timeout)
+    {
+        startWhenReady();
+    }
 
     void startWhenReady()
     {
         if (!tool && target.ready())
-            tool.emplace(target.command(), target.descriptor());
+            tool.emplace(target.command(), target.descriptor(), timeout);
     }
     // Between chunks: takes in the tool's output, and tells whether it has said "ERROR" in a
     // line it has finished; a line still being written may yet close the value it holds.
@@ -83,19 +89,22 @@ public:
             return;
         tool->finish(reading.output);
         reading.vouched = !tool->endedBySignal();
+        reading.timedOut = tool->timedOut();
+        reading.wroteTooMuch = tool->wroteTooMuch();
     }
 
 private:
     ToolTarget &target;
+    const std::chrono::milliseconds timeout;
     std::optional<ToolRun> tool;
     qsizetype checked = 0; // the output's lines before this have been looked at
     bool saidError = false;
 };
 
 ToolReading RunToolWhileReading(ToolTarget &target, const SafeFile &file, InspectionRead read,
-                                ByteSink *progress)
+                                ByteSink *progress, std::chrono::milliseconds toolTimeout)
 {
-    ToolBesideRead tool(target);
+    ToolBesideRead tool(target, toolTimeout);
     ToolReading reading;
     quint32 shownSize = 0;
     reading.readable = file.isOpen() && QueryFileSize32(file.descriptor(), shownSize);
@@ -164,7 +173,8 @@ QString ChangedReason(const PackageFile &file)
                                    : QStringLiteral("文件在检查期间被修改");
 }
 
-InspectionResult InspectPackage(const QByteArray &path, InspectionRead read, ByteSink *progress)
+InspectionResult InspectPackage(const QByteArray &path, InspectionRead read, ByteSink *progress,
+                                std::chrono::milliseconds toolTimeout)
 {
     switch (CheckExtension(path)) {
     case ExtensionCheck::Missing:
@@ -194,7 +204,7 @@ InspectionResult InspectPackage(const QByteArray &path, InspectionRead read, Byt
         result.inspected = inspected;
         return result;
     }
-    ToolReading reading = RunToolWhileReading(target, file, read, progress);
+    ToolReading reading = RunToolWhileReading(target, file, read, progress, toolTimeout);
     BadgingInfo info;
     // A tool that was killed or crashed, or never ran, has vouched for nothing, whatever it
     // printed.
@@ -216,6 +226,10 @@ InspectionResult InspectPackage(const QByteArray &path, InspectionRead read, Byt
     // Everything is read: it was all one file only if that file is still as it was opened.
     if (package->changed())
         result = Refused(InspectionOutcome::Damaged, Damaged, ChangedReason(*package));
+    else if (reading.timedOut)
+        result = Refused(InspectionOutcome::Damaged, Damaged, QStringLiteral("工具超时"));
+    else if (reading.wroteTooMuch)
+        result = Refused(InspectionOutcome::Damaged, Damaged, QStringLiteral("工具输出超过上限"));
     else if (status == ToolError)
         result = Refused(
             reading.readable ? InspectionOutcome::Damaged : InspectionOutcome::Unreadable, Damaged);

@@ -2,9 +2,11 @@
 
 #include "DisplayFields.h"
 #include "InspectedPackage.h"
+#include "ToolCapture.h"
 
 #include <QByteArray>
 #include <QString>
+#include <chrono>
 #include <optional>
 
 class ByteSink;
@@ -14,7 +16,7 @@ enum class InspectionOutcome
     Ok,         // the tool named the package and the file was read
     WrongType,  // an extension that does not start with ".apk"
     Folder,     // no extension at all
-    Damaged,    // the tool found the package damaged, or died
+    Damaged,    // the tool found the package damaged, died, or ran or wrote past its limits
     ToolSilent, // the tool is missing, printed nothing, or named no package
     Unreadable, // the file does not open as a regular file (gone, a folder, a FIFO, no access)
 };
@@ -30,7 +32,8 @@ struct InspectionResult
     // The message the window shows before it refreshes its boxes; null when there is none.
     QString message;
     // Why a package is damaged, when more is known than the message says: a bundle past a
-    // limit, a file changed while it was inspected. Empty otherwise.
+    // limit, a file changed while it was inspected, a tool that ran or wrote past its limits.
+    // Empty otherwise.
     QString reason;
     // What was read, as far as the inspection got: set whenever the file opened and the tool
     // ran, refused or not (the report judges a refused archive's signatures from it).
@@ -56,10 +59,13 @@ enum class InspectionRead
 // must be kept to one content (a lease, or a copy; a file open for writing elsewhere is damaged)
 // and still be as it was opened once all is read. A bundle's base, when the bundle stores it as it
 // is, is copied for the tool from that same read as it goes by, and the tool starts once it is in.
-// Runs on the calling thread and touches no widget, so windows and scripts share it. `progress`,
-// when given, is fed every chunk the read takes in too, for a progress bar.
+// The tool may run for `toolTimeout` and write MaxToolOutput bytes; one still running past
+// either is killed, and the package is damaged ("工具超时", "工具输出超过上限"). Runs on the
+// calling thread and touches no widget, so windows and scripts share it. `progress`, when given,
+// is fed every chunk the read takes in too, for a progress bar.
 InspectionResult InspectPackage(const QByteArray &path, InspectionRead read = InspectionRead::Md5,
-                                ByteSink *progress = nullptr);
+                                ByteSink *progress = nullptr,
+                                std::chrono::milliseconds toolTimeout = DefaultToolTimeout);
 
 // Why an inspected file is no longer the one that was read, as a report's reason says it: another
 // program opened it for writing since, or it changed.

@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-ToolRun::ToolRun(const QStringList &command, int keptDescriptor)
+ToolRun::ToolRun(const QStringList &command, int keptDescriptor, std::chrono::milliseconds timeout)
 {
     if (command.isEmpty() || command.first().isEmpty())
         return;
@@ -20,13 +20,19 @@ ToolRun::ToolRun(const QStringList &command, int keptDescriptor)
     });
     tool.start(QIODevice::ReadOnly);
     running = tool.waitForStarted(-1);
+    deadline.setRemainingTime(timeout);
+}
+
+bool ToolRun::mayGoOn() const
+{
+    return !deadline.hasExpired() && output.size() <= MaxToolOutput;
 }
 
 void ToolRun::drain()
 {
     if (!running)
         return;
-    while (tool.waitForReadyRead(0))
+    while (mayGoOn() && tool.waitForReadyRead(0))
         output += tool.readAll();
 }
 
@@ -34,18 +40,28 @@ int ToolRun::finish(QByteArray &out)
 {
     if (!running)
         return 0;
-    // Waiting keeps draining the pipe into QProcess's buffer.
-    tool.waitForFinished(-1);
+    // Read as it arrives, so that the tool never waits on a full pipe, and a piece at a time, so
+    // that one writing without pause still stops at its time or at its output's cap.
+    while (tool.state() != QProcess::NotRunning && mayGoOn())
+        if (tool.waitForReadyRead(int(deadline.remainingTime())))
+            output += tool.readAll();
+    if (tool.state() != QProcess::NotRunning) {
+        overtime = output.size() <= MaxToolOutput;
+        tool.kill();
+        tool.waitForFinished(-1);
+    }
     output += tool.readAll();
+    overflowed = output.size() > MaxToolOutput;
     killed = tool.exitStatus() == QProcess::CrashExit;
     out += output;
     return 1;
 }
 
-int RunToolCapture(const QStringList &command, QByteArray &output, int keptDescriptor)
+int RunToolCapture(const QStringList &command, QByteArray &output, int keptDescriptor,
+                   std::chrono::milliseconds timeout)
 {
     try {
-        ToolRun run(command, keptDescriptor);
+        ToolRun run(command, keptDescriptor, timeout);
         return run.finish(output);
     } catch (...) {
         return 0;

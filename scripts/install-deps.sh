@@ -7,8 +7,9 @@ set -euo pipefail
 packages=(
     # build
     cmake g++ make pkgconf qt6-base-dev libssl-dev libzip-dev
-    # native libraries' ELF headers; icons written as PNG
-    libelf-dev libpng-dev
+    # native libraries' ELF headers; icons written as PNG, and large PNG and WebP icons decoded
+    # scaled down
+    libelf-dev libpng-dev libwebp-dev
     # bundles and icons: binary XML and resource tables (the library aapt is built on), and
     # bundletool's protobuf index
     android-libandroidfw-dev libprotobuf-dev protobuf-compiler

@@ -271,6 +271,12 @@ void CompareTest::compare_data()
     QTest::newRow("lower version")
         << pair("old.apk", "lower.apk") << 1 << QStringList{QStringLiteral("versionDowngrade")}
         << QStringLiteral("版本降级（7 → 6）") << QJsonObject();
+    QTest::newRow("lower version that drops a permission")
+        << pair("higher.apk", "old.apk") << 1 << QStringList{QStringLiteral("versionDowngrade")}
+        << QStringLiteral("版本降级（8 → 7）")
+        << QJsonObject{{QStringLiteral("permissionsAdded"), QJsonArray()},
+                       {QStringLiteral("permissionsRemoved"),
+                        QJsonArray{QStringLiteral("android.permission.CAMERA")}}};
     QTest::newRow("higher versionCodeMajor, lower versionCode")
         << pair("old.apk", "major.apk") << 0 << QStringList() << updatable << QJsonObject();
     const QString downgrade = QStringLiteral("versionDowngrade");

@@ -8,6 +8,8 @@
 //   late-error - the same after a pause of 200 ms
 //   package   - prints a good package line, whatever the file is
 //   killed    - prints a good package line, then dies by a signal
+//   hang      - prints a good package line, then never ends
+//   flood     - prints a good package line, then writes lines without end or pause
 //   nopackage - prints lines of badging output but no package line
 //   silent    - prints nothing
 #include <csignal>
@@ -97,7 +99,16 @@ int main(int argc, char **argv)
                     "ERROR getting 'android:icon' attribute: attribute is not a string value\n");
     } else if (m == "package")
         WriteAll(1, "package: name='com.example.fake' versionCode='1' versionName='1.0'\n");
-    else if (m == "killed") {
+    else if (m == "hang") {
+        WriteAll(1, "package: name='com.example.fake' versionCode='1' versionName='1.0'\n");
+        for (;;)
+            pause();
+    } else if (m == "flood") {
+        WriteAll(1, "package: name='com.example.fake' versionCode='1' versionName='1.0'\n");
+        const std::string lines(1 << 16, '\n');
+        for (;;)
+            WriteAll(1, lines);
+    } else if (m == "killed") {
         WriteAll(1, "package: name='com.example.fake' versionCode='1' versionName='1.0'\n");
         std::raise(SIGKILL);
     } else if (m == "nopackage")

@@ -390,3 +390,45 @@ QList<std::pair<QString, QByteArray>> AliasedIcon(int levels, int configurations
              aliases});
     return resources;
 }
+
+QByteArray WithLocaleCopies(const QByteArray &table, int copies)
+{
+    constexpr quint16 PackageChunk = 0x0200;
+    constexpr quint16 TypeChunk = 0x0201;
+    // In a type chunk: its header's 20 bytes, then the configuration's size and its MCC and MNC.
+    constexpr qsizetype LanguageAt = 28;
+    const auto chunkSize = [&](qsizetype at) { return qsizetype(Get<quint32>(table, at + 4)); };
+    constexpr qsizetype TableHeaderSize = 12;
+    if (table.size() < TableHeaderSize)
+        return {};
+    for (qsizetype package = Get<quint16>(table, 2); package < table.size();
+         package += chunkSize(package)) {
+        if (Get<quint16>(table, package) != PackageChunk)
+            continue;
+        const qsizetype end = package + chunkSize(package);
+        for (qsizetype chunk = package + Get<quint16>(table, package + 2); chunk < end;
+             chunk += chunkSize(chunk)) {
+            if (Get<quint16>(table, chunk) != TypeChunk ||
+                Get<quint16>(table, chunk + LanguageAt) == 0)
+                continue;
+            const QByteArray original = table.mid(chunk, chunkSize(chunk));
+            QByteArray copied;
+            for (int i = 0; i < copies; ++i) {
+                QByteArray copy = original;
+                const int language = i / (26 * 26);
+                const int region = i % (26 * 26);
+                copy[LanguageAt] = char('a' + language / 26 % 26);
+                copy[LanguageAt + 1] = char('a' + language % 26);
+                copy[LanguageAt + 2] = char('A' + region / 26);
+                copy[LanguageAt + 3] = char('A' + region % 26);
+                copied += copy;
+            }
+            QByteArray result = table;
+            result.insert(chunk + original.size(), copied);
+            Put<quint32>(result, package + 4, quint32(end - package + copied.size()));
+            Put<quint32>(result, 4, quint32(result.size()));
+            return result;
+        }
+    }
+    return {};
+}

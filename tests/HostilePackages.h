@@ -98,3 +98,8 @@ QByteArray LineageAttribute(const QList<QByteArray> &certificates, const QString
 // Looking the icon up in every configuration multiplies: configurations to the power of levels.
 QList<std::pair<QString, QByteArray>> AliasedIcon(int levels, int configurations,
                                                   const QString &leafFile, const QByteArray &leaf);
+
+// `table` (a resources.arsc as aapt writes it) with its first type chunk for a locale copied
+// `copies` times, each copy for another language and region, from aa-rAA on: a label translated
+// into that many locales, over which aapt runs for many seconds.
+QByteArray WithLocaleCopies(const QByteArray &table, int copies);

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "archive/ZipArchive.h"
 #include "digest/SafeFile.h"
+#include "inspect/Inspection.h"
 #include "ui/PelmoraDlg.h"
 
 #include <QAbstractButton>
@@ -399,6 +400,8 @@ void InspectDroppedFileTest::besideAnotherTool_data()
     QTest::newRow("toolSaysError") << fake << QStringLiteral("error");
     QTest::newRow("toolSaysErrorWhileHashing") << fake << QStringLiteral("late-error");
     QTest::newRow("toolKilled") << fake << QStringLiteral("killed");
+    QTest::newRow("toolNeverEnds") << fake << QStringLiteral("hang");
+    QTest::newRow("toolWritesWithoutEnd") << fake << QStringLiteral("flood");
     QTest::newRow("toolFloodsWhileHashing") << fake << QStringLiteral("chunks");
     QTest::newRow("toolSilent") << fake << QStringLiteral("silent");
     QTest::newRow("toolWithoutPackageLine") << fake << QStringLiteral("nopackage");
@@ -424,6 +427,8 @@ private slots:
     void toolSaysError();
     void toolSaysErrorWhileHashing();
     void toolKilled();
+    void toolNeverEnds();
+    void toolWritesWithoutEnd();
     void toolFloodsWhileHashing();
     void toolSilent();
     void toolWithoutPackageLine();
@@ -524,6 +529,25 @@ void BesideOtherTool::toolSaysErrorWhileHashing()
 void BesideOtherTool::toolKilled()
 {
     expectDamaged(package);
+}
+
+// A tool still running when its time is up is killed, and its package line vouches for nothing.
+void BesideOtherTool::toolNeverEnds()
+{
+    const InspectionResult result = InspectPackage(QFile::encodeName(package), InspectionRead::Md5,
+                                                   nullptr, std::chrono::milliseconds(300));
+    QCOMPARE(result.outcome, InspectionOutcome::Damaged);
+    QCOMPARE(result.message, QStringLiteral("apk类型已经损坏"));
+    QCOMPARE(result.reason, QStringLiteral("工具超时"));
+    QVERIFY(!result.package);
+}
+
+// A tool that writes without end is killed once it has written past the cap, long before its
+// time is up; the window says the package is damaged.
+void BesideOtherTool::toolWritesWithoutEnd()
+{
+    expectDamaged(package);
+    QCOMPARE(InspectPackage(QFile::encodeName(package)).reason, QStringLiteral("工具输出超过上限"));
 }
 
 // Everything the tool writes while the file is hashed reaches the inspection, in order.

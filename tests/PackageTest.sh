@@ -34,8 +34,8 @@ files=$(grep -cv '/$' <<<"$listing")
 [ "$(dpkg-deb -f "$deb" Package)" = pelmora ] || fail "package name"
 [ "$(dpkg-deb -f "$deb" Version)" = 1.0.0.1 ] || fail "version $(dpkg-deb -f "$deb" Version)"
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in aapt libqt6widgets6 libqt6gui6 libqt6core6 libssl3 libzip4 libelf1 libprotobuf-lite32 \
-    android-libandroidfw fonts-wqy-microhei qt6-translations-l10n qt6-image-formats-plugins; do
+for needed in aapt libqt6widgets6 libqt6gui6 libqt6core6 libssl3 libzip4 libelf1 libwebp7 \
+    libprotobuf-lite32 android-libandroidfw fonts-wqy-microhei qt6-translations-l10n qt6-image-formats-plugins; do
     grep -qE "(^|, |\| )$needed( |,|$)" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 

@@ -1,6 +1,7 @@
 // `pelmora --report` as a script runs it: the real program on packages built and signed here,
 // judged by nothing but its output and its exit status; also a copy of it beside the tool alone,
 // without the formats module.
+#include "CompactTable.h"
 #include "HostilePackages.h"
 #include "TestSupport.h"
 
@@ -444,9 +445,20 @@ void ReportTest::buildHostilePackages(const TestKey &key)
                              "<resources><color name='red'>#ff0000</color></resources>"}};
     colourIcon.manifestElements =
         QStringLiteral("<uses-permission android:name='android.permission.INTERNET'/>");
+    // After it, INTERNET again and RECORD_AUDIO twice: each is still listed once.
     colourIcon.manifestTail =
-        QStringLiteral("<uses-permission android:name='android.permission.RECORD_AUDIO'/>");
+        QStringLiteral("<uses-permission android:name='android.permission.RECORD_AUDIO'/>"
+                       "<uses-permission android:name='android.permission.INTERNET'/>"
+                       "<uses-permission android:name='android.permission.RECORD_AUDIO'/>");
     QVERIFY(build(QStringLiteral("colour-icon.apk"), package, colourIcon, true));
+    // A label in 60,001 locales: aapt runs over it for many seconds.
+    PackageContents locales;
+    locales.chineseLabel = QStringLiteral("报告");
+    QVERIFY(build(QStringLiteral("two-locales.apk"), package, locales, false));
+    const QByteArray table = ZipEntryBytes(
+        ReadFile(QDir(hostile).filePath(QStringLiteral("two-locales.apk"))), "resources.arsc");
+    locales.storedEntries = {{QStringLiteral("resources.arsc"), WithLocaleCopies(table, 60'000)}};
+    QVERIFY(build(QStringLiteral("locales.apk"), package, locales, false));
     // An entry whose name holds lines that look like a verdict.
     PackageContents injected;
     injected.storedEntries = {
@@ -621,6 +633,9 @@ void ReportTest::report_data()
     QTest::newRow("a malformed digest")
         << QStringList{report, expect, QStringLiteral("12:34"), signedPackage} << 2 << QStringList()
         << QVariantMap() << QStringList() << int(Plain);
+    QTest::newRow("a tool timeout that is no positive number")
+        << QStringList{report, QStringLiteral("--tool-timeout"), QStringLiteral("0"), signedPackage}
+        << 2 << QStringList() << QVariantMap() << QStringList() << int(Plain);
     QTest::newRow("an unknown option")
         << QStringList{report, QStringLiteral("--frobnicate"), signedPackage} << 2 << QStringList()
         << QVariantMap() << QStringList() << int(Plain);
@@ -692,6 +707,14 @@ void ReportTest::report_data()
                         QVariantList{QStringLiteral("android.permission.INTERNET"),
                                      QStringLiteral("android.permission.RECORD_AUDIO")}},
                        {QStringLiteral("signature/verdict"), verified}}
+        << QStringList() << int(Plain);
+    QTest::newRow("the tool still running when its time is up: killed, the package damaged")
+        << QStringList{report, json, QStringLiteral("--tool-timeout"), QStringLiteral("0.5"),
+                       hostile("locales.apk")}
+        << 1 << QStringList{damaged}
+        << QVariantMap{{QStringLiteral("message"), QStringLiteral("apk类型已经损坏")},
+                       {QStringLiteral("reason"), QStringLiteral("工具超时")},
+                       {QStringLiteral("package"), QVariant::fromValue(nullptr)}}
         << QStringList() << int(Plain);
     QTest::newRow("an APKM whose description changed after its container was signed")
         << QStringList{report, json, hostile("edited.apkm")} << 1 << QStringList{ok}

@@ -9,21 +9,28 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
+#include <zlib.h>
 
 namespace {
 
-// Red on the left, blue on the right; wider than tall, so the aspect shows.
-QByteArray TwoToneIcon(const char *format)
+// Red on the left, blue on the right; wider than tall, so the aspect shows. 144×96 pixels, or
+// `times` that many a side.
+QImage TwoTone(int times = 1)
 {
-    QImage image(144, 96, QImage::Format_RGB32);
+    QImage image(144 * times, 96 * times, QImage::Format_RGB888);
     image.fill(Qt::blue);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width() / 2; ++x)
-            image.setPixel(x, y, qRgb(255, 0, 0));
+    QPainter(&image).fillRect(0, 0, image.width() / 2, image.height(), Qt::red);
+    return image;
+}
+
+QByteArray Encoded(const QImage &image, const char *format)
+{
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -31,11 +38,88 @@ QByteArray TwoToneIcon(const char *format)
     return bytes;
 }
 
+QByteArray TwoToneIcon(const char *format)
+{
+    return Encoded(TwoTone(), format);
+}
+
+QByteArray BigEndian(quint32 value)
+{
+    QByteArray bytes(4, Qt::Uninitialized);
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+// `image` (RGB888) as an Adam7-interlaced PNG, which Qt's writer does not make: seven passes,
+// each a smaller image of every so many pixels.
+QByteArray InterlacedPng(const QImage &image)
+{
+    const auto chunk = [](const char *type, const QByteArray &data) {
+        const QByteArray typed = type + data;
+        return BigEndian(quint32(data.size())) + typed +
+               BigEndian(quint32(crc32(0, reinterpret_cast<const Bytef *>(typed.constData()),
+                                       uInt(typed.size()))));
+    };
+    // Each pass's first column and row, and its steps across and down.
+    static const int Passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    QByteArray scanlines;
+    for (const auto &[column, row, across, down] : Passes) {
+        if (column >= image.width())
+            continue;
+        for (int y = row; y < image.height(); y += down) {
+            scanlines += '\0'; // no filter
+            const uchar *line = image.constScanLine(y);
+            for (int x = column; x < image.width(); x += across)
+                scanlines.append(reinterpret_cast<const char *>(line + 3 * x), 3);
+        }
+    }
+    uLongf size = compressBound(uLong(scanlines.size()));
+    QByteArray compressed(qsizetype(size), Qt::Uninitialized);
+    compress(reinterpret_cast<Bytef *>(compressed.data()), &size,
+             reinterpret_cast<const Bytef *>(scanlines.constData()), uLong(scanlines.size()));
+    compressed.resize(qsizetype(size));
+    // 8 bits a channel, RGB, deflate, adaptive filters, Adam7.
+    const QByteArray header = BigEndian(quint32(image.width())) +
+                              BigEndian(quint32(image.height())) +
+                              QByteArray("\x08\x02\x00\x00\x01", 5);
+    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", header) + chunk("IDAT", compressed) +
+           chunk("IEND", {});
+}
+
 PackageContents WithIcon(const QString &resource, const QByteArray &bytes)
 {
     PackageContents contents;
     contents.icon = QStringLiteral("@mipmap/ic_launcher");
     contents.resources = {{resource, bytes}};
+    return contents;
+}
+
+// An icon of `bytes` in `extension`'s format, put in place once aapt has packaged a small one of
+// that name, so that aapt does not re-encode a large image.
+PackageContents WithLargeIcon(const QByteArray &bytes, const QString &extension)
+{
+    PackageContents contents = WithIcon(QStringLiteral("mipmap-xhdpi/ic_launcher.") + extension,
+                                        TwoToneIcon(extension.toUpper().toLatin1().constData()));
+    contents.storedEntries = {
+        {QStringLiteral("res/mipmap-xhdpi-v4/ic_launcher.") + extension, bytes}};
+    return contents;
+}
+
+// An adaptive icon whose foreground is `foreground` (a PNG), over a background of colour.
+PackageContents WithAdaptiveIcon(const QByteArray &foreground)
+{
+    PackageContents contents;
+    contents.icon = QStringLiteral("@mipmap/ic_launcher");
+    contents.resources = {
+        {QStringLiteral("mipmap-anydpi-v26/ic_launcher.xml"),
+         "<adaptive-icon xmlns:android='http://schemas.android.com/apk/res/android'>"
+         "<background android:drawable='@color/back'/>"
+         "<foreground android:drawable='@drawable/front'/></adaptive-icon>"},
+        {QStringLiteral("values/colors.xml"),
+         "<resources><color name='back'>#00ff00</color></resources>"},
+        {QStringLiteral("drawable-nodpi/front.png"), TwoToneIcon("PNG")}};
+    contents.storedEntries = {{QStringLiteral("res/drawable-nodpi-v4/front.png"), foreground}};
     return contents;
 }
 
@@ -156,6 +240,28 @@ void ThumbnailerTest::thumbnail_data()
         WithIcon(QStringLiteral("mipmap-xhdpi/ic_launcher.png"), TwoToneIcon("PNG"));
     compact.compactTable = true;
     const QString compactPackage = build("compact.apk", compact);
+    // Icons far larger than any thumbnail, decoded scaled down rather than whole.
+    const QImage large = TwoTone(28);
+    QTest::newRow("a PNG of 4032×2688 pixels")
+        << build("large-png.apk", WithLargeIcon(Encoded(large, "PNG"), QStringLiteral("png")))
+        << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule);
+    QTest::newRow("an interlaced PNG of 4032×2688 pixels")
+        << build("interlaced.apk", WithLargeIcon(InterlacedPng(large), QStringLiteral("png")))
+        << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule);
+    QTest::newRow("a WebP of 4032×2688 pixels")
+        << build("large-webp.apk", WithLargeIcon(Encoded(large, "WEBP"), QStringLiteral("webp")))
+        << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule);
+    QTest::newRow("a JPEG of 4032×2688 pixels")
+        << build("large-jpeg.apk", WithLargeIcon(Encoded(large, "JPEG"), QStringLiteral("jpg")))
+        << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule);
+    QTest::newRow("an adaptive icon whose foreground has 4032×2688 pixels")
+        << build("large-layer.apk", WithAdaptiveIcon(Encoded(large, "PNG"))) << QStringLiteral("72")
+        << QSize(72, 72) << false << int(TheModule);
+    QImage huge(20000, 20000, QImage::Format_Mono);
+    huge.fill(0);
+    QTest::newRow("a PNG of 400 million pixels: past what one reading may decode, none")
+        << build("huge-png.apk", WithLargeIcon(Encoded(huge, "PNG"), QStringLiteral("png")))
+        << QStringLiteral("72") << QSize() << false << int(TheModule);
     QTest::newRow("compact entries: the icon through Pelmora's own reader")
         << compactPackage << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule)
         << name << false;

@@ -1,4 +1,5 @@
-// Running the tool: arguments passed intact, output reassembled, nothing of ours inherited.
+// Running the tool: arguments passed intact, output reassembled, nothing of ours inherited, and
+// a tool that runs past its time or writes past its cap killed.
 #include "inspect/ToolCapture.h"
 
 #include "TestSupport.h"
@@ -8,7 +9,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -34,6 +37,8 @@ private slots:
     void childInheritsOnlyStandardDescriptors();
     void toolThatCannotStartAppendsNothing_data();
     void toolThatCannotStartAppendsNothing();
+    void toolPastItsLimitsIsKilled_data();
+    void toolPastItsLimitsIsKilled();
 };
 
 // Runs in a copy of this executable whose directory holds the fake tool as "aapt".
@@ -115,6 +120,37 @@ void ToolCaptureTest::toolThatCannotStartAppendsNothing()
     QByteArray output("untouched");
     QCOMPARE(RunToolCapture(command, output), 0);
     QCOMPARE(output, QByteArray("untouched"));
+}
+
+void ToolCaptureTest::toolPastItsLimitsIsKilled_data()
+{
+    QTest::addColumn<QByteArray>("mode");
+    QTest::addColumn<int>("timeoutMs");
+    QTest::addColumn<bool>("timedOut");
+    QTest::addColumn<bool>("wroteTooMuch");
+    QTest::newRow("never ends") << QByteArray("hang") << 300 << true << false;
+    QTest::newRow("writes without end or pause") << QByteArray("flood") << 60000 << false << true;
+    QTest::newRow("ends after a pause, within its time")
+        << QByteArray("late-error") << 20000 << false << false;
+}
+
+void ToolCaptureTest::toolPastItsLimitsIsKilled()
+{
+    QFETCH(QByteArray, mode);
+    QFETCH(int, timeoutMs);
+    QFETCH(bool, timedOut);
+    QFETCH(bool, wroteTooMuch);
+    ToolRun tool(FakeToolCommand(mode.constData()), -1, std::chrono::milliseconds(timeoutMs));
+    QVERIFY(tool.started());
+    QByteArray output;
+    QCOMPARE(tool.finish(output), 1);
+    QCOMPARE(tool.timedOut(), timedOut);
+    QCOMPARE(tool.wroteTooMuch(), wroteTooMuch);
+    QCOMPARE(tool.endedBySignal(), timedOut || wroteTooMuch);
+    // What it wrote before its end is kept; a killed tool is gone, not left running.
+    QVERIFY2(output.startsWith("package: name='com.example."), output.left(100).constData());
+    QCOMPARE(::waitpid(-1, nullptr, WNOHANG), -1);
+    QCOMPARE(errno, ECHILD);
 }
 
 void BesideFakeTool::hostileNames_data()

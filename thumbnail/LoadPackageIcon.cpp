@@ -25,6 +25,10 @@ std::optional<PackageIcon> LoadPackageIcon(const QByteArray &path)
     PrepareFormatModule();
     QByteArray output;
     tool.finish(output);
+    // A tool killed for running or writing too long leaves the package damaged, as in the
+    // window.
+    if (tool.timedOut() || tool.wroteTooMuch())
+        return std::nullopt;
     std::optional<PackageIcon> icon = ReadLauncherIcon(archive, ReadPackageFacts(output).icons);
     if (package.changed())
         return std::nullopt;

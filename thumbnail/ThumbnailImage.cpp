@@ -4,9 +4,8 @@
 
 QByteArray ThumbnailPng(const QByteArray &encoded, int size)
 {
-    // Qt refuses images that would take more than its allocation limit, so an icon
-    // declaring huge dimensions is turned down rather than allocated.
-    QImage image = size >= 1 ? DecodeIcon(encoded) : QImage();
+    PixelBudget pixels;
+    QImage image = size >= 1 ? DecodeIcon(encoded, pixels, size) : QImage();
     if (image.isNull())
         return {};
     if (image.width() > size || image.height() > size)

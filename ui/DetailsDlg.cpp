@@ -25,10 +25,11 @@ constexpr int DefaultWidthInDigits = 112;
 
 QPixmap IconPixmap(const QByteArray &bytes, qreal ratio)
 {
-    const QImage image = DecodeIcon(bytes);
+    const int side = qRound(IconSide * ratio);
+    PixelBudget pixels;
+    const QImage image = DecodeIcon(bytes, pixels, side);
     if (image.isNull())
         return {};
-    const int side = qRound(IconSide * ratio);
     QPixmap pixmap =
         QPixmap::fromImage(image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     pixmap.setDevicePixelRatio(ratio);
