@@ -268,10 +268,9 @@ void ReportTest::initTestCase()
     QVERIFY(!key.certificateSha256.isEmpty());
     certificateSha256 = key.certificateSha256;
     QVERIFY(SignTestPackage(good, corpus.filePath(QStringLiteral("deeper/signed.apk")), key));
-    QFile damaged(corpus.filePath(QStringLiteral("damaged.apk")));
-    QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(4000, 'z')) == 4000);
-    QFile notes(corpus.filePath(QStringLiteral("notes.txt")));
-    QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("not a package") > 0);
+    // Written and closed: a file still open for writing is damaged, however it reads.
+    QVERIFY(WriteFile(corpus.filePath(QStringLiteral("damaged.apk")), QByteArray(4000, 'z')));
+    QVERIFY(WriteFile(corpus.filePath(QStringLiteral("notes.txt")), "not a package"));
     // v3 signers by platform: the first key for API 24–32, the one rotated to for 33 and later.
     const TestKey rotated = MakeTestKey(directory.path(), QStringLiteral("rotated"));
     rotatedSha256 = rotated.certificateSha256;

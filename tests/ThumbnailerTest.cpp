@@ -244,24 +244,24 @@ void ThumbnailerTest::thumbnail_data()
     const QImage large = TwoTone(28);
     QTest::newRow("a PNG of 4032×2688 pixels")
         << build("large-png.apk", WithLargeIcon(Encoded(large, "PNG"), QStringLiteral("png")))
-        << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule);
+        << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule) << name << false;
     QTest::newRow("an interlaced PNG of 4032×2688 pixels")
         << build("interlaced.apk", WithLargeIcon(InterlacedPng(large), QStringLiteral("png")))
-        << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule);
+        << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule) << name << false;
     QTest::newRow("a WebP of 4032×2688 pixels")
         << build("large-webp.apk", WithLargeIcon(Encoded(large, "WEBP"), QStringLiteral("webp")))
-        << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule);
+        << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule) << name << false;
     QTest::newRow("a JPEG of 4032×2688 pixels")
         << build("large-jpeg.apk", WithLargeIcon(Encoded(large, "JPEG"), QStringLiteral("jpg")))
-        << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule);
+        << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule) << name << false;
     QTest::newRow("an adaptive icon whose foreground has 4032×2688 pixels")
         << build("large-layer.apk", WithAdaptiveIcon(Encoded(large, "PNG"))) << QStringLiteral("72")
-        << QSize(72, 72) << false << int(TheModule);
+        << QSize(72, 72) << false << int(TheModule) << name << false;
     QImage huge(20000, 20000, QImage::Format_Mono);
     huge.fill(0);
     QTest::newRow("a PNG of 400 million pixels: past what one reading may decode, none")
         << build("huge-png.apk", WithLargeIcon(Encoded(huge, "PNG"), QStringLiteral("png")))
-        << QStringLiteral("72") << QSize() << false << int(TheModule);
+        << QStringLiteral("72") << QSize() << false << int(TheModule) << name << false;
     QTest::newRow("compact entries: the icon through Pelmora's own reader")
         << compactPackage << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule)
         << name << false;
