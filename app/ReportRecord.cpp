@@ -1,10 +1,10 @@
 #include "ReportRecord.h"
 
+#include "base/NarrowText.h"
 #include "details/OutcomeText.h"
 #include "details/PackageDetails.h"
 #include "details/ShownDetails.h"
 #include "inspect/Inspection.h"
-#include "inspect/NarrowText.h"
 #include "inspect/ToolComplaints.h"
 #include "native/NativeLibraries.h"
 #include "signing/CertificateFacts.h"

@@ -14,7 +14,7 @@
 // Usage: details_bench [PACKAGE]   (framework-res.apk by default)
 #include "BenchPackages.h"
 #include "archive/ZipArchive.h"
-#include "bundle/MemoryFile.h"
+#include "base/MemoryFile.h"
 #include "details/LauncherIcon.h"
 #include "details/PackageDetails.h"
 #include "digest/Digest.h"

@@ -16,7 +16,7 @@
 // Usage: report_bench PELMORA
 #include "BenchPackages.h"
 #include "archive/ZipArchive.h"
-#include "bundle/MemoryFile.h"
+#include "base/MemoryFile.h"
 #include "digest/Digest.h"
 #include "digest/SafeFile.h"
 #include "signing/VerifyPackageSignatures.h"

@@ -3,8 +3,8 @@
 #include "ApkManifest.h"
 #include "DescriptionLimits.h"
 #include "archive/ZipArchive.h"
+#include "base/NarrowText.h"
 #include "formats/FormatModule.h"
-#include "inspect/NarrowText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -2,7 +2,7 @@
 
 #include "ApkManifest.h"
 #include "BundleLayout.h"
-#include "MemoryFile.h"
+#include "base/MemoryFile.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,13 +1,13 @@
 #include "ReadChannel.h"
 
 #include "archive/ZipArchive.h"
+#include "base/LittleEndianCursor.h"
 #include "signing/PackageLayout.h"
 #include "signing/SigningBlock.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringDecoder>
-#include <QtEndian>
 
 namespace {
 
@@ -59,7 +59,7 @@ std::optional<QString> ChannelFromComment(QByteArrayView comment)
     if (!comment.endsWith(CommentMagic) || comment.size() < CommentMagic.size() + 2)
         return std::nullopt;
     const qsizetype lengthAt = comment.size() - CommentMagic.size() - 2;
-    const qsizetype length = qFromLittleEndian<quint16>(comment.data() + lengthAt);
+    const qsizetype length = LittleEndianCursor(comment).u16At(lengthAt);
     if (length > lengthAt)
         return std::nullopt;
     return DecodedName(comment.sliced(lengthAt - length, length));

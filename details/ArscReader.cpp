@@ -1,6 +1,7 @@
 #include "ArscReader.h"
 
-#include <QtEndian>
+#include "base/LittleEndianCursor.h"
+
 #include <algorithm>
 
 namespace {
@@ -36,13 +37,10 @@ struct Chunk
     qsizetype end = 0;
 };
 
-class Bytes
+class TableBytes : public LittleEndianCursor
 {
 public:
-    explicit Bytes(const QByteArray &bytes) : data(bytes.constData()) {}
-    quint8 u8(qsizetype at) const { return quint8(data[at]); }
-    quint16 u16(qsizetype at) const { return qFromLittleEndian<quint16>(data + at); }
-    quint32 u32(qsizetype at) const { return qFromLittleEndian<quint32>(data + at); }
+    using LittleEndianCursor::LittleEndianCursor;
 
     // The chunk at `at`, which must lie whole before `limit` and start on a 4-byte boundary, as
     // Android's own chunk reader requires.
@@ -50,15 +48,12 @@ public:
     {
         if (at % 4 != 0 || limit - at < ChunkHeaderSize)
             return std::nullopt;
-        const qsizetype header = u16(at + 2);
-        const qsizetype size = u32(at + 4);
+        const qsizetype header = u16At(at + 2);
+        const qsizetype size = u32At(at + 4);
         if (header < ChunkHeaderSize || size < header || size > limit - at)
             return std::nullopt;
-        return Chunk{u16(at), at, at + header, at + size};
+        return Chunk{u16At(at), at, at + header, at + size};
     }
-
-private:
-    const char *data;
 };
 
 quint32 TypeKey(quint32 package, quint32 type)
@@ -66,11 +61,11 @@ quint32 TypeKey(quint32 package, quint32 type)
     return package << 8 | type;
 }
 
-QByteArray Letters(const Bytes &bytes, qsizetype at)
+QByteArray Letters(const TableBytes &bytes, qsizetype at)
 {
-    if (bytes.u8(at) == 0 && bytes.u8(at + 1) == 0)
+    if (bytes.u8At(at) == 0 && bytes.u8At(at + 1) == 0)
         return {};
-    const char letters[] = {char(bytes.u8(at)), char(bytes.u8(at + 1))};
+    const char letters[] = {char(bytes.u8At(at)), char(bytes.u8At(at + 1))};
     return QByteArray(letters, 2);
 }
 
@@ -78,7 +73,7 @@ QByteArray Letters(const Bytes &bytes, qsizetype at)
 
 std::unique_ptr<ArscReader> ArscReader::Read(const QByteArray &table)
 {
-    const Bytes bytes(table);
+    const TableBytes bytes(table);
     const std::optional<Chunk> top = bytes.chunk(0, table.size());
     if (!top || top->type != TableChunk || top->headerEnd - top->start < 12)
         return nullptr;
@@ -103,14 +98,14 @@ std::unique_ptr<ArscReader> ArscReader::Read(const QByteArray &table)
 
 bool ArscReader::readStringPool(qsizetype start, qsizetype end)
 {
-    const Bytes read(bytes);
-    const qsizetype header = read.u16(start + 2);
+    const TableBytes read(bytes);
+    const qsizetype header = read.u16At(start + 2);
     if (header < StringPoolHeaderSize)
         return false;
-    const quint32 count = read.u32(start + 8);
-    const quint32 styles = read.u32(start + 12);
-    const qsizetype stringsAt = start + read.u32(start + 20);
-    const qsizetype stylesAt = start + read.u32(start + 24);
+    const quint32 count = read.u32At(start + 8);
+    const quint32 styles = read.u32At(start + 12);
+    const qsizetype stringsAt = start + read.u32At(start + 20);
+    const qsizetype stylesAt = start + read.u32At(start + 24);
     const qsizetype indexAt = start + header;
     if (count > quint32((end - indexAt) / 4))
         return false;
@@ -118,18 +113,18 @@ bool ArscReader::readStringPool(qsizetype start, qsizetype end)
         return false;
     pool = {indexAt, stringsAt,
             styles > 0 && stylesAt > stringsAt && stylesAt <= end ? stylesAt : end, count,
-            (read.u32(start + 16) & Utf8Pool) != 0};
+            (read.u32At(start + 16) & Utf8Pool) != 0};
     return true;
 }
 
 bool ArscReader::readPackage(qsizetype start, qsizetype end)
 {
-    const Bytes read(bytes);
-    const qsizetype header = read.u16(start + 2);
+    const TableBytes read(bytes);
+    const qsizetype header = read.u16At(start + 2);
     if (header < ShortPackageHeaderSize)
         return false;
-    const quint32 id = read.u32(start + 8);
-    const quint32 typeIdOffset = header >= PackageHeaderSize ? read.u32(start + 284) : 0;
+    const quint32 id = read.u32At(start + 8);
+    const quint32 typeIdOffset = header >= PackageHeaderSize ? read.u32At(start + 284) : 0;
     if (id > 0xff || typeIdOffset > 0xff)
         return false;
     // A second package of the same id is not looked at, as Android finds the first.
@@ -141,8 +136,8 @@ bool ArscReader::readPackage(qsizetype start, qsizetype end)
         if (!chunk)
             return false;
         if (chunk->type == TypeChunkType) {
-            const quint32 type = read.u8(chunk->start + 8) + typeIdOffset;
-            if (read.u8(chunk->start + 8) == 0 || type > 0xff ||
+            const quint32 type = read.u8At(chunk->start + 8) + typeIdOffset;
+            if (read.u8At(chunk->start + 8) == 0 || type > 0xff ||
                 !readTypeChunk(TypeKey(id, type), chunk->start, chunk->end))
                 return false;
         }
@@ -153,17 +148,17 @@ bool ArscReader::readPackage(qsizetype start, qsizetype end)
 
 bool ArscReader::readTypeChunk(quint32 key, qsizetype start, qsizetype end)
 {
-    const Bytes read(bytes);
-    const qsizetype header = read.u16(start + 2);
+    const TableBytes read(bytes);
+    const qsizetype header = read.u16At(start + 2);
     if (header < ShortestTypeHeader || ++typeChunks > MaxTypeChunks)
         return false;
     TypeChunk chunk;
     chunk.start = start;
     chunk.end = end;
-    chunk.flags = read.u8(start + 9);
-    chunk.entryCount = read.u32(start + 12);
+    chunk.flags = read.u8At(start + 9);
+    chunk.entryCount = read.u32At(start + 12);
     chunk.offsetsAt = start + header;
-    chunk.entriesAt = start + read.u32(start + 16);
+    chunk.entriesAt = start + read.u32At(start + 16);
     const qsizetype width = chunk.flags & SparseOffsets ? 4 : chunk.flags & Offsets16 ? 2 : 4;
     // An entry index is 16 bits, and Android takes no more entries than that.
     if (chunk.entryCount > 0xffff || (chunk.entriesAt - start) % 4 != 0 ||
@@ -171,20 +166,20 @@ bool ArscReader::readTypeChunk(quint32 key, qsizetype start, qsizetype end)
         return false;
     // The configuration may be shorter than today's; what it lacks is unset.
     const qsizetype configuration = start + TypeHeaderSize;
-    const qsizetype known = std::min<qsizetype>(read.u32(configuration), header - TypeHeaderSize);
+    const qsizetype known = std::min<qsizetype>(read.u32At(configuration), header - TypeHeaderSize);
     if (known >= 12) {
         chunk.configuration.language = Letters(read, configuration + 8);
         chunk.configuration.country = Letters(read, configuration + 10);
     }
     if (known >= 16)
-        chunk.configuration.density = read.u16(configuration + 14);
+        chunk.configuration.density = read.u16At(configuration + 14);
     newerLayout = newerLayout || (chunk.flags & Offsets16);
     // A compact entry may sit behind 32-bit offsets too; the first found settles it.
     for (quint32 slot = 0; !newerLayout && slot < chunk.entryCount; ++slot) {
         const quint16 index =
-            chunk.flags & SparseOffsets ? read.u16(chunk.offsetsAt + 4 * slot) : quint16(slot);
+            chunk.flags & SparseOffsets ? read.u16At(chunk.offsetsAt + 4 * slot) : quint16(slot);
         if (const std::optional<qsizetype> entry = entryAt(chunk, index))
-            newerLayout = read.u16(*entry + 2) & CompactEntry;
+            newerLayout = read.u16At(*entry + 2) & CompactEntry;
     }
     types[key].append(chunk);
     return true;
@@ -192,26 +187,26 @@ bool ArscReader::readTypeChunk(quint32 key, qsizetype start, qsizetype end)
 
 std::optional<qsizetype> ArscReader::entryAt(const TypeChunk &chunk, quint16 index) const
 {
-    const Bytes read(bytes);
+    const TableBytes read(bytes);
     qint64 offset = -1;
     if (chunk.flags & SparseOffsets) {
         // Sorted by index; each holds the index and the offset divided by 4.
         qsizetype low = 0, high = chunk.entryCount;
         while (low < high) {
             const qsizetype middle = low + (high - low) / 2;
-            if (read.u16(chunk.offsetsAt + 4 * middle) < index)
+            if (read.u16At(chunk.offsetsAt + 4 * middle) < index)
                 low = middle + 1;
             else
                 high = middle;
         }
-        if (low < chunk.entryCount && read.u16(chunk.offsetsAt + 4 * low) == index)
-            offset = qint64(read.u16(chunk.offsetsAt + 4 * low + 2)) * 4;
+        if (low < chunk.entryCount && read.u16At(chunk.offsetsAt + 4 * low) == index)
+            offset = qint64(read.u16At(chunk.offsetsAt + 4 * low + 2)) * 4;
     } else if (index < chunk.entryCount && (chunk.flags & Offsets16)) {
-        const quint16 stored = read.u16(chunk.offsetsAt + 2 * index);
+        const quint16 stored = read.u16At(chunk.offsetsAt + 2 * index);
         if (stored != 0xffff)
             offset = qint64(stored) * 4;
     } else if (index < chunk.entryCount) {
-        const quint32 stored = read.u32(chunk.offsetsAt + 4 * index);
+        const quint32 stored = read.u32At(chunk.offsetsAt + 4 * index);
         if (stored != 0xffffffff)
             offset = stored;
     }
@@ -232,27 +227,27 @@ QList<TableValue> ArscReader::values(quint32 id) const
     const auto chunks = types.find(TypeKey(id >> 24, (id >> 16) & 0xff));
     if (chunks == types.end())
         return found;
-    const Bytes read(bytes);
+    const TableBytes read(bytes);
     for (const TypeChunk &chunk : chunks->second) {
         const std::optional<qsizetype> entry = entryAt(chunk, quint16(id & 0xffff));
         if (!entry)
             continue;
-        const quint16 flags = read.u16(*entry + 2);
+        const quint16 flags = read.u16At(*entry + 2);
         TableValue value = chunk.configuration;
         if (flags & CompactEntry) {
             // The key's index, the flags with the value's type in their high byte, the value.
             if (flags & ComplexEntry)
                 continue;
             value.type = quint8(flags >> 8);
-            value.data = read.u32(*entry + 4);
+            value.data = read.u32At(*entry + 4);
         } else {
-            const qsizetype size = read.u16(*entry);
+            const qsizetype size = read.u16At(*entry);
             const qsizetype valueAt = *entry + size;
             if (size < EntrySize || (flags & ComplexEntry) || chunk.end - valueAt < ValueSize ||
-                read.u16(valueAt) < ValueSize || read.u16(valueAt) > chunk.end - valueAt)
+                read.u16At(valueAt) < ValueSize || read.u16At(valueAt) > chunk.end - valueAt)
                 continue;
-            value.type = read.u8(valueAt + 3);
-            value.data = read.u32(valueAt + 4);
+            value.type = read.u8At(valueAt + 3);
+            value.data = read.u32At(valueAt + 4);
         }
         found.append(value);
     }
@@ -263,22 +258,22 @@ std::optional<QString> ArscReader::string(quint32 index, qsizetype maxLength) co
 {
     if (index >= pool.count)
         return std::nullopt;
-    const Bytes read(bytes);
+    const TableBytes read(bytes);
     const qsizetype end = pool.stringsEnd;
-    qsizetype at = pool.stringsAt + read.u32(pool.indexAt + 4 * qsizetype(index));
+    qsizetype at = pool.stringsAt + read.u32At(pool.indexAt + 4 * qsizetype(index));
     if (pool.utf8) {
         // Its length in UTF-16 units and then in bytes, each in one byte or two.
         qsizetype length = 0;
         for (int field = 0; field < 2; ++field) {
             if (end - at < 2)
                 return std::nullopt;
-            length = read.u8(at);
+            length = read.u8At(at);
             if (length & 0x80)
-                length = (length & 0x7f) << 8 | read.u8(++at);
+                length = (length & 0x7f) << 8 | read.u8At(++at);
             ++at;
         }
         // At least one byte for each unit and at most three.
-        if (length > 3 * maxLength || end - at <= length || read.u8(at + length) != 0)
+        if (length > 3 * maxLength || end - at <= length || read.u8At(at + length) != 0)
             return std::nullopt;
         const QString text = QString::fromUtf8(bytes.constData() + at, length);
         return text.size() <= maxLength ? std::optional<QString>(text) : std::nullopt;
@@ -286,16 +281,16 @@ std::optional<QString> ArscReader::string(quint32 index, qsizetype maxLength) co
     // Its length in UTF-16 units, in one unit or two.
     if (end - at < 4)
         return std::nullopt;
-    qsizetype length = read.u16(at);
+    qsizetype length = read.u16At(at);
     at += 2;
     if (length & 0x8000) {
-        length = (length & 0x7fff) << 16 | read.u16(at);
+        length = (length & 0x7fff) << 16 | read.u16At(at);
         at += 2;
     }
-    if (length > maxLength || (end - at) / 2 <= length || read.u16(at + 2 * length) != 0)
+    if (length > maxLength || (end - at) / 2 <= length || read.u16At(at + 2 * length) != 0)
         return std::nullopt;
     QString text(length, Qt::Uninitialized);
     for (qsizetype unit = 0; unit < length; ++unit)
-        text[unit] = QChar(read.u16(at + 2 * unit));
+        text[unit] = QChar(read.u16At(at + 2 * unit));
     return text;
 }
