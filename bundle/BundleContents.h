@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ApkManifest.h"
 #include "BundleLayout.h"
+#include "formats/ApkManifest.h"
 #include "signing/SignatureReport.h"
 
 #include <QByteArray>

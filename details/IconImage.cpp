@@ -2,7 +2,7 @@
 
 #include "PackageIcon.h"
 #include "ScaledPng.h"
-#include "ScaledWebp.h"
+#include "formats/Formats.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -75,7 +75,7 @@ QImage DecodeIcon(const QByteArray &encoded, PixelBudget &budget, int side)
     if (qstrcmp(format, "png") == 0)
         return DecodeScaledPng(encoded, scaled);
     if (qstrcmp(format, "webp") == 0)
-        return DecodeScaledWebp(encoded, scaled);
+        return ReadScaledWebp(encoded, scaled).value.value_or(QImage());
     reader.setScaledSize(scaled);
     return reader.read();
 }

@@ -2,10 +2,10 @@
 
 #include "AdaptiveIconImage.h"
 #include "IconImage.h"
-#include "ResourceResolver.h"
 #include "archive/ZipArchive.h"
-#include "bundle/ApkManifest.h"
-#include "formats/FormatModule.h"
+#include "formats/ApkManifest.h"
+#include "formats/Formats.h"
+#include "formats/ResourceResolver.h"
 
 #include <QColor>
 #include <QHash>
@@ -73,9 +73,8 @@ std::optional<PackageIcon> ComposeFrom(const ZipArchive &apk, ResourceResolver &
                                        PixelBudget &pixels, const QByteArray &path)
 {
     const std::optional<QByteArray> xml = apk.readEntry(path, MaxIconXmlBytes);
-    const FormatReaders *readers = xml ? FormatModule() : nullptr;
     const std::optional<AdaptiveIconXml> layers =
-        readers ? readers->readAdaptiveIcon(*xml) : std::nullopt;
+        xml ? ReadBinaryAdaptiveIcon(*xml).value : std::nullopt;
     if (!layers)
         return std::nullopt;
     // Without a foreground there is nothing to draw, whatever the background holds.

@@ -1,7 +1,7 @@
 #include "ParsedVersionCode.h"
 
-#include "ResourceResolver.h"
-#include "bundle/ApkManifest.h"
+#include "formats/ApkManifest.h"
+#include "formats/ResourceResolver.h"
 
 std::optional<qint64> ParsedVersionCode(const ApkManifest &manifest, const ZipArchive &apk)
 {

@@ -1,7 +1,7 @@
 #include "NativeLibraries.h"
 
 #include "archive/ZipArchive.h"
-#include "formats/FormatModule.h"
+#include "formats/Formats.h"
 
 namespace {
 
@@ -26,12 +26,11 @@ std::optional<QByteArray> AbiOf(const QByteArray &path)
     return parts[1];
 }
 
-std::optional<quint64> LoadAlignment(const FormatReaders &readers, const ZipArchive &archive,
-                                     const QByteArray &path, qint64 size)
+std::optional<quint64> LoadAlignment(const ZipArchive &archive, const QByteArray &path, qint64 size)
 {
     for (const qint64 length : {FirstRead, LongestRead}) {
         if (const std::optional<QByteArray> start = archive.readEntryStart(path, length)) {
-            if (std::optional<quint64> alignment = readers.smallestLoadAlignment(*start))
+            if (std::optional<quint64> alignment = ReadSmallestLoadAlignment(*start).value)
                 return alignment;
         }
         if (size <= length)
@@ -52,7 +51,6 @@ std::optional<QList<NativeLibrary>> ReadNativeLibraries(const ZipArchive &archiv
     if (!archive.isOpen())
         return std::nullopt;
     QList<NativeLibrary> libraries;
-    const FormatReaders *readers = nullptr;
     for (const QByteArray &path : archive.entryNames("lib/")) {
         const std::optional<QByteArray> abi = AbiOf(path);
         const std::optional<qint64> size = abi ? archive.entrySize(path) : std::nullopt;
@@ -64,10 +62,9 @@ std::optional<QList<NativeLibrary>> ReadNativeLibraries(const ZipArchive &archiv
         if (Is64Bit(library.abi)) {
             // Without libelf's reading no 64-bit library's readiness is known, and a verdict
             // over them would be a guess.
-            if (!readers && !(readers = FormatModule()))
+            if (!FormatReadersUnavailable().isEmpty())
                 return std::nullopt;
-            const std::optional<quint64> alignment =
-                LoadAlignment(*readers, archive, path, library.size);
+            const std::optional<quint64> alignment = LoadAlignment(archive, path, library.size);
             library.loadAlignment = alignment.value_or(0);
             // An alignment that is no power of two is no alignment a loader honours.
             library.segmentsAligned =

@@ -8,8 +8,8 @@
 #include "SignerConsistency.h"
 #include "SigningBlock.h"
 #include "archive/ZipArchive.h"
-#include "bundle/ApkManifest.h"
 #include "digest/SafeFile.h"
+#include "formats/ApkManifest.h"
 
 #include <openssl/err.h>
 

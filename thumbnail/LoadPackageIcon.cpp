@@ -3,7 +3,7 @@
 #include "archive/ZipArchive.h"
 #include "details/LauncherIcon.h"
 #include "details/PackageFacts.h"
-#include "formats/FormatModule.h"
+#include "formats/Formats.h"
 #include "inspect/PackageFile.h"
 #include "inspect/ToolCapture.h"
 #include "inspect/ToolTarget.h"
@@ -22,7 +22,7 @@ std::optional<PackageIcon> LoadPackageIcon(const QByteArray &path)
     // launcher icons are adaptive, which only it reads.
     ToolRun tool(target.command(), target.descriptor());
     const ZipArchive archive(target.apk(), target.budget());
-    PrepareFormatModule();
+    PrepareFormatReaders();
     QByteArray output;
     tool.finish(output);
     // A tool killed for running or writing too long leaves the package damaged, as in the

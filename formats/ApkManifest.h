@@ -72,7 +72,7 @@ class ZipArchive;
 // hostile one from taking the memory and the time of every reader.
 constexpr qint64 MaxManifestBytes = 8 << 20;
 
-// Reads a binary manifest through libandroidfw, in the formats module (FormatModule.h). Nothing
+// Reads a binary manifest through libandroidfw, in the formats module (Formats.h). Nothing
 // when the bytes are not a well-formed binary XML document whose root is <manifest>, or when the
 // module cannot be loaded.
 std::optional<ApkManifest> ReadApkManifest(QByteArrayView xml);

@@ -1,6 +1,6 @@
-#include "ApkSetToc.h"
+#include "formats/ApkSetToc.h"
 
-#include "bundle/ApkSetToc.pb.h"
+#include "formats/module/ApkSetToc.pb.h"
 
 std::optional<ApkSetToc> ParseApkSetToc(const QByteArray &bytes)
 {

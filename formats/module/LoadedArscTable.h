@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ResourceTable.h"
+#include "formats/ResourceTable.h"
 
 // The resource table `table` as libandroidfw's LoadedArsc reads it, which checks every chunk as
 // it loads and lists one type chunk per configuration. Nothing when it does not load. The only

@@ -1,6 +1,6 @@
-#include "AdaptiveIconXml.h"
+#include "formats/AdaptiveIconXml.h"
 
-#include "bundle/AndroidXml.h"
+#include "AndroidXml.h"
 
 #include <androidfw/ResourceTypes.h>
 

@@ -1,12 +1,11 @@
 #include "ApkManifest.h"
 
+#include "Formats.h"
 #include "archive/ZipArchive.h"
-#include "formats/FormatModule.h"
 
 std::optional<ApkManifest> ReadApkManifest(QByteArrayView xml)
 {
-    const FormatReaders *readers = FormatModule();
-    return readers ? readers->readManifest(xml) : std::nullopt;
+    return ReadBinaryManifest(xml).value;
 }
 
 ManifestReading ReadManifestEntry(const ZipArchive &apk)
@@ -23,12 +22,12 @@ ManifestReading ReadManifestEntry(const ZipArchive &apk)
         return {std::nullopt,
                 name + (apk.inflateLimitReached() ? QStringLiteral(" 解压后的数据超过上限")
                                                   : QStringLiteral(" 无法读取"))};
-    if (!FormatModule())
-        return {std::nullopt, FormatModuleProblem()};
-    const std::optional<ApkManifest> manifest = ReadApkManifest(*xml);
-    if (!manifest)
+    const FormatReading<ApkManifest> manifest = ReadBinaryManifest(*xml);
+    if (!manifest.unavailable.isEmpty())
+        return {std::nullopt, manifest.unavailable};
+    if (!manifest.value)
         return {std::nullopt, name + QStringLiteral(" 格式错误")};
-    return {manifest, {}};
+    return {manifest.value, {}};
 }
 
 std::optional<ApkManifest> ReadApkManifest(const ZipArchive &apk)

@@ -1,8 +1,8 @@
 #include "ResourceTable.h"
 
 #include "ArscReader.h"
+#include "Formats.h"
 #include "archive/ZipArchive.h"
-#include "formats/FormatModule.h"
 
 std::unique_ptr<const ResourceTable> OpenResourceTable(const ZipArchive &apk)
 {
@@ -14,6 +14,6 @@ std::unique_ptr<const ResourceTable> OpenResourceTable(const ZipArchive &apk)
     std::unique_ptr<ArscReader> own = ArscReader::Read(*bytes);
     if (own && own->usesNewerLayout())
         return own;
-    const FormatReaders *readers = FormatModule();
-    return readers ? readers->loadTable(*bytes) : nullptr;
+    FormatReading<std::unique_ptr<const ResourceTable>> loaded = LoadLibandroidfwTable(*bytes);
+    return loaded.value ? std::move(*loaded.value) : nullptr;
 }
