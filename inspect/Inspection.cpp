@@ -7,11 +7,11 @@
 #include "ToolCapture.h"
 #include "ToolComplaints.h"
 #include "ToolTarget.h"
+#include "apk/VerifyPackageSignatures.h"
 #include "archive/ZipArchive.h"
 #include "base/NarrowText.h"
 #include "digest/FileMd5.h"
 #include "digest/ReadOnce.h"
-#include "signing/VerifyPackageSignatures.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "LoadPackageIcon.h"
 
+#include "PackageFacts.h"
+#include "apk/LauncherIcon.h"
 #include "archive/ZipArchive.h"
-#include "details/LauncherIcon.h"
-#include "details/PackageFacts.h"
 #include "formats/Formats.h"
 #include "inspect/PackageFile.h"
 #include "inspect/ToolCapture.h"

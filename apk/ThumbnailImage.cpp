@@ -1,6 +1,6 @@
 #include "ThumbnailImage.h"
 
-#include "details/IconImage.h"
+#include "IconImage.h"
 
 QByteArray ThumbnailPng(const QByteArray &encoded, int size)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "details/PackageIcon.h"
+#include "apk/PackageIcon.h"
 
 #include <QByteArray>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SignatureReport.h"
+#include "signing/SignatureReport.h"
 
 // One row of the signature section: a label and the text beside it.
 struct LabelledValue

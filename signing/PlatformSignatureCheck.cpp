@@ -1,4 +1,4 @@
-#include "VerifyPackageSignatures.h"
+#include "PlatformSignatureCheck.h"
 
 #include "ApiLevels.h"
 #include "ContentDigest.h"
@@ -9,7 +9,6 @@
 #include "SigningBlock.h"
 #include "archive/ZipArchive.h"
 #include "digest/SafeFile.h"
-#include "formats/ApkManifest.h"
 
 #include <openssl/err.h>
 
@@ -84,37 +83,21 @@ SchemeResult V3FamilyResult(const SigningBlock &block, const SchemeVerification 
     return v31.result.state == SchemeState::Failed ? v31.result : v3.result;
 }
 
-// The SDK level the package targets, as Android's signing tools take it: targetSdkVersion, else
-// the minimum; a preview's codename targets a release newer than any known. Nothing when the
-// manifest does not tell it.
-std::optional<int> TargetSdkLevel(const std::optional<ApkManifest> &manifest)
-{
-    if (!manifest)
-        return 1;
-    if (manifest->targetSdkUnknown)
-        return std::nullopt;
-    if (manifest->targetSdk.isEmpty())
-        return manifest->minSdkLevel;
-    bool number = false;
-    const int level = manifest->targetSdk.toInt(&number);
-    return number ? level : ApiLevel::Newest;
-}
-
 // What the platforms from the package's minimum through the newest need that a signed package
 // lacks, in the order Android's own verifier finds it; empty when nothing. A level the manifest
 // does not tell (a reference, which Android resolves and apksig does not) may be one that needs
 // v2 or v3.
-QString PlatformFailure(const std::optional<ApkManifest> &manifest, bool blockSigned, bool v1Needed,
+QString PlatformFailure(const PackagePlatforms &platforms, bool blockSigned, bool v1Needed,
                         bool v1Present)
 {
-    const std::optional<int> sandbox = manifest ? manifest->targetSandboxVersion : 1;
+    const std::optional<int> &sandbox = platforms.targetSandbox;
     if (!blockSigned && !sandbox)
         return QStringLiteral("targetSandboxVersion 无法确定，需要 v2 或 v3 签名");
     if (!blockSigned && *sandbox >= 2)
         return QStringLiteral("targetSandboxVersion %1 需要 v2 或 v3 签名").arg(*sandbox);
     if (v1Needed && !v1Present)
         return QStringLiteral("Android 7.0 以下需要 v1 (JAR) 签名");
-    const std::optional<int> target = TargetSdkLevel(manifest);
+    const std::optional<int> &target = platforms.targetSdk;
     if (!blockSigned && !target)
         return QStringLiteral("targetSdkVersion 无法确定，需要 v2 或 v3 签名");
     if (!blockSigned && *target >= ApiLevel::R)
@@ -147,21 +130,19 @@ QList<ContentDigestKind> KindsAskedFor(std::initializer_list<const SchemeVerific
 
 } // namespace
 
-struct SignatureCheck::State
+struct PlatformSignatureCheck::State
 {
     std::optional<SignatureReport> decided; // a failure found before anything was fed
     PackageLayout layout;
     SigningBlock block;
-    std::optional<ApkManifest> manifest;
-    // Why the platforms to judge cannot be told from the manifest; empty when they can.
-    QString manifestProblem;
-    int minSdk = ApiLevel::Nougat;
+    PackagePlatforms platforms;
     std::unique_ptr<JarSignatureCheck> v1;
     SchemeVerification v2, v3, v31;
     std::unique_ptr<ContentDigester> content; // null when no signer asks for a digest
 };
 
-SignatureCheck::SignatureCheck(const SafeFile &file, const ZipArchive &archive)
+PlatformSignatureCheck::PlatformSignatureCheck(const SafeFile &file, const ZipArchive &archive,
+                                               const PackagePlatforms &platforms)
     : d(std::make_unique<State>())
 {
     SignatureReport report;
@@ -190,35 +171,25 @@ SignatureCheck::SignatureCheck(const SafeFile &file, const ZipArchive &archive)
         return;
     }
 
-    // The platforms judged run from the package's own minimum through the newest, as apksigner
-    // judges them when given no range. A ZIP without a manifest is no APK Android installs (an
-    // APKM container, say); its JAR signature is judged as the versions that run installers
-    // today judge one. A manifest that does not read (too large, damaged, no formats module), or
-    // whose minimum apksig cannot read, leaves the platforms unknown: the verdict fails saying
-    // why, and each scheme is still checked, over every platform from API 1.
-    const ManifestReading reading = ReadManifestEntry(archive);
-    d->manifest = reading.manifest;
-    d->manifestProblem = reading.problem;
-    if (d->manifest && !d->manifest->minSdkLevel)
-        d->manifestProblem = QStringLiteral("minSdkVersion 无法确定");
-    d->minSdk = !d->manifestProblem.isEmpty() ? 1
-                : d->manifest                 ? *d->manifest->minSdkLevel
-                                              : ApiLevel::Nougat;
+    // The platforms judged run from the caller's minimum through the newest, as apksigner judges
+    // them when given no range.
+    d->platforms = platforms;
+    const int minSdk = platforms.minSdk;
     const SigningBlock &block = d->block;
     // Releases after the newest known check JAR signatures as it does.
-    d->v1 = std::make_unique<JarSignatureCheck>(archive, block.v2.present, block.v3.present,
-                                                d->minSdk, ApiLevel::NewestKnown);
-    d->v2 = VerifySchemeSigners(block.v2, false, d->minSdk);
-    d->v3 = VerifySchemeSigners(block.v3, true, d->minSdk);
-    d->v31 = VerifySchemeSigners(block.v31, true, d->minSdk);
+    d->v1 = std::make_unique<JarSignatureCheck>(archive, block.v2.present, block.v3.present, minSdk,
+                                                ApiLevel::NewestKnown);
+    d->v2 = VerifySchemeSigners(block.v2, false, minSdk);
+    d->v3 = VerifySchemeSigners(block.v3, true, minSdk);
+    d->v31 = VerifySchemeSigners(block.v31, true, minSdk);
     if (const QList<ContentDigestKind> kinds = KindsAskedFor({&d->v2, &d->v3, &d->v31});
         !kinds.isEmpty())
         d->content = std::make_unique<ContentDigester>(d->layout, kinds);
 }
 
-SignatureCheck::~SignatureCheck() = default;
+PlatformSignatureCheck::~PlatformSignatureCheck() = default;
 
-void SignatureCheck::feed(qint64 offset, const unsigned char *data, std::size_t size)
+void PlatformSignatureCheck::feed(qint64 offset, const unsigned char *data, std::size_t size)
 {
     if (d->decided)
         return;
@@ -228,7 +199,7 @@ void SignatureCheck::feed(qint64 offset, const unsigned char *data, std::size_t 
         d->content->feed(offset, bytes, qint64(size));
 }
 
-void SignatureCheck::readNeeded(const SafeFile &file)
+void PlatformSignatureCheck::readNeeded(const SafeFile &file)
 {
     if (d->decided)
         return;
@@ -244,16 +215,15 @@ void SignatureCheck::readNeeded(const SafeFile &file)
         readStretch(d->layout.end.centralDirectoryOffset, d->layout.end.centralDirectorySize);
 }
 
-SignatureReport SignatureCheck::finish()
+SignatureReport PlatformSignatureCheck::finish()
 {
     if (d->decided)
         return *d->decided;
     const SigningBlock &block = d->block;
-    const std::optional<ApkManifest> &manifest = d->manifest;
-    const int minSdk = d->minSdk;
+    const int minSdk = d->platforms.minSdk;
     SchemeVerification &v2 = d->v2, &v3 = d->v3, &v31 = d->v31;
     SignatureReport report;
-    report.failure = block.error.isEmpty() ? d->manifestProblem : block.error;
+    report.failure = block.error.isEmpty() ? d->platforms.problem : block.error;
     const bool blockSigned = block.v2.present || block.v3.present || block.v31.present;
     const JarVerification v1 = d->v1->finish();
     const QMap<ContentDigestKind, QByteArray> actual =
@@ -270,7 +240,7 @@ SignatureReport SignatureCheck::finish()
     report.v2Decides = block.v2.present && (minSdk < ApiLevel::Pie || !report.v3Decides);
     report.v1Decides = minSdk < ApiLevel::Nougat || !blockSigned;
     if (blockSigned || report.v1.state != SchemeState::Absent)
-        report.platformFailure = PlatformFailure(manifest, blockSigned, report.v1Decides,
+        report.platformFailure = PlatformFailure(d->platforms, blockSigned, report.v1Decides,
                                                  report.v1.state != SchemeState::Absent);
 
     if (report.v3Decides)
@@ -297,9 +267,10 @@ SignatureReport SignatureCheck::finish()
     return report;
 }
 
-SignatureReport VerifyPackageSignatures(const SafeFile &file, const ZipArchive &archive)
+SignatureReport VerifySignaturesFor(const SafeFile &file, const ZipArchive &archive,
+                                    const PackagePlatforms &platforms)
 {
-    SignatureCheck check(file, archive);
+    PlatformSignatureCheck check(file, archive, platforms);
     check.readNeeded(file);
     return check.finish();
 }

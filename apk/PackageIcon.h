@@ -1,11 +1,18 @@
 #pragma once
 
-#include "PackageFacts.h"
-
 #include <QByteArray>
+#include <QList>
 #include <optional>
 
 class ZipArchive;
+
+// An icon the badging tool names on an `application-icon-N` line: the density N and the entry's
+// path inside the package.
+struct IconEntry
+{
+    int density = 0;
+    QByteArray path;
+};
 
 // An icon's entry path inside the package and its encoded bytes.
 struct PackageIcon
