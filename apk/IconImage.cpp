@@ -74,8 +74,13 @@ QImage DecodeIcon(const QByteArray &encoded, PixelBudget &budget, int side)
     // decodes scaled.
     if (qstrcmp(format, "png") == 0)
         return DecodeScaledPng(encoded, scaled);
-    if (qstrcmp(format, "webp") == 0)
-        return ReadScaledWebp(encoded, scaled).value.value_or(QImage());
+    // libwebp, in the formats module, decodes a WebP scaled; without the module Qt's reader still
+    // draws it, whole first, within the same budget.
+    if (qstrcmp(format, "webp") == 0) {
+        const FormatReading<QImage> webp = ReadScaledWebp(encoded, scaled);
+        if (webp.unavailable.isEmpty())
+            return webp.value.value_or(QImage());
+    }
     reader.setScaledSize(scaled);
     return reader.read();
 }

@@ -4,13 +4,18 @@
 
 namespace {
 
-// Runs `read` on the module's readers, or says why there are none.
-template <typename T, typename Read> FormatReading<T> WithReaders(Read read)
+// Runs `read` on the module's readers, or gives why there are none; `sayMissing`: whether a
+// module that cannot be loaded is said on standard error (once), as a reading that has no other
+// way says it.
+template <typename T, typename Read> FormatReading<T> WithReaders(Read read, bool sayMissing = true)
 {
-    const FormatReaders *readers = FormatModule();
-    if (!readers)
-        return {std::nullopt, FormatModuleProblem()};
-    return {read(*readers), {}};
+    PrepareFormatModule();
+    if (const QString problem = FormatModuleProblem(); !problem.isEmpty()) {
+        if (sayMissing)
+            FormatModule();
+        return {std::nullopt, problem};
+    }
+    return {read(*FormatModule()), {}};
 }
 
 } // namespace
@@ -69,5 +74,6 @@ FormatReading<QImage> ReadScaledWebp(const QByteArray &webp, QSize size)
             if (image.isNull())
                 return std::nullopt;
             return image;
-        });
+        },
+        false);
 }

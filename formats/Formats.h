@@ -47,5 +47,6 @@ FormatReading<ApkSetToc> ReadApkSetToc(const QByteArray &bytes);
 // The smallest PT_LOAD alignment of an ELF file's first bytes, through libelf.
 FormatReading<quint64> ReadSmallestLoadAlignment(const QByteArray &start);
 // `webp` decoded by libwebp straight into an image of `size`, scaled as it is decoded; nothing
-// when it does not decode.
+// when it does not decode. A missing module is not said: the caller has Qt's reader to fall back
+// on.
 FormatReading<QImage> ReadScaledWebp(const QByteArray &webp, QSize size);
