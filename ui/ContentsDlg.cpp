@@ -1,0 +1,112 @@
+#include "ContentsDlg.h"
+
+#include "ContentsModel.h"
+#include "FormWidgets.h"
+#include "TreemapView.h"
+#include "details/ContentsText.h"
+#include "details/FileSizeText.h"
+
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScreen>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int DefaultWidthInDigits = 110;
+constexpr int DefaultHeightInLines = 44;
+
+// Each category's colour and stored size, as the treemap draws them.
+QWidget *Legend(const ContentsListing &listing)
+{
+    auto *legend = new QWidget;
+    auto *row = new QHBoxLayout(legend);
+    row->setContentsMargins(0, 0, 0, 0);
+    for (int category = 0; category < SizeCategoryCount; ++category) {
+        const SizeCategory kind = SizeCategory(category);
+        auto *swatch = new QLabel;
+        const int side = swatch->fontMetrics().height() * 3 / 4;
+        QPixmap colour(side, side);
+        colour.fill(CategoryColor(kind));
+        swatch->setPixmap(colour);
+        row->addWidget(swatch);
+        const qint64 stored = listing.byCategory[category].stored;
+        row->addWidget(new QLabel(QStringLiteral("%1 %2 (%3)")
+                                      .arg(CategoryText(kind), FileSizeText(stored),
+                                           ShareText(stored, listing.fileSize))));
+        row->addSpacing(swatch->fontMetrics().horizontalAdvance(QLatin1Char('0')));
+    }
+    row->addStretch();
+    return legend;
+}
+
+} // namespace
+
+CContentsDlg::CContentsDlg(ContentsListing contents, const QString &packageName, QWidget *parent)
+    : QDialog(parent), listing(std::move(contents)), model(new CContentsModel(listing, this)),
+      treemap(new CTreemapView(listing)), table(new QTableView)
+{
+    setWindowTitle(QStringLiteral("内容 - ") + packageName);
+    setModal(true);
+
+    table->setModel(model);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setWordWrap(false);
+    table->setAccessibleName(QStringLiteral("条目"));
+    table->verticalHeader()->hide();
+    // Rows of one height: the view then never measures 65,535 of them.
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    table->horizontalHeader()->setSectionResizeMode(CContentsModel::Name, QHeaderView::Stretch);
+    table->setSortingEnabled(true);
+    table->sortByColumn(CContentsModel::Stored, Qt::DescendingOrder);
+
+    connect(treemap, &CTreemapView::entryClicked, this, [this](qsizetype entry) {
+        const QModelIndex row = model->index(model->rowOf(entry), CContentsModel::Name);
+        table->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect |
+                                                          QItemSelectionModel::Rows);
+        table->scrollTo(row);
+    });
+    connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                treemap->setSelectedEntry(current.isValid() ? model->entryAt(current.row()) : -1);
+            });
+
+    auto *split = new QSplitter(Qt::Vertical);
+    split->addWidget(treemap);
+    split->addWidget(table);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+
+    auto *summary =
+        new QLabel(QStringLiteral("%1 个条目，文件大小 %2")
+                       .arg(GroupedDigits(listing.entries.size()), FileSizeText(listing.fileSize)));
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(summary);
+    layout->addWidget(Legend(listing));
+    layout->addWidget(split, 1);
+    layout->addWidget(CopyAndCloseButtons(*this, [this] { return copyText(); }));
+    resize(sizeHint());
+}
+
+QString CContentsDlg::copyText() const
+{
+    return ContentsText(listing);
+}
+
+QSize CContentsDlg::sizeHint() const
+{
+    QSize hint(fontMetrics().horizontalAdvance(QLatin1Char('0')) * DefaultWidthInDigits,
+               fontMetrics().height() * DefaultHeightInLines);
+    if (const QScreen *shown = screen())
+        hint = hint.boundedTo(shown->availableGeometry().size() * 9 / 10);
+    return hint;
+}
