@@ -7,8 +7,8 @@
 #include "details/FileSizeText.h"
 
 #include <QDialogButtonBox>
+#include <QGridLayout>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QScreen>
@@ -20,13 +20,15 @@ namespace {
 
 constexpr int DefaultWidthInDigits = 110;
 constexpr int DefaultHeightInLines = 44;
+constexpr int LegendColumns = 4;
 
-// Each category's colour and stored size, as the treemap draws them.
+// Each category's colour and stored size, as the treemap draws them, in rows short enough that
+// the window need not be wide.
 QWidget *Legend(const ContentsListing &listing)
 {
     auto *legend = new QWidget;
-    auto *row = new QHBoxLayout(legend);
-    row->setContentsMargins(0, 0, 0, 0);
+    auto *grid = new QGridLayout(legend);
+    grid->setContentsMargins(0, 0, 0, 0);
     for (int category = 0; category < SizeCategoryCount; ++category) {
         const SizeCategory kind = SizeCategory(category);
         auto *swatch = new QLabel;
@@ -34,14 +36,16 @@ QWidget *Legend(const ContentsListing &listing)
         QPixmap colour(side, side);
         colour.fill(CategoryColor(kind));
         swatch->setPixmap(colour);
-        row->addWidget(swatch);
         const qint64 stored = listing.byCategory[category].stored;
-        row->addWidget(new QLabel(QStringLiteral("%1 %2 (%3)")
-                                      .arg(CategoryText(kind), FileSizeText(stored),
-                                           ShareText(stored, listing.fileSize))));
-        row->addSpacing(swatch->fontMetrics().horizontalAdvance(QLatin1Char('0')));
+        auto *text = new QLabel(QStringLiteral("%1 %2 (%3)")
+                                    .arg(CategoryText(kind), FileSizeText(stored),
+                                         ShareText(stored, listing.fileSize)));
+        const int row = category / LegendColumns;
+        const int column = category % LegendColumns * 2;
+        grid->addWidget(swatch, row, column);
+        grid->addWidget(text, row, column + 1);
     }
-    row->addStretch();
+    grid->setColumnStretch(LegendColumns * 2, 1);
     return legend;
 }
 
