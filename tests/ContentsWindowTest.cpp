@@ -5,15 +5,20 @@
 #include "apk/ContentsListing.h"
 #include "archive/ZipArchive.h"
 #include "digest/SafeFile.h"
+#include "inspect/Inspection.h"
 #include "ui/ContentsDlg.h"
 #include "ui/ContentsModel.h"
+#include "ui/DetailsDlg.h"
 #include "ui/TreemapLayout.h"
 #include "ui/TreemapView.h"
 
+#include <QApplication>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -63,9 +68,11 @@ private slots:
     void sorting();
     void clickSelectsRow();
     void manyEntries();
+    void openedFromDetails();
 
 private:
     QTemporaryDir directory;
+    QString package;
     ContentsListing listing;
 };
 
@@ -82,7 +89,7 @@ void ContentsWindowTest::initTestCase()
         contents.storedEntries.append({QStringLiteral("assets/n%1.bin").arg(size), noise});
     }
     contents.storedEntries.append({QStringLiteral("lib/x86_64/libx.so"), QByteArray(3000, 'x')});
-    const QString package = BuildTestPackage(
+    package = BuildTestPackage(
         directory.path(), QStringLiteral("window.apk"),
         {QStringLiteral("org.pelmora.window"), QStringLiteral("1"), QStringLiteral("W")}, contents);
     QVERIFY(!package.isEmpty());
@@ -237,6 +244,34 @@ void ContentsWindowTest::manyEntries()
     dialog.tableView()->sortByColumn(CContentsModel::Name, Qt::AscendingOrder);
     QVERIFY(!dialog.treemapView()->grab().isNull());
     QCOMPARE(dialog.tableView()->model()->rowCount(), 65535);
+}
+
+void ContentsWindowTest::openedFromDetails()
+{
+    const InspectionResult result = InspectPackage(package.toUtf8());
+    QVERIFY(result.inspected);
+    CDetailsDlg details(QStringLiteral("org.pelmora.window"));
+    details.show();
+    details.load(*result.inspected);
+    QPushButton *button = nullptr;
+    for (QPushButton *candidate : details.findChildren<QPushButton *>())
+        if (candidate->text() == QStringLiteral("查看内容…"))
+            button = candidate;
+    QVERIFY(button);
+    QVERIFY(button->isEnabled());
+    QString title;
+    int rows = -1;
+    QTimer::singleShot(0, &details, [&] {
+        if (auto *contents = qobject_cast<CContentsDlg *>(QApplication::activeModalWidget())) {
+            title = contents->windowTitle();
+            rows = contents->tableView()->model()->rowCount();
+            contents->reject();
+        }
+    });
+    button->click();
+    QCOMPARE(title, QStringLiteral("内容 - org.pelmora.window"));
+    QCOMPARE(rows, listing.entries.size());
+    QTRY_VERIFY(details.loaded());
 }
 
 QTEST_MAIN(ContentsWindowTest)

@@ -2,9 +2,13 @@
 
 #include "ContentsModel.h"
 #include "FormWidgets.h"
+#include "MessageBox.h"
 #include "TreemapView.h"
+#include "archive/ZipArchive.h"
 #include "details/ContentsText.h"
 #include "details/FileSizeText.h"
+#include "inspect/Inspection.h"
+#include "inspect/PackageFile.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -113,4 +117,16 @@ QSize CContentsDlg::sizeHint() const
     if (const QScreen *shown = screen())
         hint = hint.boundedTo(shown->availableGeometry().size() * 9 / 10);
     return hint;
+}
+
+void ShowContents(const PackageFile &file, const QString &packageName, QWidget *parent)
+{
+    const ZipArchive archive(file.file());
+    if (!archive.isOpen())
+        return ShowMessage(parent, QStringLiteral("无法列出内容：") + archive.problem());
+    ContentsListing listing = ListContents(file.file(), archive);
+    if (file.changed())
+        return ShowMessage(parent, QStringLiteral("无法列出内容：") + ChangedReason(file));
+    CContentsDlg dialog(std::move(listing), packageName, parent);
+    dialog.exec();
 }

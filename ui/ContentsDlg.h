@@ -6,6 +6,7 @@
 
 class CContentsModel;
 class CTreemapView;
+class PackageFile;
 class QTableView;
 
 // The contents window: every entry of a package in a sortable table (name, method, stored and
@@ -30,3 +31,8 @@ private:
     CTreemapView *treemap;
     QTableView *table;
 };
+
+// Opens the contents window over `file`, the inspection's open file, for the package titled
+// `packageName`: a bundle's own entries, as the container holds them. A file that no longer
+// opens as an archive, or that changed since, gets a message instead.
+void ShowContents(const PackageFile &file, const QString &packageName, QWidget *parent);
