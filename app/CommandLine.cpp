@@ -20,6 +20,7 @@ const QString Usage = QStringLiteral(
     "路径...\n"
     "      pelmora --report ... [--shard K/N] [--files-from 列表] [--output 文件 [--resume]]\n"
     "      pelmora --compare [--json] 旧包 新包\n"
+    "      pelmora --contents [--json] 文件\n"
     "显示 Android 应用包（apk）的路径、包名、MD5 值和版本号。\n"
     "\n"
     "  文件                   打开窗口后立即检查的 apk 文件（路径或 file:// 地址）；\n"
@@ -28,7 +29,9 @@ const QString Usage = QStringLiteral(
     "                         路径为文件或文件夹（递归查找 apk 文件）\n"
     "  --compare              不打开窗口，判断新包能否作为更新安装在旧包之上，\n"
     "                         并列出两者的差异\n"
-    "  --json                 报告以 JSON Lines 输出，每个包一行；比较结果为一行 JSON\n"
+    "  --contents             不打开窗口，列出包中的每个条目及其大小\n"
+    "  --json                 报告以 JSON Lines 输出，每个包一行；比较结果和条目列表\n"
+    "                         各为一行 JSON\n"
     "  --jobs N               同时检查的包数（默认：CPU 核数）\n"
     "  --tool-timeout S       aapt 检查一个包最多可用的秒数（默认：10），超时的包\n"
     "                         视为已损坏\n"
@@ -173,6 +176,7 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
                                      QStringLiteral("显示版本并退出"));
     const QCommandLineOption report(QStringLiteral("report"));
     const QCommandLineOption compare(QStringLiteral("compare"));
+    const QCommandLineOption contents(QStringLiteral("contents"));
     const QCommandLineOption json(QStringLiteral("json"));
     const QCommandLineOption jobs(JobsName, {}, QStringLiteral("N"));
     const QCommandLineOption expectSigner(ExpectSignerName, {}, QStringLiteral("SHA256"));
@@ -182,8 +186,8 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
     const QCommandLineOption output(OutputName, {}, QStringLiteral("FILE"));
     const QCommandLineOption resume(QStringLiteral("resume"));
     const QCommandLineOption toolTimeout(ToolTimeoutName, {}, QStringLiteral("S"));
-    parser.addOptions({help, version, report, compare, json, jobs, expectSigner, shard, filesFrom,
-                       filesFromLines, output, resume, toolTimeout});
+    parser.addOptions({help, version, report, compare, contents, json, jobs, expectSigner, shard,
+                       filesFrom, filesFromLines, output, resume, toolTimeout});
     const QList<QCommandLineOption> reportOnly = {
         jobs, expectSigner, shard, filesFrom, filesFromLines, output, resume, toolTimeout};
     QStringList texts{QStringLiteral("pelmora")};
@@ -202,6 +206,17 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
                                                      QCoreApplication::applicationVersion()));
     const QList<QByteArray> files = Positionals(arguments);
     CommandLine result;
+    if (parser.isSet(contents)) {
+        for (const QCommandLineOption &other : QList{report, compare} + reportOnly)
+            if (parser.isSet(other))
+                return Mistake(QStringLiteral("选项 “--%1” 不能与 --contents 一起使用")
+                                   .arg(other.names().first()));
+        if (files.size() != 1)
+            return Mistake(QStringLiteral("--contents 需要一个文件"));
+        result.contents = true;
+        result.contentsRequest = {parser.isSet(json), AsGivenPath(files[0])};
+        return result;
+    }
     if (parser.isSet(compare)) {
         for (const QCommandLineOption &other : QList{report} + reportOnly)
             if (parser.isSet(other))
@@ -215,7 +230,8 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
     }
     if (!parser.isSet(report)) {
         if (parser.isSet(json))
-            return Mistake(QStringLiteral("选项 “--json” 只能与 --report 或 --compare 一起使用"));
+            return Mistake(
+                QStringLiteral("选项 “--json” 只能与 --report、--compare 或 --contents 一起使用"));
         for (const QCommandLineOption &option : reportOnly)
             if (parser.isSet(option))
                 return Mistake(QStringLiteral("选项 “--%1” 只能与 --report 一起使用")

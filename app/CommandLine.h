@@ -38,8 +38,15 @@ struct CompareRequest
     QByteArray newPath;
 };
 
+// What `pelmora --contents` is asked to do.
+struct ContentsRequest
+{
+    bool json = false;
+    QByteArray path; // as the file system has its bytes
+};
+
 // What the command line asks for: `pelmora [FILE...]`, `pelmora --report ... PATH...`,
-// `pelmora --compare OLD NEW`, `--help` or `--version`.
+// `pelmora --compare OLD NEW`, `pelmora --contents FILE`, `--help` or `--version`.
 struct CommandLine
 {
     // Set when the program ends without a window, with this exit code.
@@ -57,6 +64,9 @@ struct CommandLine
     // Set for --compare: no window, the comparison on standard output instead.
     bool compare = false;
     CompareRequest compareRequest;
+    // Set for --contents: no window, the package's entries on standard output instead.
+    bool contents = false;
+    ContentsRequest contentsRequest;
 };
 
 // `path` made absolute as the command line makes a relative name absolute: the working

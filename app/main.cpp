@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "Compare.h"
+#include "Contents.h"
 #include "PelmoraApp.h"
 #include "Report.h"
 #include "Version.h"
@@ -47,7 +48,7 @@ int main(int argc, char *argv[])
     // own (-platform ...), which only the application object takes out.
     const QList<QByteArray> arguments = ArgumentsOf(argc, argv);
     const CommandLine early = ParseCommandLine(arguments);
-    // A report or a comparison needs no display and starts no window.
+    // A report, a comparison or a listing needs no display and starts no window.
     if (early.report) {
         ZipArchive::NameTimeZoneFile();
         QCoreApplication application(argc, argv);
@@ -57,6 +58,11 @@ int main(int argc, char *argv[])
         ZipArchive::NameTimeZoneFile();
         QCoreApplication application(argc, argv);
         return RunCompare(early.compareRequest);
+    }
+    if (early.contents) {
+        ZipArchive::NameTimeZoneFile();
+        QCoreApplication application(argc, argv);
+        return RunContents(early.contentsRequest);
     }
     if (early.exitNow && (early.exitCode == 0 || !HasGraphicalSession(arguments)))
         return Finish(early);

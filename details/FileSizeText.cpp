@@ -2,12 +2,17 @@
 
 #include <array>
 
-QString FileSizeText(qint64 bytes)
+QString GroupedDigits(qint64 number)
 {
-    QString digits = QString::number(bytes);
+    QString digits = QString::number(number);
     for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
         digits.insert(at, u',');
-    QString text = digits + QStringLiteral(" 字节");
+    return digits;
+}
+
+QString FileSizeText(qint64 bytes)
+{
+    QString text = GroupedDigits(bytes) + QStringLiteral(" 字节");
 
     static constexpr std::array<const char *, 4> Units = {"KiB", "MiB", "GiB", "TiB"};
     double scaled = double(bytes);

@@ -17,14 +17,6 @@ namespace {
 
 const QString Damaged = QStringLiteral("apk类型已经损坏");
 
-// Why a regular file cannot be read as one content, when it is not kept to one.
-QString NotKeptReason(const PackageFile &package)
-{
-    return package.keeping() == PackageFile::Keeping::BeingWritten
-               ? QStringLiteral("文件正被其他程序写入")
-               : QStringLiteral("无法取得文件租约，也无法复制文件");
-}
-
 InspectionResult Refused(InspectionOutcome outcome, const QString &message,
                          const QString &reason = {})
 {
@@ -166,6 +158,13 @@ bool ComplaintsExcused(const ToolTarget &target, const ToolReading &reading, Bad
 }
 
 } // namespace
+
+QString NotKeptReason(const PackageFile &package)
+{
+    return package.keeping() == PackageFile::Keeping::BeingWritten
+               ? QStringLiteral("文件正被其他程序写入")
+               : QStringLiteral("无法取得文件租约，也无法复制文件");
+}
 
 QString ChangedReason(const PackageFile &file)
 {

@@ -67,6 +67,10 @@ InspectionResult InspectPackage(const QByteArray &path, InspectionRead read = In
                                 ByteSink *progress = nullptr,
                                 std::chrono::milliseconds toolTimeout = DefaultToolTimeout);
 
+// Why a regular file cannot be read as one content, when it is not kept to one: another program
+// has it open for writing, or it can be neither leased nor copied.
+QString NotKeptReason(const PackageFile &package);
+
 // Why an inspected file is no longer the one that was read, as a report's reason says it: another
 // program opened it for writing since, or it changed.
 QString ChangedReason(const PackageFile &file);

@@ -8,8 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 fuzz_seconds=${PELMORA_FUZZ_SECONDS:-60}
-# The five fuzzers share the time.
-share_seconds=$(((fuzz_seconds + 4) / 5))
+# The six fuzzers share the time.
+share_seconds=$(((fuzz_seconds + 5) / 6))
 jobs=$(nproc)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -77,5 +77,8 @@ for package in tests/data/compact-entries/*.apk; do
 done
 fuzz ResourceTableFuzzer tests/fuzz/table.dict "$work/table-seeds" tests/fuzz/table-seeds \
     tests/fuzz/manifest-seeds -- -max_len=1200000
+step "fuzz the DEX header reader for ${share_seconds} s"
+# Seeded with DEX files smali assembled, of versions 035 to 039.
+fuzz DexHeaderFuzzer tests/fuzz/dex.dict tests/fuzz/dex-seeds -- -max_len=4096
 
 echo "check: $passed passed, 0 failed"

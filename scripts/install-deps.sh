@@ -34,6 +34,9 @@ check)
         # fuzzing (python3 takes the resource tables out of the packages that seed it); clang
         # with lld also builds the arm64-v8a libraries of the native-library tests
         clang libclang-rt-14-dev lld python3
+        # DEX files assembled at test time (smali) and their headers as Android's dexdump reads
+        # them
+        libsmali-java dexdump
         # the benchmarks are built too, so that they keep building
         libxcb1-dev
         # the report as a Slurm job array, on a one-node cluster the test starts itself

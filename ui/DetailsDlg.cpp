@@ -1,5 +1,6 @@
 #include "DetailsDlg.h"
 
+#include "ContentsDlg.h"
 #include "DropAsCopy.h"
 #include "FormWidgets.h"
 #include "ReadProgress.h"
@@ -7,12 +8,14 @@
 #include "apk/IconImage.h"
 #include "details/DetailsLoading.h"
 #include "details/ShownDetails.h"
+#include "inspect/InspectedPackage.h"
 
 #include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -40,7 +43,7 @@ QPixmap IconPixmap(const QByteArray &bytes, qreal ratio)
 
 CDetailsDlg::CDetailsDlg(const QString &packageName, QWidget *parent)
     : QDialog(parent), scroll(new QScrollArea), sectionsLayout(new QVBoxLayout(new QWidget)),
-      progress(new CReadProgress)
+      progress(new CReadProgress), contentsButton(new QPushButton(QStringLiteral("查看内容…")))
 {
     showTitle(packageName);
     setModal(true);
@@ -53,6 +56,11 @@ CDetailsDlg::CDetailsDlg(const QString &packageName, QWidget *parent)
     scroll->setWidget(sectionsLayout->parentWidget());
 
     QDialogButtonBox *buttons = CopyAndCloseButtons(*this, [this] { return copyText(); });
+    contentsButton->setAutoDefault(false);
+    contentsButton->setEnabled(false);
+    buttons->addButton(contentsButton, QDialogButtonBox::ActionRole);
+    connect(contentsButton, &QPushButton::clicked, this,
+            [this] { ShowContents(*file, shownName, this); });
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(scroll);
@@ -69,11 +77,14 @@ void CDetailsDlg::load(const InspectedPackage &inspected)
         QMetaObject::invokeMethod(this, &CDetailsDlg::showLoaded, Qt::QueuedConnection);
     });
     progress->follow([this] { return loading->readProgress(); });
+    file = inspected.file;
+    contentsButton->setEnabled(file != nullptr);
     showLoaded();
 }
 
 void CDetailsDlg::showTitle(const QString &packageName)
 {
+    shownName = packageName;
     setWindowTitle(QStringLiteral("详细信息 - ") + packageName);
 }
 

@@ -8,6 +8,8 @@
 
 class CReadProgress;
 class DetailsLoading;
+class PackageFile;
+class QPushButton;
 class QFormLayout;
 class QScrollArea;
 class QVBoxLayout;
@@ -63,4 +65,8 @@ private:
     QHash<QString, QFormLayout *> forms; // by section title
     CReadProgress *progress;
     std::unique_ptr<DetailsLoading> loading;
+    // "查看内容…": the package's entries in the contents window, from the file loaded.
+    QPushButton *contentsButton;
+    std::shared_ptr<const PackageFile> file;
+    QString shownName; // the package name in the title
 };

@@ -1,0 +1,675 @@
+// What one package holds, read as the program reads it: DEX headers held against Debian's
+// `dexdump -f` on DEX files that smali assembles at test time, the DEX files Android loads,
+// frameworks in packages built with aapt around each one's marker entries, sizes by category
+// held against Python's zipfile and the signing block's own size field, the download estimate
+// against `gzip -9 -n`, Google Play's target-SDK table, and `pelmora --contents` as a script
+// runs it.
+#include "TestSupport.h"
+#include "apk/ContentsListing.h"
+#include "apk/DexFiles.h"
+#include "apk/DownloadEstimate.h"
+#include "apk/Frameworks.h"
+#include "apk/PlayTargetSdk.h"
+#include "archive/ZipArchive.h"
+#include "digest/ReadStop.h"
+#include "digest/SafeFile.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run Program(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(variable));
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+// Classes for smali to assemble: name, fields, methods.
+using DexClasses = QList<std::tuple<QByteArray, int, int>>;
+
+// A smali class `name` with `fields` instance fields and `methods` static methods.
+QByteArray SmaliClass(const QByteArray &name, int fields, int methods)
+{
+    QByteArray text = ".class public L" + name + ";\n.super Ljava/lang/Object;\n";
+    for (int field = 0; field < fields; ++field)
+        text += ".field public f" + QByteArray::number(field) + ":I\n";
+    for (int method = 0; method < methods; ++method)
+        text += ".method public static m" + QByteArray::number(method) +
+                "()V\n    .registers 0\n    return-void\n.end method\n";
+    return text;
+}
+
+// What `dexdump -f` says of a DEX file's header, by its field names ("method_ids_size").
+QHash<QByteArray, QByteArray> DexdumpHeader(const QString &path)
+{
+    const Run run = Program(QStringLiteral(SYSTEM_DEXDUMP), {QStringLiteral("-f"), path});
+    QHash<QByteArray, QByteArray> fields;
+    static const QRegularExpression Line(QStringLiteral("^(\\w+)\\s+: (.*)$"),
+                                         QRegularExpression::MultilineOption);
+    for (const QRegularExpressionMatch &match : Line.globalMatch(QString::fromLatin1(run.out)))
+        fields.insert(match.captured(1).toLatin1(), match.captured(2).toLatin1());
+    return run.exitCode == 0 ? fields : QHash<QByteArray, QByteArray>{};
+}
+
+struct ZipInfo
+{
+    QByteArray name;
+    int method = 0;
+    qint64 stored = 0;
+    qint64 uncompressed = 0;
+};
+
+// Every entry as Python's zipfile reads the central directory.
+QList<ZipInfo> PythonZipInfo(const QString &path)
+{
+    const Run run =
+        Program(QStringLiteral(SYSTEM_PYTHON),
+                {QStringLiteral("-c"),
+                 QStringLiteral("import json, sys, zipfile\n"
+                                "print(json.dumps([[i.filename, i.compress_type, i.compress_size, "
+                                "i.file_size] for i in zipfile.ZipFile(sys.argv[1]).infolist()]))"),
+                 path});
+    QList<ZipInfo> infos;
+    for (const QJsonValue &value : QJsonDocument::fromJson(run.out).array()) {
+        const QJsonArray row = value.toArray();
+        infos.append(
+            {row[0].toString().toUtf8(), row[1].toInt(), row[2].toInteger(), row[3].toInteger()});
+    }
+    return infos;
+}
+
+// The APK Signing Block's size, its own size field (which leaves itself out) plus that field;
+// 0 when the file has none before its central directory.
+qint64 SigningBlockSize(const QByteArray &file)
+{
+    const qsizetype end = file.lastIndexOf(QByteArrayView("PK\x05\x06", 4));
+    if (end < 0)
+        return 0;
+    const qint64 directory = qFromLittleEndian<quint32>(file.constData() + end + 16);
+    if (file.mid(directory - 16, 16) != "APK Sig Block 42")
+        return 0;
+    return qFromLittleEndian<qint64>(file.constData() + directory - 24) + 8;
+}
+
+constexpr QByteArrayView HermesBytecodeStart("\xC6\x1F\xBC\x03\xC1\x03\x19\x1F\x60", 9);
+
+} // namespace
+
+class ApkContentsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void dexHeader_data();
+    void dexHeader();
+    void damagedDexHeader_data();
+    void damagedDexHeader();
+    void loadedDexNames_data();
+    void loadedDexNames();
+    void nearsMethodLimit_data();
+    void nearsMethodLimit();
+    void tenThousandDexFiles();
+    void frameworks_data();
+    void frameworks();
+    void sizesByCategory_data();
+    void sizesByCategory();
+    void downloadEstimate_data();
+    void downloadEstimate();
+    void downloadEstimateStops();
+    void playTargetSdk_data();
+    void playTargetSdk();
+    void contentsCommand_data();
+    void contentsCommand();
+
+private:
+    QString path(const QString &name) const { return directory.filePath(name); }
+    // Assembles `classes` with smali for API level `api` into `name`.dex; its bytes.
+    QByteArray assemble(const QString &name, int api, const DexClasses &classes);
+
+    QTemporaryDir directory;
+    QByteArray smallDex; // one class, API 26
+    QString signedPackage;
+    QString plainPackage;
+};
+
+QByteArray ApkContentsTest::assemble(const QString &name, int api, const DexClasses &classes)
+{
+    QStringList sources;
+    for (const auto &[className, fields, methods] : classes) {
+        const QString source = path(name + QLatin1Char('-') + QString::fromLatin1(className) +
+                                    QStringLiteral(".smali"));
+        if (!WriteFile(source, SmaliClass(className, fields, methods)))
+            return {};
+        sources.append(source);
+    }
+    const QString output = path(name + QStringLiteral(".dex"));
+    const Run run = Program(QStringLiteral(SYSTEM_SMALI),
+                            QStringList{QStringLiteral("assemble"), QStringLiteral("--api"),
+                                        QString::number(api), QStringLiteral("-o"), output} +
+                                sources);
+    return run.exitCode == 0 ? ReadFile(output) : QByteArray();
+}
+
+void ApkContentsTest::initTestCase()
+{
+    QVERIFY(directory.isValid());
+    smallDex = assemble(QStringLiteral("small"), 26, {{"Small", 1, 1}});
+    QVERIFY(!smallDex.isEmpty());
+
+    // A package of every category: two DEX files Android loads and one it does not, native
+    // code, assets, a resource table and res/, signed with v1, v2 and v3.
+    PackageContents contents;
+    contents.resources = {{QStringLiteral("raw/noise.bin"), QByteArray(3000, 'n')}};
+    contents.storedEntries = {
+        {QStringLiteral("classes.dex"), smallDex},
+        {QStringLiteral("classes2.dex"), smallDex},
+        {QStringLiteral("classes4.dex"), smallDex},
+        {QStringLiteral("lib/x86_64/libx.so"), QByteArray(5000, 'x')},
+        {QStringLiteral("assets/a.txt"), QByteArray(700, 'a')},
+        {QStringLiteral("META-INF/services/x"), "other"},
+    };
+    const TestPackage package{QStringLiteral("org.pelmora.contents"), QStringLiteral("1.0"),
+                              QStringLiteral("Contents")};
+    plainPackage =
+        BuildTestPackage(directory.path(), QStringLiteral("plain.apk"), package, contents);
+    QVERIFY(!plainPackage.isEmpty());
+    const TestKey key = MakeTestKey(directory.path(), QStringLiteral("contents"));
+    signedPackage = path(QStringLiteral("signed.apk"));
+    QVERIFY(SignTestPackage(plainPackage, signedPackage, key));
+}
+
+void ApkContentsTest::dexHeader_data()
+{
+    QTest::addColumn<int>("api");
+    QTest::addColumn<DexClasses>("classes");
+    QTest::addColumn<int>("version");
+
+    QTest::newRow("version 035") << 15 << DexClasses{{"A", 0, 0}} << 35;
+    QTest::newRow("version 037, fields and methods")
+        << 24 << DexClasses{{"A", 3, 5}, {"B", 7, 2}} << 37;
+    QTest::newRow("version 038, many classes")
+        << 26
+        << DexClasses{{"A", 1, 1}, {"B", 2, 2}, {"C", 3, 3}, {"D", 4, 4}, {"E", 5, 5}, {"F", 0, 40}}
+        << 38;
+    QTest::newRow("version 039") << 28 << DexClasses{{"A", 20, 30}} << 39;
+}
+
+void ApkContentsTest::dexHeader()
+{
+    QFETCH(int, api);
+    QFETCH(DexClasses, classes);
+    QFETCH(int, version);
+
+    const QString name = QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-');
+    const QByteArray dex = assemble(name, api, classes);
+    QVERIFY(!dex.isEmpty());
+    const QHash<QByteArray, QByteArray> dexdump =
+        DexdumpHeader(path(name + QStringLiteral(".dex")));
+    QVERIFY(!dexdump.isEmpty());
+    const QString package = path(name + QStringLiteral(".apk"));
+    QVERIFY(BuildTestZip(package, {{QStringLiteral("classes.dex"), dex}}));
+
+    const SafeFile file(package.toUtf8());
+    const ZipArchive archive(file);
+    QVERIFY(archive.isOpen());
+    const QList<DexFile> files = ReadDexFiles(archive);
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(files[0].name, QByteArray("classes.dex"));
+    QCOMPARE(files[0].size, dex.size());
+    QVERIFY2(files[0].reading.header, qPrintable(files[0].reading.problem));
+    const DexHeader &header = *files[0].reading.header;
+    QCOMPARE(header.version, version);
+    QCOMPARE(dexdump.value("magic"), "'dex\\n0" + QByteArray::number(version) + "\\0'");
+    QCOMPARE(QByteArray::number(header.classes), dexdump.value("class_defs_size"));
+    QCOMPARE(QByteArray::number(header.methods), dexdump.value("method_ids_size"));
+    QCOMPARE(QByteArray::number(header.fields), dexdump.value("field_ids_size"));
+    QCOMPARE(QByteArray::number(header.strings), dexdump.value("string_ids_size"));
+    QVERIFY(!header.moreInContainer);
+}
+
+void ApkContentsTest::damagedDexHeader_data()
+{
+    QTest::addColumn<QByteArray>("dex");
+    QTest::addColumn<qint64>("entrySize");
+
+    const auto patched = [&](qsizetype at, quint32 value) {
+        QByteArray dex = smallDex;
+        qToLittleEndian(value, dex.data() + at);
+        return dex;
+    };
+    const qint64 size = smallDex.size();
+    QTest::newRow("shorter than a header") << smallDex.first(0x6f) << qint64(0x6f);
+    QTest::newRow("not DEX") << QByteArray("PK\x03\x04").append(smallDex.mid(4)) << size;
+    QTest::newRow("letters for a version")
+        << QByteArray("dex\n0a8").append(smallDex.mid(7)) << size;
+    QTest::newRow("big-endian tag") << patched(0x28, 0x78563412) << size;
+    QTest::newRow("no endian tag") << patched(0x28, 0) << size;
+    QTest::newRow("header size of another version") << patched(0x24, 0x78) << size;
+    QTest::newRow("file size not the entry's") << patched(0x20, quint32(size) - 4) << size;
+    QTest::newRow("entry larger than its file") << smallDex << size + 1;
+    QTest::newRow("method count past the file") << patched(0x58, 0x10000) << size;
+    QTest::newRow("string table inside the header") << patched(0x3c, 0x10) << size;
+    QTest::newRow("class table unaligned") << patched(0x64, 0xdd) << size;
+    QTest::newRow("class table offset wraps") << patched(0x64, 0xfffffff0) << size;
+}
+
+void ApkContentsTest::damagedDexHeader()
+{
+    QFETCH(QByteArray, dex);
+    QFETCH(qint64, entrySize);
+
+    const DexHeaderReading reading =
+        ParseDexHeader(dex.first(qMin(dex.size(), DexHeaderBytes)), entrySize);
+    QVERIFY(!reading.header);
+    QVERIFY(!reading.problem.isEmpty());
+}
+
+void ApkContentsTest::loadedDexNames_data()
+{
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QList<QByteArray>>("loaded");
+
+    QTest::newRow("three in a row")
+        << QStringList{QStringLiteral("classes3.dex"), QStringLiteral("classes.dex"),
+                       QStringLiteral("classes2.dex")}
+        << QList<QByteArray>{"classes.dex", "classes2.dex", "classes3.dex"};
+    QTest::newRow("a gap ends them")
+        << QStringList{QStringLiteral("classes.dex"), QStringLiteral("classes3.dex")}
+        << QList<QByteArray>{"classes.dex"};
+    QTest::newRow("no classes.dex")
+        << QStringList{QStringLiteral("classes2.dex"), QStringLiteral("classes3.dex")}
+        << QList<QByteArray>{};
+    QTest::newRow("names the loader does not count")
+        << QStringList{QStringLiteral("classes.dex"),   QStringLiteral("classes1.dex"),
+                       QStringLiteral("classes02.dex"), QStringLiteral("assets/classes2.dex"),
+                       QStringLiteral("Classes2.dex"),  QStringLiteral("other.dex")}
+        << QList<QByteArray>{"classes.dex"};
+}
+
+void ApkContentsTest::loadedDexNames()
+{
+    QFETCH(QStringList, entries);
+    QFETCH(QList<QByteArray>, loaded);
+
+    ZipEntries zip;
+    for (const QString &entry : std::as_const(entries))
+        zip.append({entry, smallDex});
+    const QString package = path(QStringLiteral("names.apk"));
+    QVERIFY(BuildTestZip(package, zip));
+    const SafeFile file(package.toUtf8());
+    const ZipArchive archive(file);
+    QVERIFY(archive.isOpen());
+    QCOMPARE(LoadedDexNames(archive), loaded);
+}
+
+void ApkContentsTest::nearsMethodLimit_data()
+{
+    QTest::addColumn<quint32>("methods");
+    QTest::addColumn<bool>("nears");
+
+    QTest::newRow("a small app") << quint32(3000) << false;
+    QTest::newRow("four fifths") << quint32(52429) << false;
+    QTest::newRow("ten thousand short") << quint32(55536) << false;
+    QTest::newRow("a thousand short") << quint32(64536) << true;
+    QTest::newRow("at the limit") << quint32(65536) << true;
+    QTest::newRow("a count past the limit") << quint32(70000) << true;
+}
+
+void ApkContentsTest::nearsMethodLimit()
+{
+    QFETCH(quint32, methods);
+    QFETCH(bool, nears);
+
+    QCOMPARE(NearsMethodLimit(methods), nears);
+}
+
+void ApkContentsTest::tenThousandDexFiles()
+{
+    // Each loaded DEX file costs one lookup and one read of its first bytes, whatever it holds.
+    constexpr int Count = 10'000;
+    // Python's zipfile writes them in a moment; aapt takes ten seconds over as many files.
+    const QString package = path(QStringLiteral("ten-thousand.apk"));
+    const Run run = Program(
+        QStringLiteral(SYSTEM_PYTHON),
+        {QStringLiteral("-c"),
+         QStringLiteral("import sys, zipfile\n"
+                        "dex = open(sys.argv[2], 'rb').read()\n"
+                        "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+                        "    for i in range(1, int(sys.argv[3]) + 1):\n"
+                        "        z.writestr('classes%s.dex' % (i if i > 1 else ''), dex)\n"),
+         package, path(QStringLiteral("small.dex")), QString::number(Count)});
+    QCOMPARE(run.exitCode, 0);
+    const SafeFile file(package.toUtf8());
+    const ZipArchive archive(file);
+    QVERIFY(archive.isOpen());
+    const QList<DexFile> files = ReadDexFiles(archive);
+    QCOMPARE(files.size(), Count);
+    QCOMPARE(files.last().name, QByteArray("classes10000.dex"));
+    for (const DexFile &dex : files)
+        QVERIFY2(dex.reading.header, dex.name.constData());
+    QVERIFY(!archive.inflateLimitReached());
+}
+
+void ApkContentsTest::frameworks_data()
+{
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QByteArray>("bundleStart");
+    QTest::addColumn<QStringList>("frameworks");
+
+    const QByteArray none;
+    QTest::newRow("none") << QStringList{QStringLiteral("assets/a.txt")} << none << QStringList{};
+    QTest::newRow("Flutter") << QStringList{QStringLiteral("lib/arm64-v8a/libflutter.so"),
+                                            QStringLiteral("lib/arm64-v8a/libapp.so")}
+                             << none << QStringList{QStringLiteral("Flutter")};
+    QTest::newRow("Flutter's assets alone")
+        << QStringList{QStringLiteral("assets/flutter_assets/AssetManifest.json")} << none
+        << QStringList{QStringLiteral("Flutter")};
+    QTest::newRow("React Native, JavaScript")
+        << QStringList{QStringLiteral("lib/x86_64/libreactnativejni.so")}
+        << QByteArray("var __BUNDLE_START_TIME__=this.nativePerformanceNow?")
+        << QStringList{QStringLiteral("React Native")};
+    QTest::newRow("React Native, Hermes")
+        << QStringList{QStringLiteral("lib/x86_64/libreactnative.so")}
+        << HermesBytecodeStart.toByteArray()
+        << QStringList{QStringLiteral("React Native (Hermes)")};
+    QTest::newRow("Unity, IL2CPP") << QStringList{QStringLiteral("lib/armeabi-v7a/libunity.so"),
+                                                  QStringLiteral("lib/armeabi-v7a/libil2cpp.so")}
+                                   << none << QStringList{QStringLiteral("Unity (IL2CPP)")};
+    QTest::newRow("Unity, Mono") << QStringList{QStringLiteral("lib/armeabi-v7a/libunity.so"),
+                                                QStringLiteral(
+                                                    "lib/armeabi-v7a/libmonobdwgc-2.0.so")}
+                                 << none << QStringList{QStringLiteral("Unity (Mono)")};
+    QTest::newRow(".NET") << QStringList{QStringLiteral("lib/arm64-v8a/libmonodroid.so")} << none
+                          << QStringList{QStringLiteral(".NET MAUI/Xamarin")};
+    QTest::newRow("Cordova") << QStringList{QStringLiteral("assets/www/cordova.js")} << none
+                             << QStringList{QStringLiteral("Cordova")};
+    QTest::newRow("Capacitor over Cordova")
+        << QStringList{QStringLiteral("assets/capacitor.config.json"),
+                       QStringLiteral("assets/www/cordova.js")}
+        << none << QStringList{QStringLiteral("Cordova"), QStringLiteral("Capacitor")};
+    QTest::newRow("Kotlin and Compose")
+        << QStringList{QStringLiteral("kotlin/kotlin.kotlin_builtins"),
+                       QStringLiteral("META-INF/androidx.compose.ui_ui.version")}
+        << none << QStringList{QStringLiteral("Kotlin"), QStringLiteral("Jetpack Compose")};
+    QTest::newRow("Kotlin by its module file")
+        << QStringList{QStringLiteral("META-INF/app_release.kotlin_module")} << none
+        << QStringList{QStringLiteral("Kotlin")};
+    QTest::newRow("Godot") << QStringList{QStringLiteral("lib/arm64-v8a/libgodot_android.so")}
+                           << none << QStringList{QStringLiteral("Godot")};
+    QTest::newRow("Qt") << QStringList{QStringLiteral("lib/arm64-v8a/libQt6Core_arm64-v8a.so")}
+                        << none << QStringList{QStringLiteral("Qt")};
+    QTest::newRow("Cocos") << QStringList{QStringLiteral("lib/armeabi-v7a/libcocos2djs.so")} << none
+                           << QStringList{QStringLiteral("Cocos")};
+    // Android extracts lib/<abi>/<name>.so only; a library elsewhere is not loaded as one.
+    QTest::newRow("libraries where Android does not look")
+        << QStringList{QStringLiteral("lib/arm64-v8a/sub/libflutter.so"),
+                       QStringLiteral("assets/lib/x86/libunity.so"),
+                       QStringLiteral("lib/libgodot_android.so")}
+        << none << QStringList{};
+}
+
+void ApkContentsTest::frameworks()
+{
+    QFETCH(QStringList, entries);
+    QFETCH(QByteArray, bundleStart);
+    QFETCH(QStringList, frameworks);
+
+    PackageContents contents;
+    for (const QString &entry : std::as_const(entries))
+        contents.storedEntries.append({entry, QByteArray("\x7f"
+                                                         "ELF marker")});
+    if (!bundleStart.isEmpty())
+        contents.storedEntries.append(
+            {QStringLiteral("assets/index.android.bundle"), bundleStart + QByteArray(4000, ' ')});
+    const QString package = BuildTestPackage(
+        directory.path(), QStringLiteral("framework.apk"),
+        {QStringLiteral("org.pelmora.framework"), QStringLiteral("1"), QStringLiteral("F")},
+        contents);
+    QVERIFY(!package.isEmpty());
+    const SafeFile file(package.toUtf8());
+    const ZipArchive archive(file);
+    QVERIFY(archive.isOpen());
+    QCOMPARE(DetectFrameworks(archive), frameworks);
+}
+
+void ApkContentsTest::sizesByCategory_data()
+{
+    QTest::addColumn<bool>("signedWithBlock");
+
+    QTest::newRow("unsigned") << false;
+    QTest::newRow("signed, v1 to v3") << true;
+}
+
+void ApkContentsTest::sizesByCategory()
+{
+    QFETCH(bool, signedWithBlock);
+
+    const QString package = signedWithBlock ? signedPackage : plainPackage;
+    const QByteArray bytes = ReadFile(package);
+    const SafeFile file(package.toUtf8());
+    const ZipArchive archive(file);
+    QVERIFY(archive.isOpen());
+    const ContentsListing listing = ListContents(file, archive);
+    QCOMPARE(listing.fileSize, bytes.size());
+
+    const QList<ZipInfo> infos = PythonZipInfo(package);
+    QCOMPARE(listing.entries.size(), infos.size());
+    std::array<qint64, SizeCategoryCount> stored{};
+    std::array<qint64, SizeCategoryCount> uncompressed{};
+    QHash<QByteArray, SizeCategory> categories;
+    for (qsizetype i = 0; i < infos.size(); ++i) {
+        const ListedEntry &entry = listing.entries[i];
+        QCOMPARE(entry.name, infos[i].name);
+        QCOMPARE(int(entry.method), infos[i].method);
+        QCOMPARE(entry.stored, infos[i].stored);
+        QCOMPARE(entry.uncompressed, infos[i].uncompressed);
+        stored[int(entry.category)] += entry.stored;
+        uncompressed[int(entry.category)] += entry.uncompressed;
+        categories.insert(entry.name, entry.category);
+    }
+    QCOMPARE(categories.value("classes.dex"), SizeCategory::Code);
+    QCOMPARE(categories.value("classes2.dex"), SizeCategory::Code);
+    QCOMPARE(categories.value("classes4.dex"), SizeCategory::Other);
+    QCOMPARE(categories.value("resources.arsc"), SizeCategory::ResourcesTable);
+    QCOMPARE(categories.value("res/raw/noise.bin"), SizeCategory::Res);
+    QCOMPARE(categories.value("lib/x86_64/libx.so"), SizeCategory::Native);
+    QCOMPARE(categories.value("assets/a.txt"), SizeCategory::Assets);
+    QCOMPARE(categories.value("AndroidManifest.xml"), SizeCategory::Other);
+    QCOMPARE(categories.value("META-INF/services/x"), SizeCategory::Other);
+    // apksigner names the signer after the key's file, "contents".
+    if (signedWithBlock)
+        for (const char *name :
+             {"META-INF/MANIFEST.MF", "META-INF/CONTENTS.SF", "META-INF/CONTENTS.RSA"})
+            QCOMPARE(categories.value(name, SizeCategory::Other), SizeCategory::Signature);
+
+    // The block and the archive's structure come on top of the entries, and all adds up to
+    // the file.
+    const qint64 block = SigningBlockSize(bytes);
+    QCOMPARE(block > 0, signedWithBlock);
+    QCOMPARE(listing.signingBlock, block);
+    qint64 total = 0;
+    for (int category = 0; category < SizeCategoryCount; ++category) {
+        const bool signature = category == int(SizeCategory::Signature);
+        const bool other = category == int(SizeCategory::Other);
+        const qint64 extra = signature ? block : other ? listing.structure : 0;
+        QCOMPARE(listing.byCategory[category].stored, stored[category] + extra);
+        QCOMPARE(listing.byCategory[category].uncompressed, uncompressed[category] + extra);
+        total += listing.byCategory[category].stored;
+    }
+    QCOMPARE(total, bytes.size());
+    QVERIFY(listing.structure > 0);
+}
+
+void ApkContentsTest::downloadEstimate_data()
+{
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("a small signed package") << QStringLiteral("signed.apk");
+    // Several of ReadOnce's chunks, half of them incompressible.
+    QTest::newRow("4 MiB, half random") << QStringLiteral("noise.bin");
+}
+
+void ApkContentsTest::downloadEstimate()
+{
+    QFETCH(QString, name);
+
+    if (!QFile::exists(path(name))) {
+        QByteArray noise(4 << 20, '\0');
+        QRandomGenerator generator(29);
+        for (qsizetype at = 0; at < noise.size() / 2; at += 4)
+            qToLittleEndian(generator.generate(), noise.data() + at);
+        QVERIFY(WriteFile(path(name), noise));
+    }
+    const SafeFile file(path(name).toUtf8());
+    const std::optional<qint64> estimate = EstimateDownloadSize(file);
+    QVERIFY(estimate);
+    const Run gzip =
+        Program(QStringLiteral(SYSTEM_GZIP),
+                {QStringLiteral("-9"), QStringLiteral("-n"), QStringLiteral("-c"), path(name)});
+    QCOMPARE(gzip.exitCode, 0);
+    // Both frame one deflate stream with the same 10-byte header (no name, no time) and 8-byte
+    // trailer; gzip's own deflate and zlib's choose their matches a little differently, so the
+    // two lengths may differ by a few hundredths of a percent, never by a tenth.
+    const qint64 expected = gzip.out.size();
+    QVERIFY2(qAbs(*estimate - expected) * 1000 <= expected,
+             qPrintable(QStringLiteral("%1 against gzip's %2").arg(*estimate).arg(expected)));
+}
+
+void ApkContentsTest::downloadEstimateStops()
+{
+    const SafeFile file(signedPackage.toUtf8());
+    const std::atomic<bool> stop = true;
+    const ScopedReadStop stopping(stop);
+    QVERIFY(!EstimateDownloadSize(file));
+}
+
+void ApkContentsTest::playTargetSdk_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<int>("newApp");
+    QTest::addColumn<int>("update");
+
+    QTest::newRow("before any requirement") << QDate(2018, 7, 31) << 0 << 0;
+    QTest::newRow("2018, new apps first") << QDate(2018, 8, 1) << 26 << 0;
+    QTest::newRow("2018, updates three months on") << QDate(2018, 11, 1) << 26 << 26;
+    QTest::newRow("2022, between the two") << QDate(2022, 9, 15) << 31 << 30;
+    QTest::newRow("the day before 2023's") << QDate(2023, 8, 30) << 31 << 31;
+    QTest::newRow("2023, both on one day") << QDate(2023, 8, 31) << 33 << 33;
+    QTest::newRow("2025") << QDate(2025, 8, 31) << 35 << 35;
+    QTest::newRow("today") << QDate(2026, 12, 8) << 36 << 36;
+}
+
+void ApkContentsTest::playTargetSdk()
+{
+    QFETCH(QDate, date);
+    QFETCH(int, newApp);
+    QFETCH(int, update);
+
+    QCOMPARE(RequiredTargetSdk(date, PlaySubmission::NewApp), newApp);
+    QCOMPARE(RequiredTargetSdk(date, PlaySubmission::AppUpdate), update);
+}
+
+void ApkContentsTest::contentsCommand_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+
+    const QString package = QStringLiteral("signed.apk");
+    QTest::newRow("text") << QStringList{QStringLiteral("--contents"), package} << 0;
+    QTest::newRow("JSON") << QStringList{QStringLiteral("--contents"), QStringLiteral("--json"),
+                                         package}
+                          << 0;
+    QTest::newRow("no such file") << QStringList{QStringLiteral("--contents"),
+                                                 QStringLiteral("missing.apk")}
+                                  << 1;
+    QTest::newRow("not a ZIP") << QStringList{QStringLiteral("--contents"),
+                                              QStringLiteral("small-Small.smali")}
+                               << 1;
+    QTest::newRow("no file") << QStringList{QStringLiteral("--contents")} << 2;
+    QTest::newRow("two files") << QStringList{QStringLiteral("--contents"), package, package} << 2;
+    QTest::newRow("with --report")
+        << QStringList{QStringLiteral("--contents"), QStringLiteral("--report"), package} << 2;
+}
+
+void ApkContentsTest::contentsCommand()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+
+    for (QString &argument : arguments)
+        if (!argument.startsWith(QLatin1String("--")))
+            argument = path(argument);
+    const Run run = Program(QStringLiteral(PELMORA_PROGRAM), arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    if (exitCode != 0) {
+        QVERIFY(run.out.isEmpty());
+        QVERIFY(!run.err.isEmpty());
+        return;
+    }
+    QVERIFY(run.err.isEmpty());
+    const QList<ZipInfo> infos = PythonZipInfo(signedPackage);
+    const qint64 fileSize = QFileInfo(signedPackage).size();
+    if (!arguments.contains(QLatin1String("--json"))) {
+        const QList<QByteArray> lines = run.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), infos.size() + 1);
+        for (qsizetype i = 0; i < infos.size(); ++i) {
+            const QList<QByteArray> fields = lines[i + 1].split('\t');
+            QCOMPARE(fields.size(), 5);
+            QCOMPARE(fields[0].toLongLong(), infos[i].stored);
+            QCOMPARE(fields[1].toLongLong(), infos[i].uncompressed);
+            QCOMPARE(fields[4], infos[i].name);
+        }
+        return;
+    }
+    QJsonParseError error;
+    const QJsonObject object = QJsonDocument::fromJson(run.out, &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(run.out.count('\n'), 1);
+    QCOMPARE(object.value(QLatin1String("path")).toString(), signedPackage);
+    QCOMPARE(object.value(QLatin1String("size")).toInteger(), fileSize);
+    const QJsonArray entries = object.value(QLatin1String("entries")).toArray();
+    QCOMPARE(entries.size(), infos.size());
+    for (qsizetype i = 0; i < infos.size(); ++i) {
+        const QJsonObject entry = entries[i].toObject();
+        QCOMPARE(entry.value(QLatin1String("name")).toString().toUtf8(), infos[i].name);
+        QCOMPARE(entry.value(QLatin1String("method")).toInt(), infos[i].method);
+        QCOMPARE(entry.value(QLatin1String("stored")).toInteger(), infos[i].stored);
+        QCOMPARE(entry.value(QLatin1String("uncompressed")).toInteger(), infos[i].uncompressed);
+    }
+    const QJsonObject byCategory = object.value(QLatin1String("byCategory")).toObject();
+    QCOMPARE(byCategory.keys(),
+             (QStringList{QStringLiteral("assets"), QStringLiteral("code"),
+                          QStringLiteral("native"), QStringLiteral("other"), QStringLiteral("res"),
+                          QStringLiteral("resourcesTable"), QStringLiteral("signature")}));
+    qint64 total = 0;
+    for (const QJsonValue &sizes : byCategory)
+        total += sizes.toObject().value(QLatin1String("stored")).toInteger();
+    QCOMPARE(total, fileSize);
+}
+
+QTEST_GUILESS_MAIN(ApkContentsTest)
+#include "ApkContentsTest.moc"
