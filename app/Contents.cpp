@@ -2,9 +2,9 @@
 
 #include "apk/ContentsListing.h"
 #include "archive/ZipArchive.h"
+#include "base/NarrowText.h"
 #include "details/ContentsText.h"
 #include "inspect/Inspection.h"
-#include "inspect/NarrowText.h"
 #include "inspect/PackageFile.h"
 
 #include <QJsonArray>

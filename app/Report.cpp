@@ -3,7 +3,7 @@
 #include "ReportFiles.h"
 #include "ReportOutput.h"
 #include "ReportRecord.h"
-#include "inspect/ProgramDirectory.h"
+#include "base/ProgramDirectory.h"
 
 #include <QList>
 #include <atomic>

@@ -1,14 +1,14 @@
 #include "ReportRecord.h"
 
+#include "apk/NativeLibraries.h"
+#include "base/NarrowText.h"
+#include "details/DescribeSignatures.h"
 #include "details/OutcomeText.h"
 #include "details/PackageDetails.h"
 #include "details/ShownDetails.h"
 #include "inspect/Inspection.h"
-#include "inspect/NarrowText.h"
 #include "inspect/ToolComplaints.h"
-#include "native/NativeLibraries.h"
 #include "signing/CertificateFacts.h"
-#include "signing/DescribeSignatures.h"
 #include "signing/ExpectedSigner.h"
 
 #include <QJsonArray>

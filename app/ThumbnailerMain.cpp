@@ -2,9 +2,9 @@
 // for file managers (the freedesktop thumbnailer convention). It needs no display. OUTPUT is the
 // only file it puts anywhere, and the only file Pelmora ever writes, by way of a new file beside
 // it; with no icon it writes nothing and exits non-zero.
+#include "apk/ThumbnailImage.h"
 #include "archive/ZipArchive.h"
-#include "thumbnail/LoadPackageIcon.h"
-#include "thumbnail/ThumbnailImage.h"
+#include "details/LoadPackageIcon.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>

@@ -1,10 +1,10 @@
 #include "ZipDirectory.h"
 
 #include "ZipEndRecord.h"
+#include "base/LittleEndianCursor.h"
 #include "digest/SafeFile.h"
 
 #include <QSet>
-#include <QtEndian>
 #include <algorithm>
 
 namespace {
@@ -17,11 +17,6 @@ constexpr quint16 DataDescriptorFlag = 0x08;
 constexpr quint16 StoredMethod = 0;
 // Local headers sit close together in most packages, so one read serves many of them.
 constexpr qint64 WindowSize = 64 << 10;
-
-template <typename T> T Field(const QByteArray &bytes, qint64 at)
-{
-    return qFromLittleEndian<T>(bytes.constData() + at);
-}
 
 QString Malformed(const char *why)
 {
@@ -62,28 +57,27 @@ std::optional<QList<ZipDirectoryEntry>> ParseRecords(const QByteArray &directory
                                                      qint64 expectedCount, QString &error)
 {
     QList<ZipDirectoryEntry> entries;
+    const LittleEndianCursor record(directory);
     qint64 at = 0;
     while (at < directory.size()) {
-        if (directory.size() - at < DirectoryRecordSize ||
-            Field<quint32>(directory, at) != DirectorySignature ||
+        if (directory.size() - at < DirectoryRecordSize || record.u32At(at) != DirectorySignature ||
             entries.size() >= expectedCount) {
             error = Malformed("中央目录与结束记录不符");
             return std::nullopt;
         }
-        const qint64 nameSize = Field<quint16>(directory, at + 28);
-        const qint64 recordSize = DirectoryRecordSize + nameSize +
-                                  Field<quint16>(directory, at + 30) +
-                                  Field<quint16>(directory, at + 32);
+        const qint64 nameSize = record.u16At(at + 28);
+        const qint64 recordSize =
+            DirectoryRecordSize + nameSize + record.u16At(at + 30) + record.u16At(at + 32);
         if (directory.size() - at < recordSize) {
             error = Malformed("中央目录与结束记录不符");
             return std::nullopt;
         }
         ZipDirectoryEntry entry;
-        entry.method = Field<quint16>(directory, at + 10);
-        entry.crc = Field<quint32>(directory, at + 16);
-        entry.compressedSize = Field<quint32>(directory, at + 20);
-        entry.uncompressedSize = Field<quint32>(directory, at + 24);
-        entry.localHeaderOffset = Field<quint32>(directory, at + 42);
+        entry.method = record.u16At(at + 10);
+        entry.crc = record.u32At(at + 16);
+        entry.compressedSize = record.u32At(at + 20);
+        entry.uncompressedSize = record.u32At(at + 24);
+        entry.localHeaderOffset = record.u32At(at + 42);
         entry.name = directory.mid(at + DirectoryRecordSize, nameSize);
         if (entry.compressedSize == 0xffffffff || entry.uncompressedSize == 0xffffffff ||
             entry.localHeaderOffset == 0xffffffff) {
@@ -110,22 +104,24 @@ std::optional<QList<ZipDirectoryEntry>> ParseRecords(const QByteArray &directory
 std::optional<qint64> CheckLocalHeader(LocalHeaderReader &reader, ZipDirectoryEntry &entry)
 {
     const auto header = reader.read(entry.localHeaderOffset, LocalHeaderSize + entry.name.size());
+    if (!header)
+        return std::nullopt;
+    const LittleEndianCursor local(*header);
     // The local header's method is not compared: Android reads the directory's.
-    if (!header || Field<quint32>(*header, 0) != LocalSignature ||
-        Field<quint16>(*header, 26) != entry.name.size() ||
+    if (local.u32At(0) != LocalSignature || local.u16At(26) != entry.name.size() ||
         header->sliced(LocalHeaderSize) != entry.name)
         return std::nullopt;
-    const quint32 crc = Field<quint32>(*header, 14);
-    const qint64 compressedSize = Field<quint32>(*header, 18);
-    const qint64 uncompressedSize = Field<quint32>(*header, 22);
+    const quint32 crc = local.u32At(14);
+    const qint64 compressedSize = local.u32At(18);
+    const qint64 uncompressedSize = local.u32At(22);
     // With a data descriptor the local header may leave all three at zero.
-    const bool deferred = (Field<quint16>(*header, 6) & DataDescriptorFlag) && crc == 0 &&
+    const bool deferred = (local.u16At(6) & DataDescriptorFlag) && crc == 0 &&
                           compressedSize == 0 && uncompressedSize == 0;
     if (!deferred && (crc != entry.crc || compressedSize != entry.compressedSize ||
                       uncompressedSize != entry.uncompressedSize))
         return std::nullopt;
     entry.dataOffset =
-        entry.localHeaderOffset + LocalHeaderSize + entry.name.size() + Field<quint16>(*header, 28);
+        entry.localHeaderOffset + LocalHeaderSize + entry.name.size() + local.u16At(28);
     return entry.dataOffset + entry.compressedSize;
 }
 

@@ -1,6 +1,6 @@
 #include "ZipEndRecord.h"
 
-#include <QtEndian>
+#include "base/LittleEndianCursor.h"
 
 namespace {
 
@@ -21,19 +21,18 @@ enum class Candidate
 // and its central directory ending where it begins.
 Candidate ReadCandidate(QByteArrayView tail, qint64 tailOffset, qint64 at, EndRecord &record)
 {
-    const auto *raw = reinterpret_cast<const uchar *>(tail.data() + at);
-    if (qFromLittleEndian<quint32>(raw) != EndRecordSignature)
+    const LittleEndianCursor fields(tail);
+    if (fields.u32At(at) != EndRecordSignature)
         return Candidate::None;
-    const quint16 commentSize = qFromLittleEndian<quint16>(raw + 20);
+    const quint16 commentSize = fields.u16At(at + 20);
     if (at + EndRecordSize + commentSize != tail.size())
         return Candidate::None;
-    const quint16 disk = qFromLittleEndian<quint16>(raw + 4);
-    const quint16 entries = qFromLittleEndian<quint16>(raw + 10);
-    const quint32 size = qFromLittleEndian<quint32>(raw + 12);
-    const quint32 offset = qFromLittleEndian<quint32>(raw + 16);
+    const quint16 disk = fields.u16At(at + 4);
+    const quint16 entries = fields.u16At(at + 10);
+    const quint32 size = fields.u32At(at + 12);
+    const quint32 offset = fields.u32At(at + 16);
     const bool locatorBefore =
-        at >= Zip64LocatorSize &&
-        qFromLittleEndian<quint32>(tail.data() + at - Zip64LocatorSize) == Zip64LocatorSignature;
+        at >= Zip64LocatorSize && fields.u32At(at - Zip64LocatorSize) == Zip64LocatorSignature;
     if (disk == 0xffff || entries == 0xffff || size == 0xffffffff || offset == 0xffffffff ||
         locatorBefore)
         return Candidate::Zip64;

@@ -13,14 +13,14 @@
 //     on a file another user owns), against the same under its lease (information).
 // Usage: details_bench [PACKAGE]   (framework-res.apk by default)
 #include "BenchPackages.h"
+#include "apk/LauncherIcon.h"
+#include "apk/VerifyPackageSignatures.h"
 #include "archive/ZipArchive.h"
-#include "bundle/MemoryFile.h"
-#include "details/LauncherIcon.h"
+#include "base/MemoryFile.h"
 #include "details/PackageDetails.h"
 #include "digest/Digest.h"
 #include "digest/FileMd5.h"
 #include "digest/SafeFile.h"
-#include "signing/VerifyPackageSignatures.h"
 #include "ui/DetailsDlg.h"
 
 #include <QApplication>

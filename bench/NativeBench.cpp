@@ -8,9 +8,9 @@
 // apps that ship that many libraries, whose resources run to thousands of files.
 // Target: native <= 1.5 x archive open; the file in the page cache.
 #include "BenchPackages.h"
+#include "apk/NativeLibraries.h"
 #include "archive/ZipArchive.h"
 #include "digest/SafeFile.h"
-#include "native/NativeLibraries.h"
 
 #include <QCoreApplication>
 #include <QDir>

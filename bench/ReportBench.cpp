@@ -15,11 +15,11 @@
 //     its lease.
 // Usage: report_bench PELMORA
 #include "BenchPackages.h"
+#include "apk/VerifyPackageSignatures.h"
 #include "archive/ZipArchive.h"
-#include "bundle/MemoryFile.h"
+#include "base/MemoryFile.h"
 #include "digest/Digest.h"
 #include "digest/SafeFile.h"
-#include "signing/VerifyPackageSignatures.h"
 
 #include <QCoreApplication>
 #include <QDir>

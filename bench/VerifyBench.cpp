@@ -8,11 +8,11 @@
 // on a label in 60,001 locales, which keeps aapt itself busy until its time is up.
 // Usage: verify_bench PELMORA THUMBNAILER
 #include "BenchPackages.h"
+#include "apk/VerifyPackageSignatures.h"
 #include "archive/ZipArchive.h"
+#include "details/DescribeSignatures.h"
 #include "digest/Digest.h"
 #include "digest/SafeFile.h"
-#include "signing/DescribeSignatures.h"
-#include "signing/VerifyPackageSignatures.h"
 #include "tests/HostilePackages.h"
 
 #include <QCoreApplication>

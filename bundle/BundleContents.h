@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ApkManifest.h"
 #include "BundleLayout.h"
+#include "formats/ApkManifest.h"
 #include "signing/SignatureReport.h"
 
 #include <QByteArray>
@@ -48,14 +48,6 @@ struct BundleContents
 BundleContents ReadBundleContents(
     const ZipArchive &container, const QByteArray &baseEntry,
     const std::function<void(const QByteArray &, const SafeFile &, const ZipArchive &)> &onEachApk);
-
-// Verified when every inner APK verifies and is signed by the base's signers, as Android
-// requires at install; Unsigned when none is signed; Failed otherwise.
-SignatureVerdict BundleVerdict(const BundleContents &contents);
-// "通过", "未签名" or "失败：" naming the first APK that fails.
-QString BundleVerdictText(const BundleContents &contents);
-// One line per inner APK: "name: 通过", "name: 失败：…".
-QString InnerApkVerdictsText(const BundleContents &contents);
 
 // What a split serves, from its manifest's split name: "原生平台 arm64-v8a", "屏幕密度 xxhdpi",
 // "语言 zh", "功能模块 camera"; "基础 APK" for none.

@@ -1,10 +1,10 @@
 #include "ContainerMetadata.h"
 
-#include "ApkManifest.h"
 #include "DescriptionLimits.h"
 #include "archive/ZipArchive.h"
-#include "formats/FormatModule.h"
-#include "inspect/NarrowText.h"
+#include "base/NarrowText.h"
+#include "formats/ApkManifest.h"
+#include "formats/Formats.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -29,8 +29,7 @@ void ReadToc(const QByteArray &bytes, ContainerMetadata &metadata)
         metadata.overLimit = true;
         return;
     }
-    const FormatReaders *readers = FormatModule();
-    const std::optional<ApkSetToc> toc = readers ? readers->parseApkSetToc(bytes) : std::nullopt;
+    const std::optional<ApkSetToc> toc = ReadApkSetToc(bytes).value;
     if (!toc)
         return;
     metadata.readable = true;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ApkManifest.h"
-#include "MemoryFile.h"
+#include "base/MemoryFile.h"
+#include "formats/ApkManifest.h"
 
 #include <QByteArray>
 #include <memory>

@@ -4,7 +4,7 @@
 #include "InnerApk.h"
 #include "archive/ZipArchive.h"
 #include "digest/SafeFile.h"
-#include "formats/FormatModule.h"
+#include "formats/Formats.h"
 
 #include <QSet>
 
@@ -63,8 +63,8 @@ BundleOpening OpenBundleBase(const SafeFile &container, BaseCopy copy)
         return opening;
     }
     // The base is told by its manifest, which only the formats module reads.
-    if (!FormatModule()) {
-        opening.problem = FormatModuleProblem();
+    if (const QString unavailable = FormatReadersUnavailable(); !unavailable.isEmpty()) {
+        opening.problem = unavailable;
         return opening;
     }
     opening.problem = QStringLiteral("找不到基础 APK");

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ApkManifest.h"
 #include "BundleLayout.h"
-#include "MemoryFile.h"
+#include "base/MemoryFile.h"
+#include "formats/ApkManifest.h"
 
 #include <QByteArray>
 #include <QString>

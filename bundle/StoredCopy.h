@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MemoryFile.h"
+#include "base/MemoryFile.h"
 #include "digest/ReadOnce.h"
 
 class SafeFile;

@@ -1,8 +1,8 @@
 #include "ComparisonView.h"
 
+#include "base/NarrowText.h"
 #include "details/FileSizeText.h"
 #include "details/ShownDetails.h"
-#include "inspect/NarrowText.h"
 #include "signing/CertificateFacts.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "ContentsText.h"
 
 #include "ShownDetails.h"
-#include "inspect/NarrowText.h"
+#include "base/NarrowText.h"
 
 QString MethodText(quint16 method)
 {

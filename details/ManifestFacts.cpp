@@ -1,7 +1,7 @@
 #include "ManifestFacts.h"
 
-#include "ResourceResolver.h"
-#include "bundle/ApkManifest.h"
+#include "formats/ApkManifest.h"
+#include "formats/ResourceResolver.h"
 
 #include <QSet>
 

@@ -1,19 +1,20 @@
 #include "PackageDetails.h"
 
+#include "BundleVerdict.h"
+#include "DescribeSignatures.h"
 #include "FileSizeText.h"
-#include "LauncherIcon.h"
 #include "ManifestFacts.h"
-#include "ParsedVersionCode.h"
 #include "ShownDetails.h"
+#include "apk/LauncherIcon.h"
+#include "apk/ParsedVersionCode.h"
+#include "apk/ReadChannel.h"
+#include "apk/VerifyPackageSignatures.h"
 #include "archive/ZipArchive.h"
-#include "channel/ReadChannel.h"
+#include "base/NarrowText.h"
 #include "digest/ReadOnce.h"
 #include "digest/SafeFile.h"
 #include "inspect/ExtensionRule.h"
-#include "inspect/NarrowText.h"
 #include "inspect/ToolComplaints.h"
-#include "signing/DescribeSignatures.h"
-#include "signing/VerifyPackageSignatures.h"
 
 #include <QSet>
 

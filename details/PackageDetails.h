@@ -2,12 +2,12 @@
 
 #include "DetailsSection.h"
 #include "PackageFacts.h"
-#include "PackageIcon.h"
+#include "apk/NativeLibraries.h"
+#include "apk/PackageIcon.h"
 #include "bundle/BundleContents.h"
 #include "digest/FileDigests.h"
 #include "inspect/InspectedPackage.h"
 #include "inspect/PackageReading.h"
-#include "native/NativeLibraries.h"
 #include "signing/SignatureReport.h"
 
 #include <optional>

@@ -1,7 +1,7 @@
 #include "PackageFacts.h"
 
-#include "BadgingLine.h"
-#include "inspect/NarrowText.h"
+#include "base/NarrowText.h"
+#include "inspect/BadgingLine.h"
 
 #include <QSet>
 

@@ -1,16 +1,11 @@
 #pragma once
 
+#include "apk/PackageIcon.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
-
-// An `application-icon-N` line: the density N and the entry's path inside the package.
-struct IconEntry
-{
-    int density = 0;
-    QByteArray path;
-};
 
 // What the badging tool says about a package beyond the main window's four values, as shown.
 // Each stays empty when the tool does not say it.

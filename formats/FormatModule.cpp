@@ -1,6 +1,6 @@
 #include "FormatModule.h"
 
-#include "inspect/ProgramDirectory.h"
+#include "base/ProgramDirectory.h"
 
 #include <QFile>
 #include <atomic>

@@ -1,24 +1,25 @@
 #pragma once
 
-#include "bundle/ApkManifest.h"
-#include "bundle/ApkSetToc.h"
-#include "details/AdaptiveIconXml.h"
-#include "details/ResourceTable.h"
+#include "AdaptiveIconXml.h"
+#include "ApkManifest.h"
+#include "ApkSetToc.h"
+#include "ResourceTable.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QImage>
+#include <QSize>
 #include <memory>
 #include <optional>
 
-// Everything Pelmora reads with libandroidfw, libprotobuf-lite or libelf, which live in the
-// module libpelmora_formats.so so that the programs neither link nor load those libraries until
-// a reading needs them (FormatModule.h). Bytes go in and plain values come out; the one object
-// that comes out, a ResourceTable, runs the module's code, which stays loaded until the end.
+// The table of the formats module's readers, what its one exported function hands the loader
+// (FormatModule.h); known to formats/ alone, which offers the readings as plain functions
+// (Formats.h).
 struct FormatReaders
 {
     // Raised whenever this struct or a type it hands over changes; the loader refuses a module
     // built with another.
-    static constexpr int CurrentVersion = 2;
+    static constexpr int CurrentVersion = 3;
     int version = CurrentVersion;
 
     // A binary AndroidManifest.xml (libandroidfw's ResXMLTree); nothing when it is not a
@@ -32,6 +33,8 @@ struct FormatReaders
     std::optional<ApkSetToc> (*parseApkSetToc)(const QByteArray &bytes) = nullptr;
     // The smallest PT_LOAD alignment of an ELF file's first bytes, through libelf.
     std::optional<quint64> (*smallestLoadAlignment)(QByteArray start) = nullptr;
+    // A WebP image decoded by libwebp scaled to a size; a null image when it does not decode.
+    QImage (*decodeScaledWebp)(const QByteArray &webp, QSize size) = nullptr;
 };
 
 // The module's one exported function.

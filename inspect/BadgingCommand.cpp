@@ -1,6 +1,6 @@
 #include "BadgingCommand.h"
 
-#include "ProgramDirectory.h"
+#include "base/ProgramDirectory.h"
 
 int BuildBadgingCommand(QStringList &command, const QString &packagePath)
 {

@@ -1,6 +1,6 @@
 #include "ExtensionRule.h"
 
-#include "NarrowText.h"
+#include "base/NarrowText.h"
 
 QStringView FindExtension(QStringView path)
 {

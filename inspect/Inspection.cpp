@@ -3,15 +3,15 @@
 #include "BadgingParser.h"
 #include "ExtensionRule.h"
 #include "ManifestIdentity.h"
-#include "NarrowText.h"
 #include "PackageReading.h"
 #include "ToolCapture.h"
 #include "ToolComplaints.h"
 #include "ToolTarget.h"
+#include "apk/VerifyPackageSignatures.h"
 #include "archive/ZipArchive.h"
+#include "base/NarrowText.h"
 #include "digest/FileMd5.h"
 #include "digest/ReadOnce.h"
-#include "signing/VerifyPackageSignatures.h"
 
 namespace {
 

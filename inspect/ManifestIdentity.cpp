@@ -2,9 +2,9 @@
 
 #include "ToolComplaints.h"
 #include "archive/ZipArchive.h"
-#include "bundle/ApkManifest.h"
-#include "details/ResourceResolver.h"
 #include "digest/SafeFile.h"
+#include "formats/ApkManifest.h"
+#include "formats/ResourceResolver.h"
 
 #include <QStringList>
 #include <algorithm>

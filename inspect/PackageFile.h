@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ReadLease.h"
-#include "bundle/MemoryFile.h"
+#include "base/MemoryFile.h"
 #include "digest/SafeFile.h"
 
 #include <QByteArray>

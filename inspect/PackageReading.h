@@ -1,8 +1,8 @@
 #pragma once
 
+#include "apk/VerifyPackageSignatures.h"
 #include "digest/FileDigests.h"
 #include "signing/SignatureReport.h"
-#include "signing/VerifyPackageSignatures.h"
 
 #include <memory>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "ToolComplaints.h"
 
-#include "details/BadgingLine.h"
+#include "BadgingLine.h"
 
 #include <algorithm>
 #include <optional>

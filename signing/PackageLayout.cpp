@@ -1,8 +1,7 @@
 #include "PackageLayout.h"
 
+#include "base/LittleEndianCursor.h"
 #include "digest/SafeFile.h"
-
-#include <QtEndian>
 
 namespace {
 
@@ -32,7 +31,7 @@ PackageLayout ReadPackageLayout(const SafeFile &file, const EndRecord &end)
         QByteArrayView(footer + 8, 16) != BlockMagic)
         return layout;
     // The size field counts the block without the leading size field itself.
-    const quint64 size = qFromLittleEndian<quint64>(footer);
+    const quint64 size = LittleEndianCursor(QByteArrayView(footer, BlockFooterSize)).u64At(0);
     if (size < BlockFooterSize || size > MaxBlockSize || size > quint64(cd - 8)) {
         layout.error = QStringLiteral("签名块格式错误");
         return layout;

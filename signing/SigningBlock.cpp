@@ -1,6 +1,6 @@
 #include "SigningBlock.h"
 
-#include "ByteCursor.h"
+#include "base/LittleEndianCursor.h"
 
 #include <functional>
 #include <optional>
@@ -18,7 +18,7 @@ QByteArray Copy(QByteArrayView bytes)
 }
 
 // Android reads SDK levels as signed 32-bit numbers.
-bool ReadI32(ByteCursor &cursor, qint32 &value)
+bool ReadI32(LittleEndianCursor &cursor, qint32 &value)
 {
     quint32 bits = 0;
     if (!cursor.readU32(bits))
@@ -32,14 +32,14 @@ bool ReadI32(ByteCursor &cursor, qint32 &value)
 bool ForEachElement(QByteArrayView sequence, int limit,
                     const std::function<bool(QByteArrayView)> &take)
 {
-    ByteCursor counter(sequence);
+    LittleEndianCursor counter(sequence);
     int count = 0;
     QByteArrayView element;
     while (!counter.atEnd()) {
         if (!counter.readLengthPrefixed(element) || ++count > limit)
             return false;
     }
-    ByteCursor cursor(sequence);
+    LittleEndianCursor cursor(sequence);
     while (!cursor.atEnd()) {
         cursor.readLengthPrefixed(element);
         if (!take(element))
@@ -51,7 +51,7 @@ bool ForEachElement(QByteArrayView sequence, int limit,
 bool ReadAlgorithmValues(QByteArrayView sequence, QList<AlgorithmValue> &out)
 {
     return ForEachElement(sequence, MaxListEntries, [&out](QByteArrayView element) {
-        ByteCursor cursor(element);
+        LittleEndianCursor cursor(element);
         AlgorithmValue value;
         QByteArrayView bytes;
         if (!cursor.readU32(value.algorithm) || !cursor.readLengthPrefixed(bytes))
@@ -65,7 +65,7 @@ bool ReadAlgorithmValues(QByteArrayView sequence, QList<AlgorithmValue> &out)
 // Counts the elements of a well-formed sequence, up to `limit` + 1.
 int CountElements(QByteArrayView sequence, int limit)
 {
-    ByteCursor cursor(sequence);
+    LittleEndianCursor cursor(sequence);
     QByteArrayView element;
     int count = 0;
     while (count <= limit && !cursor.atEnd() && cursor.readLengthPrefixed(element))
@@ -75,7 +75,7 @@ int CountElements(QByteArrayView sequence, int limit)
 
 bool ReadLineage(QByteArrayView value, SchemeSigner &signer)
 {
-    ByteCursor cursor(value);
+    LittleEndianCursor cursor(value);
     quint32 version = 0;
     QByteArrayView nodes;
     if (!cursor.readU32(version) || version != 1 || !cursor.readBytes(cursor.remaining(), nodes))
@@ -87,13 +87,13 @@ bool ReadLineage(QByteArrayView value, SchemeSigner &signer)
     }
     QList<LineageNode> &out = signer.lineage;
     return ForEachElement(nodes, MaxLineageNodes, [&out](QByteArrayView element) {
-        ByteCursor node(element);
+        LittleEndianCursor node(element);
         LineageNode entry;
         QByteArrayView signedData, signature, certificate;
         if (!node.readLengthPrefixed(signedData) || !node.readU32(entry.flags) ||
             !node.readU32(entry.childAlgorithm) || !node.readLengthPrefixed(signature))
             return false;
-        ByteCursor inner(signedData);
+        LittleEndianCursor inner(signedData);
         if (!inner.readLengthPrefixed(certificate) || !inner.readU32(entry.parentAlgorithm))
             return false;
         entry.signedData = Copy(signedData);
@@ -106,7 +106,7 @@ bool ReadLineage(QByteArrayView value, SchemeSigner &signer)
 
 bool ReadSignedData(QByteArrayView bytes, bool v3, SchemeSigner &signer)
 {
-    ByteCursor cursor(bytes);
+    LittleEndianCursor cursor(bytes);
     QByteArrayView digests, certificates, attributes;
     if (!cursor.readLengthPrefixed(digests) || !cursor.readLengthPrefixed(certificates))
         return false;
@@ -124,14 +124,14 @@ bool ReadSignedData(QByteArrayView bytes, bool v3, SchemeSigner &signer)
     bool lineageSeen = false;
     return ForEachElement(
         attributes, MaxListEntries, [&signer, &lineageSeen, v3](QByteArrayView element) {
-            ByteCursor attribute(element);
+            LittleEndianCursor attribute(element);
             quint32 id = 0;
             QByteArrayView value;
             if (!attribute.readU32(id) || !attribute.readBytes(attribute.remaining(), value))
                 return false;
             if (!v3 && id == StrippingProtectionId) {
                 quint32 scheme = 0;
-                if (signer.requiredScheme || !ByteCursor(value).readU32(scheme))
+                if (signer.requiredScheme || !LittleEndianCursor(value).readU32(scheme))
                     return false;
                 signer.requiredScheme = scheme;
             } else if (v3 && id == ProofOfRotationId) {
@@ -140,7 +140,7 @@ bool ReadSignedData(QByteArrayView bytes, bool v3, SchemeSigner &signer)
                 lineageSeen = true;
             } else if (v3 && id == RotationMinSdkId) {
                 qint32 level = 0;
-                ByteCursor number(value);
+                LittleEndianCursor number(value);
                 if (signer.rotationMinSdk || !ReadI32(number, level))
                     return false;
                 signer.rotationMinSdk = level;
@@ -153,7 +153,7 @@ bool ReadSignedData(QByteArrayView bytes, bool v3, SchemeSigner &signer)
 
 bool ReadSigner(QByteArrayView bytes, bool v3, SchemeSigner &signer)
 {
-    ByteCursor cursor(bytes);
+    LittleEndianCursor cursor(bytes);
     QByteArrayView signedData, signatures, publicKey;
     if (!cursor.readLengthPrefixed(signedData))
         return false;
@@ -170,7 +170,7 @@ bool ReadSigner(QByteArrayView bytes, bool v3, SchemeSigner &signer)
 // Why the scheme's value cannot be read, or nothing when its signers were appended.
 std::optional<QString> ReadSchemeSigners(QByteArrayView value, bool v3, SchemeBlock &scheme)
 {
-    ByteCursor cursor(value);
+    LittleEndianCursor cursor(value);
     QByteArrayView signers;
     if (!cursor.readLengthPrefixed(signers))
         return QStringLiteral("签名数据格式错误");
@@ -222,8 +222,8 @@ SigningBlock ParseSigningBlock(QByteArrayView block)
     }
     const quint64 expected = quint64(block.size() - 8);
     quint64 leadingSize = 0, trailingSize = 0;
-    ByteCursor(block).readU64(leadingSize);
-    ByteCursor(block.last(Footer)).readU64(trailingSize);
+    LittleEndianCursor(block).readU64(leadingSize);
+    LittleEndianCursor(block.last(Footer)).readU64(trailingSize);
     if (leadingSize != trailingSize) {
         result.error = QStringLiteral("签名块大小不一致");
         return result;
@@ -233,7 +233,7 @@ SigningBlock ParseSigningBlock(QByteArrayView block)
         return result;
     }
     const QByteArrayView pairs = block.sliced(8, block.size() - 8 - Footer);
-    ByteCursor pairCursor(pairs);
+    LittleEndianCursor pairCursor(pairs);
     while (!pairCursor.atEnd()) {
         quint64 length = 0;
         QByteArrayView pair, value;
@@ -243,7 +243,7 @@ SigningBlock ParseSigningBlock(QByteArrayView block)
             result.error = QStringLiteral("签名块格式错误");
             return result;
         }
-        ByteCursor pairFields(pair);
+        LittleEndianCursor pairFields(pair);
         pairFields.readU32(id);
         pairFields.readBytes(pairFields.remaining(), value);
         SchemeBlock *scheme = id == V2SchemeId    ? &result.v2

@@ -2,10 +2,10 @@
 // found in each layout, and what the details window says about them.
 #include "TestSupport.h"
 #include "archive/ZipArchive.h"
-#include "bundle/ApkSetToc.pb.h"
 #include "bundle/OpenBundleBase.h"
 #include "details/PackageDetails.h"
 #include "digest/SafeFile.h"
+#include "formats/module/ApkSetToc.pb.h"
 #include "inspect/ToolCapture.h"
 
 #include <QCryptographicHash>

@@ -1,10 +1,10 @@
 // Native libraries and 16 KB pages: libraries built at test time by gcc and clang, packed by aapt
 // compressed or stored, and realigned by zipalign, whose own check tells where each entry lies.
 #include "TestSupport.h"
+#include "apk/NativeLibraries.h"
 #include "archive/ZipArchive.h"
 #include "details/PackageDetails.h"
 #include "digest/SafeFile.h"
-#include "native/NativeLibraries.h"
 
 #include <QDir>
 #include <QFile>

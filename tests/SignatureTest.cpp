@@ -1,18 +1,18 @@
 #include "HostilePackages.h"
 #include "ManifestXml.h"
 #include "TestSupport.h"
+#include "apk/ReadChannel.h"
+#include "apk/VerifyPackageSignatures.h"
 #include "archive/ZipArchive.h"
-#include "bundle/ApkManifest.h"
-#include "channel/ReadChannel.h"
+#include "details/DescribeSignatures.h"
 #include "digest/FileDigests.h"
 #include "digest/SafeFile.h"
+#include "formats/ApkManifest.h"
 #include "signing/ApiLevels.h"
 #include "signing/ContentDigest.h"
-#include "signing/DescribeSignatures.h"
 #include "signing/OpenSslHandles.h"
 #include "signing/PackageLayout.h"
 #include "signing/SigningBlock.h"
-#include "signing/VerifyPackageSignatures.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -248,9 +248,11 @@ void ThumbnailerTest::thumbnail_data()
     QTest::newRow("an interlaced PNG of 4032×2688 pixels")
         << build("interlaced.apk", WithLargeIcon(InterlacedPng(large), QStringLiteral("png")))
         << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule) << name << false;
+    const QString largeWebp =
+        build("large-webp.apk", WithLargeIcon(Encoded(large, "WEBP"), QStringLiteral("webp")));
     QTest::newRow("a WebP of 4032×2688 pixels")
-        << build("large-webp.apk", WithLargeIcon(Encoded(large, "WEBP"), QStringLiteral("webp")))
-        << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule) << name << false;
+        << largeWebp << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule) << name
+        << false;
     QTest::newRow("a JPEG of 4032×2688 pixels")
         << build("large-jpeg.apk", WithLargeIcon(Encoded(large, "JPEG"), QStringLiteral("jpg")))
         << QStringLiteral("72") << QSize(72, 48) << false << int(TheModule) << name << false;
@@ -276,6 +278,9 @@ void ThumbnailerTest::thumbnail_data()
     // its manifest or its table read gets no icon, and the thumbnailer says why.
     QTest::newRow("no formats module: the tool's bitmap")
         << png << QStringLiteral("72") << QSize(72, 48) << false << int(NoModule) << name << false;
+    QTest::newRow("no formats module: a WebP of 4032×2688 pixels, through Qt's reader")
+        << largeWebp << QStringLiteral("72") << QSize(72, 48) << false << int(NoModule) << name
+        << false;
     QTest::newRow("no formats module: an icon only the table names, none")
         << compactPackage << QStringLiteral("72") << QSize() << false << int(NoModule) << name
         << false;

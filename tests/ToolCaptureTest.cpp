@@ -3,8 +3,8 @@
 #include "inspect/ToolCapture.h"
 
 #include "TestSupport.h"
+#include "base/ProgramDirectory.h"
 #include "inspect/BadgingCommand.h"
-#include "inspect/ProgramDirectory.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -5,8 +5,8 @@
 #include "FormWidgets.h"
 #include "ReadProgress.h"
 #include "SignerCheck.h"
+#include "apk/IconImage.h"
 #include "details/DetailsLoading.h"
-#include "details/IconImage.h"
 #include "details/ShownDetails.h"
 #include "inspect/InspectedPackage.h"
 

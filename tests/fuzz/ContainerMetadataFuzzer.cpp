@@ -2,9 +2,9 @@
 // is counted, refused or parsed without a crash and within its limits. The first byte picks the
 // kind of bundle, the rest is the description as it would be read from the container.
 #include "Require.h"
-#include "bundle/ApkManifest.h"
 #include "bundle/ContainerMetadata.h"
 #include "bundle/DescriptionLimits.h"
+#include "formats/ApkManifest.h"
 
 #include <cstdint>
 #include <cstdlib>

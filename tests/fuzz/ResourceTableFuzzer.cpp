@@ -3,9 +3,9 @@
 // aliases followed stay within the resolver's caps, and strings within the length asked for.
 // The same bytes, taken for the other format of Android's resources, a binary manifest, are read
 // by libandroidfw as the formats module reads them, its attributes by resource id.
-#include "bundle/ApkManifestXml.h"
-#include "details/ArscReader.h"
-#include "details/ResourceResolver.h"
+#include "formats/ArscReader.h"
+#include "formats/ResourceResolver.h"
+#include "formats/module/ApkManifestXml.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -4,8 +4,8 @@
 // markers among its extra pairs. The end-record search, the JAR manifest parser, the JAR
 // signature block check (the bytes taken for both block and signature file) and the channel
 // comment reader get the same bytes.
+#include "apk/ReadChannel.h"
 #include "archive/ZipEndRecord.h"
-#include "channel/ReadChannel.h"
 #include "signing/ApiLevels.h"
 #include "signing/JarManifest.h"
 #include "signing/JarSignatureBlock.h"

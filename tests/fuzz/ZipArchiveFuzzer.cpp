@@ -3,10 +3,10 @@
 // (one end record, unique names, entries before the directory), and the signature check and
 // the channel reader, which read through it, survive whatever it serves. The bytes live in a
 // memfd, so the archive reads a real descriptor and nothing touches the disk.
+#include "apk/ReadChannel.h"
+#include "apk/VerifyPackageSignatures.h"
 #include "archive/ZipArchive.h"
-#include "channel/ReadChannel.h"
 #include "digest/SafeFile.h"
-#include "signing/VerifyPackageSignatures.h"
 
 #include <QSet>
 #include <cstdint>

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "signing/SignatureReport.h"
+
+// One row of the signature section: a label and the text beside it.
+struct LabelledValue
+{
+    QString label;
+    QString value;
+    bool multiLine = false;
+};
+
+// "v1 (JAR), v2, v3": the schemes present, verified or not; "无" when there is none.
+QString SchemesPresentText(const SignatureReport &report);
+// Why the package failed, the first reason found; empty unless its verdict is Failed.
+QString FailureReason(const SignatureReport &report);
+// "通过", "未签名" or "失败：" with the first reason, on one line.
+QString VerdictText(const SignatureReport &report);
+// One line per scheme: "v1: 通过", "v2: 失败：…", "v3: 无".
+QString SchemeLinesText(const SignatureReport &report);
+
+// The whole section, row by row, ready to show: the three verdict rows, then each signer's
+// certificate facts in order; when the schemes were signed by different signers, every
+// scheme's signers, each block headed "签名者 (vN)".
+QList<LabelledValue> DescribeSignatures(const SignatureReport &report);

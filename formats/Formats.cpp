@@ -1,0 +1,79 @@
+#include "Formats.h"
+
+#include "FormatModule.h"
+
+namespace {
+
+// Runs `read` on the module's readers, or gives why there are none; `sayMissing`: whether a
+// module that cannot be loaded is said on standard error (once), as a reading that has no other
+// way says it.
+template <typename T, typename Read> FormatReading<T> WithReaders(Read read, bool sayMissing = true)
+{
+    PrepareFormatModule();
+    if (const QString problem = FormatModuleProblem(); !problem.isEmpty()) {
+        if (sayMissing)
+            FormatModule();
+        return {std::nullopt, problem};
+    }
+    return {read(*FormatModule()), {}};
+}
+
+} // namespace
+
+void PrepareFormatReaders()
+{
+    PrepareFormatModule();
+}
+
+QString FormatReadersUnavailable()
+{
+    return FormatModule() ? QString() : FormatModuleProblem();
+}
+
+FormatReading<ApkManifest> ReadBinaryManifest(QByteArrayView xml)
+{
+    return WithReaders<ApkManifest>(
+        [xml](const FormatReaders &readers) { return readers.readManifest(xml); });
+}
+
+FormatReading<AdaptiveIconXml> ReadBinaryAdaptiveIcon(QByteArrayView xml)
+{
+    return WithReaders<AdaptiveIconXml>(
+        [xml](const FormatReaders &readers) { return readers.readAdaptiveIcon(xml); });
+}
+
+FormatReading<std::unique_ptr<const ResourceTable>> LoadLibandroidfwTable(const QByteArray &table)
+{
+    return WithReaders<std::unique_ptr<const ResourceTable>>(
+        [&table](
+            const FormatReaders &readers) -> std::optional<std::unique_ptr<const ResourceTable>> {
+            std::unique_ptr<const ResourceTable> loaded = readers.loadTable(table);
+            if (!loaded)
+                return std::nullopt;
+            return loaded;
+        });
+}
+
+FormatReading<ApkSetToc> ReadApkSetToc(const QByteArray &bytes)
+{
+    return WithReaders<ApkSetToc>(
+        [&bytes](const FormatReaders &readers) { return readers.parseApkSetToc(bytes); });
+}
+
+FormatReading<quint64> ReadSmallestLoadAlignment(const QByteArray &start)
+{
+    return WithReaders<quint64>(
+        [&start](const FormatReaders &readers) { return readers.smallestLoadAlignment(start); });
+}
+
+FormatReading<QImage> ReadScaledWebp(const QByteArray &webp, QSize size)
+{
+    return WithReaders<QImage>(
+        [&webp, size](const FormatReaders &readers) -> std::optional<QImage> {
+            QImage image = readers.decodeScaledWebp(webp, size);
+            if (image.isNull())
+                return std::nullopt;
+            return image;
+        },
+        false);
+}
