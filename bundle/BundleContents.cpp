@@ -8,9 +8,58 @@
 
 #include <QRegularExpression>
 
-BundleContents ReadBundleContents(
-    const ZipArchive &container, const QByteArray &baseEntry,
-    const std::function<void(const QByteArray &, const SafeFile &, const ZipArchive &)> &onEachApk)
+namespace {
+
+using EachApk = std::function<void(const QByteArray &, const SafeFile &, const ZipArchive &)>;
+
+void Judge(const SafeFile &apk, const ZipArchive &archive, InnerApkFacts &facts)
+{
+    facts.manifest = ReadApkManifest(archive);
+    facts.signatures = VerifyPackageSignatures(apk, archive);
+}
+
+// Reads the inner APK `facts` names into it; its size stays -1 unless it could be read whole.
+void ReadInnerApk(const SafeFile &file, const ZipArchive &container, InnerApkFacts &facts,
+                  const EachApk &onEachApk)
+{
+    const QByteArray &name = facts.entry;
+    // The container's budget, so that all of a bundle inflates no more than it may.
+    const std::shared_ptr<InflateBudget> &budget = container.inflateBudget();
+    const std::optional<EntryPlacement> placement = container.placement(name);
+    const ZipDirectoryEntry *record = container.record(name);
+    // Stored as it is: no copy, its bytes read in place.
+    if (placement && placement->stored && record &&
+        record->compressedSize == record->uncompressedSize &&
+        record->uncompressedSize <= MaxInnerApkBytes) {
+        const SafeFile apk(file, placement->dataOffset, record->uncompressedSize);
+        std::optional<ZipArchive> archive;
+        InnerApkFacts judged = facts;
+        if (!CheckStoredEntry(container, name, apk, [&] {
+                archive.emplace(apk, budget);
+                Judge(apk, *archive, judged);
+            }))
+            return;
+        facts = judged;
+        facts.size = record->uncompressedSize;
+        if (onEachApk)
+            onEachApk(name, apk, *archive);
+        return;
+    }
+    const std::optional<MemoryFile> copy = ExtractInnerApk(container, name);
+    if (!copy)
+        return;
+    const SafeFile apk(copy->descriptor());
+    const ZipArchive archive(apk, budget);
+    facts.size = copy->size();
+    Judge(apk, archive, facts);
+    if (onEachApk)
+        onEachApk(name, apk, archive);
+}
+
+} // namespace
+
+BundleContents ReadBundleContents(const SafeFile &file, const ZipArchive &container,
+                                  const QByteArray &baseEntry, const EachApk &onEachApk)
 {
     BundleContents contents;
     const BundleLayout layout = ReadBundleLayout(container.entryNames());
@@ -23,19 +72,9 @@ BundleContents ReadBundleContents(
         InnerApkFacts facts{name, -1, false, std::nullopt, {}};
         // Once the bundle has inflated all it may, the APKs left are not read.
         const InflateBudget &budget = *container.inflateBudget();
-        const std::optional<MemoryFile> apk =
-            budget.exhausted() ? std::nullopt : ExtractInnerApk(container, name);
-        facts.overLimit = !apk && budget.exhausted();
-        if (apk) {
-            facts.size = apk->size();
-            const SafeFile file(apk->descriptor());
-            // The container's budget, so that all of a bundle inflates no more than it may.
-            const ZipArchive archive(file, container.inflateBudget());
-            facts.manifest = ReadApkManifest(archive);
-            facts.signatures = VerifyPackageSignatures(file, archive);
-            if (onEachApk)
-                onEachApk(name, file, archive);
-        }
+        if (!budget.exhausted())
+            ReadInnerApk(file, container, facts, onEachApk);
+        facts.overLimit = facts.size < 0 && budget.exhausted();
         contents.apks.append(facts);
     }
     for (const QByteArray &name : layout.obbs)

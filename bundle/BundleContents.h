@@ -39,14 +39,16 @@ struct BundleContents
     QStringList notes; // where the container's description disagrees with the base
 };
 
-// Reads every inner APK of `container` into memory, one at a time, for its manifest and its
-// signatures; `baseEntry` is the base the inspection found. Every inner APK inflates from the
+// Reads every inner APK of `container`, one at a time, for its manifest and its signatures;
+// `file` is the container's own file and `baseEntry` the base the inspection found. An APK the
+// container stores as it is is read where it lies, its checksum checked on a second thread
+// meanwhile; any other is copied into memory first. Every inner APK inflates from the
 // container's budget, so that the whole bundle inflates no more than its container may; once
-// that is spent, the APKs left are not read at all. While each
-// is open, `onEachApk` is handed its entry name, file and archive (for the icon, the native
-// libraries) so that it is read only once.
+// that is spent, the APKs left are not read at all. While each is open and has checked out,
+// `onEachApk` is handed its entry name, file and archive (for the icon, the native libraries)
+// so that it is read only once.
 BundleContents ReadBundleContents(
-    const ZipArchive &container, const QByteArray &baseEntry,
+    const SafeFile &file, const ZipArchive &container, const QByteArray &baseEntry,
     const std::function<void(const QByteArray &, const SafeFile &, const ZipArchive &)> &onEachApk);
 
 // What a split serves, from its manifest's split name: "原生平台 arm64-v8a", "屏幕密度 xxhdpi",

@@ -1,7 +1,11 @@
 #include "InnerApk.h"
 
+#include "archive/EntryReading.h"
 #include "archive/ZipArchive.h"
+#include "digest/ReadStop.h"
 #include "digest/SafeFile.h"
+
+#include <thread>
 
 std::optional<MemoryFile> ExtractInnerApk(const ZipArchive &container, const QByteArray &name)
 {
@@ -29,6 +33,30 @@ std::optional<MemoryFile> CopyStoredInnerApk(const SafeFile &file, const ZipArch
     if (!apk.appendFrom(file.descriptor(), placement->dataOffset, *size) || !apk.seal())
         return std::nullopt;
     return apk;
+}
+
+bool CheckStoredEntry(const ZipArchive &container, const QByteArray &name, const SafeFile &bytes,
+                      const std::function<void()> &beside)
+{
+    const ZipDirectoryEntry *record = container.record(name);
+    const std::unique_ptr<EntryReading> reading =
+        record ? container.readFed(*record, [](const char *, qint64) {}) : nullptr;
+    if (!reading)
+        return false;
+    // The checker's reads stop when this thread's do.
+    const std::atomic<bool> *stop = CurrentReadStop();
+    bool whole = false;
+    std::thread checker([&] {
+        std::optional<ScopedReadStop> stopping;
+        if (stop)
+            stopping.emplace(*stop);
+        whole = bytes.readRange(0, bytes.size(), [&](const unsigned char *data, std::size_t size) {
+            reading->feed(reinterpret_cast<const char *>(data), qint64(size));
+        }) && reading->finish();
+    });
+    beside();
+    checker.join();
+    return whole;
 }
 
 std::optional<ApkManifest> ReadInnerManifest(const MemoryFile &apk,

@@ -4,6 +4,7 @@
 #include "formats/ApkManifest.h"
 
 #include <QByteArray>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -26,6 +27,15 @@ std::optional<MemoryFile> ExtractInnerApk(const ZipArchive &container, const QBy
 // bytes as it judges any package's. Nothing when the entry is not stored.
 std::optional<MemoryFile> CopyStoredInnerApk(const SafeFile &file, const ZipArchive &container,
                                              const QByteArray &name);
+
+// Checks entry `name`, which `container` stores as it is, against `bytes`, its stretch of the
+// container's own file read as a file of its own: its declared size is drawn from the
+// container's budget first, as copying it out would draw it, then another thread reads it for
+// its checksum while `beside` runs on this one, so an APK read in place is checked and judged at
+// once. False, without running `beside`, when the entry is missing or past the budget; otherwise
+// whether exactly the declared bytes came with the declared checksum.
+bool CheckStoredEntry(const ZipArchive &container, const QByteArray &name, const SafeFile &bytes,
+                      const std::function<void()> &beside);
 
 // The manifest of the APK held in `apk`, inflated from `budget`, the bundle's; nothing when it is
 // not a ZIP with a readable one.

@@ -87,12 +87,13 @@ void CompleteNativePlatforms(PackageFacts &facts, const QList<NativeLibrary> &li
 
 // A bundle's contents: every inner APK, the base's icon, channel and facts, the native libraries
 // of all of them. An APKM's own signature comes from the read of the file.
-void LoadBundle(PackageDetails &details, const ZipArchive &archive, const QByteArray &baseEntry)
+void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive &archive,
+                const QByteArray &baseEntry)
 {
     QList<NativeLibrary> libraries;
     bool librariesRead = true;
     details.bundle = ReadBundleContents(
-        archive, baseEntry,
+        file, archive, baseEntry,
         [&](const QByteArray &entry, const SafeFile &apkFile, const ZipArchive &apk) {
             if (entry == baseEntry) {
                 details.icon = ReadLauncherIcon(apk, details.facts.icons);
@@ -159,7 +160,7 @@ void LoadContents(PackageDetails &details, const InspectedPackage &inspected,
 {
     details.contentsPending = false;
     if (!inspected.baseEntry.isEmpty()) {
-        LoadBundle(details, archive, inspected.baseEntry);
+        LoadBundle(details, inspected.file->file(), archive, inspected.baseEntry);
         return;
     }
     details.icon = ReadLauncherIcon(archive, details.facts.icons);
@@ -341,7 +342,7 @@ std::optional<PackageDetails> LoadRefusedSignatures(const InspectedPackage &insp
     // Judged as the inspection took it: a bundle only when named as one.
     if (NamedAsBundle(inspected.path) &&
         ReadBundleLayout(archive->entryNames()).kind != BundleKind::Apk) {
-        LoadBundle(details, *archive, inspected.baseEntry);
+        LoadBundle(details, file, *archive, inspected.baseEntry);
         if (details.kind == BundleKind::Apkm)
             details.container = signatures();
     } else {

@@ -1,6 +1,7 @@
 #include "FileMd5.h"
 
 #include "Digest.h"
+#include "ReadOnce.h"
 #include "SafeFile.h"
 
 #include <sys/stat.h>
@@ -43,11 +44,9 @@ int ComputeFileMd5(const SafeFile &file, QByteArray &out, const std::function<bo
         return 0;
     if (size == 0)
         return 1;
-    Digest md5(DigestAlgorithm::Md5);
-    const auto feed = [&](const unsigned char *data, std::size_t count) {
-        md5.update(data, count);
-    };
-    if (file.readWhole(feed, keepGoing))
+    DigestSink md5(DigestAlgorithm::Md5);
+    // Hashed beside the read, so that the kernel's copy of each chunk costs the hashing nothing.
+    if (ReadOnce(file, {}, {&md5}, keepGoing, NarrowReadAhead))
         out = md5.finishHex();
     return 1;
 }

@@ -13,8 +13,6 @@ namespace {
 
 // Small enough that the sinks of a lane take turns while the slice stays in the cache.
 constexpr std::size_t SliceSize = 64 << 10;
-// Chunks read ahead of the second lane: enough to ride out a slower stretch on either side.
-constexpr std::size_t ChunksAhead = 8;
 
 void FeedSlices(const QList<ByteSink *> &sinks, qint64 offset, const unsigned char *data,
                 std::size_t size)
@@ -30,10 +28,10 @@ void FeedSlices(const QList<ByteSink *> &sinks, qint64 offset, const unsigned ch
 class ChunkRing
 {
 public:
-    explicit ChunkRing(const QList<ByteSink *> &sinks) : sinks(sinks)
+    ChunkRing(const QList<ByteSink *> &sinks, ReadAhead ahead) : sinks(sinks)
     {
-        for (std::size_t i = 0; i < ChunksAhead; ++i)
-            buffers.push_back(AllocateChunk());
+        for (std::size_t i = 0; i < ahead.chunks; ++i)
+            buffers.push_back(AllocateChunk(ahead.chunkSize));
     }
 
     bool allocated() const
@@ -45,8 +43,8 @@ public:
     unsigned char *next()
     {
         std::unique_lock lock(mutex);
-        released.wait(lock, [&] { return waiting.size() < ChunksAhead; });
-        return buffers[produced++ % ChunksAhead].get();
+        released.wait(lock, [&] { return waiting.size() < buffers.size(); });
+        return buffers[produced++ % buffers.size()].get();
     }
 
     void hand(qint64 offset, const unsigned char *data, std::size_t size)
@@ -109,7 +107,7 @@ private:
 } // namespace
 
 bool ReadOnce(const SafeFile &file, const QList<ByteSink *> &first, const QList<ByteSink *> &second,
-              const std::function<bool()> &keepGoing)
+              const std::function<bool()> &keepGoing, ReadAhead ahead)
 {
     qint64 offset = 0;
     if (second.isEmpty())
@@ -120,7 +118,7 @@ bool ReadOnce(const SafeFile &file, const QList<ByteSink *> &first, const QList<
             },
             keepGoing);
 
-    ChunkRing ring(second);
+    ChunkRing ring(second, ahead);
     if (!ring.allocated())
         return false;
     std::thread lane([&ring] { ring.drain(); });
@@ -130,7 +128,7 @@ bool ReadOnce(const SafeFile &file, const QList<ByteSink *> &first, const QList<
             FeedSlices(first, offset, data, size);
             offset += qint64(size);
         },
-        keepGoing, [&ring] { return ring.next(); });
+        keepGoing, [&ring] { return ring.next(); }, ahead.chunkSize);
     ring.end();
     lane.join();
     return whole;

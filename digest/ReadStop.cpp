@@ -20,3 +20,8 @@ bool ReadStopRequested()
 {
     return CurrentStop && CurrentStop->load(std::memory_order_relaxed);
 }
+
+const std::atomic<bool> *CurrentReadStop()
+{
+    return CurrentStop;
+}

@@ -19,3 +19,6 @@ private:
 
 // Whether the calling thread's reads are to stop.
 bool ReadStopRequested();
+// The flag the calling thread's reads stop on, for a thread that reads on its behalf to name
+// too; null when there is none.
+const std::atomic<bool> *CurrentReadStop();

@@ -31,10 +31,10 @@ void FreeChunk::operator()(unsigned char *p) const
     std::free(p);
 }
 
-ChunkBuffer AllocateChunk()
+ChunkBuffer AllocateChunk(qint64 size)
 {
-    return ChunkBuffer(static_cast<unsigned char *>(
-        std::aligned_alloc(PageSize, std::size_t(SafeFile::ChunkSize))));
+    return ChunkBuffer(
+        static_cast<unsigned char *>(std::aligned_alloc(PageSize, std::size_t(size))));
 }
 
 SafeFile::SafeFile(const QByteArray &path)
@@ -108,7 +108,7 @@ bool SafeFile::readWhole(const ChunkConsumer &consume, const std::function<bool(
 }
 
 bool SafeFile::readWhole(const ChunkConsumer &consume, const std::function<bool()> &keepGoing,
-                         const std::function<unsigned char *()> &nextBuffer) const
+                         const std::function<unsigned char *()> &nextBuffer, qint64 chunkSize) const
 {
     if (fd < 0)
         return false;
@@ -121,7 +121,7 @@ bool SafeFile::readWhole(const ChunkConsumer &consume, const std::function<bool(
             return false;
         unsigned char *buffer = nextBuffer();
         const ssize_t got = ReadSome(
-            fd, buffer, std::size_t(qMin<qint64>(ChunkSize, wanted - total)), start + total);
+            fd, buffer, std::size_t(qMin<qint64>(chunkSize, wanted - total)), start + total);
         if (got < 0)
             return false;
         if (got == 0)

@@ -46,11 +46,12 @@ public:
     // meanwhile, or when `keepGoing` said stop.
     bool readWhole(const ChunkConsumer &consume,
                    const std::function<bool()> &keepGoing = nullptr) const;
-    // The same, each chunk read into the buffer `nextBuffer` hands out (ChunkSize bytes,
-    // page-aligned), so that a consumer may keep a chunk while the next one is read. A part of a
-    // file is read to its end, never past it.
+    // The same, each chunk of up to `chunkSize` bytes read into the buffer `nextBuffer` hands
+    // out (that large, page-aligned), so that a consumer may keep a chunk while the next one is
+    // read. A part of a file is read to its end, never past it.
     bool readWhole(const ChunkConsumer &consume, const std::function<bool()> &keepGoing,
-                   const std::function<unsigned char *()> &nextBuffer) const;
+                   const std::function<unsigned char *()> &nextBuffer,
+                   qint64 chunkSize = ChunkSize) const;
     // Reads `count` bytes from `offset` in page-aligned chunks of exactly ChunkSize bytes (the
     // last one shorter), handing each to `consume`. False on a read error or when the file ends
     // earlier.
@@ -72,7 +73,7 @@ struct FreeChunk
 {
     void operator()(unsigned char *p) const;
 };
-// A buffer of SafeFile::ChunkSize bytes, page-aligned: an unaligned one costs the kernel's copy
-// noticeably. Null when the memory is refused.
+// A buffer of `size` bytes, a multiple of the page size, page-aligned: an unaligned one costs
+// the kernel's copy noticeably. Null when the memory is refused.
 using ChunkBuffer = std::unique_ptr<unsigned char, FreeChunk>;
-ChunkBuffer AllocateChunk();
+ChunkBuffer AllocateChunk(qint64 size = SafeFile::ChunkSize);

@@ -105,20 +105,25 @@ ToolReading RunToolWhileReading(ToolTarget &target, const SafeFile &file, Inspec
     DigestSink md5(DigestAlgorithm::Md5);
     std::optional<PackageReader> reader;
     QList<ByteSink *> sinks;
+    QList<ByteSink *> beside; // hashed on a thread of their own, as ComputeFileMd5 hashes
     if (read == InspectionRead::Everything && reading.readable) {
         reader.emplace(file, target.baseEntry());
         sinks = reader->sinks();
     } else if (md5Shown) {
-        sinks = {&md5};
+        beside = {&md5};
     }
-    if (ByteSink *copy = target.pendingCopy(); copy && !sinks.isEmpty())
+    const bool reads = !sinks.isEmpty() || !beside.isEmpty();
+    if (ByteSink *copy = target.pendingCopy(); copy && reads)
         sinks.append(copy);
-    if (progress && !sinks.isEmpty())
+    if (progress && reads)
         sinks.append(progress);
     // Once the tool has said "ERROR" the MD5 is likely of no use; a report reads on regardless.
-    const bool whole = !sinks.isEmpty() && ReadOnce(file, sinks, {}, [&] {
-        return tool.drainSaysError() ? read == InspectionRead::Everything : true;
-    });
+    const bool whole =
+        reads &&
+        ReadOnce(
+            file, sinks, beside,
+            [&] { return tool.drainSaysError() ? read == InspectionRead::Everything : true; },
+            NarrowReadAhead);
     tool.finish(reading);
     if (reader) {
         const auto got = std::make_shared<PackageReading>(reader->finish(whole));

@@ -193,6 +193,15 @@ void BundleTest::buildContainers()
     addContainer(QStringLiteral("changed.apks"), flat);
     const QString changed = containers.value(QStringLiteral("changed.apks"));
     QVERIFY(WriteFile(changed, ChangeFirstEntry(ReadFile(changed))));
+    // Stored, its ABI split changed where it lies, so that it no longer matches its checksum.
+    addContainer(QStringLiteral("storedchanged.apks"), flat, false, true);
+    const QString storedChanged = containers.value(QStringLiteral("storedchanged.apks"));
+    QByteArray storedBytes = ReadFile(storedChanged);
+    const QByteArray &abiSplit = apks.value(Configs.first());
+    const qsizetype abiMiddle = storedBytes.indexOf(abiSplit) + abiSplit.size() / 2;
+    QVERIFY(abiMiddle > abiSplit.size() / 2);
+    storedBytes[abiMiddle] = char(storedBytes[abiMiddle] ^ 1);
+    QVERIFY(WriteFile(storedChanged, storedBytes));
     addContainer(QStringLiteral("otherkey.apks"),
                  ZipEntries{{QStringLiteral("base.apk"), base}} +
                      splits(QStringLiteral("split_config.%1.apk"), otherKeyAbiSplit));
@@ -386,6 +395,17 @@ void BundleTest::details_data()
                        QStringLiteral("splits/base-master.apk: 基础 APK，"),
                        QStringLiteral("splits/camera-master.apk: 功能模块 camera，"), passes} +
                splitRows(QStringLiteral("splits/base-%1.apk"))
+        << whole;
+    QTest::newRow("flat APKS, stored as installers keep APKs")
+        << containers.value(QStringLiteral("stored.apks")) << QByteArray("base.apk")
+        << QStringList{QStringLiteral("包类型: 拆分 APK 包"), needsSplits,
+                       QStringLiteral("原生平台: arm64-v8a"), passes} +
+               splitRows(QStringLiteral("split_config.%1.apk"))
+        << whole;
+    QTest::newRow("stored split changed inside the container")
+        << containers.value(QStringLiteral("storedchanged.apks")) << QByteArray("base.apk")
+        << QStringList{QStringLiteral("签名校验: 失败：split_config.arm64_v8a.apk 无法读取"),
+                       QStringLiteral("原生平台: 无")}
         << whole;
     QTest::newRow("XAPK with an OBB")
         << containers.value(QStringLiteral("app.xapk"))

@@ -58,6 +58,13 @@ void FileMd5Test::knownDigests_data()
     // More than one read: 3 MiB + 1 of 'a'.
     QTest::newRow("several chunks")
         << QByteArray((3 << 20) + 1, 'a') << QByteArray("9aa778d728a1108a6e8457026db5a877");
+    // The same length in runs of 4,099 bytes, each run's byte one more than the last: hashing a
+    // buffer the read has already filled again would change the digest.
+    QByteArray runs((3 << 20) + 1, Qt::Uninitialized);
+    for (qsizetype i = 0; i < runs.size(); ++i)
+        runs[i] = char(i / 4099 % 256);
+    QTest::newRow("several chunks, each unlike the last")
+        << runs << QByteArray("de01dd46f39f5eefc6bc107cde84c8a0");
 }
 
 void FileMd5Test::knownDigests()
