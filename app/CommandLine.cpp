@@ -17,7 +17,7 @@ namespace {
 const QString Usage = QStringLiteral(
     "用法：pelmora [选项] [文件...]\n"
     "      pelmora --report [--json] [--jobs N] [--tool-timeout S] [--expect-signer SHA256]... "
-    "路径...\n"
+    "[--download-size] 路径...\n"
     "      pelmora --report ... [--shard K/N] [--files-from 列表] [--output 文件 [--resume]]\n"
     "      pelmora --compare [--json] 旧包 新包\n"
     "      pelmora --contents [--json] 文件\n"
@@ -36,6 +36,7 @@ const QString Usage = QStringLiteral(
     "  --tool-timeout S       aapt 检查一个包最多可用的秒数（默认：10），超时的包\n"
     "                         视为已损坏\n"
     "  --expect-signer SHA256 要求签名者证书的 SHA-256 为此值之一（可重复）\n"
+    "  --download-size        估计每个包的下载大小（整个文件以 gzip -9 压缩，较慢）\n"
     "  --shard K/N            只检查第 K 片的文件（共 N 片，0 ≤ K < N），\n"
     "                         分片由文件绝对路径的 SHA-256 决定\n"
     "  --files-from 列表      另从列表文件读取路径，以 NUL 分隔（“-”为标准输入）\n"
@@ -186,10 +187,12 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
     const QCommandLineOption output(OutputName, {}, QStringLiteral("FILE"));
     const QCommandLineOption resume(QStringLiteral("resume"));
     const QCommandLineOption toolTimeout(ToolTimeoutName, {}, QStringLiteral("S"));
+    const QCommandLineOption downloadSize(QStringLiteral("download-size"));
     parser.addOptions({help, version, report, compare, contents, json, jobs, expectSigner, shard,
-                       filesFrom, filesFromLines, output, resume, toolTimeout});
-    const QList<QCommandLineOption> reportOnly = {
-        jobs, expectSigner, shard, filesFrom, filesFromLines, output, resume, toolTimeout};
+                       filesFrom, filesFromLines, output, resume, toolTimeout, downloadSize});
+    const QList<QCommandLineOption> reportOnly = {jobs,      expectSigner,   shard,
+                                                  filesFrom, filesFromLines, output,
+                                                  resume,    toolTimeout,    downloadSize};
     QStringList texts{QStringLiteral("pelmora")};
     for (const QByteArray &argument : arguments)
         texts.append(QString::fromLocal8Bit(argument));
@@ -275,6 +278,7 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
     if (parser.isSet(output) && request.output.isEmpty())
         return Mistake(QStringLiteral("--output 需要一个文件名"));
     request.resume = parser.isSet(resume);
+    request.downloadSize = parser.isSet(downloadSize);
     if (request.resume && !parser.isSet(output))
         return Mistake(QStringLiteral("--resume 需要 --output 指定的文件"));
     request.filesFrom = LastValue(arguments, FilesFromName);

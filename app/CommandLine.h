@@ -16,6 +16,8 @@ struct ReportRequest
     std::chrono::milliseconds toolTimeout = DefaultToolTimeout;
     // Certificate SHA-256 digests, 32 bytes each, that the packages' signers must be among.
     QList<QByteArray> expectedSigners;
+    // --download-size: each package's estimated download size, a compression pass over it.
+    bool downloadSize = false;
     QList<QByteArray> paths; // files and folders, as the file system has their bytes
     // --files-from: a list of more paths, NUL-separated or, with --files-from-lines, one a line;
     // "-" is standard input. Empty when not given.

@@ -1,7 +1,9 @@
 #include "Compare.h"
 
 #include "ReportRecord.h"
+#include "base/NarrowText.h"
 #include "compare/ComparisonView.h"
+#include "compare/SizeChanges.h"
 #include "details/OutcomeText.h"
 
 #include <QJsonArray>
@@ -56,8 +58,33 @@ QJsonObject ChangesObject(const UpdateChanges &changes, const QJsonObject &befor
     };
 }
 
+QJsonObject OldNewChange(const Change<qint64> &change)
+{
+    return {{QStringLiteral("old"), change.before},
+            {QStringLiteral("new"), change.after},
+            {QStringLiteral("change"), change.after - change.before}};
+}
+
+QJsonValue SizeChangesValue(const std::optional<SizeChanges> &changes)
+{
+    if (!changes)
+        return {};
+    QJsonObject byCategory;
+    for (int category = 0; category < SizeCategoryCount; ++category)
+        byCategory.insert(CategoryKey(SizeCategory(category)),
+                          OldNewChange(changes->byCategory[std::size_t(category)]));
+    QJsonArray entries;
+    for (const SizeChanges::Entry &entry : changes->entries) {
+        QJsonObject object = OldNewChange(entry.stored);
+        object.insert(QStringLiteral("name"), FromNarrow(entry.name));
+        entries.append(object);
+    }
+    return QJsonObject{{QStringLiteral("byCategory"), byCategory},
+                       {QStringLiteral("entries"), entries}};
+}
+
 QByteArray JsonOf(const UpdateComparison &comparison, const QJsonObject &before,
-                  const QJsonObject &after)
+                  const QJsonObject &after, const std::optional<SizeChanges> &sizes)
 {
     QJsonArray reasons;
     for (const UpdateReason &reason : comparison.reasons)
@@ -71,6 +98,7 @@ QByteArray JsonOf(const UpdateComparison &comparison, const QJsonObject &before,
         {QStringLiteral("changes"),
          comparison.bothRead ? QJsonValue(ChangesObject(comparison.changes, before, after))
                              : QJsonValue()},
+        {QStringLiteral("sizeChanges"), SizeChangesValue(sizes)},
     };
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
@@ -84,11 +112,14 @@ int RunCompare(const CompareRequest &request)
     const ComparedPackage oldPackage = AsCompared(before);
     const ComparedPackage newPackage = AsCompared(after);
     const UpdateComparison comparison = CompareForUpdate(oldPackage, newPackage);
+    const std::optional<SizeChanges> sizes = CompareSizes(oldPackage.details, newPackage.details);
+    QList<DetailsSection> sections =
+        ComparisonSections(comparison, ComparedRows(oldPackage, newPackage));
+    if (sizes)
+        sections.append(SizeChangeSections(*sizes));
     const QByteArray printed =
-        request.json
-            ? JsonOf(comparison, ReportObject(before), ReportObject(after))
-            : DetailsText(ComparisonSections(comparison, ComparedRows(oldPackage, newPackage)))
-                  .toUtf8();
+        request.json ? JsonOf(comparison, ReportObject(before), ReportObject(after), sizes)
+                     : DetailsText(sections).toUtf8();
     std::fwrite(printed.constData(), 1, std::size_t(printed.size()), stdout);
     return comparison.updatable() ? 0 : 1;
 }

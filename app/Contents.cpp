@@ -1,5 +1,6 @@
 #include "Contents.h"
 
+#include "HoldingsJson.h"
 #include "apk/ContentsListing.h"
 #include "archive/ZipArchive.h"
 #include "base/NarrowText.h"
@@ -32,11 +33,6 @@ void InsertName(QJsonObject &object, const QString &key, const QString &hexKey,
         object.insert(hexKey, QString::fromLatin1(name.toHex()));
 }
 
-QJsonObject SizesObject(qint64 stored, qint64 uncompressed)
-{
-    return {{QStringLiteral("stored"), stored}, {QStringLiteral("uncompressed"), uncompressed}};
-}
-
 QByteArray ContentsJson(const QByteArray &path, const ContentsListing &listing)
 {
     QJsonArray entries;
@@ -50,16 +46,10 @@ QByteArray ContentsJson(const QByteArray &path, const ContentsListing &listing)
         InsertName(object, QStringLiteral("name"), QStringLiteral("nameHex"), entry.name);
         entries.append(object);
     }
-    QJsonObject byCategory;
-    for (int category = 0; category < SizeCategoryCount; ++category) {
-        const StoredAndUncompressed &sizes = listing.byCategory[category];
-        byCategory.insert(CategoryKey(SizeCategory(category)),
-                          SizesObject(sizes.stored, sizes.uncompressed));
-    }
     QJsonObject object{
         {QStringLiteral("size"), listing.fileSize},
         {QStringLiteral("entries"), entries},
-        {QStringLiteral("byCategory"), byCategory},
+        {QStringLiteral("byCategory"), ByCategoryObject(listing.byCategory)},
     };
     InsertName(object, QStringLiteral("path"), QStringLiteral("pathHex"), path);
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';

@@ -1,5 +1,7 @@
 #include "ReportRecord.h"
 
+#include "HoldingsJson.h"
+#include "apk/DownloadEstimate.h"
 #include "apk/NativeLibraries.h"
 #include "base/NarrowText.h"
 #include "details/DescribeSignatures.h"
@@ -240,6 +242,12 @@ QJsonObject PackageObject(const QByteArray &path, const InspectionResult &result
     object.insert(QStringLiteral("pageSize16k"), pageSize);
     object.insert(QStringLiteral("channel"),
                   known && details->channel ? QJsonValue(*details->channel) : none);
+    const std::optional<ApkHoldings> holdings =
+        known ? details->holdings : std::optional<ApkHoldings>();
+    object.insert(QStringLiteral("dex"), DexValue(holdings));
+    object.insert(QStringLiteral("frameworks"), FrameworksValue(holdings));
+    object.insert(QStringLiteral("sizes"),
+                  known ? QJsonValue(SizesObject(holdings, details->downloadEstimate)) : none);
     // Judged when the file was known, or when it was refused but is a readable archive.
     const std::optional<PackageDetails> &judged = known ? details : refused;
     object.insert(QStringLiteral("signature"),
@@ -267,7 +275,8 @@ QString PackageText(const QByteArray &path, const InspectionResult &result,
 
 } // namespace
 
-ReportedPackage ReadReportedPackage(const QByteArray &path, std::chrono::milliseconds toolTimeout)
+ReportedPackage ReadReportedPackage(const QByteArray &path, std::chrono::milliseconds toolTimeout,
+                                    bool estimateDownload)
 {
     // One read of the file feeds every digest the record carries.
     ReportedPackage package{path,
@@ -279,6 +288,13 @@ ReportedPackage ReadReportedPackage(const QByteArray &path, std::chrono::millise
         details = LoadPackageDetails(*result.package);
     else if (result.outcome == InspectionOutcome::Damaged && result.inspected)
         package.refused = LoadRefusedSignatures(*result.inspected);
+    if (estimateDownload && details && !details->fileChanged) {
+        const PackageFile &file = *result.package->file;
+        details->downloadEstimate = EstimateDownloadSize(file.file());
+        details->estimated = true;
+        // Estimated over another file than the one read.
+        details->fileChanged = file.changed();
+    }
     // The file the tool vouched for changed before everything else was read of it.
     if (result.outcome == InspectionOutcome::Ok && !(details && !details->fileChanged)) {
         result.outcome = InspectionOutcome::Damaged;
@@ -323,7 +339,8 @@ QByteArray RecordPath(const QJsonObject &record)
 
 ReportRecord MakeReportRecord(const QByteArray &path, const ReportRequest &request)
 {
-    const ReportedPackage package = ReadReportedPackage(path, request.toolTimeout);
+    const ReportedPackage package =
+        ReadReportedPackage(path, request.toolTimeout, request.downloadSize);
     const std::optional<PackageDetails> &details = package.details;
     // The text form is judged by the record the JSON form would write.
     QJsonObject object = ReportObject(package);

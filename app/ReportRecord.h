@@ -23,7 +23,8 @@ struct ReportRecord
 ReportRecord MakeReportRecord(const QByteArray &path, const ReportRequest &request);
 
 // One package read as the report reads it: inspected as the window would, then everything the
-// details window shows, or for a package the inspection refused, its signatures.
+// details window shows, or for a package the inspection refused, its signatures; and, when
+// `estimateDownload` is set, the download estimate, one more read of the whole file.
 struct ReportedPackage
 {
     QByteArray path;
@@ -32,7 +33,8 @@ struct ReportedPackage
     std::optional<PackageDetails> refused; // a refused package's signatures, when it is an archive
 };
 ReportedPackage ReadReportedPackage(const QByteArray &path,
-                                    std::chrono::milliseconds toolTimeout = DefaultToolTimeout);
+                                    std::chrono::milliseconds toolTimeout = DefaultToolTimeout,
+                                    bool estimateDownload = false);
 
 // The package's record as `--report --json` writes it, without `expectedSigner`.
 QJsonObject ReportObject(const ReportedPackage &package);

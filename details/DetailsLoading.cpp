@@ -1,12 +1,15 @@
 #include "DetailsLoading.h"
 
+#include "apk/DownloadEstimate.h"
 #include "archive/ZipArchive.h"
 #include "digest/ReadOnce.h"
 #include "digest/ReadStop.h"
 #include "digest/SafeFile.h"
 
-DetailsLoading::DetailsLoading(const InspectedPackage &inspected, std::function<void()> more)
-    : inspected(inspected), more(std::move(more)), tool(ToolDetails(inspected)), shown(tool)
+DetailsLoading::DetailsLoading(const InspectedPackage &inspected, std::function<void()> more,
+                               bool estimate)
+    : inspected(inspected), more(std::move(more)), estimate(estimate), tool(ToolDetails(inspected)),
+      shown(tool)
 {
     finished = !inspected.file;
     if (!finished)
@@ -16,11 +19,14 @@ DetailsLoading::DetailsLoading(const InspectedPackage &inspected, std::function<
 DetailsLoading::~DetailsLoading()
 {
     stop = true;
-    // The reading thread starts the other one, so it is joined first.
+    // The reading thread starts the contents thread, and either starts the estimate's, so they
+    // are joined in that order.
     if (readingThread.joinable())
         readingThread.join();
     if (contentsThread.joinable())
         contentsThread.join();
+    if (estimateThread.joinable())
+        estimateThread.join();
 }
 
 PackageDetails DetailsLoading::current() const
@@ -89,6 +95,23 @@ void DetailsLoading::readContents(std::shared_ptr<const ZipArchive> archive)
     more();
 }
 
+void DetailsLoading::estimateDownload()
+{
+    const ScopedReadStop stopping(stop);
+    const std::optional<qint64> size = EstimateDownloadSize(inspected.file->file());
+    if (stop)
+        return;
+    {
+        const std::lock_guard lock(mutex);
+        shown.estimatePending = false;
+        shown.estimated = true;
+        // Only an estimate of the file shown counts.
+        if (!inspected.file->changed())
+            shown.downloadEstimate = size;
+    }
+    more();
+}
+
 void DetailsLoading::compose()
 {
     if (finished)
@@ -105,6 +128,10 @@ void DetailsLoading::compose()
         finished = true;
         // What was read is the inspected file only if it is still as it was opened.
         shown = inspected.file->changed() ? UnknownFile(next) : next;
+        if (estimate && !shown.fileChanged) {
+            shown.estimatePending = true;
+            estimateThread = std::thread([this] { estimateDownload(); });
+        }
         return;
     }
     if (!inspected.file->changed())

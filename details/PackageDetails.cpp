@@ -3,8 +3,10 @@
 #include "BundleVerdict.h"
 #include "DescribeSignatures.h"
 #include "FileSizeText.h"
+#include "HoldingsSections.h"
 #include "ManifestFacts.h"
 #include "ShownDetails.h"
+#include "TargetSdkText.h"
 #include "apk/LauncherIcon.h"
 #include "apk/ParsedVersionCode.h"
 #include "apk/ReadChannel.h"
@@ -20,7 +22,7 @@
 
 namespace {
 
-const QString FileChanged = QStringLiteral("文件已更改，请重新打开");
+const QString FileChanged = FileChangedText();
 
 // The main window shows no MD5 for files beyond this length, so there is nothing to compare.
 constexpr qint64 LargestShownMd5File = 0xFFFFFFFF;
@@ -98,6 +100,7 @@ void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive 
             if (entry == baseEntry) {
                 details.icon = ReadLauncherIcon(apk, details.facts.icons);
                 details.channel = ReadChannel(apkFile, apk);
+                details.holdings = ReadApkHoldings(apkFile, apk);
                 if (const std::optional<ApkManifest> manifest = ReadApkManifest(apk)) {
                     CompleteFromManifest(details.facts, *manifest, apk);
                     details.parsedVersionCode = ParsedVersionCode(*manifest, apk);
@@ -142,6 +145,11 @@ QString PendingText()
     return QStringLiteral("计算中…");
 }
 
+QString FileChangedText()
+{
+    return QStringLiteral("文件已更改，请重新打开");
+}
+
 PackageDetails ToolDetails(const InspectedPackage &inspected)
 {
     PackageDetails details;
@@ -166,6 +174,8 @@ void LoadContents(PackageDetails &details, const InspectedPackage &inspected,
     details.icon = ReadLauncherIcon(archive, details.facts.icons);
     details.channel = ReadChannel(inspected.file->file(), archive);
     details.nativeLibraries = ReadNativeLibraries(archive);
+    if (archive.isOpen())
+        details.holdings = ReadApkHoldings(inspected.file->file(), archive);
     if (details.nativeLibraries)
         CompleteNativePlatforms(details.facts, *details.nativeLibraries);
     const std::optional<ApkManifest> manifest = ReadApkManifest(archive);
@@ -244,7 +254,7 @@ DetailsSection PackageSection(const PackageDetails &details)
             {QStringLiteral("版本号"), facts.versionName},
             {QStringLiteral("版本代码"), facts.versionCode},
             {QStringLiteral("最低 SDK"), facts.minSdk},
-            {QStringLiteral("目标 SDK"), facts.targetSdk},
+            {QStringLiteral("目标 SDK"), TargetSdkText(facts.targetSdk, QDate::currentDate())},
             {QStringLiteral("编译 SDK"), facts.compileSdk},
             {QStringLiteral("权限"), facts.permissions.join(u'\n'), true},
             {QStringLiteral("原生平台"),
@@ -319,6 +329,7 @@ QList<DetailsSection> DetailsSections(const PackageDetails &details)
         sections.append(*splits);
     sections.append(SignatureSection(shown));
     sections.append(NativeLibrarySection(shown));
+    sections.append({CodeSection(shown), FrameworkSection(shown), SizeSection(shown)});
     return sections;
 }
 

@@ -2,6 +2,7 @@
 
 #include "DetailsSection.h"
 #include "PackageFacts.h"
+#include "apk/ApkHoldings.h"
 #include "apk/NativeLibraries.h"
 #include "apk/PackageIcon.h"
 #include "bundle/BundleContents.h"
@@ -42,6 +43,14 @@ struct PackageDetails
     QStringList toolComplaints;
     std::optional<BundleContents> bundle;     // a bundle's inner APKs and OBB files
     std::optional<SignatureReport> container; // an APKM's own JAR signature
+    // What the package, or a bundle's base, holds: its code, frameworks and sizes by category.
+    // Nothing when that archive could not be read.
+    std::optional<ApkHoldings> holdings;
+    // The whole file through gzip at level 9 (EstimateDownloadSize), computed only when asked
+    // for: pending while it is; once `estimated`, nothing when the file did not read whole.
+    bool estimatePending = false;
+    bool estimated = false;
+    std::optional<qint64> downloadEstimate;
 
     // While the details window is still reading, the parts not known yet, shown as pending:
     // the read of the file (digests, the package's or an APKM container's signatures)
@@ -53,6 +62,8 @@ struct PackageDetails
 
 // What the details window shows for a part it has not read yet, as its progress bar says.
 QString PendingText();
+// What it shows for a part of a file that is no longer the one inspected.
+QString FileChangedText();
 
 // Parses the inspection's tool output and reads the inspected file, still open, once for its
 // digests and signatures (or takes what the inspection's own read gave), then its icon,

@@ -47,21 +47,6 @@ Run Program(const QString &program, const QStringList &arguments)
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
-// Classes for smali to assemble: name, fields, methods.
-using DexClasses = QList<std::tuple<QByteArray, int, int>>;
-
-// A smali class `name` with `fields` instance fields and `methods` static methods.
-QByteArray SmaliClass(const QByteArray &name, int fields, int methods)
-{
-    QByteArray text = ".class public L" + name + ";\n.super Ljava/lang/Object;\n";
-    for (int field = 0; field < fields; ++field)
-        text += ".field public f" + QByteArray::number(field) + ":I\n";
-    for (int method = 0; method < methods; ++method)
-        text += ".method public static m" + QByteArray::number(method) +
-                "()V\n    .registers 0\n    return-void\n.end method\n";
-    return text;
-}
-
 // What `dexdump -f` says of a DEX file's header, by its field names ("method_ids_size").
 QHash<QByteArray, QByteArray> DexdumpHeader(const QString &path)
 {
@@ -147,8 +132,6 @@ private slots:
 
 private:
     QString path(const QString &name) const { return directory.filePath(name); }
-    // Assembles `classes` with smali for API level `api` into `name`.dex; its bytes.
-    QByteArray assemble(const QString &name, int api, const DexClasses &classes);
 
     QTemporaryDir directory;
     QByteArray smallDex; // one class, API 26
@@ -156,28 +139,10 @@ private:
     QString plainPackage;
 };
 
-QByteArray ApkContentsTest::assemble(const QString &name, int api, const DexClasses &classes)
-{
-    QStringList sources;
-    for (const auto &[className, fields, methods] : classes) {
-        const QString source = path(name + QLatin1Char('-') + QString::fromLatin1(className) +
-                                    QStringLiteral(".smali"));
-        if (!WriteFile(source, SmaliClass(className, fields, methods)))
-            return {};
-        sources.append(source);
-    }
-    const QString output = path(name + QStringLiteral(".dex"));
-    const Run run = Program(QStringLiteral(SYSTEM_SMALI),
-                            QStringList{QStringLiteral("assemble"), QStringLiteral("--api"),
-                                        QString::number(api), QStringLiteral("-o"), output} +
-                                sources);
-    return run.exitCode == 0 ? ReadFile(output) : QByteArray();
-}
-
 void ApkContentsTest::initTestCase()
 {
     QVERIFY(directory.isValid());
-    smallDex = assemble(QStringLiteral("small"), 26, {{"Small", 1, 1}});
+    smallDex = AssembleDex(directory.path(), QStringLiteral("small"), 26, {{"Small", 1, 1}});
     QVERIFY(!smallDex.isEmpty());
 
     // A package of every category: two DEX files Android loads and one it does not, native
@@ -225,7 +190,7 @@ void ApkContentsTest::dexHeader()
     QFETCH(int, version);
 
     const QString name = QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-');
-    const QByteArray dex = assemble(name, api, classes);
+    const QByteArray dex = AssembleDex(directory.path(), name, api, classes);
     QVERIFY(!dex.isEmpty());
     const QHash<QByteArray, QByteArray> dexdump =
         DexdumpHeader(path(name + QStringLiteral(".dex")));

@@ -12,7 +12,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSet>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -80,6 +83,8 @@ private:
     // `apksigner rotate` from `old` to `next`, the old signer's capabilities set by `options`.
     QString rotate(const QString &name, const TestKey &old, const TestKey &next,
                    const QStringList &options);
+    // The comparison's sizeChanges, against both records and the files' own entries.
+    void checkSizeChanges(const QJsonObject &result, const QString &before, const QString &after);
 
     // What each file was built as: the package name, the version code, and the APK apksigner
     // judges it by (a bundle's base).
@@ -240,6 +245,12 @@ void CompareTest::initTestCase()
         true));
     built.insert(QStringLiteral("bundle.apks"), built[QStringLiteral("higher.apk")]);
     QVERIFY(WriteFile(path(QStringLiteral("damaged.apk")), QByteArray(3000, 'z')));
+    // A later version with an asset more, incompressible.
+    QByteArray noise(40000, Qt::Uninitialized);
+    QRandomGenerator(29).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+    PackageContents grown;
+    grown.storedEntries = {{QStringLiteral("assets/grown.bin"), noise}};
+    sign(build(QStringLiteral("grown.apk"), version(8), grown), QStringLiteral("grown.apk"), first);
 }
 
 void CompareTest::compare_data()
@@ -325,6 +336,8 @@ void CompareTest::compare_data()
                             {QStringLiteral("new"), QStringLiteral("org.pelmora.shared")}}}};
     QTest::newRow("a bundle over a plain APK of the same app")
         << pair("old.apk", "bundle.apks") << 0 << QStringList() << updatable << QJsonObject();
+    QTest::newRow("an asset more: the sizes by category and the entries that changed most")
+        << pair("old.apk", "grown.apk") << 0 << QStringList() << updatable << QJsonObject();
     QTest::newRow("a new package that is no package")
         << pair("old.apk", "damaged.apk") << 1 << QStringList{QStringLiteral("packageUnreadable")}
         << QStringLiteral("新包无法读取：apk类型已经损坏") << QJsonObject();
@@ -409,6 +422,74 @@ void CompareTest::compare()
     const QJsonObject found = result.value(QStringLiteral("changes")).toObject();
     for (auto expected = changes.begin(); expected != changes.end(); ++expected)
         QCOMPARE(found.value(expected.key()), expected.value());
+    checkSizeChanges(result, files[0], files[1]);
+}
+
+void CompareTest::checkSizeChanges(const QJsonObject &result, const QString &before,
+                                   const QString &after)
+{
+    const QJsonValue sizeChanges = result.value(QStringLiteral("sizeChanges"));
+    const QJsonObject records[] = {result.value(QStringLiteral("old")).toObject(),
+                                   result.value(QStringLiteral("new")).toObject()};
+    if (records[0].value(QStringLiteral("outcome")) != QStringLiteral("ok") ||
+        records[1].value(QStringLiteral("outcome")) != QStringLiteral("ok")) {
+        QVERIFY(sizeChanges.isNull());
+        return;
+    }
+    // Each category's old and new as each package's record has them.
+    const QJsonObject byCategory = sizeChanges[QStringLiteral("byCategory")].toObject();
+    QCOMPARE(byCategory.size(), 7);
+    for (auto category = byCategory.begin(); category != byCategory.end(); ++category) {
+        const QJsonObject change = category.value().toObject();
+        for (int side = 0; side < 2; ++side)
+            QCOMPARE(change.value(side == 0 ? QStringLiteral("old") : QStringLiteral("new")),
+                     records[side][QStringLiteral("sizes")][QStringLiteral("byCategory")]
+                            [category.key()][QStringLiteral("stored")]);
+        QCOMPARE(change.value(QStringLiteral("change")).toInteger(),
+                 change.value(QStringLiteral("new")).toInteger() -
+                     change.value(QStringLiteral("old")).toInteger());
+    }
+    // A bundle's sizes are its base's, not those of the file Python would read.
+    if (!before.endsWith(QStringLiteral(".apk")) || !after.endsWith(QStringLiteral(".apk")))
+        return;
+    // The entries, against the stored sizes Python's zipfile reads (0 where one has none): the
+    // largest changes, at most ten, none left out larger than the last one listed.
+    QHash<QString, qint64> stored[2];
+    for (int side = 0; side < 2; ++side) {
+        const Run run =
+            Program(QStandardPaths::findExecutable(QStringLiteral("python3")),
+                    {QStringLiteral("-c"),
+                     QStringLiteral("import json, sys, zipfile\n"
+                                    "print(json.dumps({i.filename: i.compress_size "
+                                    "for i in zipfile.ZipFile(sys.argv[1]).infolist()}))"),
+                     path(side == 0 ? before : after)});
+        const QJsonObject sizes = QJsonDocument::fromJson(run.out).object();
+        QVERIFY(!sizes.isEmpty());
+        for (auto entry = sizes.begin(); entry != sizes.end(); ++entry)
+            stored[side].insert(entry.key(), entry.value().toInteger());
+    }
+    const QJsonArray entries = sizeChanges[QStringLiteral("entries")].toArray();
+    QVERIFY(entries.size() <= 10);
+    QSet<QString> listed;
+    qint64 smallest = std::numeric_limits<qint64>::max();
+    for (const QJsonValue &entry : entries) {
+        const QString name = entry[QStringLiteral("name")].toString();
+        QCOMPARE(entry[QStringLiteral("old")].toInteger(), stored[0].value(name));
+        QCOMPARE(entry[QStringLiteral("new")].toInteger(), stored[1].value(name));
+        const qint64 change = qAbs(stored[1].value(name) - stored[0].value(name));
+        QVERIFY2(change > 0 && change <= smallest, qPrintable(name));
+        smallest = change;
+        listed.insert(name);
+    }
+    for (const QHash<QString, qint64> &side : stored)
+        for (auto entry = side.begin(); entry != side.end(); ++entry)
+            if (!listed.contains(entry.key()))
+                QVERIFY2(qAbs(stored[1].value(entry.key()) - stored[0].value(entry.key())) <=
+                             (entries.size() < 10 ? 0 : smallest),
+                         qPrintable(entry.key()));
+    if (after.endsWith(QStringLiteral("grown.apk")))
+        QCOMPARE(entries.first()[QStringLiteral("name")].toString(),
+                 QStringLiteral("assets/grown.bin"));
 }
 
 QTEST_GUILESS_MAIN(CompareTest)

@@ -3,6 +3,10 @@
 #include "DropEvents.h"
 #include "HostilePackages.h"
 #include "TestSupport.h"
+#include "apk/DexFiles.h"
+#include "apk/DownloadEstimate.h"
+#include "apk/PlayTargetSdk.h"
+#include "archive/ZipArchive.h"
 #include "details/FileSizeText.h"
 #include "details/PackageDetails.h"
 #include "digest/FileMd5.h"
@@ -170,7 +174,8 @@ enum Then
     CompareFromMenu,   // compares through the main window's menu instead of opening it
     WatchComparison,   // the same, reading the comparison window at once and once it is in
     CloseComparison,   // the same, closing the comparison window at once
-    PasteSigner        // types a certificate SHA-256 into 预期签名者
+    PasteSigner,       // types a certificate SHA-256 into 预期签名者
+    AwaitEstimate      // reads it once the download estimate is in too
 };
 
 // Drops `path` onto the main window, answering any message box.
@@ -518,6 +523,22 @@ void DetailsTest::window_data()
         << key.certificateSha256.toLower().remove(u':') << QStringLiteral("符合");
     QTest::newRow("another SHA-256 pasted") << file("signed.apk") << true << int(PasteSigner)
                                             << QString(64, u'A') << QStringLiteral("不符合");
+
+    // Two DEX files Android loads, stored, and a Kotlin module's marker.
+    PackageContents coded = DetailedContents();
+    const QByteArray firstDex = AssembleDex(directory.path(), QStringLiteral("first"), 26,
+                                            {{"First", 3, 4}, {"Second", 0, 1}});
+    const QByteArray secondDex =
+        AssembleDex(directory.path(), QStringLiteral("second"), 28, {{"Third", 2, 0}});
+    QVERIFY(!firstDex.isEmpty() && !secondDex.isEmpty());
+    coded.storedEntries += {{QStringLiteral("classes.dex"), firstDex},
+                            {QStringLiteral("classes2.dex"), secondDex},
+                            {QStringLiteral("META-INF/app_release.kotlin_module"), "k"}};
+    QTest::newRow("two DEX files and a framework: code, frameworks, sizes, then the estimate")
+        << BuildTestPackage(directory.path(), QStringLiteral("coded.apk"), Detailed, coded) << true
+        << int(AwaitEstimate) << QString::number(firstDex.size() + secondDex.size())
+        << QStringLiteral("classes.dex: 版本 38，类 2，方法 5，字段 3，字符串 %1\n"
+                          "classes2.dex: 版本 39，类 1，方法 0，字段 2，字符串 %2\n");
 }
 
 void DetailsTest::window()
@@ -611,7 +632,7 @@ void DetailsTest::window()
     QSize icon;
     // At once: the progress bar and its text, and the package name and MD5 fields.
     bool progressAtOnce = false;
-    QString progressText, nameAtOnce, md5AtOnce, sizeAtOnce;
+    QString progressText, nameAtOnce, md5AtOnce, sizeAtOnce, estimateWhenLoaded;
     int progressSeen = 0;
     qint64 readBefore = 0;
     const auto field = [](QWidget *window, const QString &label) {
@@ -648,6 +669,10 @@ void DetailsTest::window()
         if (progress)
             progressSeen = qMax(progressSeen, progress->value());
         if (!details->loaded())
+            return;
+        if (estimateWhenLoaded.isNull())
+            estimateWhenLoaded = field(details, QStringLiteral("估计下载大小"));
+        if (then == AwaitEstimate && !details->estimateShown())
             return;
         title = details->windowTitle();
         for (QWidget *field : details->findChildren<QWidget *>()) {
@@ -720,6 +745,34 @@ void DetailsTest::window()
         QVERIFY(progressSeen > 0);
         const QString md5 = QString::fromLatin1(FirstWord(QStringLiteral("md5sum"), {dropped}));
         QVERIFY2(fields.contains(QStringLiteral("MD5: ") + md5 + u'\n'), qPrintable(fields));
+        // The estimate, a compression pass over 256 MiB, follows once everything else is in.
+        QCOMPARE(estimateWhenLoaded, PendingText());
+        return;
+    }
+    if (then == AwaitEstimate) {
+        // The header counts: what was assembled, and the strings as the reader takes them.
+        const SafeFile package(QFile::encodeName(dropped));
+        const ZipArchive archive(package);
+        const QList<DexFile> dex = ReadDexFiles(archive);
+        QCOMPARE(dex.size(), 2);
+        QVERIFY(dex[0].reading.header && dex[1].reading.header);
+        const QString code =
+            outcome.arg(dex[0].reading.header->strings).arg(dex[1].reading.header->strings);
+        QVERIFY2(copied.contains(QStringLiteral("\n【代码】\n") + code +
+                                 QStringLiteral("\n【框架】\n框架:\n  Kotlin\n")),
+                 qPrintable(copied));
+        // Uncompressed, the code is the two files.
+        const QString codeSize = FileSizeText(other.toLongLong());
+        const qsizetype sizes = copied.indexOf(QStringLiteral("\n【大小】\n代码: 存储 "));
+        QVERIFY2(sizes > 0 &&
+                     copied.indexOf(QStringLiteral("，解压后 %1\n资源表: ").arg(codeSize)) > sizes,
+                 qPrintable(copied));
+        const std::optional<qint64> estimate = EstimateDownloadSize(package);
+        QVERIFY(estimate && *estimate > 0);
+        const QString estimateRow =
+            QStringLiteral("估计下载大小: ") + FileSizeText(*estimate) + u'\n';
+        QVERIFY2(copied.endsWith(estimateRow), qPrintable(copied));
+        QVERIFY2(fields.endsWith(estimateRow), qPrintable(fields));
         return;
     }
 
@@ -734,12 +787,14 @@ void DetailsTest::window()
             "应用名称: Tom's \"App\" / 汤姆的应用\n"
             "图标: res/mipmap-xxhdpi-v4/ic_launcher.png\n"
             "包名: org.example.details\n版本号: 2.5 'beta'\n版本代码: 7\n"
-            "最低 SDK: 21\n目标 SDK: 29\n编译 SDK: 29 (10.0.0)\n"
+            "最低 SDK: 21\n目标 SDK: 29（低于 Google Play 对新应用和更新的要求（API %2））\n"
+            "编译 SDK: 29 (10.0.0)\n"
             "权限:\n  android.permission.INTERNET\n"
             "  android.permission.BLUETOOTH (maxSdkVersion 30)\n"
             "  android.permission.READ_CONTACTS\n"
             "原生平台: arm64-v8a, armeabi-v7a\n渠道: 无\n包类型: APK\n文件大小: %1 字节 (")
-            .arg(size);
+            .arg(size)
+            .arg(RequiredTargetSdk(QDate::currentDate(), PlaySubmission::AppUpdate));
     const QString digests = QStringLiteral(")\nMD5: %1\nSHA-1: %2\nSHA-256: %3\n")
                                 .arg(digest("md5sum"), digest("sha1sum"), digest("sha256sum"));
     // The package's rows, then the signature section of this unsigned package.
@@ -756,11 +811,17 @@ void DetailsTest::window()
         QStringLiteral("lib/armeabi-v7a/libx.so: armeabi-v7a，1 字节，未压缩，16 KB 页面：不适用\n"
                        "lib/arm64-v8a/libx.so: arm64-v8a，1 字节，未压缩，16 KB 页面：无法解析\n"
                        "16 KB 页面: 不兼容（1 个库）\n");
-    QVERIFY2(signatureRows.endsWith(nativeTitle + nativeRows), qPrintable(copied));
+    // Then no code, no framework, and the sizes.
+    QVERIFY2(
+        signatureRows.contains(nativeTitle + nativeRows +
+                               QStringLiteral("\n【代码】\nDEX 文件: 无\n\n【框架】\n框架: 无\n"
+                                              "\n【大小】\n")),
+        qPrintable(copied));
     // The fields show the same, a list one item a line, the icon as an image.
-    QCOMPARE(fields, QString(packageRows + signatureRows)
-                         .remove(QStringLiteral("图标: ") + QString::fromLatin1(TopIcon) + u'\n')
-                         .remove(nativeTitle)
+    QString titled = packageRows + signatureRows;
+    for (const char *title : {"原生库", "代码", "框架", "大小"})
+        titled.remove(QStringLiteral("\n【%1】\n").arg(QString::fromUtf8(title)));
+    QCOMPARE(fields, titled.remove(QStringLiteral("图标: ") + QString::fromLatin1(TopIcon) + u'\n')
                          .replace(QStringLiteral(":\n  "), QStringLiteral(": "))
                          .replace(QStringLiteral("\n  "), QStringLiteral("\n")));
 }

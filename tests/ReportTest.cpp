@@ -243,6 +243,7 @@ private:
     QTemporaryDir directory;
     QString certificateSha256; // as openssl prints it: upper case with colons
     QString rotatedSha256;     // of the key rotated to, which signs for API 33 and later
+    qint64 codeSize = 0;       // the DEX files of holdings/coded.apk, uncompressed
     // By file name, for the packages that are not the report's own.
     QHash<QString, Identity> identities;
     // Absolute paths of "listed/" and "texts/".
@@ -322,6 +323,27 @@ void ReportTest::initTestCase()
          {QStringLiteral("com.ibotpeaches.compactentries"), QStringLiteral("15"),
           QStringLiteral("CompactEntries")}},
     };
+    // What a package holds: two DEX files and a Kotlin module's marker, alone and as the base
+    // of a flat .apks.
+    const QDir holdings(directory.filePath(QStringLiteral("holdings")));
+    QVERIFY(holdings.mkpath(QStringLiteral(".")));
+    const QByteArray firstDex = AssembleDex(directory.path(), QStringLiteral("first"), 26,
+                                            {{"First", 3, 4}, {"Second", 0, 1}});
+    const QByteArray secondDex =
+        AssembleDex(directory.path(), QStringLiteral("second"), 28, {{"Third", 2, 0}});
+    QVERIFY(!firstDex.isEmpty() && !secondDex.isEmpty());
+    codeSize = firstDex.size() + secondDex.size();
+    PackageContents coded;
+    coded.storedEntries = {{QStringLiteral("classes.dex"), firstDex},
+                           {QStringLiteral("classes2.dex"), secondDex},
+                           {QStringLiteral("META-INF/app_release.kotlin_module"), "k"}};
+    const QString codedPackage = BuildTestPackage(
+        holdings.path(), QStringLiteral("coded.apk"),
+        {QStringLiteral("org.pelmora.report"), QStringLiteral("3.1"), QStringLiteral("报告")},
+        coded);
+    QVERIFY(!codedPackage.isEmpty());
+    QVERIFY(BuildTestZip(holdings.filePath(QStringLiteral("coded.apks")),
+                         {{QStringLiteral("base.apk"), ReadFile(codedPackage)}}, true));
     buildHostilePackages(key);
     buildListedCorpus();
 }
@@ -756,6 +778,46 @@ void ReportTest::report_data()
         << QStringList() << int(OpenedWhileRead);
     // The inspection needs no module; the signature check does, and says so rather than judge
     // the package over platforms it cannot know.
+    // What a package holds; the estimate is held against gzip for every record below.
+    const QString sizes = QStringLiteral("--download-size");
+    const QVariant null = QVariant::fromValue(nullptr);
+    const QVariantMap codedFields{
+        {QStringLiteral("dex/files/0/name"), QStringLiteral("classes.dex")},
+        {QStringLiteral("dex/files/0/version"), qlonglong(38)},
+        {QStringLiteral("dex/files/0/classes"), qlonglong(2)},
+        {QStringLiteral("dex/files/0/methods"), qlonglong(5)},
+        {QStringLiteral("dex/files/0/fields"), qlonglong(3)},
+        {QStringLiteral("dex/files/1/name"), QStringLiteral("classes2.dex")},
+        {QStringLiteral("dex/files/1/version"), qlonglong(39)},
+        {QStringLiteral("dex/files/1/fields"), qlonglong(2)},
+        {QStringLiteral("dex/files/2"), QVariant()},
+        {QStringLiteral("frameworks"), QVariantList{QStringLiteral("Kotlin")}},
+        {QStringLiteral("sizes/byCategory/code/uncompressed"), qlonglong(codeSize)}};
+    QTest::newRow("two DEX files and a framework, the download size asked for")
+        << QStringList{report, json, sizes, QStringLiteral("holdings/coded.apk")} << 0
+        << QStringList{ok} << codedFields << QStringList() << int(Plain);
+    QVariantMap bundleFields = codedFields;
+    bundleFields.insert(QStringLiteral("container"), QStringLiteral("splitApks"));
+    QTest::newRow("a bundle: what its base holds")
+        << QStringList{report, json, sizes, QStringLiteral("holdings/coded.apks")} << 0
+        << QStringList{ok} << bundleFields << QStringList() << int(Plain);
+    QTest::newRow("a damaged package: nothing of what it holds")
+        << QStringList{report, json, sizes, QStringLiteral("corpus/damaged.apk")} << 1
+        << QStringList{damaged}
+        << QVariantMap{{QStringLiteral("dex"), null},
+                       {QStringLiteral("frameworks"), null},
+                       {QStringLiteral("sizes"), null}}
+        << QStringList() << int(Plain);
+    QTest::newRow("what a package holds as text")
+        << QStringList{report, sizes, QStringLiteral("holdings/coded.apk")} << 0 << QStringList()
+        << QVariantMap()
+        << QStringList{QStringLiteral("classes.dex: 版本 38，类 2，方法 5，字段 3，字符串 "),
+                       QStringLiteral("  Kotlin"), QStringLiteral("代码: 存储 "),
+                       QStringLiteral("估计下载大小: ")}
+        << int(Plain);
+    QTest::newRow("the download size without a report")
+        << QStringList{QStringLiteral("--contents"), sizes, signedPackage} << 2 << QStringList()
+        << QVariantMap() << QStringList() << int(Plain);
     QTest::newRow("no formats module: shown, the signature failed and why")
         << QStringList{report, json, hostile("signed.apk")} << 1 << QStringList{ok}
         << QVariantMap{{QStringLiteral("label"), QStringLiteral("报告")},
@@ -918,6 +980,21 @@ void ReportTest::report()
             QCOMPARE(record.value(QStringLiteral("sha256")).toString(),
                      FirstWord(QStringLiteral("sha256sum"), file));
             QCOMPARE(record.value(QStringLiteral("size")).toInteger(), QFileInfo(file).size());
+            // Estimated only when asked for, as gzip -9 -n compresses the file but for the
+            // matches two deflaters choose differently: within a tenth of a percent.
+            const QJsonValue estimate = ValueAt(record, QStringLiteral("sizes/downloadEstimate"));
+            if (arguments.contains(QStringLiteral("--download-size"))) {
+                const qint64 gzip =
+                    Output(QStandardPaths::findExecutable(QStringLiteral("gzip")),
+                           {QStringLiteral("-9"), QStringLiteral("-n"), QStringLiteral("-c"), file})
+                        .size();
+                QVERIFY2(qAbs(estimate.toInteger() - gzip) <= gzip / 1000,
+                         qPrintable(
+                             QStringLiteral("%1 against %2").arg(estimate.toInteger()).arg(gzip)));
+            } else {
+                QVERIFY(estimate.isNull());
+            }
+            QVERIFY(ValueAt(record, QStringLiteral("sizes/byCategory")).isObject());
         }
         // The hostile packages' records are held to their rows' own fields.
         if (path.startsWith("hostile/"))

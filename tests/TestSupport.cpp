@@ -71,6 +71,40 @@ QString CompactEntriesPackage(const char *name)
     return QStringLiteral(TEST_DATA_DIR "/compact-entries/%1.apk").arg(QLatin1String(name));
 }
 
+QByteArray AssembleDex(const QString &directory, const QString &name, int api,
+                       const DexClasses &classes)
+{
+    const QDir folder(directory);
+    QStringList sources;
+    for (const auto &[className, fields, methods] : classes) {
+        QByteArray text = ".class public L" + className + ";\n.super Ljava/lang/Object;\n";
+        for (int field = 0; field < fields; ++field)
+            text += ".field public f" + QByteArray::number(field) + ":I\n";
+        for (int method = 0; method < methods; ++method)
+            text += ".method public static m" + QByteArray::number(method) +
+                    "()V\n    .registers 0\n    return-void\n.end method\n";
+        const QString source = folder.filePath(
+            name + QLatin1Char('-') + QString::fromLatin1(className) + QStringLiteral(".smali"));
+        if (!WriteFile(source, text))
+            return {};
+        sources.append(source);
+    }
+    const QString output = folder.filePath(name + QStringLiteral(".dex"));
+    QProcess smali;
+    // A Java program: kept off any display the tests run under.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(variable));
+    smali.setProcessEnvironment(environment);
+    smali.start(QStringLiteral(SYSTEM_SMALI),
+                QStringList{QStringLiteral("assemble"), QStringLiteral("--api"),
+                            QString::number(api), QStringLiteral("-o"), output} +
+                    sources);
+    const bool assembled = smali.waitForFinished(-1) &&
+                           smali.exitStatus() == QProcess::NormalExit && smali.exitCode() == 0;
+    return assembled ? ReadFile(output) : QByteArray();
+}
+
 QString BuildTestPackage(const QString &directory, const QString &fileName,
                          const TestPackage &package, const PackageContents &contents)
 {

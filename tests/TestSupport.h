@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <tuple>
 #include <utility>
 
 // A whole file's bytes; empty when it cannot be read.
@@ -56,6 +57,14 @@ QString CompactEntriesPackage(const char *name);
 // Builds `package` into `directory`/`fileName` and returns the file's path (empty on failure).
 QString BuildTestPackage(const QString &directory, const QString &fileName,
                          const TestPackage &package, const PackageContents &contents = {});
+
+// Classes for smali to assemble: name, instance fields, static methods.
+using DexClasses = QList<std::tuple<QByteArray, int, int>>;
+
+// Assembles `classes` with smali for API level `api` into `directory`/`name`.dex; its bytes,
+// empty on failure.
+QByteArray AssembleDex(const QString &directory, const QString &name, int api,
+                       const DexClasses &classes);
 
 // The bytes of entry `name` of a ZIP as aapt writes it (the sizes in each local header), stored
 // or deflated; empty when there is no such entry.

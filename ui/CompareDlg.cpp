@@ -3,12 +3,14 @@
 #include "FormWidgets.h"
 #include "ReadProgress.h"
 #include "compare/ComparisonLoading.h"
+#include "compare/SizeChanges.h"
 #include "details/PackageFacts.h"
 #include "details/ShownDetails.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -140,7 +142,10 @@ void CCompareDlg::showComparison()
 
     const UpdateComparison comparison = CompareForUpdate(oldPackage, newPackage);
     const QList<ComparedRow> rows = ComparedRows(oldPackage, newPackage);
-    const QList<DetailsSection> sections = ComparisonSections(comparison, rows);
+    QList<DetailsSection> sections = ComparisonSections(comparison, rows);
+    const std::optional<SizeChanges> sizes = CompareSizes(oldPackage.details, newPackage.details);
+    if (sizes)
+        sections.append(SizeChangeSections(*sizes));
     text = DetailsText(sections);
     setWindowTitle(QStringLiteral("比较 - ") +
                    EscapeControls(oldPackage.details.facts.packageName));
@@ -151,7 +156,22 @@ void CCompareDlg::showComparison()
         field->setAccessibleName(row.label);
         summary->addRow(row.label + QStringLiteral("："), field);
     }
-    scroll->setWidget(SideBySide(rows));
+    // Below the packages side by side, how their sizes moved.
+    auto *below = new QWidget;
+    auto *column = new QVBoxLayout(below);
+    column->addWidget(SideBySide(rows));
+    for (const DetailsSection &section : sections.sliced(sections.size() - (sizes ? 2 : 0))) {
+        auto *frame = new QGroupBox(section.title);
+        auto *form = new QFormLayout(frame);
+        for (const DetailsRow &row : section.rows) {
+            QWidget *field = CreateValueField(row.value, row.isList);
+            field->setAccessibleName(section.title + u' ' + row.label);
+            form->addRow(row.label + QStringLiteral("："), field);
+        }
+        column->addWidget(frame);
+    }
+    column->addStretch();
+    scroll->setWidget(below);
     resize(size().expandedTo(sizeHint()));
 }
 

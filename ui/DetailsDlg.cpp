@@ -7,6 +7,7 @@
 #include "SignerCheck.h"
 #include "apk/IconImage.h"
 #include "details/DetailsLoading.h"
+#include "details/HoldingsSections.h"
 #include "details/ShownDetails.h"
 #include "inspect/InspectedPackage.h"
 
@@ -15,6 +16,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -73,9 +75,10 @@ CDetailsDlg::~CDetailsDlg() = default;
 void CDetailsDlg::load(const InspectedPackage &inspected)
 {
     // Called on a worker thread; the window takes what is new on its own.
-    loading = std::make_unique<DetailsLoading>(inspected, [this] {
-        QMetaObject::invokeMethod(this, &CDetailsDlg::showLoaded, Qt::QueuedConnection);
-    });
+    loading = std::make_unique<DetailsLoading>(
+        inspected,
+        [this] { QMetaObject::invokeMethod(this, &CDetailsDlg::showLoaded, Qt::QueuedConnection); },
+        true);
     progress->follow([this] { return loading->readProgress(); });
     file = inspected.file;
     contentsButton->setEnabled(file != nullptr);
@@ -94,6 +97,26 @@ void CDetailsDlg::showLoaded()
         return;
     const bool finished = loading->done();
     const PackageDetails details = loading->current();
+    if (fullyShown) {
+        // Rebuilt, the sections would lose what was typed in the 预期签名者 field.
+        refreshValues(SizeSection(ShownDetails(details)));
+    } else {
+        showSections(details);
+        if (finished) {
+            fullyShown = true;
+            progress->stop();
+            // Checked against the signatures as verified, so only once they all are.
+            if (!details.fileChanged)
+                addField(QStringLiteral("签名"), QStringLiteral("预期签名者"),
+                         new CSignerCheck(details.signatures));
+        }
+    }
+    if (finished && !details.estimatePending)
+        loading.reset();
+}
+
+void CDetailsDlg::showSections(const PackageDetails &details)
+{
     // The tool may have printed no name that the manifest gives.
     showTitle(EscapeControls(details.facts.packageName));
     const int scrolled = scroll->verticalScrollBar()->value();
@@ -108,13 +131,22 @@ void CDetailsDlg::showLoaded()
     for (DetailsSection &section : DetailsSections(details))
         addSection(std::move(section));
     scroll->verticalScrollBar()->setValue(scrolled);
-    if (finished) {
-        progress->stop();
-        loading.reset();
-        // Checked against the signatures as verified, so only once they all are.
-        if (!details.fileChanged)
-            addField(QStringLiteral("签名"), QStringLiteral("预期签名者"),
-                     new CSignerCheck(details.signatures));
+}
+
+void CDetailsDlg::refreshValues(const DetailsSection &section)
+{
+    for (DetailsSection &shown : sections)
+        if (shown.title == section.title)
+            shown.rows = section.rows;
+    const QFormLayout *form = forms.value(section.title);
+    for (int row = 0; form && row < form->rowCount(); ++row) {
+        const QLayoutItem *item = form->itemAt(row, QFormLayout::FieldRole);
+        auto *field = item ? qobject_cast<QLineEdit *>(item->widget()) : nullptr;
+        for (const DetailsRow &value : section.rows)
+            if (field && field->accessibleName() == value.label && field->text() != value.value) {
+                field->setText(value.value);
+                field->setCursorPosition(0);
+            }
     }
 }
 
