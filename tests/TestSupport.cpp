@@ -102,6 +102,9 @@ QByteArray AssembleDex(const QString &directory, const QString &name, int api,
                     sources);
     const bool assembled = smali.waitForFinished(-1) &&
                            smali.exitStatus() == QProcess::NormalExit && smali.exitCode() == 0;
+    if (!assembled)
+        qWarning("smali failed (%s): %s", qPrintable(smali.errorString()),
+                 smali.readAllStandardError().constData());
     return assembled ? ReadFile(output) : QByteArray();
 }
 
