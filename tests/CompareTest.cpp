@@ -21,28 +21,6 @@
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run Program(const QString &program, const QStringList &arguments, const QString &directory = {})
-{
-    QProcess process;
-    process.setWorkingDirectory(directory);
-    // No display: the comparison must not need one.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QString::fromLatin1(variable));
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
 // What apksigner makes of a package: whether it verifies, and its signer's certificate SHA-256.
 struct ApksignerView
 {

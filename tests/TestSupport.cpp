@@ -71,6 +71,20 @@ QString CompactEntriesPackage(const char *name)
     return QStringLiteral(TEST_DATA_DIR "/compact-entries/%1.apk").arg(QLatin1String(name));
 }
 
+Run Program(const QString &program, const QStringList &arguments, const QString &directory)
+{
+    QProcess process;
+    process.setWorkingDirectory(directory);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(variable));
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
 QByteArray AssembleDex(const QString &directory, const QString &name, int api,
                        const DexClasses &classes)
 {
@@ -90,21 +104,13 @@ QByteArray AssembleDex(const QString &directory, const QString &name, int api,
         sources.append(source);
     }
     const QString output = folder.filePath(name + QStringLiteral(".dex"));
-    QProcess smali;
-    // A Java program: kept off any display the tests run under.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QString::fromLatin1(variable));
-    smali.setProcessEnvironment(environment);
-    smali.start(QStringLiteral(SYSTEM_SMALI),
-                QStringList{QStringLiteral("assemble"), QStringLiteral("--api"),
-                            QString::number(api), QStringLiteral("-o"), output} +
-                    sources);
-    const bool assembled = smali.waitForFinished(-1) &&
-                           smali.exitStatus() == QProcess::NormalExit && smali.exitCode() == 0;
+    const Run smali = Program(QStringLiteral(SYSTEM_SMALI),
+                              QStringList{QStringLiteral("assemble"), QStringLiteral("--api"),
+                                          QString::number(api), QStringLiteral("-o"), output} +
+                                  sources);
+    const bool assembled = smali.exitCode == 0;
     if (!assembled)
-        qWarning("smali failed (%s): %s", qPrintable(smali.errorString()),
-                 smali.readAllStandardError().constData());
+        qWarning("smali failed (exit %d): %s", smali.exitCode, smali.err.constData());
     return assembled ? ReadFile(output) : QByteArray();
 }
 

@@ -61,6 +61,17 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
 // Classes for smali to assemble: name, instance fields, static methods.
 using DexClasses = QList<std::tuple<QByteArray, int, int>>;
 
+// What a program run to its end printed, and its exit code; -1 when it did not start or crashed.
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+// Runs `program` in `directory` (the current one when empty) off any display the tests run
+// under, so that neither it nor a Java program it is needs one.
+Run Program(const QString &program, const QStringList &arguments, const QString &directory = {});
+
 // Assembles `classes` with smali for API level `api` into `directory`/`name`.dex; its bytes,
 // empty on failure.
 QByteArray AssembleDex(const QString &directory, const QString &name, int api,
