@@ -30,7 +30,7 @@ namespace {
 // What `dexdump -f` says of a DEX file's header, by its field names ("method_ids_size").
 QHash<QByteArray, QByteArray> DexdumpHeader(const QString &path)
 {
-    const Run run = Program(QStringLiteral(SYSTEM_DEXDUMP), {QStringLiteral("-f"), path});
+    const ProgramRun run = RunProgram(QStringLiteral(SYSTEM_DEXDUMP), {QStringLiteral("-f"), path});
     QHash<QByteArray, QByteArray> fields;
     static const QRegularExpression Line(QStringLiteral("^(\\w+)\\s+: (.*)$"),
                                          QRegularExpression::MultilineOption);
@@ -50,13 +50,13 @@ struct ZipInfo
 // Every entry as Python's zipfile reads the central directory.
 QList<ZipInfo> PythonZipInfo(const QString &path)
 {
-    const Run run =
-        Program(QStringLiteral(SYSTEM_PYTHON),
-                {QStringLiteral("-c"),
-                 QStringLiteral("import json, sys, zipfile\n"
-                                "print(json.dumps([[i.filename, i.compress_type, i.compress_size, "
-                                "i.file_size] for i in zipfile.ZipFile(sys.argv[1]).infolist()]))"),
-                 path});
+    const ProgramRun run = RunProgram(
+        QStringLiteral(SYSTEM_PYTHON),
+        {QStringLiteral("-c"),
+         QStringLiteral("import json, sys, zipfile\n"
+                        "print(json.dumps([[i.filename, i.compress_type, i.compress_size, "
+                        "i.file_size] for i in zipfile.ZipFile(sys.argv[1]).infolist()]))"),
+         path});
     QList<ZipInfo> infos;
     for (const QJsonValue &value : QJsonDocument::fromJson(run.out).array()) {
         const QJsonArray row = value.toArray();
@@ -298,7 +298,7 @@ void ApkContentsTest::tenThousandDexFiles()
     constexpr int Count = 10'000;
     // Python's zipfile writes them in a moment; aapt takes ten seconds over as many files.
     const QString package = path(QStringLiteral("ten-thousand.apk"));
-    const Run run = Program(
+    const ProgramRun run = RunProgram(
         QStringLiteral(SYSTEM_PYTHON),
         {QStringLiteral("-c"),
          QStringLiteral("import sys, zipfile\n"
@@ -492,9 +492,9 @@ void ApkContentsTest::downloadEstimate()
     const SafeFile file(path(name).toUtf8());
     const std::optional<qint64> estimate = EstimateDownloadSize(file);
     QVERIFY(estimate);
-    const Run gzip =
-        Program(QStringLiteral(SYSTEM_GZIP),
-                {QStringLiteral("-9"), QStringLiteral("-n"), QStringLiteral("-c"), path(name)});
+    const ProgramRun gzip =
+        RunProgram(QStringLiteral(SYSTEM_GZIP),
+                   {QStringLiteral("-9"), QStringLiteral("-n"), QStringLiteral("-c"), path(name)});
     QCOMPARE(gzip.exitCode, 0);
     // Both frame one deflate stream with the same 10-byte header (no name, no time) and 8-byte
     // trailer; gzip's own deflate and zlib's choose their matches a little differently, so the
@@ -568,7 +568,7 @@ void ApkContentsTest::contentsCommand()
     for (QString &argument : arguments)
         if (!argument.startsWith(QLatin1String("--")))
             argument = path(argument);
-    const Run run = Program(QStringLiteral(PELMORA_PROGRAM), arguments);
+    const ProgramRun run = RunProgram(QStringLiteral(PELMORA_PROGRAM), arguments);
     QCOMPARE(run.exitCode, exitCode);
     if (exitCode != 0) {
         QVERIFY(run.out.isEmpty());

@@ -30,8 +30,9 @@ struct ApksignerView
 
 ApksignerView Apksigner(const QString &path)
 {
-    const Run run = Program(QStringLiteral(SYSTEM_APKSIGNER),
-                            {QStringLiteral("verify"), QStringLiteral("--print-certs"), path});
+    const ProgramRun run =
+        RunProgram(QStringLiteral(SYSTEM_APKSIGNER),
+                   {QStringLiteral("verify"), QStringLiteral("--print-certs"), path});
     static const QRegularExpression Digest(
         QStringLiteral("Signer #1 certificate SHA-256 digest: ([0-9a-f]{64})"));
     return {run.exitCode == 0, Digest.match(QString::fromLatin1(run.out)).captured(1)};
@@ -95,26 +96,26 @@ void CompareTest::sign(const QString &input, const QString &name, const TestKey 
         QVERIFY(SignTestPackage(input, path(name), key));
         return;
     }
-    const Run run = Program(QStringLiteral(SYSTEM_APKSIGNER),
-                            {QStringLiteral("sign"), QStringLiteral("--lineage"), lineage,
-                             QStringLiteral("--key"), key.key, QStringLiteral("--cert"),
-                             key.certificate, QStringLiteral("--next-signer"),
-                             QStringLiteral("--key"), next.key, QStringLiteral("--cert"),
-                             next.certificate, QStringLiteral("--out"), path(name), input});
+    const ProgramRun run = RunProgram(
+        QStringLiteral(SYSTEM_APKSIGNER),
+        {QStringLiteral("sign"), QStringLiteral("--lineage"), lineage, QStringLiteral("--key"),
+         key.key, QStringLiteral("--cert"), key.certificate, QStringLiteral("--next-signer"),
+         QStringLiteral("--key"), next.key, QStringLiteral("--cert"), next.certificate,
+         QStringLiteral("--out"), path(name), input});
     QVERIFY2(run.exitCode == 0, run.err.constData());
 }
 
 QString CompareTest::rotate(const QString &name, const TestKey &old, const TestKey &next,
                             const QStringList &options)
 {
-    const Run run =
-        Program(QStringLiteral(SYSTEM_APKSIGNER),
-                QStringList{QStringLiteral("rotate"), QStringLiteral("--out"), path(name),
-                            QStringLiteral("--old-signer"), QStringLiteral("--key"), old.key,
-                            QStringLiteral("--cert"), old.certificate} +
-                    options +
-                    QStringList{QStringLiteral("--new-signer"), QStringLiteral("--key"), next.key,
-                                QStringLiteral("--cert"), next.certificate});
+    const ProgramRun run =
+        RunProgram(QStringLiteral(SYSTEM_APKSIGNER),
+                   QStringList{QStringLiteral("rotate"), QStringLiteral("--out"), path(name),
+                               QStringLiteral("--old-signer"), QStringLiteral("--key"), old.key,
+                               QStringLiteral("--cert"), old.certificate} +
+                       options +
+                       QStringList{QStringLiteral("--new-signer"), QStringLiteral("--key"),
+                                   next.key, QStringLiteral("--cert"), next.certificate});
     return run.exitCode == 0 ? path(name) : QString();
 }
 
@@ -335,8 +336,9 @@ void CompareTest::compare()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, verdict);
-    const Run run = Program(QStringLiteral(PELMORA_PROGRAM),
-                            QStringList{QStringLiteral("--compare")} + arguments, directory.path());
+    const ProgramRun run =
+        RunProgram(QStringLiteral(PELMORA_PROGRAM),
+                   QStringList{QStringLiteral("--compare")} + arguments, directory.path());
     QTEST(run.exitCode, "exitCode");
     if (run.exitCode == 2) {
         // One line in Chinese on standard error, nothing on standard output.
@@ -434,13 +436,13 @@ void CompareTest::checkSizeChanges(const QJsonObject &result, const QString &bef
     // largest changes, at most ten, none left out larger than the last one listed.
     QHash<QString, qint64> stored[2];
     for (int side = 0; side < 2; ++side) {
-        const Run run =
-            Program(QStandardPaths::findExecutable(QStringLiteral("python3")),
-                    {QStringLiteral("-c"),
-                     QStringLiteral("import json, sys, zipfile\n"
-                                    "print(json.dumps({i.filename: i.compress_size "
-                                    "for i in zipfile.ZipFile(sys.argv[1]).infolist()}))"),
-                     path(side == 0 ? before : after)});
+        const ProgramRun run =
+            RunProgram(QStandardPaths::findExecutable(QStringLiteral("python3")),
+                       {QStringLiteral("-c"),
+                        QStringLiteral("import json, sys, zipfile\n"
+                                       "print(json.dumps({i.filename: i.compress_size "
+                                       "for i in zipfile.ZipFile(sys.argv[1]).infolist()}))"),
+                        path(side == 0 ? before : after)});
         const QJsonObject sizes = QJsonDocument::fromJson(run.out).object();
         QVERIFY(!sizes.isEmpty());
         for (auto entry = sizes.begin(); entry != sizes.end(); ++entry)

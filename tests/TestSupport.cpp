@@ -71,7 +71,8 @@ QString CompactEntriesPackage(const char *name)
     return QStringLiteral(TEST_DATA_DIR "/compact-entries/%1.apk").arg(QLatin1String(name));
 }
 
-Run Program(const QString &program, const QStringList &arguments, const QString &directory)
+ProgramRun RunProgram(const QString &program, const QStringList &arguments,
+                      const QString &directory)
 {
     QProcess process;
     process.setWorkingDirectory(directory);
@@ -104,10 +105,11 @@ QByteArray AssembleDex(const QString &directory, const QString &name, int api,
         sources.append(source);
     }
     const QString output = folder.filePath(name + QStringLiteral(".dex"));
-    const Run smali = Program(QStringLiteral(SYSTEM_SMALI),
-                              QStringList{QStringLiteral("assemble"), QStringLiteral("--api"),
-                                          QString::number(api), QStringLiteral("-o"), output} +
-                                  sources);
+    const ProgramRun smali =
+        RunProgram(QStringLiteral(SYSTEM_SMALI),
+                   QStringList{QStringLiteral("assemble"), QStringLiteral("--api"),
+                               QString::number(api), QStringLiteral("-o"), output} +
+                       sources);
     const bool assembled = smali.exitCode == 0;
     if (!assembled)
         qWarning("smali failed (exit %d): %s", smali.exitCode, smali.err.constData());

@@ -62,7 +62,7 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
 using DexClasses = QList<std::tuple<QByteArray, int, int>>;
 
 // What a program run to its end printed, and its exit code; -1 when it did not start or crashed.
-struct Run
+struct ProgramRun
 {
     int exitCode = -1;
     QByteArray out;
@@ -70,7 +70,8 @@ struct Run
 };
 // Runs `program` in `directory` (the current one when empty) off any display the tests run
 // under, so that neither it nor a Java program it is needs one.
-Run Program(const QString &program, const QStringList &arguments, const QString &directory = {});
+ProgramRun RunProgram(const QString &program, const QStringList &arguments,
+                      const QString &directory = {});
 
 // Assembles `classes` with smali for API level `api` into `directory`/`name`.dex; its bytes,
 // empty on failure.
