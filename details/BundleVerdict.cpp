@@ -64,15 +64,7 @@ SignatureVerdict BundleVerdict(const BundleContents &contents)
 
 QString BundleVerdictText(const BundleContents &contents)
 {
-    switch (BundleVerdict(contents)) {
-    case SignatureVerdict::Verified:
-        return QStringLiteral("通过");
-    case SignatureVerdict::Unsigned:
-        return QStringLiteral("未签名");
-    case SignatureVerdict::Failed:
-        break;
-    }
-    return QStringLiteral("失败：") + *FirstFailure(contents);
+    return VerdictText(BundleVerdict(contents), FirstFailure(contents).value_or(QString()));
 }
 
 QString InnerApkVerdictsText(const BundleContents &contents)

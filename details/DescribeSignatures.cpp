@@ -79,9 +79,9 @@ QString FailureReason(const SignatureReport &report)
     return report.platformFailure;
 }
 
-QString VerdictText(const SignatureReport &report)
+QString VerdictText(SignatureVerdict verdict, const QString &failure)
 {
-    switch (report.verdict()) {
+    switch (verdict) {
     case SignatureVerdict::Verified:
         return QStringLiteral("通过");
     case SignatureVerdict::Unsigned:
@@ -89,7 +89,12 @@ QString VerdictText(const SignatureReport &report)
     case SignatureVerdict::Failed:
         break;
     }
-    return QStringLiteral("失败：") + FailureReason(report);
+    return QStringLiteral("失败：") + failure;
+}
+
+QString VerdictText(const SignatureReport &report)
+{
+    return VerdictText(report.verdict(), FailureReason(report));
 }
 
 QString SchemeLinesText(const SignatureReport &report)

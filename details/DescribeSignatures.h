@@ -16,6 +16,8 @@ QString SchemesPresentText(const SignatureReport &report);
 QString FailureReason(const SignatureReport &report);
 // "通过", "未签名" or "失败：" with the first reason, on one line.
 QString VerdictText(const SignatureReport &report);
+// The same words for any verdict; `failure` follows "失败：".
+QString VerdictText(SignatureVerdict verdict, const QString &failure);
 // One line per scheme: "v1: 通过", "v2: 失败：…", "v3: 无".
 QString SchemeLinesText(const SignatureReport &report);
 
