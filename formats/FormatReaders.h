@@ -4,6 +4,7 @@
 #include "ApkManifest.h"
 #include "ApkSetToc.h"
 #include "ResourceTable.h"
+#include "XmlDocument.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -19,7 +20,7 @@ struct FormatReaders
 {
     // Raised whenever this struct or a type it hands over changes; the loader refuses a module
     // built with another.
-    static constexpr int CurrentVersion = 3;
+    static constexpr int CurrentVersion = 4;
     int version = CurrentVersion;
 
     // A binary AndroidManifest.xml (libandroidfw's ResXMLTree); nothing when it is not a
@@ -35,6 +36,8 @@ struct FormatReaders
     std::optional<quint64> (*smallestLoadAlignment)(QByteArray start) = nullptr;
     // A WebP image decoded by libwebp scaled to a size; a null image when it does not decode.
     QImage (*decodeScaledWebp)(const QByteArray &webp, QSize size) = nullptr;
+    // Any binary XML document, whole; nothing when it is not well formed or too large.
+    std::optional<XmlDocument> (*readXmlDocument)(QByteArrayView xml) = nullptr;
 };
 
 // The module's one exported function.

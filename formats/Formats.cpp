@@ -77,3 +77,9 @@ FormatReading<QImage> ReadScaledWebp(const QByteArray &webp, QSize size)
         },
         false);
 }
+
+FormatReading<XmlDocument> ReadBinaryXmlDocument(QByteArrayView xml)
+{
+    return WithReaders<XmlDocument>(
+        [xml](const FormatReaders &readers) { return readers.readXmlDocument(xml); });
+}

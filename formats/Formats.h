@@ -4,6 +4,7 @@
 #include "ApkManifest.h"
 #include "ApkSetToc.h"
 #include "ResourceTable.h"
+#include "XmlDocument.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -50,3 +51,6 @@ FormatReading<quint64> ReadSmallestLoadAlignment(const QByteArray &start);
 // when it does not decode. A missing module is not said: the caller has Qt's reader to fall back
 // on.
 FormatReading<QImage> ReadScaledWebp(const QByteArray &webp, QSize size);
+// Any binary XML document (a manifest, a drawable) whole, through libandroidfw's ResXMLTree;
+// nothing when it is not well formed or holds more than MaxXmlNodes elements and attributes.
+FormatReading<XmlDocument> ReadBinaryXmlDocument(QByteArrayView xml);

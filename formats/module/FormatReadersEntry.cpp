@@ -3,6 +3,7 @@
 #include "ElfLoadAlignment.h"
 #include "LoadedArscTable.h"
 #include "ScaledWebp.h"
+#include "XmlDocumentReader.h"
 #include "formats/FormatReaders.h"
 
 extern "C" __attribute__((visibility("default"))) const FormatReaders *PelmoraFormatReaders()
@@ -15,6 +16,7 @@ extern "C" __attribute__((visibility("default"))) const FormatReaders *PelmoraFo
         ParseApkSetToc,
         SmallestLoadAlignment,
         DecodeScaledWebp,
+        ReadXmlDocumentWithLibandroidfw,
     };
     return &readers;
 }

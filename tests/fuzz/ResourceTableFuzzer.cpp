@@ -2,10 +2,12 @@
 // or refused, without a crash, a hang or a huge allocation. Resources looked up in it with their
 // aliases followed stay within the resolver's caps, and strings within the length asked for.
 // The same bytes, taken for the other format of Android's resources, a binary manifest, are read
-// by libandroidfw as the formats module reads them, its attributes by resource id.
+// by libandroidfw as the formats module reads them, its attributes by resource id, and read
+// whole as a tree whose every element sits under one that came before it.
 #include "formats/ArscReader.h"
 #include "formats/ResourceResolver.h"
 #include "formats/module/ApkManifestXml.h"
+#include "formats/module/XmlDocumentReader.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -34,6 +36,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             Require(number && !manifest->versionCodeResource);
         }
         Require(!manifest->minSdkLevel || *manifest->minSdkLevel >= 1);
+    }
+    if (const std::optional<XmlDocument> document = ReadXmlDocumentWithLibandroidfw(table)) {
+        qsizetype nodes = 0;
+        for (qsizetype i = 0; i < document->elements.size(); ++i) {
+            const XmlElement &element = document->elements[i];
+            nodes += 1 + element.attributes.size();
+            Require(element.parent < i);
+            Require(element.depth ==
+                    (element.parent < 0 ? 0 : document->elements[element.parent].depth + 1));
+        }
+        Require(nodes <= MaxXmlNodes);
     }
     const std::unique_ptr<ArscReader> reader = ArscReader::Read(table);
     if (!reader)
