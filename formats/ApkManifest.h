@@ -1,5 +1,7 @@
 #pragma once
 
+#include "XmlDocument.h"
+
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
@@ -87,3 +89,6 @@ struct ManifestReading
 ManifestReading ReadManifestEntry(const ZipArchive &apk);
 // The manifest of the APK whose entries `apk` holds; nothing when it has no readable one.
 std::optional<ApkManifest> ReadApkManifest(const ZipArchive &apk);
+// The same manifest read whole, every element and attribute as written (XmlDocument.h), within
+// the same caps; nothing when it has no readable one.
+std::optional<XmlDocument> ReadManifestDocument(const ZipArchive &apk);

@@ -14,8 +14,8 @@ packages=(
     # bundletool's protobuf index
     android-libandroidfw-dev libprotobuf-dev protobuf-compiler
     # run: the badging tool, a font, Qt's own texts for the Chinese interface, and the image
-    # formats that package icons come in (WebP)
-    aapt fonts-wqy-microhei qt6-translations-l10n qt6-image-formats-plugins
+    # formats that package icons come in (WebP); the platform's own resources and permissions
+    aapt fonts-wqy-microhei qt6-translations-l10n qt6-image-formats-plugins android-framework-res
 )
 case "${1:-}" in
 run) ;;

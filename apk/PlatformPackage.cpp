@@ -1,0 +1,31 @@
+#include "PlatformPackage.h"
+
+#include "archive/ZipArchive.h"
+#include "digest/SafeFile.h"
+#include "formats/ApkManifest.h"
+
+namespace {
+
+PlatformPackage ReadPlatformPackage()
+{
+    PlatformPackage platform;
+    const SafeFile file(QByteArray(PlatformPackage::Path));
+    const ZipArchive archive(file);
+    if (!archive.isOpen()) {
+        platform.problem = QStringLiteral("无法读取 %1").arg(QLatin1String(PlatformPackage::Path));
+        return platform;
+    }
+    platform.table = OpenResourceTable(archive);
+    platform.manifest = ReadManifestDocument(archive);
+    if (!platform.table || !platform.manifest)
+        platform.problem = QStringLiteral("%1 格式错误").arg(QLatin1String(PlatformPackage::Path));
+    return platform;
+}
+
+} // namespace
+
+const PlatformPackage &ThePlatformPackage()
+{
+    static const PlatformPackage platform = ReadPlatformPackage();
+    return platform;
+}
