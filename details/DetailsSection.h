@@ -13,6 +13,9 @@ struct DetailsRow
     bool isList = false;
     bool isImage = false;  // shows `image` in place of a field; `value` is what is copied
     QByteArray image = {}; // encoded bitmap; none shows nothing
+    // The lines of `value` (0 for a single value) the window shows as a warning. The copied
+    // text has no colour, so each such line says in its own words why it stands out.
+    QList<qsizetype> warningLines = {};
 };
 
 // Rows under a title; the window's first section goes untitled.

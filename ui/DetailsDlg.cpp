@@ -229,7 +229,7 @@ QWidget *CDetailsDlg::createField(DetailsRow &row)
         }
         field = icon;
     } else {
-        field = CreateValueField(row.value, row.isList);
+        field = CreateValueField(row.value, row.isList, row.warningLines);
     }
     field->setAccessibleName(row.label);
     return field;

@@ -10,23 +10,53 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QtMath>
 
 namespace {
 // Lists longer than this scroll inside their own field.
 constexpr int ListLinesShown = 8;
+
+// Red reads as a warning on light and dark palettes alike.
+const QColor WarningColour(0xc0, 0x1c, 0x28);
+
+void MarkWarningLines(QPlainTextEdit &list, const QList<qsizetype> &lines)
+{
+    QTextCharFormat warning;
+    warning.setForeground(WarningColour);
+    warning.setFontWeight(QFont::Bold);
+    for (const qsizetype line : lines) {
+        const QTextBlock block = list.document()->findBlockByNumber(int(line));
+        if (!block.isValid())
+            continue;
+        QTextCursor cursor(block);
+        cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(warning);
+    }
+}
+
 } // namespace
 
-QWidget *CreateValueField(const QString &value, bool isList)
+QWidget *CreateValueField(const QString &value, bool isList, const QList<qsizetype> &warningLines)
 {
     if (!isList) {
         auto *line = new QLineEdit(value);
         line->setReadOnly(true);
         line->setCursorPosition(0);
+        if (warningLines.contains(0)) {
+            QPalette palette = line->palette();
+            palette.setColor(QPalette::Text, WarningColour);
+            line->setPalette(palette);
+            QFont bold = line->font();
+            bold.setBold(true);
+            line->setFont(bold);
+        }
         return line;
     }
     auto *list = new QPlainTextEdit(value);
     list->setReadOnly(true);
+    MarkWarningLines(*list, warningLines);
     list->setLineWrapMode(QPlainTextEdit::NoWrap);
     const int allLines = int(value.count(u'\n')) + 1;
     const int lines = qBound(1, allLines, ListLinesShown);

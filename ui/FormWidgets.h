@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QSize>
 #include <QString>
 #include <functional>
@@ -12,8 +13,10 @@ class QWidget;
 // What the details and the comparison windows share.
 
 // A read-only, selectable field for one value: a line, or for a list (one item a line) a box
-// as tall as its lines, up to eight, that scrolls beyond them.
-QWidget *CreateValueField(const QString &value, bool isList);
+// as tall as its lines, up to eight, that scrolls beyond them. `warningLines` (0 for a single
+// value) are drawn bold in the palette's warning colour.
+QWidget *CreateValueField(const QString &value, bool isList,
+                          const QList<qsizetype> &warningLines = {});
 
 // The size for a window whose `scroll` area holds most of it: as tall as everything without
 // scrolling, at least `widthInDigits` digits wide, within nine tenths of its screen.
