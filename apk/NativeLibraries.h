@@ -53,6 +53,8 @@ struct PageSizeSummary
 {
     PageSizeSupport support = PageSizeSupport::None;
     int notReady = 0; // 64-bit libraries that are not ready or cannot be read
+
+    bool operator==(const PageSizeSummary &) const = default;
 };
 
 PageSizeSummary SummarizePageSize(const QList<NativeLibrary> &libraries);

@@ -26,12 +26,6 @@ QStringList Sorted(QStringList items)
     return items;
 }
 
-// The "16 KB 页面" row the 原生库 section ends with.
-QString PageSizeText(const PackageDetails &details)
-{
-    return NativeLibrarySection(details).rows.last().value;
-}
-
 QString Shown(const QString &value)
 {
     return value.isEmpty() ? QStringLiteral("无") : EscapeControls(value);
@@ -84,7 +78,7 @@ UpdateChanges CompareFacts(const PackageDetails &oldDetails, const PackageDetail
     changes.targetSdk = IfDiffers(oldDetails.facts.targetSdk, newDetails.facts.targetSdk);
     if (Sorted(oldDetails.facts.nativePlatforms) != Sorted(newDetails.facts.nativePlatforms))
         changes.abis = {oldDetails.facts.nativePlatforms, newDetails.facts.nativePlatforms};
-    changes.pageSize16k = IfDiffers(PageSizeText(oldDetails), PageSizeText(newDetails));
+    changes.pageSize16k = IfDiffers(PageSizeReadiness(oldDetails), PageSizeReadiness(newDetails));
     changes.size = IfDiffers(oldDetails.size, newDetails.size);
     changes.sharedUserId = IfDiffers(SharedUserId(oldDetails), SharedUserId(newDetails));
     return changes;
@@ -106,7 +100,8 @@ QStringList ChangeLines(const UpdateChanges &changes)
                          .arg(Shown(changes.abis->before), Shown(changes.abis->after)));
     if (changes.pageSize16k)
         lines.append(QStringLiteral("16 KB 页面：%1 → %2")
-                         .arg(changes.pageSize16k->before, changes.pageSize16k->after));
+                         .arg(PageSizeReadinessText(changes.pageSize16k->before),
+                              PageSizeReadinessText(changes.pageSize16k->after)));
     if (changes.size)
         lines.append(SizeLine(*changes.size));
     if (changes.sharedUserId)

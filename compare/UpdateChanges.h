@@ -1,5 +1,7 @@
 #pragma once
 
+#include "apk/NativeLibraries.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -23,8 +25,8 @@ struct UpdateChanges
     std::optional<Change<QString>> minSdk;
     std::optional<Change<QString>> targetSdk;
     std::optional<Change<QStringList>> abis; // as sets: the order does not count
-    // The 原生库 section's "16 KB 页面" summary.
-    std::optional<Change<QString>> pageSize16k;
+    // Whether the 64-bit native libraries load with 16 KB pages; nothing when unreadable.
+    std::optional<Change<std::optional<PageSizeSummary>>> pageSize16k;
     std::optional<Change<qint64>> size;
     // Whenever the two differ. Joining or changing one keeps the update out (CompareForUpdate);
     // leaving one is refused by Android 12 and older, and Android 13 opened a way out.

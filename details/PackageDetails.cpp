@@ -59,19 +59,6 @@ QString ReadinessText(const NativeLibrary &library)
     return QStringLiteral("不兼容（%1）").arg(reasons.join(QStringLiteral("；")));
 }
 
-QString SummaryText(const PageSizeSummary &summary)
-{
-    switch (summary.support) {
-    case PageSizeSupport::Compatible:
-        return QStringLiteral("兼容");
-    case PageSizeSupport::Incompatible:
-        return QStringLiteral("不兼容（%1 个库）").arg(summary.notReady);
-    case PageSizeSupport::None:
-        break;
-    }
-    return QStringLiteral("无 64 位原生库");
-}
-
 // The ABIs of the native libraries, each once, for a package the tool named none of.
 void CompleteNativePlatforms(PackageFacts &facts, const QList<NativeLibrary> &libraries)
 {
@@ -307,7 +294,7 @@ DetailsSection NativeLibrarySection(const PackageDetails &details)
     if (details.fileChanged || details.contentsPending || !details.nativeLibraries) {
         section.rows.append({summaryLabel, details.fileChanged       ? FileChanged
                                            : details.contentsPending ? PendingText()
-                                                                     : QStringLiteral("无法解析")});
+                                                                     : PageSizeReadinessText({})});
         return section;
     }
     for (const NativeLibrary &library : *details.nativeLibraries)
@@ -317,8 +304,30 @@ DetailsSection NativeLibrarySection(const PackageDetails &details)
                          library.stored ? QStringLiteral("未压缩") : QStringLiteral("压缩"),
                          QStringLiteral("16 KB 页面：") + ReadinessText(library)}
                  .join(QStringLiteral("，"))});
-    section.rows.append({summaryLabel, SummaryText(SummarizePageSize(*details.nativeLibraries))});
+    section.rows.append({summaryLabel, PageSizeReadinessText(PageSizeReadiness(details))});
     return section;
+}
+
+std::optional<PageSizeSummary> PageSizeReadiness(const PackageDetails &details)
+{
+    if (!details.nativeLibraries)
+        return std::nullopt;
+    return SummarizePageSize(*details.nativeLibraries);
+}
+
+QString PageSizeReadinessText(const std::optional<PageSizeSummary> &readiness)
+{
+    if (!readiness)
+        return QStringLiteral("无法解析");
+    switch (readiness->support) {
+    case PageSizeSupport::Compatible:
+        return QStringLiteral("兼容");
+    case PageSizeSupport::Incompatible:
+        return QStringLiteral("不兼容（%1 个库）").arg(readiness->notReady);
+    case PageSizeSupport::None:
+        break;
+    }
+    return QStringLiteral("无 64 位原生库");
 }
 
 QList<DetailsSection> DetailsSections(const PackageDetails &details)

@@ -112,6 +112,10 @@ std::optional<DetailsSection> SplitSection(const PackageDetails &details);
 DetailsSection SignatureSection(const PackageDetails &details);
 // The "原生库" section: one row per library, then whether they load with 16 KB pages.
 DetailsSection NativeLibrarySection(const PackageDetails &details);
+// Whether the 64-bit native libraries of a package that was read load with 16 KB pages, as
+// that section's last row says it; nothing when its libraries could not be read.
+std::optional<PageSizeSummary> PageSizeReadiness(const PackageDetails &details);
+QString PageSizeReadinessText(const std::optional<PageSizeSummary> &readiness);
 // Every section, in the order the window and the report show them, every text taken from the
 // package escaped (ShownDetails).
 QList<DetailsSection> DetailsSections(const PackageDetails &details);
