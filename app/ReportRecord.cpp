@@ -297,9 +297,7 @@ ReportedPackage ReadReportedPackage(const QByteArray &path, std::chrono::millise
     }
     // The file the tool vouched for changed before everything else was read of it.
     if (result.outcome == InspectionOutcome::Ok && !(details && !details->fileChanged)) {
-        result.outcome = InspectionOutcome::Damaged;
-        result.message = QStringLiteral("apk类型已经损坏");
-        result.reason = ChangedReason(*result.package->file);
+        RefuseAsChanged(result, *result.package->file);
         details.reset();
     }
     return package;

@@ -177,6 +177,14 @@ QString ChangedReason(const PackageFile &file)
                                    : QStringLiteral("文件在检查期间被修改");
 }
 
+void RefuseAsChanged(InspectionResult &result, const PackageFile &file)
+{
+    result.outcome = InspectionOutcome::Damaged;
+    result.keepsVersion = true;
+    result.message = Damaged;
+    result.reason = ChangedReason(file);
+}
+
 InspectionResult InspectPackage(const QByteArray &path, InspectionRead read, ByteSink *progress,
                                 std::chrono::milliseconds toolTimeout)
 {
@@ -229,7 +237,7 @@ InspectionResult InspectPackage(const QByteArray &path, InspectionRead read, Byt
     InspectionResult result;
     // Everything is read: it was all one file only if that file is still as it was opened.
     if (package->changed())
-        result = Refused(InspectionOutcome::Damaged, Damaged, ChangedReason(*package));
+        RefuseAsChanged(result, *package);
     else if (reading.timedOut)
         result = Refused(InspectionOutcome::Damaged, Damaged, QStringLiteral("工具超时"));
     else if (reading.wroteTooMuch)

@@ -74,3 +74,6 @@ QString NotKeptReason(const PackageFile &package);
 // Why an inspected file is no longer the one that was read, as a report's reason says it: another
 // program opened it for writing since, or it changed.
 QString ChangedReason(const PackageFile &file);
+// A file that changed while it was inspected is damaged ("apk类型已经损坏", ChangedReason), and
+// the windows keep the version they showed: makes `result` say so, wherever the change is found.
+void RefuseAsChanged(InspectionResult &result, const PackageFile &file);
