@@ -34,7 +34,7 @@ void CollectBelow(const QByteArray &folder, QList<QByteArray> &found)
         const QByteArray path = prefix + name;
         if (IsFolder(path, false))
             subfolders.append(path);
-        else if (CheckExtension(name) == ExtensionCheck::Accepted)
+        else if (ReadPackageName(name).check == ExtensionCheck::Accepted)
             found.append(path);
     }
     ::closedir(directory);

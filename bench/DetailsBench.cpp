@@ -72,8 +72,14 @@ InspectedPackage Inspect(const QString &path, const QString &toolSaw = {},
     tool.waitForFinished(-1);
     QByteArray md5;
     ComputeFileMd5(QFile::encodeName(path), md5);
-    return {QFile::encodeName(path), tool.readAll(), md5, baseEntry,
-            std::make_shared<const PackageFile>(QFile::encodeName(path))};
+    const auto package = std::make_shared<const PackageFile>(QFile::encodeName(path));
+    return {QFile::encodeName(path),
+            tool.readAll(),
+            md5,
+            baseEntry,
+            baseEntry.isEmpty() ? BundleLayout{}
+                                : ReadBundleLayout(ZipArchive(package->file()).entryNames()),
+            package};
 }
 
 // Paints of the window it watches.

@@ -16,6 +16,7 @@
 #include "BenchPackages.h"
 #include "digest/FileMd5.h"
 #include "digest/SafeFile.h"
+#include "inspect/ExtensionRule.h"
 #include "inspect/ToolCapture.h"
 #include "inspect/ToolTarget.h"
 #include "tests/DropEvents.h"
@@ -135,7 +136,7 @@ double TimedDrop(CPelmoraDlg &dialog, const QString &path)
 void RunTool(const QString &path)
 {
     const PackageFile package(QFile::encodeName(path));
-    const ToolTarget target(package);
+    const ToolTarget target(package, ReadPackageName(package.path()).bundle);
     QByteArray output;
     RunToolCapture(target.command(), output, target.descriptor());
 }

@@ -59,10 +59,10 @@ void ReadInnerApk(const SafeFile &file, const ZipArchive &container, InnerApkFac
 } // namespace
 
 BundleContents ReadBundleContents(const SafeFile &file, const ZipArchive &container,
-                                  const QByteArray &baseEntry, const EachApk &onEachApk)
+                                  const BundleLayout &layout, const QByteArray &baseEntry,
+                                  const EachApk &onEachApk)
 {
     BundleContents contents;
-    const BundleLayout layout = ReadBundleLayout(container.entryNames());
     contents.kind = layout.kind;
     contents.baseEntry = baseEntry;
     QList<QByteArray> order = layout.apks;

@@ -40,7 +40,8 @@ struct BundleContents
 };
 
 // Reads every inner APK of `container`, one at a time, for its manifest and its signatures;
-// `file` is the container's own file and `baseEntry` the base the inspection found. An APK the
+// `file` is the container's own file, `layout` what its entries say and `baseEntry` the base
+// the inspection found. An APK the
 // container stores as it is is read where it lies, its checksum checked on a second thread
 // meanwhile; any other is copied into memory first. Every inner APK inflates from the
 // container's budget, so that the whole bundle inflates no more than its container may; once
@@ -48,7 +49,8 @@ struct BundleContents
 // `onEachApk` is handed its entry name, file and archive (for the icon, the native libraries)
 // so that it is read only once.
 BundleContents ReadBundleContents(
-    const SafeFile &file, const ZipArchive &container, const QByteArray &baseEntry,
+    const SafeFile &file, const ZipArchive &container, const BundleLayout &layout,
+    const QByteArray &baseEntry,
     const std::function<void(const QByteArray &, const SafeFile &, const ZipArchive &)> &onEachApk);
 
 // What a split serves, from its manifest's split name: "原生平台 arm64-v8a", "屏幕密度 xxhdpi",

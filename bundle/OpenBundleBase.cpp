@@ -51,8 +51,8 @@ BundleOpening OpenBundleBase(const SafeFile &container, BaseCopy copy)
         opening.problem = archive.problem();
         return opening;
     }
-    const BundleLayout layout = ReadBundleLayout(archive.entryNames());
-    opening.kind = layout.kind;
+    opening.layout = ReadBundleLayout(archive.entryNames());
+    const BundleLayout &layout = opening.layout;
     if (layout.kind == BundleKind::Apk) {
         opening.outcome = BundleOutcome::NotBundle;
         return opening;

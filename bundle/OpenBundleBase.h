@@ -24,8 +24,8 @@ enum class BundleOutcome
 struct BundleOpening
 {
     BundleOutcome outcome = BundleOutcome::Damaged;
-    QString problem; // why it is damaged, in Chinese
-    BundleKind kind = BundleKind::Apk;
+    QString problem;                // why it is damaged, in Chinese
+    BundleLayout layout;            // what its entries say it is; of kind Apk when not a bundle
     QByteArray baseEntry;           // the base's entry name inside the container
     std::optional<MemoryFile> base; // the base's bytes, sealed; its childPath() is for the tool
     // A base the container stores as it is, left uncopied (BaseCopy::Later): where its bytes lie

@@ -53,7 +53,7 @@ void DetailsLoading::readFile()
     const SafeFile &file = inspected.file->file();
     std::optional<PackageReader> reader;
     if (!inspected.reading)
-        reader.emplace(file, inspected.baseEntry);
+        reader.emplace(inspected);
     const std::shared_ptr<const ZipArchive> archive =
         reader ? reader->fileArchive() : inspected.reading->archive;
     // Only now: the reader's checks above go through libzip, which the archive's readers use too.

@@ -4,6 +4,7 @@
 #include "apk/LauncherIcon.h"
 #include "archive/ZipArchive.h"
 #include "formats/Formats.h"
+#include "inspect/ExtensionRule.h"
 #include "inspect/PackageFile.h"
 #include "inspect/ToolCapture.h"
 #include "inspect/ToolTarget.h"
@@ -14,7 +15,7 @@ std::optional<PackageIcon> LoadPackageIcon(const QByteArray &path)
     const PackageFile package(path);
     if (!package.keptToOneContent())
         return std::nullopt;
-    const ToolTarget target(package);
+    const ToolTarget target(package, ReadPackageName(path).bundle);
     if (target.damaged())
         return std::nullopt;
     // The tool names the icon's bitmaps quicker than a large resource table loads, so it is asked

@@ -15,7 +15,6 @@
 #include "base/NarrowText.h"
 #include "digest/ReadOnce.h"
 #include "digest/SafeFile.h"
-#include "inspect/ExtensionRule.h"
 #include "inspect/ToolComplaints.h"
 
 #include <QSet>
@@ -77,12 +76,12 @@ void CompleteNativePlatforms(PackageFacts &facts, const QList<NativeLibrary> &li
 // A bundle's contents: every inner APK, the base's icon, channel and facts, the native libraries
 // of all of them. An APKM's own signature comes from the read of the file.
 void LoadBundle(PackageDetails &details, const SafeFile &file, const ZipArchive &archive,
-                const QByteArray &baseEntry)
+                const BundleLayout &layout, const QByteArray &baseEntry)
 {
     QList<NativeLibrary> libraries;
     bool librariesRead = true;
     details.bundle = ReadBundleContents(
-        file, archive, baseEntry,
+        file, archive, layout, baseEntry,
         [&](const QByteArray &entry, const SafeFile &apkFile, const ZipArchive &apk) {
             if (entry == baseEntry) {
                 details.icon = ReadLauncherIcon(apk, details.facts.icons);
@@ -121,7 +120,7 @@ PackageReading ReadPackage(const InspectedPackage &inspected)
     if (inspected.reading)
         return *inspected.reading;
     const SafeFile &file = inspected.file->file();
-    PackageReader reader(file, inspected.baseEntry);
+    PackageReader reader(inspected);
     return reader.finish(ReadOnce(file, reader.sinks()));
 }
 
@@ -155,7 +154,7 @@ void LoadContents(PackageDetails &details, const InspectedPackage &inspected,
 {
     details.contentsPending = false;
     if (!inspected.baseEntry.isEmpty()) {
-        LoadBundle(details, inspected.file->file(), archive, inspected.baseEntry);
+        LoadBundle(details, inspected.file->file(), archive, inspected.layout, inspected.baseEntry);
         return;
     }
     details.icon = ReadLauncherIcon(archive, details.facts.icons);
@@ -360,9 +359,8 @@ std::optional<PackageDetails> LoadRefusedSignatures(const InspectedPackage &insp
     PackageDetails details;
     details.fileChanged = false;
     // Judged as the inspection took it: a bundle only when named as one.
-    if (NamedAsBundle(inspected.path) &&
-        ReadBundleLayout(archive->entryNames()).kind != BundleKind::Apk) {
-        LoadBundle(details, file, *archive, inspected.baseEntry);
+    if (inspected.layout.kind != BundleKind::Apk) {
+        LoadBundle(details, file, *archive, inspected.layout, inspected.baseEntry);
         if (details.kind == BundleKind::Apkm)
             details.container = signatures();
     } else {

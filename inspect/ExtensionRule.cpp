@@ -15,21 +15,14 @@ QStringView FindExtension(QStringView path)
     return dot < 0 ? QStringView() : path.sliced(dot);
 }
 
-ExtensionCheck CheckExtension(QByteArrayView path)
+PackageName ReadPackageName(QByteArrayView path)
 {
     const QString shown = FromNarrow(path);
     const QStringView extension = FindExtension(shown);
     if (extension.isEmpty())
-        return ExtensionCheck::Missing;
+        return {};
     // Only the first characters count.
-    return extension.startsWith(u".apk") || extension.startsWith(u".xapk")
-               ? ExtensionCheck::Accepted
-               : ExtensionCheck::WrongType;
-}
-
-bool NamedAsBundle(QByteArrayView path)
-{
-    const QString shown = FromNarrow(path);
-    const QStringView extension = FindExtension(shown);
-    return extension == u".apks" || extension == u".apkm" || extension == u".xapk";
+    const bool accepted = extension.startsWith(u".apk") || extension.startsWith(u".xapk");
+    return {accepted ? ExtensionCheck::Accepted : ExtensionCheck::WrongType,
+            extension == u".apks" || extension == u".apkm" || extension == u".xapk"};
 }

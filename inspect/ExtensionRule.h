@@ -15,9 +15,12 @@ enum class ExtensionCheck
     Missing,   // no extension at all: a folder, "readme", "app.apk (1)"
 };
 
-// What the extension of `path` (the name's bytes, shown as UTF-8) says about inspecting it.
-ExtensionCheck CheckExtension(QByteArrayView path);
-
-// Whether `path` is named as a bundle of APKs (".apks", ".apkm", ".xapk"), which is opened to
-// find its base; anything else that passes goes to the tool as it is.
-bool NamedAsBundle(QByteArrayView path);
+// What the extension of `path` (the name's bytes, shown as UTF-8) says, read once.
+struct PackageName
+{
+    ExtensionCheck check = ExtensionCheck::Missing; // whether to inspect it
+    // Named as a bundle of APKs (".apks", ".apkm", ".xapk"), which is opened to find its base;
+    // anything else that passes goes to the tool as it is.
+    bool bundle = false;
+};
+PackageName ReadPackageName(QByteArrayView path);

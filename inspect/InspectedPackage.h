@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PackageFile.h"
+#include "bundle/BundleLayout.h"
 
 #include <QByteArray>
 #include <memory>
@@ -20,6 +21,9 @@ struct InspectedPackage
     QByteArray toolOutput;
     QByteArray md5;
     QByteArray baseEntry; // empty for a plain APK
+    // What the entries of a file named as a bundle said it is, worked out once when it was
+    // opened; a plain APK's, or one named so, is of kind Apk.
+    BundleLayout layout = {};
     std::shared_ptr<const PackageFile> file;
     std::shared_ptr<const PackageReading> reading = nullptr;
 };

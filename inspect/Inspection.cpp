@@ -93,9 +93,11 @@ private:
     bool saidError = false;
 };
 
-ToolReading RunToolWhileReading(ToolTarget &target, const SafeFile &file, InspectionRead read,
-                                ByteSink *progress, std::chrono::milliseconds toolTimeout)
+ToolReading RunToolWhileReading(ToolTarget &target, const InspectedPackage &inspected,
+                                InspectionRead read, ByteSink *progress,
+                                std::chrono::milliseconds toolTimeout)
 {
+    const SafeFile &file = inspected.file->file();
     ToolBesideRead tool(target, toolTimeout);
     ToolReading reading;
     quint32 shownSize = 0;
@@ -107,7 +109,7 @@ ToolReading RunToolWhileReading(ToolTarget &target, const SafeFile &file, Inspec
     QList<ByteSink *> sinks;
     QList<ByteSink *> beside; // hashed on a thread of their own, as ComputeFileMd5 hashes
     if (read == InspectionRead::Everything && reading.readable) {
-        reader.emplace(file, target.baseEntry());
+        reader.emplace(inspected);
         sinks = reader->sinks();
     } else if (md5Shown) {
         beside = {&md5};
@@ -188,7 +190,8 @@ void RefuseAsChanged(InspectionResult &result, const PackageFile &file)
 InspectionResult InspectPackage(const QByteArray &path, InspectionRead read, ByteSink *progress,
                                 std::chrono::milliseconds toolTimeout)
 {
-    switch (CheckExtension(path)) {
+    const PackageName name = ReadPackageName(path);
+    switch (name.check) {
     case ExtensionCheck::Missing:
         return Refused(InspectionOutcome::Folder, QStringLiteral("不处理文件夹"));
     case ExtensionCheck::WrongType:
@@ -207,8 +210,8 @@ InspectionResult InspectPackage(const QByteArray &path, InspectionRead read, Byt
         return Refused(InspectionOutcome::Damaged, Damaged, NotKeptReason(*package));
     // A bundle's base reaches the tool from memory, copied as the read below passes it; the MD5
     // stays the bundle file's own.
-    ToolTarget target(*package, BaseCopy::Later);
-    InspectedPackage inspected{path, {}, {}, target.baseEntry(), package};
+    ToolTarget target(*package, name.bundle, BaseCopy::Later);
+    InspectedPackage inspected{path, {}, {}, target.baseEntry(), target.layout(), package};
     if (target.damaged()) {
         InspectionResult result =
             Refused(file.isOpen() ? InspectionOutcome::Damaged : InspectionOutcome::Unreadable,
@@ -216,7 +219,7 @@ InspectionResult InspectPackage(const QByteArray &path, InspectionRead read, Byt
         result.inspected = inspected;
         return result;
     }
-    ToolReading reading = RunToolWhileReading(target, file, read, progress, toolTimeout);
+    ToolReading reading = RunToolWhileReading(target, inspected, read, progress, toolTimeout);
     BadgingInfo info;
     // A tool that was killed or crashed, or never ran, has vouched for nothing, whatever it
     // printed.

@@ -1,14 +1,14 @@
 #include "PackageReading.h"
 
+#include "InspectedPackage.h"
 #include "archive/ZipArchive.h"
-#include "bundle/BundleLayout.h"
 
-PackageReader::PackageReader(const SafeFile &file, const QByteArray &baseEntry)
-    : archive(std::make_shared<const ZipArchive>(file))
+PackageReader::PackageReader(const InspectedPackage &inspected)
+    : archive(std::make_shared<const ZipArchive>(inspected.file->file()))
 {
-    if (baseEntry.isEmpty() ||
-        (archive->isOpen() && ReadBundleLayout(archive->entryNames()).kind == BundleKind::Apkm))
-        signatures.emplace(file, *archive);
+    if (inspected.baseEntry.isEmpty() ||
+        (archive->isOpen() && inspected.layout.kind == BundleKind::Apkm))
+        signatures.emplace(inspected.file->file(), *archive);
 }
 
 QList<ByteSink *> PackageReader::sinks()

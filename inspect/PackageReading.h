@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-class SafeFile;
+struct InspectedPackage;
 class ZipArchive;
 
 // What one read of a package's file gives: the file's MD5, SHA-1 and SHA-256, and the signature
@@ -26,9 +26,9 @@ class PackageReader
 {
 public:
     // Opens the file's archive. Its signatures are checked in the read when it is an APK (no
-    // `baseEntry`) or an APKM container whose archive opened; a bundle's inner APKs are checked
+    // base entry) or an APKM container whose archive opened; a bundle's inner APKs are checked
     // each on its own, from memory.
-    PackageReader(const SafeFile &file, const QByteArray &baseEntry);
+    explicit PackageReader(const InspectedPackage &inspected);
 
     const std::shared_ptr<const ZipArchive> &fileArchive() const { return archive; }
 

@@ -1,12 +1,12 @@
 #include "ToolTarget.h"
 
 #include "BadgingCommand.h"
-#include "ExtensionRule.h"
 #include "bundle/StoredCopy.h"
 
-ToolTarget::ToolTarget(const PackageFile &package, BaseCopy copy) : package(package)
+ToolTarget::ToolTarget(const PackageFile &package, bool namedAsBundle, BaseCopy copy)
+    : package(package)
 {
-    if (NamedAsBundle(package.path()))
+    if (namedAsBundle)
         bundle = OpenBundleBase(package.file(), copy);
     // A file named ".apks" that is a plain APK after all goes to the tool as it is.
     if (readsBase() && !bundle->base)

@@ -17,9 +17,10 @@ class StoredCopy;
 class ToolTarget
 {
 public:
-    // With BaseCopy::Later a base the bundle stores as it is gets copied by the caller's own
-    // read of the file: it feeds pendingCopy() until ready().
-    explicit ToolTarget(const PackageFile &package, BaseCopy copy = BaseCopy::Now);
+    // `namedAsBundle`: the package's name says it is a bundle (PackageName), so it is opened to
+    // find its base. With BaseCopy::Later a base the bundle stores as it is gets copied by the
+    // caller's own read of the file: it feeds pendingCopy() until ready().
+    ToolTarget(const PackageFile &package, bool namedAsBundle, BaseCopy copy = BaseCopy::Now);
     ~ToolTarget();
     ToolTarget(const ToolTarget &) = delete;
     ToolTarget &operator=(const ToolTarget &) = delete;
@@ -43,6 +44,8 @@ public:
     const SafeFile &apk() const;
     // The base's entry inside the bundle; empty for a plain APK.
     QByteArray baseEntry() const;
+    // What a file named as a bundle holds, as its entries say; of kind Apk for any other.
+    BundleLayout layout() const { return bundle ? bundle->layout : BundleLayout{}; }
     // What every archive read out of a bundle draws on, so that a bundle inflates no more in
     // all than its container may; null for a plain APK.
     std::shared_ptr<InflateBudget> budget() const;

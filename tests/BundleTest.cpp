@@ -291,7 +291,7 @@ void BundleTest::openBase()
     const BundleOpening opening = OpenBundleBase(SafeFile(QFile::encodeName(file)));
     QCOMPARE(opening.outcome, outcome);
     QTEST(opening.problem, "problem");
-    QTEST(opening.kind, "kind");
+    QTEST(opening.layout.kind, "kind");
     QTEST(opening.baseEntry, "baseEntry");
     QCOMPARE(opening.base.has_value(), outcome == BundleOutcome::Bundle);
     // Left for the inspection's own read to copy, a stored base is found where it lies; one the
@@ -457,10 +457,15 @@ void BundleTest::details()
                 baseEntry.isEmpty() ? file : containers.value(QStringLiteral("plain"))});
     tool.waitForFinished(-1);
     const QByteArray bytes = ReadFile(file);
+    const auto package = std::make_shared<const PackageFile>(QFile::encodeName(file));
     const InspectedPackage inspected{
-        QFile::encodeName(file), tool.readAllStandardOutput(),
-        QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex(), baseEntry,
-        std::make_shared<const PackageFile>(QFile::encodeName(file))};
+        QFile::encodeName(file),
+        tool.readAllStandardOutput(),
+        QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex(),
+        baseEntry,
+        baseEntry.isEmpty() ? BundleLayout{}
+                            : ReadBundleLayout(ZipArchive(package->file()).entryNames()),
+        package};
 
     QStringList rows;
     QStringList labels;

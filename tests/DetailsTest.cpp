@@ -149,7 +149,7 @@ InspectedPackage Inspect(const QString &path, const QString &toolSaw)
     auto file = std::make_shared<const PackageFile>(QFile::encodeName(path));
     QByteArray md5;
     ComputeFileMd5(file->file(), md5);
-    return {QFile::encodeName(path), tool.readAllStandardOutput(), md5, {}, file};
+    return {QFile::encodeName(path), tool.readAllStandardOutput(), md5, {}, {}, file};
 }
 
 // Bytes this process has read so far, through any file.
