@@ -19,7 +19,7 @@
 #include "inspect/ExtensionRule.h"
 #include "inspect/ToolCapture.h"
 #include "inspect/ToolTarget.h"
-#include "tests/DropEvents.h"
+#include "tests/support/DropEvents.h"
 #include "ui/PelmoraDlg.h"
 
 #include <QApplication>

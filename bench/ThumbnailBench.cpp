@@ -12,7 +12,7 @@
 // at 1024 pixels.
 // Usage: thumbnail_bench THUMBNAILER MINIMAL_PNG [PACKAGE]
 #include "BenchPackages.h"
-#include "tests/HostilePackages.h"
+#include "tests/support/HostilePackages.h"
 
 #include <QBuffer>
 #include <QDir>

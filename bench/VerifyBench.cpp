@@ -13,7 +13,7 @@
 #include "details/DescribeSignatures.h"
 #include "digest/Digest.h"
 #include "digest/SafeFile.h"
-#include "tests/HostilePackages.h"
+#include "tests/support/HostilePackages.h"
 
 #include <QCoreApplication>
 #include <QDir>
