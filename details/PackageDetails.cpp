@@ -2,6 +2,7 @@
 
 #include "BundleVerdict.h"
 #include "DescribeSignatures.h"
+#include "ExposureSections.h"
 #include "FileSizeText.h"
 #include "HoldingsSections.h"
 #include "ManifestFacts.h"
@@ -330,6 +331,8 @@ QList<DetailsSection> DetailsSections(const PackageDetails &details)
     sections.append(SignatureSection(shown));
     sections.append(NativeLibrarySection(shown));
     sections.append({CodeSection(shown), FrameworkSection(shown), SizeSection(shown)});
+    sections.append({ComponentSection(shown), SecurityFlagSection(shown),
+                     FindingSection(shown, QDate::currentDate())});
     return sections;
 }
 
