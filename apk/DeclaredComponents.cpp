@@ -115,6 +115,13 @@ DeclaredComponents ReadDeclaredComponents(const XmlDocument &manifest, const Sdk
     bool applicationEnabled = true;
     // The element of each component, and of the filter and component being read.
     QList<qsizetype> componentElements;
+    // Every element two deep may be a component; growing the list as they come would move
+    // each one many times over.
+    const qsizetype candidates =
+        std::count_if(elements.cbegin(), elements.cend(),
+                      [](const XmlElement &element) { return element.depth == 2; });
+    declared.components.reserve(candidates);
+    componentElements.reserve(candidates);
     qsizetype component = -1;
     qsizetype filter = -1;
     for (qsizetype index = 0; index < elements.size(); ++index) {
@@ -131,7 +138,7 @@ DeclaredComponents ReadDeclaredComponents(const XmlDocument &manifest, const Sdk
                 continue;
             component = index;
             componentElements.append(index);
-            DeclaredComponent found;
+            DeclaredComponent &found = declared.components.emplaceBack();
             found.kind = *kind;
             found.name =
                 FullName(packageName, ManifestValues::literal(element, AndroidAttribute::Name));
@@ -155,7 +162,6 @@ DeclaredComponents ReadDeclaredComponents(const XmlDocument &manifest, const Sdk
                     ManifestValues::literal(element, AndroidAttribute::Authorities);
                 found.authorities = authorities.split(u';', Qt::SkipEmptyParts);
             }
-            declared.components.append(found);
         } else if (component >= 0 && element.parent == component &&
                    element.name == QLatin1String("intent-filter")) {
             filter = index;
