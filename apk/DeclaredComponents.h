@@ -40,7 +40,7 @@ enum class ExportedReason
 {
     Declared,        // android:exported says so
     IntentFilter,    // not declared, and an intent filter makes it exported
-    NoIntentFilter,  // not declared, and it has no intent filter
+    NoIntentFilter,  // not declared, and no intent filter of its names an action
     ProviderLegacy,  // a provider not declared, the SDK level 16 or lower
     ProviderDefault, // a provider not declared, both SDK levels 17 or higher
     Unresolved,      // a reference that does not resolve to one value

@@ -69,8 +69,6 @@ public:
     // The file a resource names ("res/xml/network_security_config.xml"), when it resolves to one
     // path; empty otherwise.
     QString resourcePath(quint32 id);
-    // Whether any reference could not be followed because the caps ran out.
-    bool exhausted() const { return resolver && resolver->exhausted(); }
 
 private:
     std::optional<qint32> integer(quint32 id);

@@ -329,10 +329,11 @@ QList<DetailsSection> DetailsSections(const PackageDetails &details)
     if (const std::optional<DetailsSection> splits = SplitSection(shown))
         sections.append(*splits);
     sections.append(SignatureSection(shown));
-    sections.append(NativeLibrarySection(shown));
-    sections.append({CodeSection(shown), FrameworkSection(shown), SizeSection(shown)});
+    // What it exposes follows who signed it.
     sections.append({ComponentSection(shown), SecurityFlagSection(shown),
                      FindingSection(shown, QDate::currentDate())});
+    sections.append(NativeLibrarySection(shown));
+    sections.append({CodeSection(shown), FrameworkSection(shown), SizeSection(shown)});
     return sections;
 }
 

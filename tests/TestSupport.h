@@ -34,15 +34,16 @@ struct PackageContents
     // Entries stored as they are after packaging, each replacing one of the same path, e.g.
     // native libraries ("lib/arm64-v8a/libx.so") or an icon the tool would not have packaged.
     QList<std::pair<QString, QByteArray>> storedEntries;
-    QString manifestAttributes = {};    // on <manifest>, e.g. split="config.xxhdpi"
-    QString applicationElements = {};   // XML placed in <application>, e.g. <meta-data .../>
-    QString applicationAttributes = {}; // on <application>, e.g. android:debuggable="true"
-    QString manifestTail = {};          // XML placed in <manifest> after <application>
-    bool literalLabel = false; // android:label holds the label itself, not @string/app_name
+    QString manifestAttributes = {};  // on <manifest>, e.g. split="config.xxhdpi"
+    QString applicationElements = {}; // XML placed in <application>, e.g. <meta-data .../>
+    QString manifestTail = {};        // XML placed in <manifest> after <application>
+    bool literalLabel = false;        // android:label holds the label itself, not @string/app_name
     // resources.arsc rewritten as Android 14's aapt2 writes it (WithCompactEntries)
     bool compactTable = false;
     // The binary manifest aapt wrote, rewritten before the package is finished (ManifestXml.h).
     std::function<QByteArray(const QByteArray &)> rewriteManifest = {};
+    // Attributes on <application>, e.g. android:debuggable="true".
+    QString applicationAttributes = {};
 };
 
 // Contents whose resource table Debian's aapt refuses whole ("ERROR: dump failed because the
