@@ -113,8 +113,7 @@ DeclaredComponents ReadDeclaredComponents(const XmlDocument &manifest, const Sdk
     qsizetype application = -1;
     QString applicationPermission;
     bool applicationEnabled = true;
-    // The element of each component, and of the filter and component being read.
-    QList<qsizetype> componentElements;
+    QList<qsizetype> componentElements; // the element of each component
     // Every element two deep may be a component; growing the list as they come would move
     // each one many times over.
     const qsizetype candidates =
@@ -122,6 +121,7 @@ DeclaredComponents ReadDeclaredComponents(const XmlDocument &manifest, const Sdk
                       [](const XmlElement &element) { return element.depth == 2; });
     declared.components.reserve(candidates);
     componentElements.reserve(candidates);
+    // The elements of the component and of the filter being read.
     qsizetype component = -1;
     qsizetype filter = -1;
     for (qsizetype index = 0; index < elements.size(); ++index) {

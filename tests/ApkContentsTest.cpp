@@ -2,8 +2,9 @@
 // `dexdump -f` on DEX files that smali assembles at test time, the DEX files Android loads,
 // frameworks in packages built with aapt around each one's marker entries, sizes by category
 // held against Python's zipfile and the signing block's own size field, the download estimate
-// against `gzip -9 -n`, Google Play's target-SDK table, and `pelmora --contents` as a script
-// runs it.
+// against `gzip -9 -n`, Google Play's target-SDK table, `pelmora --contents` as a script runs
+// it, and the components, flags and findings of manifests built with aapt, held against its own
+// dump of them.
 #include "TestSupport.h"
 #include "apk/ApkHoldings.h"
 #include "apk/ContentsListing.h"
@@ -83,9 +84,9 @@ qint64 SigningBlockSize(const QByteArray &file)
     return qFromLittleEndian<qint64>(file.constData() + directory - 24) + 8;
 }
 
-// One element of a binary XML document as `aapt dump xmltree` prints it: its depth and its
-// attributes by their printed names (the root at depth 0) ("android:name", "package"), each value
-// as the tool shows it: a string's text, "true" or "false" for a boolean, "@0x…" for a reference.
+// One element of a binary XML document as `aapt dump xmltree` prints it: its depth (the root's 0)
+// and its attributes by their printed names ("android:name", "package"), each value as the tool
+// shows it: a string's text, "true" or "false" for a boolean, "@0x…" for a reference.
 struct DumpedElement
 {
     QString name;
@@ -867,24 +868,37 @@ void ApkContentsTest::exposure()
                 filters.last().actions.append(name);
             else if (inner.name == QLatin1String("category"))
                 filters.last().categories.append(name);
-            else if (inner.name == QLatin1String("data"))
-                for (const QString &key : inner.attributes.keys())
-                    filters.last().schemes.append(key + u'=' + inner.attributes.value(key));
+            else if (inner.name == QLatin1String("data")) {
+                IntentFilter &filter = filters.last();
+                const auto value = [&inner](const char *attribute) {
+                    return inner.attributes.value(QStringLiteral("android:") +
+                                                  QLatin1String(attribute));
+                };
+                if (!value("scheme").isEmpty())
+                    filter.schemes.append(value("scheme"));
+                if (!value("host").isEmpty())
+                    filter.hosts.append(value("port").isEmpty()
+                                            ? value("host")
+                                            : value("host") + u':' + value("port"));
+                for (const auto &[attribute, kind] :
+                     {std::pair{"path", IntentFilter::DataPath::Exact},
+                      std::pair{"pathPrefix", IntentFilter::DataPath::Prefix},
+                      std::pair{"pathPattern", IntentFilter::DataPath::Pattern}})
+                    if (!value(attribute).isEmpty())
+                        filter.paths.append({kind, value(attribute)});
+            }
         }
         QCOMPARE(component.intentFilters.size(), filters.size());
         for (qsizetype index = 0; index < filters.size(); ++index) {
             const IntentFilter &ours = component.intentFilters[index];
             QCOMPARE(ours.actions, filters[index].actions);
             QCOMPARE(ours.categories, filters[index].categories);
-            // Every data attribute aapt printed is one this reader kept.
-            for (const QString &data : std::as_const(filters[index].schemes)) {
-                const QString value = data.section(u'=', 1);
-                QStringList kept = ours.schemes + ours.hosts;
-                for (const IntentFilter::DataPath &path : ours.paths)
-                    kept.append(path.path);
-                QVERIFY2(std::any_of(kept.cbegin(), kept.cend(),
-                                     [&](const QString &item) { return item.contains(value); }),
-                         qPrintable(data));
+            QCOMPARE(ours.schemes, filters[index].schemes);
+            QCOMPARE(ours.hosts, filters[index].hosts);
+            QCOMPARE(ours.paths.size(), filters[index].paths.size());
+            for (qsizetype path = 0; path < ours.paths.size(); ++path) {
+                QCOMPARE(ours.paths[path].kind, filters[index].paths[path].kind);
+                QCOMPARE(ours.paths[path].path, filters[index].paths[path].path);
             }
         }
     }
