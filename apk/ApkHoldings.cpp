@@ -5,6 +5,9 @@
 
 ApkHoldings ReadApkHoldings(const SafeFile &file, const ZipArchive &archive)
 {
-    return {ReadDexFiles(archive), DetectFrameworks(archive), ListContents(file, archive),
-            ReadManifestDocument(archive)};
+    ApkHoldings holdings{ReadDexFiles(archive), DetectFrameworks(archive),
+                         ListContents(file, archive), ReadManifestDocument(archive), std::nullopt};
+    if (holdings.manifest)
+        holdings.exposure = ReadPackageExposure(*holdings.manifest, archive);
+    return holdings;
 }

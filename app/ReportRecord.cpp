@@ -1,5 +1,6 @@
 #include "ReportRecord.h"
 
+#include "ExposureJson.h"
 #include "HoldingsJson.h"
 #include "apk/DownloadEstimate.h"
 #include "apk/NativeLibraries.h"
@@ -246,6 +247,12 @@ QJsonObject PackageObject(const QByteArray &path, const InspectionResult &result
         known ? details->holdings : std::optional<ApkHoldings>();
     object.insert(QStringLiteral("dex"), DexValue(holdings));
     object.insert(QStringLiteral("frameworks"), FrameworksValue(holdings));
+    const std::optional<PackageExposure> exposure =
+        holdings ? holdings->exposure : std::optional<PackageExposure>();
+    object.insert(QStringLiteral("components"), ComponentsValue(exposure));
+    object.insert(QStringLiteral("launcherActivity"), LauncherActivityValue(exposure));
+    object.insert(QStringLiteral("flags"), FlagsValue(exposure));
+    object.insert(QStringLiteral("findings"), FindingsValue(exposure, QDate::currentDate()));
     object.insert(QStringLiteral("sizes"),
                   known ? QJsonValue(SizesObject(holdings, details->downloadEstimate)) : none);
     // Judged when the file was known, or when it was refused but is a readable archive.

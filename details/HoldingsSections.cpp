@@ -4,9 +4,6 @@
 #include "PackageDetails.h"
 #include "base/NarrowText.h"
 
-namespace {
-
-// A section with one row for what is not known of its holdings; nothing when they are.
 std::optional<DetailsSection> UnknownHoldings(const QString &title, const QString &label,
                                               const PackageDetails &details)
 {
@@ -18,6 +15,8 @@ std::optional<DetailsSection> UnknownHoldings(const QString &title, const QStrin
         return DetailsSection{title, {{label, QStringLiteral("无法读取")}}};
     return std::nullopt;
 }
+
+namespace {
 
 QString DexText(const DexFile &file)
 {

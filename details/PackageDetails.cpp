@@ -2,6 +2,7 @@
 
 #include "BundleVerdict.h"
 #include "DescribeSignatures.h"
+#include "ExposureSections.h"
 #include "FileSizeText.h"
 #include "HoldingsSections.h"
 #include "ManifestFacts.h"
@@ -336,6 +337,9 @@ QList<DetailsSection> DetailsSections(const PackageDetails &details)
     if (const std::optional<DetailsSection> splits = SplitSection(shown))
         sections.append(*splits);
     sections.append(SignatureSection(shown));
+    // What it exposes follows who signed it.
+    sections.append({ComponentSection(shown), SecurityFlagSection(shown),
+                     FindingSection(shown, QDate::currentDate())});
     sections.append(NativeLibrarySection(shown));
     sections.append({CodeSection(shown), FrameworkSection(shown), SizeSection(shown)});
     return sections;

@@ -63,6 +63,26 @@ void Escape(PackageFacts &facts)
     Escape(facts.nativePlatforms);
 }
 
+void Escape(PackageExposure &exposure)
+{
+    for (DeclaredComponent &component : exposure.components.components) {
+        for (QString *text : {&component.name, &component.targetActivity, &component.permission,
+                              &component.readPermission, &component.writePermission})
+            Escape(*text);
+        Escape(component.authorities);
+        for (IntentFilter &filter : component.intentFilters) {
+            for (QStringList *items :
+                 {&filter.actions, &filter.categories, &filter.schemes, &filter.hosts})
+                Escape(*items);
+            for (IntentFilter::DataPath &path : filter.paths)
+                Escape(path.path);
+        }
+    }
+    Escape(exposure.components.launcherActivity);
+    Escape(exposure.flags.networkSecurityConfig);
+    Escape(exposure.flags.sharedUserId);
+}
+
 } // namespace
 
 QString EscapeControls(const QString &text)
@@ -109,5 +129,7 @@ PackageDetails ShownDetails(const PackageDetails &details)
             Escape(library.abi);
             Escape(library.path);
         }
+    if (shown.holdings && shown.holdings->exposure)
+        Escape(*shown.holdings->exposure);
     return shown;
 }

@@ -6,8 +6,12 @@ QString TargetSdkText(const QString &targetSdk, QDate today)
 {
     bool number = false;
     const int level = targetSdk.toInt(&number);
-    if (!number)
-        return targetSdk;
+    const QString note = number ? PlayTargetSdkNote(level, today) : QString();
+    return note.isEmpty() ? targetSdk : QStringLiteral("%1（%2）").arg(targetSdk, note);
+}
+
+QString PlayTargetSdkNote(int level, QDate today)
+{
     const int forNew = RequiredTargetSdk(today, PlaySubmission::NewApp);
     const int forUpdate = RequiredTargetSdk(today, PlaySubmission::AppUpdate);
     // Updates never need more than new apps do, so below theirs is below both.
@@ -20,5 +24,5 @@ QString TargetSdkText(const QString &targetSdk, QDate today)
                    .arg(forUpdate);
     else if (level < forNew)
         note = QStringLiteral("低于 Google Play 对新应用的要求（API %1）").arg(forNew);
-    return note.isEmpty() ? targetSdk : QStringLiteral("%1（%2）").arg(targetSdk, note);
+    return note;
 }

@@ -337,6 +337,15 @@ void ReportTest::initTestCase()
     coded.storedEntries = {{QStringLiteral("classes.dex"), firstDex},
                            {QStringLiteral("classes2.dex"), secondDex},
                            {QStringLiteral("META-INF/app_release.kotlin_module"), "k"}};
+    // A launcher opened by its filter and a provider whose reads no permission guards.
+    coded.applicationAttributes = QStringLiteral("android:usesCleartextTraffic='false'");
+    coded.applicationElements = QStringLiteral(
+        "<activity android:name='.Start'><intent-filter>"
+        "<action android:name='android.intent.action.MAIN'/>"
+        "<category android:name='android.intent.category.LAUNCHER'/></intent-filter></activity>"
+        "<provider android:name='org.pelmora.Store' android:exported='true' "
+        "android:authorities='org.pelmora.store;org.pelmora.backup' "
+        "android:writePermission='org.pelmora.WRITE'/>");
     const QString codedPackage = BuildTestPackage(
         holdings.path(), QStringLiteral("coded.apk"),
         {QStringLiteral("org.pelmora.report"), QStringLiteral("3.1"), QStringLiteral("报告")},
@@ -792,7 +801,28 @@ void ReportTest::report_data()
         {QStringLiteral("dex/files/1/fields"), qlonglong(2)},
         {QStringLiteral("dex/files/2"), QVariant()},
         {QStringLiteral("frameworks"), QVariantList{QStringLiteral("Kotlin")}},
-        {QStringLiteral("sizes/byCategory/code/uncompressed"), qlonglong(codeSize)}};
+        {QStringLiteral("sizes/byCategory/code/uncompressed"), qlonglong(codeSize)},
+        {QStringLiteral("components/0/kind"), QStringLiteral("activity")},
+        {QStringLiteral("components/0/name"), QStringLiteral("org.pelmora.report.Start")},
+        {QStringLiteral("components/0/exported"), true},
+        {QStringLiteral("components/0/exportedReason"), QStringLiteral("intent-filter")},
+        {QStringLiteral("components/0/intentFilters/0/categories"),
+         QVariantList{QStringLiteral("android.intent.category.LAUNCHER")}},
+        {QStringLiteral("components/1/kind"), QStringLiteral("provider")},
+        {QStringLiteral("components/1/permission"), null},
+        {QStringLiteral("components/1/writePermission"), QStringLiteral("org.pelmora.WRITE")},
+        {QStringLiteral("components/1/authorities"),
+         QVariantList{QStringLiteral("org.pelmora.store"), QStringLiteral("org.pelmora.backup")}},
+        {QStringLiteral("components/2"), QVariant()},
+        {QStringLiteral("launcherActivity"), QStringLiteral("org.pelmora.report.Start")},
+        {QStringLiteral("flags/usesCleartextTraffic"), false},
+        {QStringLiteral("flags/cleartextDecidedBy"), QStringLiteral("manifest")},
+        {QStringLiteral("flags/allowBackup"), true},
+        {QStringLiteral("flags/networkSecurityConfig"), null},
+        {QStringLiteral("findings/0/code"), QStringLiteral("exported-without-permission")},
+        {QStringLiteral("findings/0/severity"), QStringLiteral("medium")},
+        {QStringLiteral("findings/1/code"), QStringLiteral("play-target-sdk-update")},
+        {QStringLiteral("findings/2"), QVariant()}};
     QTest::newRow("two DEX files and a framework, the download size asked for")
         << QStringList{report, json, sizes, QStringLiteral("holdings/coded.apk")} << 0
         << QStringList{ok} << codedFields << QStringList() << int(Plain);
@@ -803,17 +833,20 @@ void ReportTest::report_data()
         << QStringList{ok} << bundleFields << QStringList() << int(Plain);
     QTest::newRow("a damaged package: nothing of what it holds")
         << QStringList{report, json, sizes, QStringLiteral("corpus/damaged.apk")} << 1
-        << QStringList{damaged}
-        << QVariantMap{{QStringLiteral("dex"), null},
-                       {QStringLiteral("frameworks"), null},
-                       {QStringLiteral("sizes"), null}}
+        << QStringList{damaged} << QVariantMap{{QStringLiteral("dex"), null},
+                                               {QStringLiteral("frameworks"), null},
+                                               {QStringLiteral("components"), null},
+                                               {QStringLiteral("launcherActivity"), null},
+                                               {QStringLiteral("flags"), null},
+                                               {QStringLiteral("findings"), null},
+                                               {QStringLiteral("sizes"), null}}
         << QStringList() << int(Plain);
     QTest::newRow("what a package holds as text")
         << QStringList{report, sizes, QStringLiteral("holdings/coded.apk")} << 0 << QStringList()
         << QVariantMap()
         << QStringList{QStringLiteral("classes.dex: 版本 38，类 2，方法 5，字段 3，字符串 "),
                        QStringLiteral("  Kotlin"), QStringLiteral("代码: 存储 "),
-                       QStringLiteral("估计下载大小: ")}
+                       QStringLiteral("估计下载大小: "), QStringLiteral("导出且无权限保护: 2")}
         << int(Plain);
     QTest::newRow("the download size without a report")
         << QStringList{QStringLiteral("--contents"), sizes, signedPackage} << 2 << QStringList()

@@ -34,6 +34,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 #include <sys/stat.h>
 
@@ -175,7 +176,8 @@ enum Then
     WatchComparison,   // the same, reading the comparison window at once and once it is in
     CloseComparison,   // the same, closing the comparison window at once
     PasteSigner,       // types a certificate SHA-256 into 预期签名者
-    AwaitEstimate      // reads it once the download estimate is in too
+    AwaitEstimate,     // reads it once the download estimate is in too
+    ReadWarnings       // reads which lines of its lists stand out
 };
 
 // Drops `path` onto the main window, answering any message box.
@@ -539,6 +541,21 @@ void DetailsTest::window_data()
         << int(AwaitEstimate) << QString::number(firstDex.size() + secondDex.size())
         << QStringLiteral("classes.dex: 版本 38，类 2，方法 5，字段 3，字符串 %1\n"
                           "classes2.dex: 版本 39，类 1，方法 0，字段 2，字符串 %2\n");
+    // Two components open to every app, one guarded and one private: the open ones stand out,
+    // and so does the debuggable build's finding.
+    PackageContents exposed = DetailedContents();
+    exposed.applicationAttributes = QStringLiteral("android:debuggable='true'");
+    exposed.applicationElements =
+        QStringLiteral("<activity android:name='.Open' android:exported='true'/>"
+                       "<receiver android:name='.Listening'><intent-filter>"
+                       "<action android:name='org.example.PING'/></intent-filter></receiver>"
+                       "<service android:name='.Guarded' android:exported='true' "
+                       "android:permission='org.example.BIND'/>"
+                       "<activity android:name='.Private' android:exported='false'/>");
+    QTest::newRow("exported components without a permission, a debuggable build: they stand out")
+        << BuildTestPackage(directory.path(), QStringLiteral("exposed.apk"), Detailed, exposed)
+        << true << int(ReadWarnings) << QStringLiteral(".Open .Listening debuggable")
+        << QStringLiteral(".Guarded .Private");
 }
 
 void DetailsTest::window()
@@ -629,6 +646,7 @@ void DetailsTest::window()
     // Ctrl+I in a box; what opens is read, copied, and closed with Esc.
     CDetailsDlg *opened = nullptr;
     QString title, copied, fields, checked;
+    QStringList boldLines; // the lines of its lists drawn as warnings
     QSize icon;
     // At once: the progress bar and its text, and the package name and MD5 fields.
     bool progressAtOnce = false;
@@ -679,9 +697,14 @@ void DetailsTest::window()
             const QString label = field->accessibleName() + QStringLiteral(": ");
             if (auto *line = qobject_cast<QLineEdit *>(field); line && line->isReadOnly())
                 fields += label + line->text() + u'\n';
-            else if (auto *list = qobject_cast<QPlainTextEdit *>(field); list && list->isReadOnly())
+            else if (auto *list = qobject_cast<QPlainTextEdit *>(field);
+                     list && list->isReadOnly()) {
                 fields += label + list->toPlainText() + u'\n';
-            else if (auto *image = qobject_cast<QLabel *>(field); image && label != u": ")
+                for (QTextBlock block = list->document()->begin(); block.isValid();
+                     block = block.next())
+                    if (block.begin().fragment().charFormat().fontWeight() == QFont::Bold)
+                        boldLines.append(block.text());
+            } else if (auto *image = qobject_cast<QLabel *>(field); image && label != u": ")
                 icon = image->pixmap().deviceIndependentSize().toSize();
         }
         progressAtOnce = progressAtOnce && progress && !progress->isVisible();
@@ -747,6 +770,15 @@ void DetailsTest::window()
         QVERIFY2(fields.contains(QStringLiteral("MD5: ") + md5 + u'\n'), qPrintable(fields));
         // The estimate, a compression pass over 256 MiB, follows once everything else is in.
         QCOMPARE(estimateWhenLoaded, PendingText());
+        return;
+    }
+    if (then == ReadWarnings) {
+        // Each name in `other` is on a line that stands out, none in `outcome` is.
+        const QString standingOut = boldLines.join(u'\n');
+        for (const QString &name : other.split(u' '))
+            QVERIFY2(standingOut.contains(name), qPrintable(standingOut));
+        for (const QString &name : outcome.split(u' '))
+            QVERIFY2(!standingOut.contains(name) && copied.contains(name), qPrintable(copied));
         return;
     }
     if (then == AwaitEstimate) {
@@ -819,7 +851,7 @@ void DetailsTest::window()
         qPrintable(copied));
     // The fields show the same, a list one item a line, the icon as an image.
     QString titled = packageRows + signatureRows;
-    for (const char *title : {"原生库", "代码", "框架", "大小"})
+    for (const char *title : {"组件", "安全标志", "发现", "原生库", "代码", "框架", "大小"})
         titled.remove(QStringLiteral("\n【%1】\n").arg(QString::fromUtf8(title)));
     QCOMPARE(fields, titled.remove(QStringLiteral("图标: ") + QString::fromLatin1(TopIcon) + u'\n')
                          .replace(QStringLiteral(":\n  "), QStringLiteral(": "))

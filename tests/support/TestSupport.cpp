@@ -140,9 +140,10 @@ QString BuildTestPackage(const QString &directory, const QString &fileName,
                         "  <application android:label=\"%9\"%5>%7</application>\n"
                         "%8</manifest>\n"))
             .arg(package.packageName, version, sdk, contents.manifestElements,
-                 contents.icon.isEmpty()
-                     ? QString()
-                     : QStringLiteral(" android:icon=\"%1\"").arg(contents.icon),
+                 (contents.icon.isEmpty()
+                      ? QString()
+                      : QStringLiteral(" android:icon=\"%1\"").arg(contents.icon)) +
+                     u' ' + contents.applicationAttributes,
                  contents.manifestAttributes, contents.applicationElements, contents.manifestTail,
                  contents.literalLabel ? package.label : QStringLiteral("@string/app_name"));
     if (!WriteText(source.filePath(QStringLiteral("AndroidManifest.xml")), manifest) ||

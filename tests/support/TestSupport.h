@@ -42,6 +42,8 @@ struct PackageContents
     bool compactTable = false;
     // The binary manifest aapt wrote, rewritten before the package is finished (ManifestXml.h).
     std::function<QByteArray(const QByteArray &)> rewriteManifest = {};
+    // Attributes on <application>, e.g. android:debuggable="true".
+    QString applicationAttributes = {};
 };
 
 // Contents whose resource table Debian's aapt refuses whole ("ERROR: dump failed because the
