@@ -168,7 +168,9 @@ DeclaredComponents ReadDeclaredComponents(const XmlDocument &manifest, const Sdk
             declared.components.last().intentFilters.append(IntentFilter());
         } else if (filter >= 0 && element.parent == filter) {
             IntentFilter &current = declared.components.last().intentFilters.last();
-            const QString name = ManifestValues::literal(element, AndroidAttribute::Name);
+            // Android asks for these two by name, not by resource id.
+            const XmlAttribute *named = element.namedAndroidAttribute(u"name");
+            const QString name = named ? named->text : QString();
             if (element.name == QLatin1String("action") && !name.isEmpty())
                 current.actions.append(name);
             else if (element.name == QLatin1String("category") && !name.isEmpty())

@@ -8,10 +8,25 @@ const XmlAttribute *XmlElement::attribute(quint32 resourceId) const
     return nullptr;
 }
 
-const XmlAttribute *XmlElement::plainAttribute(QStringView wanted) const
+namespace {
+
+const XmlAttribute *Named(const QList<XmlAttribute> &attributes, QStringView namespaceUri,
+                          QStringView wanted)
 {
     for (const XmlAttribute &candidate : attributes)
-        if (candidate.namespaceUri.isEmpty() && candidate.name == wanted)
+        if (candidate.namespaceUri == namespaceUri && candidate.name == wanted)
             return &candidate;
     return nullptr;
+}
+
+} // namespace
+
+const XmlAttribute *XmlElement::plainAttribute(QStringView wanted) const
+{
+    return Named(attributes, {}, wanted);
+}
+
+const XmlAttribute *XmlElement::namedAndroidAttribute(QStringView wanted) const
+{
+    return Named(attributes, AndroidNamespaceUri, wanted);
 }

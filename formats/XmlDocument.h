@@ -16,6 +16,9 @@ struct XmlAttribute
     QString text;           // the string, for a string value or the raw text the compiler kept
 };
 
+// The namespace of android: attributes.
+inline constexpr char16_t AndroidNamespaceUri[] = u"http://schemas.android.com/apk/res/android";
+
 // One element, in document order. Its parent comes before it; children follow at depth + 1.
 struct XmlElement
 {
@@ -33,6 +36,10 @@ struct XmlElement
     const XmlAttribute *attribute(quint32 resourceId) const;
     // The attribute `name` outside any namespace ("package"); nothing when absent.
     const XmlAttribute *plainAttribute(QStringView name) const;
+    // The attribute `name` in the Android namespace, whatever its resource id, as the few parts
+    // of Android that ask the parser by name find one (an intent filter's actions and
+    // categories); nothing when absent.
+    const XmlAttribute *namedAndroidAttribute(QStringView name) const;
 };
 
 // A whole binary XML document (a manifest, a drawable) as a flat list of its elements.

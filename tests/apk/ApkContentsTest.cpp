@@ -945,13 +945,11 @@ void ApkContentsTest::hundredThousandComponents()
             element("activity", 2, application,
                     index % 2 ? QList<XmlAttribute>{name, exported} : QList<XmlAttribute>{name});
         const qsizetype filter = element("intent-filter", 3, activity);
+        // Android finds an action's name by its name alone: no resource id here, and every
+        // other activity is exported only through it.
         element("action", 4, filter,
-                {{{},
-                  QStringLiteral("name"),
-                  0x01010003,
-                  ValueType::String,
-                  0,
-                  QStringLiteral("org.big.GO")}});
+                {{QString::fromUtf16(AndroidNamespaceUri), QStringLiteral("name"), 0,
+                  ValueType::String, 0, QStringLiteral("org.big.GO")}});
     }
     QVERIFY(manifest.elements.size() < MaxXmlNodes);
     // Measured, not asserted: the machine may be busy. Processor time says what the reading costs.
