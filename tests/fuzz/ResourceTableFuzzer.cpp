@@ -1,6 +1,7 @@
 // libFuzzer target: any bytes taken for a resource table must be read by Pelmora's own reader,
 // or refused, without a crash, a hang or a huge allocation. Resources looked up in it with their
-// aliases followed stay within the resolver's caps, and strings within the length asked for.
+// aliases followed stay within the resolver's caps, and strings and names within the length
+// asked for.
 // The same bytes, taken for the other format of Android's resources, a binary manifest, are read
 // by libandroidfw as the formats module reads them, its attributes by resource id, and read
 // whole as a tree whose every element sits under one that came before it.
@@ -65,6 +66,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 Require(value.type != ValueType::Reference);
                 if (const std::optional<QString> text = reader->string(value.data, ShortText))
                     Require(text->size() <= ShortText);
+            }
+            // A name is a type and a key, within the length asked for, only for an entry that
+            // some configuration holds.
+            if (const std::optional<QString> name = reader->name(id, ShortText)) {
+                Require(name->size() <= ShortText && name->indexOf(QLatin1Char('/')) > 0);
+                Require(reader->configurationCount(id) > 0);
             }
             ResourceResolver(*reader).text(id);
             ResourceResolver(*reader).integer(id);
