@@ -212,6 +212,8 @@ constexpr QByteArrayView HermesBytecodeStart("\xC6\x1F\xBC\x03\xC1\x03\x19\x1F\x
 
 } // namespace
 
+Q_DECLARE_METATYPE(XmlDocument)
+
 class ApkContentsTest : public QObject
 {
     Q_OBJECT
@@ -240,6 +242,8 @@ private slots:
     void contentsCommand();
     void manifestText_data();
     void manifestText();
+    void hostileManifestText_data();
+    void hostileManifestText();
 
 private:
     QString path(const QString &name) const { return directory.filePath(name); }
@@ -873,6 +877,86 @@ void ApkContentsTest::manifestText()
     // The name the file gives an attribute Android reads by another id is not lost.
     QCOMPARE(comments[QStringLiteral("application")].contains(QLatin1String("label")),
              labelWithIconId);
+}
+
+void ApkContentsTest::hostileManifestText_data()
+{
+    QTest::addColumn<XmlDocument>("document");
+    QTest::addColumn<int>("elements");
+    // An attribute of the last element, by namespace and name, with its value; none when the
+    // name is empty.
+    QTest::addColumn<QString>("uri");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("value");
+
+    const QString android = QStringLiteral("http://schemas.android.com/apk/res/android");
+    const QString other = QStringLiteral("urn:other");
+    const auto attribute = [](const QString &uri, const QString &name, const QString &text) {
+        return XmlAttribute{uri, name, 0, ValueType::String, 0, text};
+    };
+    const auto element = [](const QString &name, int depth, qsizetype parent,
+                            QList<XmlAttribute> attributes = {},
+                            QList<std::pair<QString, QString>> namespaces = {}) {
+        return XmlElement{{}, name, depth, parent, namespaces, attributes, {}};
+    };
+    const QString versionName = QStringLiteral("versionName");
+
+    QTest::newRow("namespace used but never declared")
+        << XmlDocument{{element(QStringLiteral("manifest"), 0, -1,
+                                {attribute(android, versionName, QStringLiteral("1"))})}}
+        << 1 << android << versionName << QStringLiteral("1");
+    QTest::newRow("names no XML name may be")
+        << XmlDocument{{element(QStringLiteral("a b<"), 0, -1,
+                                {attribute({}, QStringLiteral("1=\""), QStringLiteral("x"))}),
+                        element({}, 1, 0)}}
+        << 2 << QString() << QString() << QString();
+    QTest::newRow("one attribute twice")
+        << XmlDocument{{element(QStringLiteral("manifest"), 0, -1,
+                                {attribute(android, versionName, QStringLiteral("first")),
+                                 attribute(android, versionName, QStringLiteral("second"))},
+                                {{QStringLiteral("android"), android}})}}
+        << 1 << android << versionName << QStringLiteral("first");
+    QTest::newRow("text XML cannot hold")
+        << XmlDocument{{element(
+               QStringLiteral("manifest"), 0, -1,
+               {attribute({}, QStringLiteral("package"), QStringLiteral("a\x01-->]]><!--\"&b"))})}}
+        << 1 << QString() << QStringLiteral("package") << QStringLiteral("a\uFFFD-->]]><!--\"&b");
+    QTest::newRow("a prefix XML reserves")
+        << XmlDocument{{element(QStringLiteral("manifest"), 0, -1,
+                                {attribute(other, versionName, QStringLiteral("2"))},
+                                {{QStringLiteral("xmlns"), other}})}}
+        << 1 << other << versionName << QStringLiteral("2");
+    QTest::newRow("a prefix bound again inside")
+        << XmlDocument{{element(QStringLiteral("manifest"), 0, -1, {},
+                                {{QStringLiteral("p"), android}}),
+                        element(QStringLiteral("application"), 1, 0,
+                                {attribute(android, versionName, QStringLiteral("3"))},
+                                {{QStringLiteral("p"), other}})}}
+        << 2 << android << versionName << QStringLiteral("3");
+}
+
+void ApkContentsTest::hostileManifestText()
+{
+    QFETCH(XmlDocument, document);
+    QFETCH(int, elements);
+    QFETCH(QString, uri);
+    QFETCH(QString, name);
+    QFETCH(QString, value);
+
+    const QString text = ManifestText(document, nullptr);
+    QXmlStreamReader xml(text);
+    int read = 0;
+    QXmlStreamAttributes last;
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement) {
+            ++read;
+            last = xml.attributes();
+        }
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString() + u'\n' + text));
+    QCOMPARE(read, elements);
+    if (!name.isEmpty())
+        QCOMPARE(last.value(uri, name).toString(), value);
 }
 
 QTEST_GUILESS_MAIN(ApkContentsTest)
