@@ -24,6 +24,9 @@ constexpr quint8 BooleanType = 0x12;
 constexpr quint32 PlatformPackageId = 0x01;
 
 const QString AndroidNamespace = QStringLiteral("http://schemas.android.com/apk/res/android");
+// The namespaces XML binds for itself, which no declaration may name.
+const QString XmlNamespace = QStringLiteral("http://www.w3.org/XML/1998/namespace");
+const QString XmlnsNamespace = QStringLiteral("http://www.w3.org/2000/xmlns/");
 const QString Indent = QStringLiteral("    ");
 
 QString Shortest(float value)
@@ -195,11 +198,12 @@ private:
         }
     }
 
-    // The prefix bound to `uri` here, when the innermost binding of that prefix is still it.
-    std::optional<QString> prefixInScope(const QString &uri) const
+    // The prefix bound to `uri` here, when the innermost binding of that prefix is still it;
+    // the default namespace only for an element, since an attribute without a prefix is in none.
+    std::optional<QString> prefixInScope(const QString &uri, bool element) const
     {
         for (qsizetype i = scope.size() - 1; i >= 0; --i) {
-            if (scope[i].second != uri)
+            if (scope[i].second != uri || (!element && scope[i].first.isEmpty()))
                 continue;
             for (qsizetype j = scope.size() - 1; j > i; --j)
                 if (scope[j].first == scope[i].first)
@@ -218,11 +222,13 @@ private:
     }
 
     // "prefix:" for `uri`, declared on the element being written when nothing in scope binds it.
-    QString qualifier(const QString &uri, QStringList &declarations)
+    QString qualifier(const QString &uri, bool element, QStringList &declarations)
     {
-        if (uri.isEmpty())
+        if (uri.isEmpty() || uri == XmlnsNamespace)
             return {};
-        if (const std::optional<QString> prefix = prefixInScope(uri))
+        if (uri == XmlNamespace)
+            return QStringLiteral("xml:");
+        if (const std::optional<QString> prefix = prefixInScope(uri, element))
             return prefix->isEmpty() ? QString() : *prefix + u':';
         QString prefix = uri == AndroidNamespace ? QStringLiteral("android") : QString();
         for (int n = 1; prefix.isEmpty() || boundHere(prefix); ++n)
@@ -336,10 +342,12 @@ private:
         QStringList declarations;
         QSet<QString> prefixes;
         for (const auto &[prefix, uri] : element.namespaces) {
-            // A prefix XML reserves, or one declared twice here, cannot be written again.
+            // A prefix or namespace XML reserves, one declared twice here, or one undeclared
+            // (XML cannot unbind a prefix) cannot be written again.
             const QString name = prefix.isEmpty() ? QString() : XmlName(prefix);
             if (name.startsWith(QLatin1String("xml"), Qt::CaseInsensitive) ||
-                prefixes.contains(name))
+                prefixes.contains(name) || uri == XmlNamespace || uri == XmlnsNamespace ||
+                (uri.isEmpty() && !name.isEmpty()))
                 continue;
             prefixes.insert(name);
             scope.append({name, uri});
@@ -347,15 +355,19 @@ private:
                 (name.isEmpty() ? QStringLiteral("xmlns") : QStringLiteral("xmlns:") + name) +
                 QStringLiteral("=\"") + Escaped(uri) + u'"');
         }
-        const QString name = qualifier(element.namespaceUri, declarations) + XmlName(element.name);
+        const QString name =
+            qualifier(element.namespaceUri, true, declarations) + XmlName(element.name);
 
         QStringList attributes, notes;
         QSet<QString> written;
         for (const XmlAttribute &attribute : element.attributes) {
             const QString stored = XmlName(attribute.name);
             const std::optional<QString> byId = platformAttributeName(attribute);
-            const QString prefix = qualifier(attribute.namespaceUri, declarations);
-            const QString shown = prefix + (byId ? XmlName(*byId) : stored);
+            const QString prefix = qualifier(attribute.namespaceUri, false, declarations);
+            QString shown = prefix + (byId ? XmlName(*byId) : stored);
+            // Without a prefix that name would declare a namespace.
+            if (shown == QLatin1String("xmlns"))
+                shown += u'_';
             const QString value = Escaped(valueText(attribute, notes));
             if (byId && *byId != attribute.name)
                 notes.append(QStringLiteral("%1 在文件中名为 “%2”").arg(shown, attribute.name));

@@ -933,6 +933,25 @@ void ApkContentsTest::hostileManifestText_data()
                                 {attribute(android, versionName, QStringLiteral("3"))},
                                 {{QStringLiteral("p"), other}})}}
         << 2 << android << versionName << QStringLiteral("3");
+    QTest::newRow("a namespace only the default binds")
+        << XmlDocument{{element(QStringLiteral("manifest"), 0, -1,
+                                {attribute(android, versionName, QStringLiteral("4"))},
+                                {{QString(), android}})}}
+        << 1 << android << versionName << QStringLiteral("4");
+    QTest::newRow("a prefix bound to no namespace, an attribute named xmlns")
+        << XmlDocument{{element(QStringLiteral("manifest"), 0, -1,
+                                {attribute({}, QStringLiteral("xmlns"), QStringLiteral("urn:x")),
+                                 attribute({}, QStringLiteral("package"), QStringLiteral("p"))},
+                                {{QStringLiteral("p"), QString()}})}}
+        << 1 << QString() << QStringLiteral("package") << QStringLiteral("p");
+    const QString xmlNamespace = QStringLiteral("http://www.w3.org/XML/1998/namespace");
+    QTest::newRow("the namespaces XML binds for itself")
+        << XmlDocument{{element(
+               QStringLiteral("manifest"), 0, -1,
+               {attribute(xmlNamespace, QStringLiteral("lang"), QStringLiteral("zh"))},
+               {{QStringLiteral("x"), QStringLiteral("http://www.w3.org/2000/xmlns/")},
+                {QStringLiteral("y"), xmlNamespace}})}}
+        << 1 << xmlNamespace << QStringLiteral("lang") << QStringLiteral("zh");
 }
 
 void ApkContentsTest::hostileManifestText()

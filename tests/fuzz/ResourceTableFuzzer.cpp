@@ -4,12 +4,15 @@
 // asked for.
 // The same bytes, taken for the other format of Android's resources, a binary manifest, are read
 // by libandroidfw as the formats module reads them, its attributes by resource id, and read
-// whole as a tree whose every element sits under one that came before it.
+// whole as a tree whose every element sits under one that came before it, and written out as
+// manifest text that parses as XML.
+#include "details/ManifestText.h"
 #include "formats/ArscReader.h"
 #include "formats/ResourceResolver.h"
 #include "formats/module/ApkManifestXml.h"
 #include "formats/module/XmlDocumentReader.h"
 
+#include <QXmlStreamReader>
 #include <cstdint>
 #include <cstdlib>
 
@@ -48,6 +51,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                     (element.parent < 0 ? 0 : document->elements[element.parent].depth + 1));
         }
         Require(nodes <= MaxXmlNodes);
+        // Whatever the document holds, its text is XML that a reader takes whole.
+        QXmlStreamReader text(ManifestText(*document, nullptr));
+        while (!text.atEnd())
+            text.readNext();
+        Require(!text.hasError());
     }
     const std::unique_ptr<ArscReader> reader = ArscReader::Read(table);
     if (!reader)
