@@ -14,10 +14,11 @@
 // the framework package the platform's as "@android:type/name"), or "@0x7f…" when nothing names
 // them; the value a reference resolves to in the default configuration is written in a comment
 // before the element, "<!-- @string/app_name = "应用" -->", so that the text stays well-formed
-// XML. Looking references up stops once MaxReferenceWork configurations have been examined; the
-// rest are still named.
+// XML. Looking references up stops once MaxReferenceWork configurations have been examined;
+// past that, references are written by their ids ("@0x7f…"), without values.
 QString ManifestText(const XmlDocument &document, const ResourceTable *packageTable);
 
 // All the references of one manifest together may make its text examine this many
-// configurations: framework-res.apk's own manifest, 1,400 references, takes 1.4 million.
+// configurations, far more than a real one needs: framework-res.apk's own manifest has 259
+// references, to types of up to 2,208 configurations each.
 constexpr qint64 MaxReferenceWork = qint64(1) << 24;
