@@ -171,6 +171,13 @@ public:
         text = QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n");
         const QList<XmlElement> &elements = document.elements;
         for (qsizetype i = 0; i < elements.size(); ++i) {
+            // XML has one root, and Android reads the first: what follows it is only counted.
+            if (i > 0 && elements[i].depth == 0) {
+                closeTo(0);
+                text += QStringLiteral("<!-- 根元素之后还有 %1 个元素，未显示 -->\n")
+                            .arg(elements.size() - i);
+                return text;
+            }
             closeTo(elements[i].depth);
             const bool hasChildren =
                 i + 1 < elements.size() && elements[i + 1].depth > elements[i].depth;

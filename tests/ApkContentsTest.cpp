@@ -926,6 +926,14 @@ void ApkContentsTest::hostileManifestText_data()
                                 {attribute(other, versionName, QStringLiteral("2"))},
                                 {{QStringLiteral("xmlns"), other}})}}
         << 1 << other << versionName << QStringLiteral("2");
+    QTest::newRow("a second root")
+        << XmlDocument{{element(
+                            QStringLiteral("manifest"), 0, -1,
+                            {attribute({}, QStringLiteral("package"), QStringLiteral("first"))}),
+                        element(
+                            QStringLiteral("manifest"), 0, -1,
+                            {attribute({}, QStringLiteral("package"), QStringLiteral("second"))})}}
+        << 1 << QString() << QStringLiteral("package") << QStringLiteral("first");
     QTest::newRow("a prefix bound again inside")
         << XmlDocument{{element(QStringLiteral("manifest"), 0, -1, {},
                                 {{QStringLiteral("p"), android}}),
