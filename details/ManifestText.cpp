@@ -137,17 +137,18 @@ QString CommentSafe(const QString &text)
     return safe.endsWith(u'-') ? safe + u' ' : safe;
 }
 
+// Names are kept to ASCII, which every XML reader's tables agree on; Android's own are.
 bool NameStart(QChar c)
 {
-    return c.isLetter() || c == u'_';
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_';
 }
 
 bool NameCharacter(QChar c)
 {
-    return NameStart(c) || c.isDigit() || c.isMark() || c == u'-' || c == u'.' || c == QChar(0xb7);
+    return NameStart(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
 }
 
-// `name` as an XML name without a prefix: every character a name cannot hold becomes '_'.
+// `name` as an XML name without a prefix: every other character becomes '_'.
 QString XmlName(const QString &name)
 {
     QString fixed = name;

@@ -908,8 +908,8 @@ void ApkContentsTest::hostileManifestText_data()
     QTest::newRow("names no XML name may be")
         << XmlDocument{{element(QStringLiteral("a b<"), 0, -1,
                                 {attribute({}, QStringLiteral("1=\""), QStringLiteral("x"))}),
-                        element({}, 1, 0)}}
-        << 2 << QString() << QString() << QString();
+                        element({}, 1, 0), element(QStringLiteral("\u1075ses-permission"), 1, 0)}}
+        << 3 << QString() << QString() << QString();
     QTest::newRow("one attribute twice")
         << XmlDocument{{element(QStringLiteral("manifest"), 0, -1,
                                 {attribute(android, versionName, QStringLiteral("first")),
