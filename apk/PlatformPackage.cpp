@@ -9,7 +9,7 @@ namespace {
 PlatformPackage ReadPlatformPackage()
 {
     PlatformPackage platform;
-    const SafeFile file(QByteArray(PlatformPackage::Path));
+    const SafeFile file{QByteArray(PlatformPackage::Path)};
     const ZipArchive archive(file);
     if (!archive.isOpen()) {
         platform.problem = QStringLiteral("无法读取 %1").arg(QLatin1String(PlatformPackage::Path));

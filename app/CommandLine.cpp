@@ -21,6 +21,7 @@ const QString Usage = QStringLiteral(
     "      pelmora --report ... [--shard K/N] [--files-from 列表] [--output 文件 [--resume]]\n"
     "      pelmora --compare [--json] 旧包 新包\n"
     "      pelmora --contents [--json] 文件\n"
+    "      pelmora --manifest 文件\n"
     "显示 Android 应用包（apk）的路径、包名、MD5 值和版本号。\n"
     "\n"
     "  文件                   打开窗口后立即检查的 apk 文件（路径或 file:// 地址）；\n"
@@ -30,6 +31,7 @@ const QString Usage = QStringLiteral(
     "  --compare              不打开窗口，判断新包能否作为更新安装在旧包之上，\n"
     "                         并列出两者的差异\n"
     "  --contents             不打开窗口，列出包中的每个条目及其大小\n"
+    "  --manifest             不打开窗口，以 XML 文本输出包（或拆分包的基础 APK）的清单\n"
     "  --json                 报告以 JSON Lines 输出，每个包一行；比较结果和条目列表\n"
     "                         各为一行 JSON\n"
     "  --jobs N               同时检查的包数（默认：CPU 核数）\n"
@@ -178,6 +180,7 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
     const QCommandLineOption report(QStringLiteral("report"));
     const QCommandLineOption compare(QStringLiteral("compare"));
     const QCommandLineOption contents(QStringLiteral("contents"));
+    const QCommandLineOption manifest(QStringLiteral("manifest"));
     const QCommandLineOption json(QStringLiteral("json"));
     const QCommandLineOption jobs(JobsName, {}, QStringLiteral("N"));
     const QCommandLineOption expectSigner(ExpectSignerName, {}, QStringLiteral("SHA256"));
@@ -188,8 +191,9 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
     const QCommandLineOption resume(QStringLiteral("resume"));
     const QCommandLineOption toolTimeout(ToolTimeoutName, {}, QStringLiteral("S"));
     const QCommandLineOption downloadSize(QStringLiteral("download-size"));
-    parser.addOptions({help, version, report, compare, contents, json, jobs, expectSigner, shard,
-                       filesFrom, filesFromLines, output, resume, toolTimeout, downloadSize});
+    parser.addOptions({help, version, report, compare, contents, manifest, json, jobs, expectSigner,
+                       shard, filesFrom, filesFromLines, output, resume, toolTimeout,
+                       downloadSize});
     const QList<QCommandLineOption> reportOnly = {jobs,      expectSigner,   shard,
                                                   filesFrom, filesFromLines, output,
                                                   resume,    toolTimeout,    downloadSize};
@@ -209,6 +213,17 @@ CommandLine ParseCommandLine(const QList<QByteArray> &arguments)
                                                      QCoreApplication::applicationVersion()));
     const QList<QByteArray> files = Positionals(arguments);
     CommandLine result;
+    if (parser.isSet(manifest)) {
+        for (const QCommandLineOption &other : QList{report, compare, contents, json} + reportOnly)
+            if (parser.isSet(other))
+                return Mistake(QStringLiteral("选项 “--%1” 不能与 --manifest 一起使用")
+                                   .arg(other.names().first()));
+        if (files.size() != 1)
+            return Mistake(QStringLiteral("--manifest 需要一个文件"));
+        result.manifest = true;
+        result.manifestRequest = {AsGivenPath(files[0])};
+        return result;
+    }
     if (parser.isSet(contents)) {
         for (const QCommandLineOption &other : QList{report, compare} + reportOnly)
             if (parser.isSet(other))

@@ -47,8 +47,15 @@ struct ContentsRequest
     QByteArray path; // as the file system has its bytes
 };
 
+// What `pelmora --manifest` is asked to do.
+struct ManifestRequest
+{
+    QByteArray path; // as the file system has its bytes
+};
+
 // What the command line asks for: `pelmora [FILE...]`, `pelmora --report ... PATH...`,
-// `pelmora --compare OLD NEW`, `pelmora --contents FILE`, `--help` or `--version`.
+// `pelmora --compare OLD NEW`, `pelmora --contents FILE`, `pelmora --manifest FILE`, `--help`
+// or `--version`.
 struct CommandLine
 {
     // Set when the program ends without a window, with this exit code.
@@ -69,6 +76,9 @@ struct CommandLine
     // Set for --contents: no window, the package's entries on standard output instead.
     bool contents = false;
     ContentsRequest contentsRequest;
+    // Set for --manifest: no window, the package's manifest on standard output instead.
+    bool manifest = false;
+    ManifestRequest manifestRequest;
 };
 
 // `path` made absolute as the command line makes a relative name absolute: the working

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "Compare.h"
 #include "Contents.h"
+#include "Manifest.h"
 #include "PelmoraApp.h"
 #include "Report.h"
 #include "Version.h"
@@ -48,7 +49,7 @@ int main(int argc, char *argv[])
     // own (-platform ...), which only the application object takes out.
     const QList<QByteArray> arguments = ArgumentsOf(argc, argv);
     const CommandLine early = ParseCommandLine(arguments);
-    // A report, a comparison or a listing needs no display and starts no window.
+    // A report, a comparison, a listing or a manifest needs no display and starts no window.
     if (early.report) {
         ZipArchive::NameTimeZoneFile();
         QCoreApplication application(argc, argv);
@@ -63,6 +64,11 @@ int main(int argc, char *argv[])
         ZipArchive::NameTimeZoneFile();
         QCoreApplication application(argc, argv);
         return RunContents(early.contentsRequest);
+    }
+    if (early.manifest) {
+        ZipArchive::NameTimeZoneFile();
+        QCoreApplication application(argc, argv);
+        return RunManifest(early.manifestRequest);
     }
     if (early.exitNow && (early.exitCode == 0 || !HasGraphicalSession(arguments)))
         return Finish(early);

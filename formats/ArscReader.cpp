@@ -86,8 +86,10 @@ std::unique_ptr<ArscReader> ArscReader::Read(const QByteArray &table)
         // The first string pool holds the values' strings, as Android takes it.
         if (chunk->type == StringPoolChunk && !poolSeen) {
             poolSeen = true;
-            if (!reader->readStringPool(chunk->start, chunk->end))
+            const std::optional<StringPool> pool = reader->readStringPool(chunk->start, chunk->end);
+            if (!pool)
                 return nullptr;
+            reader->pool = *pool;
         } else if (chunk->type == PackageChunk && !reader->readPackage(chunk->start, chunk->end)) {
             return nullptr;
         }
@@ -96,25 +98,35 @@ std::unique_ptr<ArscReader> ArscReader::Read(const QByteArray &table)
     return reader;
 }
 
-bool ArscReader::readStringPool(qsizetype start, qsizetype end)
+std::optional<ArscReader::StringPool> ArscReader::readStringPool(qsizetype start,
+                                                                 qsizetype end) const
 {
     const TableBytes read(bytes);
     const qsizetype header = read.u16At(start + 2);
     if (header < StringPoolHeaderSize)
-        return false;
+        return std::nullopt;
     const quint32 count = read.u32At(start + 8);
     const quint32 styles = read.u32At(start + 12);
     const qsizetype stringsAt = start + read.u32At(start + 20);
     const qsizetype stylesAt = start + read.u32At(start + 24);
     const qsizetype indexAt = start + header;
     if (count > quint32((end - indexAt) / 4))
-        return false;
+        return std::nullopt;
     if (count > 0 && (stringsAt < indexAt + 4 * qsizetype(count) || stringsAt > end))
-        return false;
-    pool = {indexAt, stringsAt,
-            styles > 0 && stylesAt > stringsAt && stylesAt <= end ? stylesAt : end, count,
-            (read.u32At(start + 16) & Utf8Pool) != 0};
-    return true;
+        return std::nullopt;
+    return StringPool{indexAt, stringsAt,
+                      styles > 0 && stylesAt > stringsAt && stylesAt <= end ? stylesAt : end, count,
+                      (read.u32At(start + 16) & Utf8Pool) != 0};
+}
+
+ArscReader::StringPool ArscReader::namePool(qsizetype start, qsizetype end, quint32 offset) const
+{
+    const TableBytes read(bytes);
+    const std::optional<Chunk> chunk =
+        offset < quint64(end - start) ? read.chunk(start + offset, end) : std::nullopt;
+    if (!chunk || chunk->type != StringPoolChunk)
+        return {};
+    return readStringPool(chunk->start, chunk->end).value_or(StringPool{});
 }
 
 bool ArscReader::readPackage(qsizetype start, qsizetype end)
@@ -131,6 +143,9 @@ bool ArscReader::readPackage(qsizetype start, qsizetype end)
     if (packagesSeen.test(id))
         return true;
     packagesSeen.set(id);
+    // Names are a nicety: a package whose name pools do not read still has its values.
+    names[id] = {namePool(start, end, read.u32At(start + 268)),
+                 namePool(start, end, read.u32At(start + 276)), typeIdOffset};
     for (qsizetype at = start + header; at < end;) {
         const std::optional<Chunk> chunk = read.chunk(at, end);
         if (!chunk)
@@ -256,12 +271,45 @@ QList<TableValue> ArscReader::values(quint32 id) const
 
 std::optional<QString> ArscReader::string(quint32 index, qsizetype maxLength) const
 {
-    if (index >= pool.count)
+    return poolString(pool, index, maxLength);
+}
+
+std::optional<QString> ArscReader::name(quint32 id, qsizetype maxLength) const
+{
+    const auto package = names.find(id >> 24);
+    const auto chunks = types.find(TypeKey(id >> 24, (id >> 16) & 0xff));
+    if (package == names.end() || chunks == types.end())
         return std::nullopt;
     const TableBytes read(bytes);
-    const qsizetype end = pool.stringsEnd;
-    qsizetype at = pool.stringsAt + read.u32At(pool.indexAt + 4 * qsizetype(index));
-    if (pool.utf8) {
+    for (const TypeChunk &chunk : chunks->second) {
+        const std::optional<qsizetype> entry = entryAt(chunk, quint16(id & 0xffff));
+        if (!entry)
+            continue;
+        // A compact entry keeps its key in its first 16 bits, a full one after its flags. The
+        // type's name is found by its id as the table writes it, before the package's offset.
+        const quint32 key =
+            read.u16At(*entry + 2) & CompactEntry ? read.u16At(*entry) : read.u32At(*entry + 4);
+        const quint32 typeIndex = ((id >> 16) & 0xff) - package->second.typeIdOffset - 1;
+        const std::optional<QString> typeName =
+            poolString(package->second.types, typeIndex, maxLength);
+        const std::optional<QString> keyName = poolString(package->second.keys, key, maxLength);
+        if (!typeName || !keyName || typeName->isEmpty() || keyName->isEmpty() ||
+            typeName->size() + 1 + keyName->size() > maxLength)
+            return std::nullopt;
+        return *typeName + QLatin1Char('/') + *keyName;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> ArscReader::poolString(const StringPool &strings, quint32 index,
+                                              qsizetype maxLength) const
+{
+    if (index >= strings.count)
+        return std::nullopt;
+    const TableBytes read(bytes);
+    const qsizetype end = strings.stringsEnd;
+    qsizetype at = strings.stringsAt + read.u32At(strings.indexAt + 4 * qsizetype(index));
+    if (strings.utf8) {
         // Its length in UTF-16 units and then in bytes, each in one byte or two.
         qsizetype length = 0;
         for (int field = 0; field < 2; ++field) {

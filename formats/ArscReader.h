@@ -9,9 +9,9 @@
 // libandroidfw here (Android 10's) cannot read: type chunks whose entry offsets are 16 bits
 // (FLAG_OFFSET16) and compact entries (FLAG_COMPACT), besides sparse type chunks and the older
 // forms. It reads the table's value strings, its packages' type chunks with their
-// configurations, and the plain values of entries; bags, keys and type names are not read.
-// Every offset is checked against the chunk that holds it, and a table with more type chunks
-// than MaxTypeChunks is refused.
+// configurations, the plain values of entries, and the type and key names that name a
+// resource; bags are not read. Every offset is checked against the chunk that holds it, and a
+// table with more type chunks than MaxTypeChunks is refused.
 class ArscReader final : public ResourceTable
 {
 public:
@@ -27,6 +27,7 @@ public:
     qsizetype configurationCount(quint32 id) const override;
     QList<TableValue> values(quint32 id) const override;
     std::optional<QString> string(quint32 index, qsizetype maxLength) const override;
+    std::optional<QString> name(quint32 id, qsizetype maxLength) const override;
 
 private:
     struct StringPool
@@ -49,8 +50,21 @@ private:
         TableValue configuration; // its density, language and country
     };
 
+    // A package's names: its types' and its entries' keys. Either pool is empty (count 0) when
+    // the package's header points at none that reads.
+    struct PackageNames
+    {
+        StringPool types;
+        StringPool keys;
+        quint32 typeIdOffset = 0;
+    };
+
     explicit ArscReader(const QByteArray &table) : bytes(table) {}
-    bool readStringPool(qsizetype start, qsizetype end);
+    std::optional<StringPool> readStringPool(qsizetype start, qsizetype end) const;
+    // The pool whose chunk starts `offset` bytes into the package at `start`; empty when none.
+    StringPool namePool(qsizetype start, qsizetype end, quint32 offset) const;
+    std::optional<QString> poolString(const StringPool &strings, quint32 index,
+                                      qsizetype maxLength) const;
     bool readPackage(qsizetype start, qsizetype end);
     bool readTypeChunk(quint32 key, qsizetype start, qsizetype end);
     // Where the entry `index` of `chunk` starts in the table; nothing when it has none.
@@ -58,6 +72,7 @@ private:
 
     QByteArray bytes;
     StringPool pool;
+    std::unordered_map<quint32, PackageNames> names; // by package id
     // Type chunks by package id << 8 | type id, in the table's order.
     std::unordered_map<quint32, QList<TypeChunk>> types;
     std::bitset<256> packagesSeen;

@@ -20,7 +20,7 @@ struct FormatReaders
 {
     // Raised whenever this struct or a type it hands over changes; the loader refuses a module
     // built with another.
-    static constexpr int CurrentVersion = 4;
+    static constexpr int CurrentVersion = 5;
     int version = CurrentVersion;
 
     // A binary AndroidManifest.xml (libandroidfw's ResXMLTree); nothing when it is not a

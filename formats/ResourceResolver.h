@@ -32,6 +32,8 @@ public:
     QList<TableValue> resolve(quint32 id);
     // Whether the reading reached MaxExamined: what it found is then not to be used.
     bool exhausted() const { return budget < 0; }
+    // How many configurations the reading has examined so far.
+    qint64 examined() const { return MaxExamined - budget; }
     // The text of string resource `id`: the value of a configuration without a locale, and of
     // zh-rCN (else zh). Each is empty when there is none.
     ResourceText text(quint32 id);

@@ -29,8 +29,8 @@ struct TableValue
     quint32 data = 0;         // the value itself: a resource id, a string's index, a colour
 };
 
-// A package's resource table (resources.arsc), read only for what the label and the launcher
-// icon need.
+// A package's resource table (resources.arsc), read only for what the label, the launcher
+// icon and the manifest's references need.
 class ResourceTable
 {
 public:
@@ -43,6 +43,10 @@ public:
     // String `index` of the table's value strings; nothing when there is none or it is longer
     // than `maxLength` UTF-16 units.
     virtual std::optional<QString> string(quint32 index, qsizetype maxLength) const = 0;
+    // Resource `id`'s name as "type/entry" ("string/app_name"): its type's name and the key of
+    // its first configuration that has the entry. Nothing when the table has no such entry or
+    // either part is missing, empty or longer than `maxLength` UTF-16 units.
+    virtual std::optional<QString> name(quint32 id, qsizetype maxLength) const = 0;
 };
 
 // Resource tables of large apps run to tens of megabytes; this keeps a hostile one in bounds.

@@ -3,6 +3,7 @@
 #include "ContentsDlg.h"
 #include "DropAsCopy.h"
 #include "FormWidgets.h"
+#include "ManifestDlg.h"
 #include "ReadProgress.h"
 #include "SignerCheck.h"
 #include "apk/IconImage.h"
@@ -45,7 +46,8 @@ QPixmap IconPixmap(const QByteArray &bytes, qreal ratio)
 
 CDetailsDlg::CDetailsDlg(const QString &packageName, QWidget *parent)
     : QDialog(parent), scroll(new QScrollArea), sectionsLayout(new QVBoxLayout(new QWidget)),
-      progress(new CReadProgress), contentsButton(new QPushButton(QStringLiteral("查看内容…")))
+      progress(new CReadProgress), contentsButton(new QPushButton(QStringLiteral("查看内容…"))),
+      manifestButton(new QPushButton(QStringLiteral("查看清单…")))
 {
     showTitle(packageName);
     setModal(true);
@@ -63,6 +65,11 @@ CDetailsDlg::CDetailsDlg(const QString &packageName, QWidget *parent)
     buttons->addButton(contentsButton, QDialogButtonBox::ActionRole);
     connect(contentsButton, &QPushButton::clicked, this,
             [this] { ShowContents(*file, shownName, this); });
+    manifestButton->setAutoDefault(false);
+    manifestButton->setEnabled(false);
+    buttons->addButton(manifestButton, QDialogButtonBox::ActionRole);
+    connect(manifestButton, &QPushButton::clicked, this,
+            [this] { ShowManifest(*file, *manifest, shownName, this); });
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(scroll);
@@ -97,6 +104,10 @@ void CDetailsDlg::showLoaded()
         return;
     const bool finished = loading->done();
     const PackageDetails details = loading->current();
+    if (!manifest && details.holdings && details.holdings->manifest && file) {
+        manifest = details.holdings->manifest;
+        manifestButton->setEnabled(true);
+    }
     if (fullyShown) {
         // Rebuilt, the sections would lose what was typed in the 预期签名者 field.
         refreshValues(SizeSection(ShownDetails(details)));

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "details/DetailsSection.h"
+#include "formats/XmlDocument.h"
 
 #include <QDialog>
 #include <QHash>
 #include <memory>
+#include <optional>
 
 class CReadProgress;
 class DetailsLoading;
@@ -76,6 +78,9 @@ private:
     bool fullyShown = false; // all but the estimate, with the 预期签名者 field
     // "查看内容…": the package's entries in the contents window, from the file loaded.
     QPushButton *contentsButton;
+    // "查看清单…": the manifest the holdings read, once they are in and it read.
+    QPushButton *manifestButton;
+    std::optional<XmlDocument> manifest;
     std::shared_ptr<const PackageFile> file;
     QString shownName; // the package name in the title
 };

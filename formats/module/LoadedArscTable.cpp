@@ -43,23 +43,52 @@ public:
 
     std::optional<QString> string(quint32 index, qsizetype maxLength) const override
     {
-        const android::ResStringPool *pool = table->GetStringPool();
+        return PoolString(*table->GetStringPool(), index, maxLength);
+    }
+
+    std::optional<QString> name(quint32 id, qsizetype maxLength) const override
+    {
+        const android::LoadedPackage *package = table->GetPackageById(quint8(id >> 24));
+        const android::TypeSpec *type = typeOf(id);
+        for (size_t i = 0; package && type && i < type->type_count; ++i) {
+            const android::ResTable_entry *entry =
+                android::LoadedPackage::GetEntry(type->types[i], quint16(id & 0xffff));
+            if (!entry)
+                continue;
+            // The type's name by its id as the table writes it, before any offset, as Android
+            // names a resource.
+            const std::optional<QString> typeName = PoolString(
+                *package->GetTypeStringPool(), quint32(type->type_spec->id) - 1, maxLength);
+            const std::optional<QString> key =
+                PoolString(*package->GetKeyStringPool(), dtohl(entry->key.index), maxLength);
+            if (!typeName || !key || typeName->isEmpty() || key->isEmpty() ||
+                typeName->size() + 1 + key->size() > maxLength)
+                return std::nullopt;
+            return *typeName + QLatin1Char('/') + *key;
+        }
+        return std::nullopt;
+    }
+
+private:
+    // String `index` of `pool`; nothing when there is none or it is longer than `maxLength`.
+    static std::optional<QString> PoolString(const android::ResStringPool &pool, quint32 index,
+                                             qsizetype maxLength)
+    {
         size_t length = 0;
         // Measured before it is decoded: at least one byte for each UTF-16 unit, at most three.
-        if (const char *utf8 = pool->string8At(index, &length)) {
+        if (const char *utf8 = pool.string8At(index, &length)) {
             if (length > 3 * size_t(maxLength))
                 return std::nullopt;
             const QString text = QString::fromUtf8(utf8, qsizetype(length));
             return text.size() <= maxLength ? std::optional<QString>(text) : std::nullopt;
         }
-        if (const char16_t *text = pool->stringAt(index, &length))
+        if (const char16_t *text = pool.stringAt(index, &length))
             return length <= size_t(maxLength)
                        ? std::optional<QString>(QString::fromUtf16(text, qsizetype(length)))
                        : std::nullopt;
         return std::nullopt;
     }
 
-private:
     // Type 0 does not exist; every other type lists one chunk per configuration.
     const android::TypeSpec *typeOf(quint32 id) const
     {

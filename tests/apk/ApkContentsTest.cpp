@@ -3,8 +3,10 @@
 // frameworks in packages built with aapt around each one's marker entries, sizes by category
 // held against Python's zipfile and the signing block's own size field, the download estimate
 // against `gzip -9 -n`, Google Play's target-SDK table, `pelmora --contents` as a script runs
-// it, and the components, flags and findings of manifests built with aapt, held against its own
-// dump of them.
+// it, the components, flags and findings of manifests built with aapt, held against its own
+// dump of them, and the manifest as XML text held against `aapt dump xmltree` and the names
+// `aapt dump resources` gives.
+#include "ManifestXml.h"
 #include "TestSupport.h"
 #include "apk/ApkHoldings.h"
 #include "apk/ContentsListing.h"
@@ -14,8 +16,10 @@
 #include "apk/PlayTargetSdk.h"
 #include "archive/ZipArchive.h"
 #include "details/ExposureFindings.h"
+#include "details/ManifestText.h"
 #include "digest/ReadStop.h"
 #include "digest/SafeFile.h"
+#include "formats/ApkManifest.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -27,7 +31,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 #include <QtEndian>
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -140,9 +146,134 @@ QStringList FlagTexts(const SecurityFlags &flags)
             QStringLiteral("sharedUserId=") + flags.sharedUserId};
 }
 
+// Every resource's name as `aapt dump resources` gives it, by id: "@string/app_name", and
+// "@android:string/ok" for the platform's.
+QHash<quint32, QString> AaptResourceNames(const QString &path)
+{
+    const ProgramRun run = RunProgram(QStringLiteral(SYSTEM_AAPT),
+                                      {QStringLiteral("dump"), QStringLiteral("resources"), path});
+    static const QRegularExpression Spec(
+        QStringLiteral("spec resource 0x([0-9a-f]{8}) [^:]+:([^:]+):"));
+    QHash<quint32, QString> names;
+    for (const QRegularExpressionMatch &match : Spec.globalMatch(QString::fromUtf8(run.out))) {
+        const quint32 id = match.captured(1).toUInt(nullptr, 16);
+        names.insert(id, (id >> 24 == 1 ? QStringLiteral("@android:") : QStringLiteral("@")) +
+                             match.captured(2));
+    }
+    return names;
+}
+
+// An element as `aapt dump xmltree` prints it: its name, and each attribute's name, resource id
+// and value as printed ("\"text\" (Raw: …)", "(type 0x10)0x1d", "@0x7f020000").
+struct PrintedElement
+{
+    QString name;
+    QList<std::tuple<QString, quint32, QString>> attributes;
+};
+
+QList<PrintedElement> AaptXmlTree(const QString &path)
+{
+    const ProgramRun run =
+        RunProgram(QStringLiteral(SYSTEM_AAPT), {QStringLiteral("dump"), QStringLiteral("xmltree"),
+                                                 path, QStringLiteral("AndroidManifest.xml")});
+    static const QRegularExpression Element(QStringLiteral("^\\s*E: (\\S+) \\(line="));
+    static const QRegularExpression Attribute(
+        QStringLiteral("^\\s*A: ([^(=]+)(?:\\(0x([0-9a-f]{8})\\))?=(.*)$"));
+    QList<PrintedElement> elements;
+    for (const QString &line : QString::fromUtf8(run.out).split(u'\n')) {
+        if (const QRegularExpressionMatch match = Element.match(line); match.hasMatch())
+            elements.append({match.captured(1), {}});
+        else if (const QRegularExpressionMatch match = Attribute.match(line);
+                 match.hasMatch() && !elements.isEmpty())
+            elements.last().attributes.append(
+                {match.captured(1), match.captured(2).toUInt(nullptr, 16), match.captured(3)});
+    }
+    return elements;
+}
+
+// An element of the manifest's text as an XML reader sees it, with the comments before it.
+struct ShownElement
+{
+    QString name;
+    QHash<QString, QString> attributes;
+    QString comments;
+};
+
+QList<ShownElement> ReadShownXml(const QString &text, QString &error)
+{
+    QXmlStreamReader xml(text);
+    QList<ShownElement> elements;
+    QString comments;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isComment()) {
+            comments += xml.text().toString() + u'\n';
+        } else if (xml.isStartElement()) {
+            ShownElement element{xml.qualifiedName().toString(), {}, comments};
+            for (const QXmlStreamAttribute &attribute : xml.attributes())
+                element.attributes.insert(attribute.qualifiedName().toString(),
+                                          attribute.value().toString());
+            elements.append(element);
+            comments.clear();
+        }
+    }
+    error = xml.hasError() ? xml.errorString() : QString();
+    return elements;
+}
+
+// A string as aapt prints it, a backslash, a quote and a line break behind a backslash.
+QString AaptUnescaped(const QString &printed)
+{
+    QString plain;
+    for (qsizetype i = 0; i < printed.size(); ++i) {
+        if (printed[i] == u'\\' && i + 1 < printed.size()) {
+            ++i;
+            plain += printed[i] == u'n' ? QChar(u'\n') : printed[i];
+        } else {
+            plain += printed[i];
+        }
+    }
+    return plain;
+}
+
+// Whether `shown` is the value aapt printed as `printed`, each named resource by its name.
+bool SameValue(const QString &shown, const QString &printed, const QHash<quint32, QString> &names)
+{
+    static const QRegularExpression Text(QStringLiteral("^\"(.*?)\"(?: \\(Raw: \".*\"\\))?$"));
+    static const QRegularExpression Typed(
+        QStringLiteral("^\\(type 0x([0-9a-f]+)\\)0x([0-9a-f]+)(?: \\(Raw: .*\\))?$"));
+    if (printed.startsWith(u'@'))
+        return shown == names.value(printed.mid(3).toUInt(nullptr, 16), printed);
+    if (const QRegularExpressionMatch match = Text.match(printed); match.hasMatch())
+        return shown == AaptUnescaped(match.captured(1));
+    const QRegularExpressionMatch match = Typed.match(printed);
+    if (!match.hasMatch())
+        return false;
+    const int type = match.captured(1).toInt(nullptr, 16);
+    const quint32 data = match.captured(2).toUInt(nullptr, 16);
+    bool number = false;
+    if (type == 0x04) {
+        float value = 0;
+        std::memcpy(&value, &data, sizeof value);
+        return shown.toFloat(&number) == value && number;
+    }
+    if (type == 0x10)
+        return shown.toInt(&number) == qint32(data) && number;
+    if (type == 0x11)
+        return shown.startsWith(QLatin1String("0x")) && shown.mid(2).toUInt(&number, 16) == data &&
+               number;
+    if (type == 0x12)
+        return shown == (data ? QLatin1String("true") : QLatin1String("false"));
+    if (type >= 0x1c && type <= 0x1f)
+        return shown.startsWith(u'#') && shown.mid(1).toUInt(&number, 16) == data && number;
+    return false;
+}
+
 constexpr QByteArrayView HermesBytecodeStart("\xC6\x1F\xBC\x03\xC1\x03\x19\x1F\x60", 9);
 
 } // namespace
+
+Q_DECLARE_METATYPE(XmlDocument)
 
 class ApkContentsTest : public QObject
 {
@@ -173,6 +304,10 @@ private slots:
     void exposure_data();
     void exposure();
     void hundredThousandComponents();
+    void manifestText_data();
+    void manifestText();
+    void hostileManifestText_data();
+    void hostileManifestText();
 
 private:
     QString path(const QString &name) const { return directory.filePath(name); }
@@ -209,6 +344,8 @@ void ApkContentsTest::initTestCase()
     const TestKey key = MakeTestKey(directory.path(), QStringLiteral("contents"));
     signedPackage = path(QStringLiteral("signed.apk"));
     QVERIFY(SignTestPackage(plainPackage, signedPackage, key));
+    QVERIFY(BuildTestZip(path(QStringLiteral("bundle.apks")),
+                         {{QStringLiteral("base.apk"), ReadFile(signedPackage)}}, true));
 }
 
 void ApkContentsTest::dexHeader_data()
@@ -622,6 +759,16 @@ void ApkContentsTest::contentsCommand_data()
     QTest::newRow("two files") << QStringList{QStringLiteral("--contents"), package, package} << 2;
     QTest::newRow("with --report")
         << QStringList{QStringLiteral("--contents"), QStringLiteral("--report"), package} << 2;
+    QTest::newRow("manifest") << QStringList{QStringLiteral("--manifest"), package} << 0;
+    QTest::newRow("manifest of a bundle's base")
+        << QStringList{QStringLiteral("--manifest"), QStringLiteral("bundle.apks")} << 0;
+    QTest::newRow("manifest of no such file")
+        << QStringList{QStringLiteral("--manifest"), QStringLiteral("missing.apk")} << 1;
+    QTest::newRow("manifest of no ZIP")
+        << QStringList{QStringLiteral("--manifest"), QStringLiteral("small-Small.smali")} << 1;
+    QTest::newRow("manifest with --json")
+        << QStringList{QStringLiteral("--manifest"), QStringLiteral("--json"), package} << 2;
+    QTest::newRow("manifest of no file") << QStringList{QStringLiteral("--manifest")} << 2;
 }
 
 void ApkContentsTest::contentsCommand()
@@ -640,6 +787,16 @@ void ApkContentsTest::contentsCommand()
         return;
     }
     QVERIFY(run.err.isEmpty());
+    if (arguments.first() == QLatin1String("--manifest")) {
+        // The package's own text; the bundle's base is that same package.
+        const SafeFile file(signedPackage.toUtf8());
+        const ZipArchive archive(file);
+        const std::optional<XmlDocument> document = ReadManifestDocument(archive);
+        QVERIFY(document);
+        QCOMPARE(QString::fromUtf8(run.out),
+                 ManifestText(*document, OpenResourceTable(archive).get()));
+        return;
+    }
     const QList<ZipInfo> infos = PythonZipInfo(signedPackage);
     const qint64 fileSize = QFileInfo(signedPackage).size();
     if (!arguments.contains(QLatin1String("--json"))) {
@@ -680,7 +837,219 @@ void ApkContentsTest::contentsCommand()
     QCOMPARE(total, fileSize);
 }
 
-QTEST_GUILESS_MAIN(ApkContentsTest)
+void ApkContentsTest::manifestText_data()
+{
+    QTest::addColumn<bool>("framework");
+    QTest::addColumn<bool>("compactTable");
+    QTest::addColumn<bool>("labelWithIconId");
+
+    QTest::newRow("references") << false << false << false;
+    QTest::newRow("compact table") << false << true << false;
+    QTest::newRow("label attribute with the icon's id") << false << false << true;
+    QTest::newRow("framework-res.apk") << true << false << false;
+}
+
+void ApkContentsTest::manifestText()
+{
+    QFETCH(bool, framework);
+    QFETCH(bool, compactTable);
+    QFETCH(bool, labelWithIconId);
+
+    static const QHash<quint32, QString> platformNames =
+        AaptResourceNames(QStringLiteral(FRAMEWORK_RES));
+    QVERIFY(!platformNames.isEmpty());
+    QHash<quint32, QString> names = platformNames;
+    QString file = QStringLiteral(FRAMEWORK_RES);
+    const QString label = QStringLiteral("清单 «名»");
+    if (!framework) {
+        PackageContents contents;
+        contents.resources = {{QStringLiteral("values/extra.xml"),
+                               "<resources><integer name=\"answer\">42</integer>"
+                               "<bool name=\"on\">true</bool></resources>"}};
+        contents.applicationElements = QStringLiteral(
+            "<activity android:name=\".Main\" android:theme=\"@android:style/Theme.Material\" "
+            "android:exported=\"true\" android:configChanges=\"orientation|keyboardHidden\" "
+            "android:label=\"@android:string/ok\">"
+            "<meta-data android:name=\"answer\" android:value=\"@integer/answer\"/>"
+            "<meta-data android:name=\"on\" android:value=\"@bool/on\"/>"
+            "<meta-data android:name=\"colour\" android:value=\"#80ff0000\"/>"
+            "<meta-data android:name=\"ratio\" android:value=\"1.5\"/></activity>");
+        const TestPackage package{QStringLiteral("org.pelmora.manifest"),
+                                  QStringLiteral("1 &amp; &quot;&lt;2&gt;&quot;"), label};
+        file =
+            BuildTestPackage(directory.path(), QStringLiteral("manifest.apk"), package, contents);
+        QVERIFY(!file.isEmpty());
+        // The names come from the package as aapt wrote it; a changed one keeps its ids.
+        names.insert(AaptResourceNames(file));
+        contents.compactTable = compactTable;
+        const quint32 iconId = platformNames.key(QStringLiteral("@android:attr/icon"));
+        QVERIFY(iconId != 0);
+        if (labelWithIconId)
+            contents.rewriteManifest = [iconId](const QByteArray &xml) {
+                return WithAttributeId(xml, QStringLiteral("label"), iconId);
+            };
+        if (compactTable || labelWithIconId)
+            file = BuildTestPackage(directory.path(), QStringLiteral("manifest-changed.apk"),
+                                    package, contents);
+        QVERIFY(!file.isEmpty());
+    }
+
+    const SafeFile opened(file.toUtf8());
+    const ZipArchive archive(opened);
+    const std::optional<XmlDocument> document = ReadManifestDocument(archive);
+    QVERIFY(document);
+    const QString text = ManifestText(*document, OpenResourceTable(archive).get());
+    QString error;
+    const QList<ShownElement> shown = ReadShownXml(text, error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY(!text.contains(QLatin1String("\"@0x")));
+
+    // Every element and attribute aapt prints, with its value; an android: attribute is named
+    // as Android reads it, by its id.
+    const QList<PrintedElement> printed = AaptXmlTree(file);
+    QCOMPARE(shown.size(), printed.size());
+    for (qsizetype i = 0; i < printed.size(); ++i) {
+        QCOMPARE(shown[i].name, printed[i].name);
+        QCOMPARE(shown[i].attributes.size(), printed[i].attributes.size());
+        for (const auto &[name, id, value] : printed[i].attributes) {
+            QString expected = name;
+            const QString platformName = platformNames.value(id);
+            if (platformName.startsWith(QLatin1String("@android:attr/")))
+                expected = name.section(u':', 0, 0) + u':' + platformName.section(u'/', 1);
+            QVERIFY2(shown[i].attributes.contains(expected), qPrintable(expected));
+            QVERIFY2(SameValue(shown[i].attributes.value(expected), value, names),
+                     qPrintable(QStringLiteral("%1 %2: %3 against %4")
+                                    .arg(printed[i].name, expected,
+                                         shown[i].attributes.value(expected), value)));
+        }
+    }
+    if (framework)
+        return;
+
+    // What each reference to the package's own values resolves to, beside it.
+    QHash<QString, QString> comments;
+    for (const ShownElement &element : shown)
+        comments[element.attributes.value(QStringLiteral("android:name"), element.name)] +=
+            element.comments;
+    for (const auto &[element, reference, value] : QList<std::tuple<QString, QString, QString>>{
+             {QStringLiteral("application"), QStringLiteral("@string/app_name"), label},
+             {QStringLiteral("answer"), QStringLiteral("@integer/answer"), QStringLiteral("42")},
+             {QStringLiteral("on"), QStringLiteral("@bool/on"), QStringLiteral("true")}}) {
+        QVERIFY2(comments[element].contains(reference) && comments[element].contains(value),
+                 qPrintable(element));
+    }
+    // The name the file gives an attribute Android reads by another id is not lost.
+    QCOMPARE(comments[QStringLiteral("application")].contains(QLatin1String("label")),
+             labelWithIconId);
+}
+
+void ApkContentsTest::hostileManifestText_data()
+{
+    QTest::addColumn<XmlDocument>("document");
+    QTest::addColumn<int>("elements");
+    // An attribute of the last element, by namespace and name, with its value; none when the
+    // name is empty.
+    QTest::addColumn<QString>("uri");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("value");
+
+    const QString android = QStringLiteral("http://schemas.android.com/apk/res/android");
+    const QString other = QStringLiteral("urn:other");
+    const auto attribute = [](const QString &uri, const QString &name, const QString &text) {
+        return XmlAttribute{uri, name, 0, ValueType::String, 0, text};
+    };
+    const auto element = [](const QString &name, int depth, qsizetype parent,
+                            QList<XmlAttribute> attributes = {},
+                            QList<std::pair<QString, QString>> namespaces = {}) {
+        return XmlElement{{}, name, depth, parent, namespaces, attributes, {}};
+    };
+    const QString versionName = QStringLiteral("versionName");
+
+    QTest::newRow("namespace used but never declared")
+        << XmlDocument{{element(QStringLiteral("manifest"), 0, -1,
+                                {attribute(android, versionName, QStringLiteral("1"))})}}
+        << 1 << android << versionName << QStringLiteral("1");
+    QTest::newRow("names no XML name may be")
+        << XmlDocument{{element(QStringLiteral("a b<"), 0, -1,
+                                {attribute({}, QStringLiteral("1=\""), QStringLiteral("x"))}),
+                        element({}, 1, 0), element(QStringLiteral("\u1075ses-permission"), 1, 0)}}
+        << 3 << QString() << QString() << QString();
+    QTest::newRow("one attribute twice")
+        << XmlDocument{{element(QStringLiteral("manifest"), 0, -1,
+                                {attribute(android, versionName, QStringLiteral("first")),
+                                 attribute(android, versionName, QStringLiteral("second"))},
+                                {{QStringLiteral("android"), android}})}}
+        << 1 << android << versionName << QStringLiteral("first");
+    QTest::newRow("text XML cannot hold")
+        << XmlDocument{{element(
+               QStringLiteral("manifest"), 0, -1,
+               {attribute({}, QStringLiteral("package"), QStringLiteral("a\x01-->]]><!--\"&b"))})}}
+        << 1 << QString() << QStringLiteral("package") << QStringLiteral("a\uFFFD-->]]><!--\"&b");
+    QTest::newRow("a prefix XML reserves")
+        << XmlDocument{{element(QStringLiteral("manifest"), 0, -1,
+                                {attribute(other, versionName, QStringLiteral("2"))},
+                                {{QStringLiteral("xmlns"), other}})}}
+        << 1 << other << versionName << QStringLiteral("2");
+    QTest::newRow("a second root")
+        << XmlDocument{{element(
+                            QStringLiteral("manifest"), 0, -1,
+                            {attribute({}, QStringLiteral("package"), QStringLiteral("first"))}),
+                        element(
+                            QStringLiteral("manifest"), 0, -1,
+                            {attribute({}, QStringLiteral("package"), QStringLiteral("second"))})}}
+        << 1 << QString() << QStringLiteral("package") << QStringLiteral("first");
+    QTest::newRow("a prefix bound again inside")
+        << XmlDocument{{element(QStringLiteral("manifest"), 0, -1, {},
+                                {{QStringLiteral("p"), android}}),
+                        element(QStringLiteral("application"), 1, 0,
+                                {attribute(android, versionName, QStringLiteral("3"))},
+                                {{QStringLiteral("p"), other}})}}
+        << 2 << android << versionName << QStringLiteral("3");
+    QTest::newRow("a namespace only the default binds")
+        << XmlDocument{{element(QStringLiteral("manifest"), 0, -1,
+                                {attribute(android, versionName, QStringLiteral("4"))},
+                                {{QString(), android}})}}
+        << 1 << android << versionName << QStringLiteral("4");
+    QTest::newRow("a prefix bound to no namespace, an attribute named xmlns")
+        << XmlDocument{{element(QStringLiteral("manifest"), 0, -1,
+                                {attribute({}, QStringLiteral("xmlns"), QStringLiteral("urn:x")),
+                                 attribute({}, QStringLiteral("package"), QStringLiteral("p"))},
+                                {{QStringLiteral("p"), QString()}})}}
+        << 1 << QString() << QStringLiteral("package") << QStringLiteral("p");
+    const QString xmlNamespace = QStringLiteral("http://www.w3.org/XML/1998/namespace");
+    QTest::newRow("the namespaces XML binds for itself")
+        << XmlDocument{{element(
+               QStringLiteral("manifest"), 0, -1,
+               {attribute(xmlNamespace, QStringLiteral("lang"), QStringLiteral("zh"))},
+               {{QStringLiteral("x"), QStringLiteral("http://www.w3.org/2000/xmlns/")},
+                {QStringLiteral("y"), xmlNamespace}})}}
+        << 1 << xmlNamespace << QStringLiteral("lang") << QStringLiteral("zh");
+}
+
+void ApkContentsTest::hostileManifestText()
+{
+    QFETCH(XmlDocument, document);
+    QFETCH(int, elements);
+    QFETCH(QString, uri);
+    QFETCH(QString, name);
+    QFETCH(QString, value);
+
+    const QString text = ManifestText(document, nullptr);
+    QXmlStreamReader xml(text);
+    int read = 0;
+    QXmlStreamAttributes last;
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement) {
+            ++read;
+            last = xml.attributes();
+        }
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString() + u'\n' + text));
+    QCOMPARE(read, elements);
+    if (!name.isEmpty())
+        QCOMPARE(last.value(uri, name).toString(), value);
+}
+
 void ApkContentsTest::exposure_data()
 {
     QTest::addColumn<QString>("manifestElements");
@@ -969,4 +1338,5 @@ void ApkContentsTest::hundredThousandComponents()
     QCOMPARE(open, Count);
 }
 
+QTEST_GUILESS_MAIN(ApkContentsTest)
 #include "ApkContentsTest.moc"

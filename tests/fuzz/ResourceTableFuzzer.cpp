@@ -1,14 +1,18 @@
 // libFuzzer target: any bytes taken for a resource table must be read by Pelmora's own reader,
 // or refused, without a crash, a hang or a huge allocation. Resources looked up in it with their
-// aliases followed stay within the resolver's caps, and strings within the length asked for.
+// aliases followed stay within the resolver's caps, and strings and names within the length
+// asked for.
 // The same bytes, taken for the other format of Android's resources, a binary manifest, are read
 // by libandroidfw as the formats module reads them, its attributes by resource id, and read
-// whole as a tree whose every element sits under one that came before it.
+// whole as a tree whose every element sits under one that came before it, and written out as
+// manifest text that parses as XML.
+#include "details/ManifestText.h"
 #include "formats/ArscReader.h"
 #include "formats/ResourceResolver.h"
 #include "formats/module/ApkManifestXml.h"
 #include "formats/module/XmlDocumentReader.h"
 
+#include <QXmlStreamReader>
 #include <cstdint>
 #include <cstdlib>
 
@@ -47,6 +51,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                     (element.parent < 0 ? 0 : document->elements[element.parent].depth + 1));
         }
         Require(nodes <= MaxXmlNodes);
+        // Whatever the document holds, its text is XML that a reader takes whole.
+        QXmlStreamReader text(ManifestText(*document, nullptr));
+        while (!text.atEnd())
+            text.readNext();
+        Require(!text.hasError());
     }
     const std::unique_ptr<ArscReader> reader = ArscReader::Read(table);
     if (!reader)
@@ -65,6 +74,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 Require(value.type != ValueType::Reference);
                 if (const std::optional<QString> text = reader->string(value.data, ShortText))
                     Require(text->size() <= ShortText);
+            }
+            // A name is a type and a key, within the length asked for, only for an entry that
+            // some configuration holds.
+            if (const std::optional<QString> name = reader->name(id, ShortText)) {
+                Require(name->size() <= ShortText && name->indexOf(QLatin1Char('/')) > 0);
+                Require(reader->configurationCount(id) > 0);
             }
             ResourceResolver(*reader).text(id);
             ResourceResolver(*reader).integer(id);

@@ -1,18 +1,25 @@
 // The contents window on Qt's offscreen platform: the squarified layout tiles its area in
 // proportion to the weights, the table sorts by each column's value, a click on the treemap
-// selects the entry's row, and the listing of a package built with aapt fills both.
+// selects the entry's row, and the listing of a package built with aapt fills both; the manifest
+// window, opened from the details window, shows, copies and saves the manifest's text.
 #include "TestSupport.h"
 #include "apk/ContentsListing.h"
 #include "archive/ZipArchive.h"
+#include "details/ManifestText.h"
 #include "digest/SafeFile.h"
+#include "formats/ApkManifest.h"
 #include "inspect/Inspection.h"
 #include "ui/ContentsDlg.h"
 #include "ui/ContentsModel.h"
 #include "ui/DetailsDlg.h"
+#include "ui/ManifestDlg.h"
 #include "ui/TreemapLayout.h"
 #include "ui/TreemapView.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTableView>
@@ -69,6 +76,7 @@ private slots:
     void clickSelectsRow();
     void manyEntries();
     void openedFromDetails();
+    void manifestFromDetails();
 
 private:
     QTemporaryDir directory;
@@ -272,6 +280,67 @@ void ContentsWindowTest::openedFromDetails()
     QCOMPARE(title, QStringLiteral("内容 - org.pelmora.window"));
     QCOMPARE(rows, listing.entries.size());
     QTRY_VERIFY(details.loaded());
+}
+
+void ContentsWindowTest::manifestFromDetails()
+{
+    const SafeFile opened(package.toUtf8());
+    const ZipArchive archive(opened);
+    const std::optional<XmlDocument> document = ReadManifestDocument(archive);
+    QVERIFY(document);
+    const QString expected = ManifestText(*document, OpenResourceTable(archive).get());
+
+    const InspectionResult result = InspectPackage(package.toUtf8());
+    QVERIFY(result.inspected);
+    CDetailsDlg details(QStringLiteral("org.pelmora.window"));
+    QPushButton *button = nullptr;
+    for (QPushButton *candidate : details.findChildren<QPushButton *>())
+        if (candidate->text() == QStringLiteral("查看清单…"))
+            button = candidate;
+    QVERIFY(button);
+    QVERIFY(!button->isEnabled());
+    details.show();
+    details.load(*result.inspected);
+    QTRY_VERIFY(details.loaded());
+    QVERIFY(button->isEnabled());
+
+    QString shown, copied, title;
+    bool readOnly = false, fixedPitch = false, saved = false, refused = true, told = false;
+    const QString savedPath = directory.filePath(QStringLiteral("saved/AndroidManifest.xml"));
+    QVERIFY(QDir(directory.path()).mkpath(QStringLiteral("saved")));
+    QTimer::singleShot(0, &details, [&] {
+        auto *dialog = qobject_cast<CManifestDlg *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        title = dialog->windowTitle();
+        shown = dialog->textView()->toPlainText();
+        readOnly = dialog->textView()->isReadOnly();
+        fixedPitch = QFontInfo(dialog->textView()->font()).fixedPitch();
+        for (QPushButton *candidate : dialog->findChildren<QPushButton *>())
+            if (candidate->text() == QStringLiteral("复制"))
+                candidate->click();
+        copied = QGuiApplication::clipboard()->text();
+        saved = dialog->saveTo(savedPath);
+        // A folder that does not exist: the message says so, and nothing claims success.
+        QTimer::singleShot(0, dialog, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                told = true;
+                box->accept();
+            }
+        });
+        refused = !dialog->saveTo(directory.filePath(QStringLiteral("missing/m.xml")));
+        dialog->reject();
+    });
+    button->click();
+    QCOMPARE(title, QStringLiteral("清单 - org.pelmora.window"));
+    QCOMPARE(shown, expected);
+    QVERIFY(readOnly);
+    QVERIFY(fixedPitch);
+    QCOMPARE(copied, expected);
+    QVERIFY(saved);
+    QCOMPARE(ReadFile(savedPath), expected.toUtf8());
+    QVERIFY(refused);
+    QVERIFY(told);
 }
 
 QTEST_MAIN(ContentsWindowTest)
