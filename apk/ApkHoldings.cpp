@@ -5,6 +5,12 @@
 
 ApkHoldings ReadApkHoldings(const SafeFile &file, const ZipArchive &archive)
 {
-    return {ReadDexFiles(archive), DetectFrameworks(archive), ListContents(file, archive),
-            ReadManifestDocument(archive)};
+    ApkHoldings holdings{ReadDexFiles(archive),
+                         DetectFrameworks(archive),
+                         ListContents(file, archive),
+                         ReadManifestDocument(archive),
+                         {}};
+    if (holdings.manifest)
+        holdings.declaredPermissions = ReadDeclaredPermissions(*holdings.manifest, archive);
+    return holdings;
 }

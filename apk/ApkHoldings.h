@@ -2,6 +2,7 @@
 
 #include "ContentsListing.h"
 #include "DexFiles.h"
+#include "PermissionDefinitions.h"
 #include "formats/XmlDocument.h"
 
 #include <QStringList>
@@ -15,7 +16,8 @@ struct ApkHoldings
     QList<DexFile> dexFiles;
     QStringList frameworks;
     ContentsListing contents;
-    std::optional<XmlDocument> manifest; // nothing when it does not read
+    std::optional<XmlDocument> manifest;             // nothing when it does not read
+    QList<PermissionDefinition> declaredPermissions; // the manifest's own <permission>s
 };
 
 // The holdings of `archive`, opened over `file`.
