@@ -5,6 +5,7 @@
 #include "FileSizeText.h"
 #include "HoldingsSections.h"
 #include "ManifestFacts.h"
+#include "PermissionSection.h"
 #include "ShownDetails.h"
 #include "TargetSdkText.h"
 #include "apk/LauncherIcon.h"
@@ -256,7 +257,6 @@ DetailsSection PackageSection(const PackageDetails &details)
             {QStringLiteral("最低 SDK"), facts.minSdk},
             {QStringLiteral("目标 SDK"), TargetSdkText(facts.targetSdk, QDate::currentDate())},
             {QStringLiteral("编译 SDK"), facts.compileSdk},
-            {QStringLiteral("权限"), facts.permissions.join(u'\n'), true},
             {QStringLiteral("原生平台"),
              !platforms.isEmpty() ? platforms : contained(QStringLiteral("无"))},
             {QStringLiteral("渠道"),
@@ -324,7 +324,7 @@ DetailsSection NativeLibrarySection(const PackageDetails &details)
 QList<DetailsSection> DetailsSections(const PackageDetails &details)
 {
     const PackageDetails shown = ShownDetails(details);
-    QList<DetailsSection> sections = {PackageSection(shown)};
+    QList<DetailsSection> sections = {PackageSection(shown), PermissionSection(shown)};
     if (const std::optional<DetailsSection> splits = SplitSection(shown))
         sections.append(*splits);
     sections.append(SignatureSection(shown));
