@@ -324,7 +324,8 @@ void ReportTest::initTestCase()
           QStringLiteral("CompactEntries")}},
     };
     // What a package holds: two DEX files and a Kotlin module's marker, alone and as the base
-    // of a flat .apks.
+    // of a flat .apks; permissions of the platform, its own (labelled through its table, in the
+    // old signatureOrSystem) and another app's.
     const QDir holdings(directory.filePath(QStringLiteral("holdings")));
     QVERIFY(holdings.mkpath(QStringLiteral(".")));
     const QByteArray firstDex = AssembleDex(directory.path(), QStringLiteral("first"), 26,
@@ -337,6 +338,18 @@ void ReportTest::initTestCase()
     coded.storedEntries = {{QStringLiteral("classes.dex"), firstDex},
                            {QStringLiteral("classes2.dex"), secondDex},
                            {QStringLiteral("META-INF/app_release.kotlin_module"), "k"}};
+    coded.manifestElements = QStringLiteral(
+        "<permission android:name='org.pelmora.report.OWN' android:label='@string/own' "
+        "android:protectionLevel='signatureOrSystem' android:permissionGroup='org.pelmora.G'/>"
+        "<uses-permission android:name='android.permission.CAMERA'/>"
+        "<uses-permission android:name='android.permission.INTERNET' android:maxSdkVersion='28'/>"
+        "<uses-permission android:name='org.pelmora.report.OWN'/>"
+        "<uses-permission android:name='android.permission.CAMERA'/>"
+        "<uses-permission android:name='org.pelmora.other.UNKNOWN'/>");
+    coded.resources = {{QStringLiteral("values/own.xml"),
+                        "<resources><string name='own'>Own</string></resources>"},
+                       {QStringLiteral("values-zh-rCN/own.xml"),
+                        "<resources><string name='own'>自己的</string></resources>"}};
     const QString codedPackage = BuildTestPackage(
         holdings.path(), QStringLiteral("coded.apk"),
         {QStringLiteral("org.pelmora.report"), QStringLiteral("3.1"), QStringLiteral("报告")},
@@ -792,7 +805,33 @@ void ReportTest::report_data()
         {QStringLiteral("dex/files/1/fields"), qlonglong(2)},
         {QStringLiteral("dex/files/2"), QVariant()},
         {QStringLiteral("frameworks"), QVariantList{QStringLiteral("Kotlin")}},
-        {QStringLiteral("sizes/byCategory/code/uncompressed"), qlonglong(codeSize)}};
+        {QStringLiteral("sizes/byCategory/code/uncompressed"), qlonglong(codeSize)},
+        {QStringLiteral("permissionDetails/0/name"), QStringLiteral("android.permission.CAMERA")},
+        {QStringLiteral("permissionDetails/0/protectionLevel"),
+         QStringLiteral("dangerous|instant")},
+        {QStringLiteral("permissionDetails/0/source"), QStringLiteral("platform")},
+        {QStringLiteral("permissionDetails/0/label"), QStringLiteral("拍摄照片和视频")},
+        {QStringLiteral("permissionDetails/0/maxSdkVersion"), null},
+        {QStringLiteral("permissionDetails/1/maxSdkVersion"), qlonglong(28)},
+        {QStringLiteral("permissionDetails/1/protectionLevel"), QStringLiteral("normal|instant")},
+        {QStringLiteral("permissionDetails/2/source"), QStringLiteral("package")},
+        {QStringLiteral("permissionDetails/2/protectionLevel"),
+         QStringLiteral("signature|privileged")},
+        {QStringLiteral("permissionDetails/2/label"), QStringLiteral("自己的")},
+        {QStringLiteral("permissionDetails/3/name"), QStringLiteral("org.pelmora.other.UNKNOWN")},
+        {QStringLiteral("permissionDetails/3/source"), QStringLiteral("unknown")},
+        {QStringLiteral("permissionDetails/3/protectionLevel"), null},
+        {QStringLiteral("permissionDetails/3/label"), null},
+        // Then those the tool lists as Android implies them for a package that names no target.
+        {QStringLiteral("permissionDetails/4/name"),
+         QStringLiteral("android.permission.WRITE_EXTERNAL_STORAGE")},
+        {QStringLiteral("permissionDetails/4/protectionLevel"), QStringLiteral("dangerous")},
+        {QStringLiteral("declaredPermissions/0/name"), QStringLiteral("org.pelmora.report.OWN")},
+        {QStringLiteral("declaredPermissions/0/group"), QStringLiteral("org.pelmora.G")},
+        {QStringLiteral("declaredPermissions/0/protectionLevel"),
+         QStringLiteral("signature|privileged")},
+        {QStringLiteral("declaredPermissions/1"), QVariant()},
+        {QStringLiteral("permissionLevelsFrom"), QStringLiteral("Android 10 (API 29)")}};
     QTest::newRow("two DEX files and a framework, the download size asked for")
         << QStringList{report, json, sizes, QStringLiteral("holdings/coded.apk")} << 0
         << QStringList{ok} << codedFields << QStringList() << int(Plain);
@@ -806,14 +845,17 @@ void ReportTest::report_data()
         << QStringList{damaged}
         << QVariantMap{{QStringLiteral("dex"), null},
                        {QStringLiteral("frameworks"), null},
-                       {QStringLiteral("sizes"), null}}
+                       {QStringLiteral("sizes"), null},
+                       {QStringLiteral("permissionDetails"), null},
+                       {QStringLiteral("declaredPermissions"), null},
+                       {QStringLiteral("permissionLevelsFrom"), null}}
         << QStringList() << int(Plain);
     QTest::newRow("what a package holds as text")
         << QStringList{report, sizes, QStringLiteral("holdings/coded.apk")} << 0 << QStringList()
         << QVariantMap()
         << QStringList{QStringLiteral("classes.dex: 版本 38，类 2，方法 5，字段 3，字符串 "),
                        QStringLiteral("  Kotlin"), QStringLiteral("代码: 存储 "),
-                       QStringLiteral("估计下载大小: ")}
+                       QStringLiteral("估计下载大小: "), QStringLiteral("危险权限: 4 个")}
         << int(Plain);
     QTest::newRow("the download size without a report")
         << QStringList{QStringLiteral("--contents"), sizes, signedPackage} << 2 << QStringList()
