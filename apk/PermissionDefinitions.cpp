@@ -32,8 +32,6 @@ bool IsReference(const XmlAttribute *attribute)
     return attribute && attribute->type == ValueType::Reference && attribute->data != 0;
 }
 
-// Each definition gets a resolver of its own: one label in framework-res.apk examines 2,208
-// configurations, and 533 permissions together would overrun one resolver's budget.
 QString ResolvedText(const XmlAttribute *attribute, ResourceResolver *resolver)
 {
     if (!attribute)
@@ -58,21 +56,52 @@ std::optional<quint32> ReadLevel(const XmlAttribute *attribute, ResourceResolver
     return std::nullopt;
 }
 
-PermissionDefinition ReadDefinition(const XmlElement &element, const ResourceTable *table)
+PermissionDefinition ReadDefinition(const XmlElement &element, ResourceResolver *resolver)
 {
-    std::optional<ResourceResolver> resolver;
-    if (table)
-        resolver.emplace(*table);
-    ResourceResolver *reading = resolver ? &*resolver : nullptr;
     const XmlAttribute *label = element.attribute(LabelAttribute);
     return {
         LiteralString(element.attribute(NameAttribute)),
-        ReadLevel(element.attribute(ProtectionLevelAttribute), reading),
+        ReadLevel(element.attribute(ProtectionLevelAttribute), resolver),
         LiteralString(element.attribute(PermissionGroupAttribute)),
-        ResolvedText(label, reading),
-        ResolvedText(element.attribute(DescriptionAttribute), reading),
+        ResolvedText(label, resolver),
+        ResolvedText(element.attribute(DescriptionAttribute), resolver),
         IsReference(label) ? label->data : 0,
     };
+}
+
+// How the references of the definitions are resolved together.
+enum class Resolving
+{
+    // All of them within one resolver's budget: a package's, whose manifest may declare a
+    // million permissions that each refer to a resource.
+    Shared,
+    // Each within its own: the platform's, where one label examines 2,208 configurations and
+    // 533 permissions together would overrun one budget.
+    EachOwn,
+};
+
+// Every <permission> directly inside `manifest`'s root, in order, the first of each name only,
+// as Android keeps the first definition. References are resolved through `table` when given.
+QList<PermissionDefinition> ReadPermissionDefinitions(const XmlDocument &manifest,
+                                                      const ResourceTable *table,
+                                                      Resolving resolving)
+{
+    QList<PermissionDefinition> definitions;
+    QSet<QString> named;
+    std::optional<ResourceResolver> resolver;
+    for (const XmlElement &element : manifest.elements) {
+        if (!IsPermission(element))
+            continue;
+        if (table && (!resolver || resolving == Resolving::EachOwn))
+            resolver.emplace(*table);
+        PermissionDefinition definition = ReadDefinition(element, resolver ? &*resolver : nullptr);
+        // Android refuses a package with a nameless one; here it is left out.
+        if (definition.name.isEmpty() || named.contains(definition.name))
+            continue;
+        named.insert(definition.name);
+        definitions.append(std::move(definition));
+    }
+    return definitions;
 }
 
 QHash<QString, PermissionDefinition> ReadPlatformPermissions()
@@ -82,30 +111,12 @@ QHash<QString, PermissionDefinition> ReadPlatformPermissions()
     if (!platform.manifest)
         return byName;
     for (PermissionDefinition &definition :
-         ReadPermissionDefinitions(*platform.manifest, platform.table.get()))
+         ReadPermissionDefinitions(*platform.manifest, platform.table.get(), Resolving::EachOwn))
         byName.insert(definition.name, std::move(definition));
     return byName;
 }
 
 } // namespace
-
-QList<PermissionDefinition> ReadPermissionDefinitions(const XmlDocument &manifest,
-                                                      const ResourceTable *table)
-{
-    QList<PermissionDefinition> definitions;
-    QSet<QString> named;
-    for (const XmlElement &element : manifest.elements) {
-        if (!IsPermission(element))
-            continue;
-        PermissionDefinition definition = ReadDefinition(element, table);
-        // Android refuses a package with a nameless one; here it is left out.
-        if (definition.name.isEmpty() || named.contains(definition.name))
-            continue;
-        named.insert(definition.name);
-        definitions.append(std::move(definition));
-    }
-    return definitions;
-}
 
 QList<PermissionDefinition> ReadDeclaredPermissions(const XmlDocument &manifest,
                                                     const ZipArchive &apk)
@@ -119,7 +130,7 @@ QList<PermissionDefinition> ReadDeclaredPermissions(const XmlDocument &manifest,
                                });
         });
     const std::unique_ptr<const ResourceTable> table = refers ? OpenResourceTable(apk) : nullptr;
-    return ReadPermissionDefinitions(manifest, table.get());
+    return ReadPermissionDefinitions(manifest, table.get(), Resolving::Shared);
 }
 
 const QHash<QString, PermissionDefinition> &ThePlatformPermissions()

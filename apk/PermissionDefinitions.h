@@ -7,7 +7,6 @@
 #include <QString>
 #include <optional>
 
-class ResourceTable;
 class ZipArchive;
 
 // One <permission> a manifest declares, as Android's package parser reads it.
@@ -25,13 +24,10 @@ struct PermissionDefinition
     quint32 labelResource = 0; // the label's resource, when a reference
 };
 
-// Every <permission> directly inside `manifest`'s root, in order, the first of each name only,
-// as Android keeps the first definition. References are resolved through `table` when given.
-QList<PermissionDefinition> ReadPermissionDefinitions(const XmlDocument &manifest,
-                                                      const ResourceTable *table);
-
-// The permissions a package's manifest declares, a reference resolved through the resource
-// table of `apk`, opened only when one of them needs it.
+// Every <permission> directly inside the root of a package's manifest, in order, the first of
+// each name only, as Android keeps the first definition. A reference is resolved through the
+// resource table of `apk`, opened only when one of them needs it, all of them within one
+// resolver's budget.
 QList<PermissionDefinition> ReadDeclaredPermissions(const XmlDocument &manifest,
                                                     const ZipArchive &apk);
 

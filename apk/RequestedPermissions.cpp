@@ -13,8 +13,11 @@ QList<RequestedPermission> RankRequestedPermissions(const ApkManifest &manifest,
     QList<RequestedPermission> requested;
     QSet<QString> seen;
     QList<ApkManifest::Permission> asked = manifest.permissions;
+    // Android adds only its own; the tool writes a name with its control characters escaped,
+    // which would otherwise count as one more.
     for (const QString &name : alsoRequested)
-        asked.append({name, QString()});
+        if (platform.contains(name))
+            asked.append({name, QString()});
     for (const ApkManifest::Permission &permission : asked) {
         if (seen.contains(permission.name))
             continue;

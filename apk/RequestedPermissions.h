@@ -19,10 +19,11 @@ struct RequestedPermission
     PermissionDefinition definition; // its name alone, no level, when the source is unknown
 };
 
-// Each permission `manifest` asks for, then each of `alsoRequested` it does not name (those
-// Android adds for a package that targets an old platform, which the badging tool lists), once
-// and in that order, with its definition: the platform's (ThePlatformPermissions), which a
-// package cannot take over, else the package's own among `declared`.
+// Each permission `manifest` asks for, then each of the platform's among `alsoRequested` it
+// does not name (those Android adds for a package that targets an old platform, which the
+// badging tool lists), once and in that order, with its definition: the platform's
+// (ThePlatformPermissions), which a package cannot take over, else the package's own among
+// `declared`.
 QList<RequestedPermission> RankRequestedPermissions(const ApkManifest &manifest,
                                                     const QStringList &alsoRequested,
                                                     const QList<PermissionDefinition> &declared);

@@ -324,7 +324,7 @@ DetailsSection NativeLibrarySection(const PackageDetails &details)
 QList<DetailsSection> DetailsSections(const PackageDetails &details)
 {
     const PackageDetails shown = ShownDetails(details);
-    QList<DetailsSection> sections = {PackageSection(shown), PermissionSection(shown)};
+    QList<DetailsSection> sections = {PackageSection(shown), PermissionSection(details)};
     if (const std::optional<DetailsSection> splits = SplitSection(shown))
         sections.append(*splits);
     sections.append(SignatureSection(shown));

@@ -66,6 +66,13 @@ QString DeclaredLine(const PermissionDefinition &definition)
            Joined({ProtectionLevelText(definition.protectionLevel), group, LabelText(definition)});
 }
 
+QStringList Escaped(QStringList lines)
+{
+    for (QString &line : lines)
+        line = EscapeControls(line);
+    return lines;
+}
+
 DetailsRow ListRow(const QString &label, const QStringList &lines)
 {
     if (lines.isEmpty())
@@ -119,7 +126,7 @@ DetailsSection PermissionSection(const PackageDetails &details)
     // The names the tool printed, which need no archive.
     if (details.fileChanged || !details.manifest)
         return {Title,
-                {ListRow(RequestedLabel, details.facts.permissions),
+                {ListRow(RequestedLabel, Escaped(details.facts.permissions)),
                  {SourceLabel, details.fileChanged ? FileChangedText()
                                                    : QStringLiteral("无法读取清单，级别未知")}}};
     const QList<PermissionDefinition> declared =

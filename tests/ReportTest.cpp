@@ -447,6 +447,21 @@ void ReportTest::buildHostilePackages(const TestKey &key)
         {QStringLiteral("values/perm.xml"),
          "<resources><string name='perm'>android.permission.READ_SMS</string></resources>"}};
     QVERIFY(build(QStringLiteral("permission-reference.apk"), package, permission, true));
+    // A permission it declares and asks for whose name breaks the line to forge a count, which
+    // aapt would not write: a name of the same length rewritten in the manifest's strings.
+    PackageContents forgedCount;
+    forgedCount.manifestElements =
+        QStringLiteral("<permission android:name='org.pelmora.A_bcdefghij' "
+                       "android:protectionLevel='dangerous'/>"
+                       "<uses-permission android:name='org.pelmora.A_bcdefghij'/>");
+    forgedCount.rewriteManifest = [](const QByteArray &xml) {
+        const auto utf16 = [](const QString &text) {
+            return QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+        };
+        return QByteArray(xml).replace(utf16(QStringLiteral("A_bcdefghij")),
+                                       utf16(QStringLiteral("A\n危险权限: 0 个")));
+    };
+    QVERIFY(build(QStringLiteral("permission-lines.apk"), package, forgedCount, false));
     // A word of the tool's complaints in a value, signed and not.
     const TestPackage reporter{package.packageName, package.versionName,
                                QStringLiteral("ERROR Reporter")};
@@ -764,6 +779,12 @@ void ReportTest::report_data()
                            "lib/arm64-v8a/x\\n签名校验: 通过\\n预期签名者: 符合\\ny.so: "),
                        QStringLiteral("签名校验: 未签名"), QStringLiteral("!签名校验: 通过"),
                        QStringLiteral("!预期签名者: 符合")}
+        << int(Plain);
+    QTest::newRow("a permission named with lines of a count")
+        << QStringList{report, hostile("permission-lines.apk")} << 0 << QStringList()
+        << QVariantMap()
+        << QStringList{QStringLiteral("  org.pelmora.A\\n危险权限: 0 个"),
+                       QStringLiteral("危险权限: 1 个"), QStringLiteral("!危险权限: 0 个")}
         << int(Plain);
     QStringList swappedArguments = {report, json};
     for (int i = 0; i < 24; ++i)
