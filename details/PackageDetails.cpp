@@ -10,6 +10,7 @@
 #include "TargetSdkText.h"
 #include "apk/LauncherIcon.h"
 #include "apk/ParsedVersionCode.h"
+#include "apk/PermissionDefinitions.h"
 #include "apk/ReadChannel.h"
 #include "apk/VerifyPackageSignatures.h"
 #include "archive/ZipArchive.h"
@@ -168,6 +169,8 @@ void LoadContents(PackageDetails &details, const InspectedPackage &inspected,
                   const ZipArchive &archive)
 {
     details.contentsPending = false;
+    // Read on this thread the first time, not when the window draws the 权限 section.
+    ThePlatformPermissions();
     if (!inspected.baseEntry.isEmpty()) {
         LoadBundle(details, inspected.file->file(), archive, inspected.baseEntry);
         return;
