@@ -451,7 +451,8 @@ void ReportTest::buildHostilePackages(const TestKey &key)
     // aapt would not write: a name of the same length rewritten in the manifest's strings.
     PackageContents forgedCount;
     forgedCount.manifestElements =
-        QStringLiteral("<permission android:name='org.pelmora.A_bcdefghij' "
+        QStringLiteral("<uses-sdk android:minSdkVersion='21' android:targetSdkVersion='29'/>"
+                       "<permission android:name='org.pelmora.A_bcdefghij' "
                        "android:protectionLevel='dangerous'/>"
                        "<uses-permission android:name='org.pelmora.A_bcdefghij'/>");
     forgedCount.rewriteManifest = [](const QByteArray &xml) {
