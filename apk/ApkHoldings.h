@@ -3,6 +3,7 @@
 #include "ContentsListing.h"
 #include "DexFiles.h"
 #include "PackageExposure.h"
+#include "PermissionDefinitions.h"
 #include "formats/XmlDocument.h"
 
 #include <QStringList>
@@ -16,8 +17,9 @@ struct ApkHoldings
     QList<DexFile> dexFiles;
     QStringList frameworks;
     ContentsListing contents;
-    std::optional<XmlDocument> manifest;     // nothing when it does not read
-    std::optional<PackageExposure> exposure; // from the manifest; nothing without it
+    std::optional<XmlDocument> manifest;             // nothing when it does not read
+    std::optional<PackageExposure> exposure;         // from the manifest; nothing without it
+    QList<PermissionDefinition> declaredPermissions; // the manifest's own <permission>s
 };
 
 // The holdings of `archive`, opened over `file`.

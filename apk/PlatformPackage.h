@@ -14,6 +14,7 @@ struct PlatformPackage
 {
     static constexpr char Path[] = "/usr/share/android-framework-res/framework-res.apk";
     static constexpr int ApiLevel = 29;
+    static constexpr char Release[] = "10"; // the Android version of that API level
 
     std::unique_ptr<const ResourceTable> table; // nothing when it does not read
     std::optional<XmlDocument> manifest;        // nothing when it does not read

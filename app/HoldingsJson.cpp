@@ -4,6 +4,11 @@
 
 #include <QJsonArray>
 
+QJsonValue TextOrNull(const QString &text)
+{
+    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
+}
+
 QJsonObject ByCategoryObject(const std::array<StoredAndUncompressed, SizeCategoryCount> &sizes)
 {
     QJsonObject object;

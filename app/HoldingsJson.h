@@ -6,6 +6,9 @@
 #include <QJsonValue>
 #include <optional>
 
+// A text, or null when it is empty, as the report gives an absent fact.
+QJsonValue TextOrNull(const QString &text);
+
 // `{stored, uncompressed}` for each category, under its key (CategoryKey).
 QJsonObject ByCategoryObject(const std::array<StoredAndUncompressed, SizeCategoryCount> &sizes);
 

@@ -2,6 +2,7 @@
 
 #include "ExposureJson.h"
 #include "HoldingsJson.h"
+#include "PermissionsJson.h"
 #include "apk/DownloadEstimate.h"
 #include "apk/NativeLibraries.h"
 #include "base/NarrowText.h"
@@ -37,11 +38,6 @@ QString OutcomeName(InspectionOutcome outcome)
         return QStringLiteral("unreadable");
     }
     return {};
-}
-
-QJsonValue TextOrNull(const QString &text)
-{
-    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
 }
 
 // SDK levels and version codes are numbers; a preview's codename stays text.
@@ -201,6 +197,11 @@ QJsonObject PackageObject(const QByteArray &path, const InspectionResult &result
     object.insert(QStringLiteral("compileSdk"), NumberOrNull(facts.compileSdkVersion));
     object.insert(QStringLiteral("permissions"),
                   details ? QJsonValue(QJsonArray::fromStringList(facts.permissionNames)) : none);
+    const QJsonObject permissions =
+        PermissionsObject(known ? details->manifest : std::nullopt, facts.permissionNames,
+                          known ? details->holdings : std::nullopt);
+    for (auto key = permissions.begin(); key != permissions.end(); ++key)
+        object.insert(key.key(), key.value());
     object.insert(QStringLiteral("abis"),
                   details ? QJsonValue(QJsonArray::fromStringList(facts.nativePlatforms)) : none);
     object.insert(QStringLiteral("size"), known ? QJsonValue(details->size) : none);

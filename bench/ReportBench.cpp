@@ -8,6 +8,8 @@
 //   for information, packages a second per core and the bytes each one reads, which is what a
 //     cluster's storage must deliver;
 //   with one job against two (target: at least 1.7 times faster on two cores);
+//   for information, what the platform's permissions cost a process once: framework-res.apk's
+//     manifest and table read, every <permission> with its texts, and the memory they keep;
 //   and, for information, against what a script runs per file: `aapt dump badging`, `md5sum`,
 //     `sha256sum` and `apksigner verify --print-certs`; and the report on framework-res.apk and
 //     a package of 1 GiB where no lease is to be had (root without CAP_LEASE, through
@@ -15,6 +17,8 @@
 //     its lease.
 // Usage: report_bench PELMORA
 #include "BenchPackages.h"
+#include "apk/PermissionDefinitions.h"
+#include "apk/PlatformPackage.h"
 #include "apk/VerifyPackageSignatures.h"
 #include "archive/ZipArchive.h"
 #include "base/MemoryFile.h"
@@ -29,6 +33,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -104,6 +109,32 @@ void WithoutLease(const QString &pelmora, const QString &name, const QString &pa
                 qPrintable(name), leased, copied);
 }
 
+double ResidentMiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> pages = statm.readAll().split(' ');
+    return pages.size() > 1 ? double(pages[1].toLongLong()) * double(getpagesize()) / (1 << 20) : 0;
+}
+
+void PlatformPermissionsCost()
+{
+    const double residentBefore = ResidentMiB();
+    QElapsedTimer timer;
+    timer.start();
+    const bool read = ThePlatformPackage().problem.isEmpty();
+    const double packageMs = double(timer.nsecsElapsed()) / 1e6;
+    const qsizetype count = ThePlatformPermissions().size();
+    const double allMs = double(timer.nsecsElapsed()) / 1e6;
+    if (!read || count == 0)
+        qFatal("framework-res.apk's permissions do not read");
+    std::printf("platform permissions: %lld in %.1f ms once (framework-res.apk's manifest and "
+                "table %.1f ms, the permissions %.1f ms), %.1f MiB more resident (information)\n",
+                qlonglong(count), allMs, packageMs, allMs - packageMs,
+                ResidentMiB() - residentBefore);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -112,6 +143,7 @@ int main(int argc, char **argv)
     if (argc != 2)
         qFatal("usage: report_bench PELMORA");
     const QString pelmora = QString::fromLocal8Bit(argv[1]);
+    PlatformPermissionsCost();
     QTemporaryDir directory;
     const QDir corpus(directory.filePath(QStringLiteral("corpus")));
     corpus.mkpath(QStringLiteral("."));

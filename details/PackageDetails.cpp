@@ -6,10 +6,12 @@
 #include "FileSizeText.h"
 #include "HoldingsSections.h"
 #include "ManifestFacts.h"
+#include "PermissionSection.h"
 #include "ShownDetails.h"
 #include "TargetSdkText.h"
 #include "apk/LauncherIcon.h"
 #include "apk/ParsedVersionCode.h"
+#include "apk/PermissionDefinitions.h"
 #include "apk/ReadChannel.h"
 #include "apk/VerifyPackageSignatures.h"
 #include "archive/ZipArchive.h"
@@ -154,6 +156,8 @@ void LoadContents(PackageDetails &details, const InspectedPackage &inspected,
                   const ZipArchive &archive)
 {
     details.contentsPending = false;
+    // Read on this thread the first time, not when the window draws the 权限 section.
+    ThePlatformPermissions();
     if (!inspected.baseEntry.isEmpty()) {
         LoadBundle(details, inspected.file->file(), archive, inspected.layout, inspected.baseEntry);
         return;
@@ -243,7 +247,6 @@ DetailsSection PackageSection(const PackageDetails &details)
             {QStringLiteral("最低 SDK"), facts.minSdk},
             {QStringLiteral("目标 SDK"), TargetSdkText(facts.targetSdk, QDate::currentDate())},
             {QStringLiteral("编译 SDK"), facts.compileSdk},
-            {QStringLiteral("权限"), facts.permissions.join(u'\n'), true},
             {QStringLiteral("原生平台"),
              !platforms.isEmpty() ? platforms : contained(QStringLiteral("无"))},
             {QStringLiteral("渠道"),
@@ -333,7 +336,7 @@ QString PageSizeReadinessText(const std::optional<PageSizeSummary> &readiness)
 QList<DetailsSection> DetailsSections(const PackageDetails &details)
 {
     const PackageDetails shown = ShownDetails(details);
-    QList<DetailsSection> sections = {PackageSection(shown)};
+    QList<DetailsSection> sections = {PackageSection(shown), PermissionSection(details)};
     if (const std::optional<DetailsSection> splits = SplitSection(shown))
         sections.append(*splits);
     sections.append(SignatureSection(shown));

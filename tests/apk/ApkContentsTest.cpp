@@ -4,8 +4,9 @@
 // held against Python's zipfile and the signing block's own size field, the download estimate
 // against `gzip -9 -n`, Google Play's target-SDK table, `pelmora --contents` as a script runs
 // it, the components, flags and findings of manifests built with aapt, held against its own
-// dump of them, and the manifest as XML text held against `aapt dump xmltree` and the names
-// `aapt dump resources` gives.
+// dump of them, the manifest as XML text held against `aapt dump xmltree` and the names
+// `aapt dump resources` gives, and the platform's permission levels against framework-res.apk's
+// manifest as `aapt dump xmltree` prints it.
 #include "ManifestXml.h"
 #include "TestSupport.h"
 #include "apk/ApkHoldings.h"
@@ -13,7 +14,9 @@
 #include "apk/DexFiles.h"
 #include "apk/DownloadEstimate.h"
 #include "apk/Frameworks.h"
+#include "apk/PermissionDefinitions.h"
 #include "apk/PlayTargetSdk.h"
+#include "apk/ProtectionLevel.h"
 #include "archive/ZipArchive.h"
 #include "details/ExposureFindings.h"
 #include "details/ManifestText.h"
@@ -269,6 +272,43 @@ bool SameValue(const QString &shown, const QString &printed, const QHash<quint32
     return false;
 }
 
+// The level of every <permission> of framework-res.apk's manifest, by name, as aapt prints the
+// tree: each element on a line "E: name (line=N)", its attributes below it as "A: ...".
+QHash<QString, quint32> ToolPermissionLevels()
+{
+    const ProgramRun run =
+        RunProgram(QStringLiteral(SYSTEM_AAPT),
+                   {QStringLiteral("dump"), QStringLiteral("xmltree"),
+                    QStringLiteral(FRAMEWORK_RES), QStringLiteral("AndroidManifest.xml")});
+    static const QRegularExpression Name(
+        QStringLiteral("^A: android:name\\(0x01010003\\)=\"([^\"]*)\""));
+    static const QRegularExpression Level(
+        QStringLiteral("^A: android:protectionLevel\\(0x01010009\\)=\\(type 0x1[01]\\)(\\S+)"));
+    QHash<QString, quint32> levels;
+    bool inPermission = false;
+    QString name;
+    quint32 level = 0;
+    const auto finish = [&] {
+        if (inPermission && !name.isEmpty() && !levels.contains(name))
+            levels.insert(name, level);
+    };
+    for (const QByteArray &line : run.out.split('\n')) {
+        const QString text = QString::fromUtf8(line.trimmed());
+        if (text.startsWith(QLatin1String("E: "))) {
+            finish();
+            inPermission = text.startsWith(QLatin1String("E: permission "));
+            name.clear();
+            level = 0;
+        } else if (const QRegularExpressionMatch match = Name.match(text); match.hasMatch()) {
+            name = match.captured(1);
+        } else if (const QRegularExpressionMatch match = Level.match(text); match.hasMatch()) {
+            level = match.captured(1).toUInt(nullptr, 0);
+        }
+    }
+    finish();
+    return levels;
+}
+
 constexpr QByteArrayView HermesBytecodeStart("\xC6\x1F\xBC\x03\xC1\x03\x19\x1F\x60", 9);
 
 } // namespace
@@ -308,6 +348,8 @@ private slots:
     void manifestText();
     void hostileManifestText_data();
     void hostileManifestText();
+    void platformPermissions_data();
+    void platformPermissions();
 
 private:
     QString path(const QString &name) const { return directory.filePath(name); }
@@ -1336,6 +1378,62 @@ void ApkContentsTest::hundredThousandComponents()
         declared.components.cbegin(), declared.components.cend(),
         [](const DeclaredComponent &component) { return component.exported.value_or(false); });
     QCOMPARE(open, Count);
+}
+
+void ApkContentsTest::platformPermissions_data()
+{
+    QTest::addColumn<QString>("name");  // empty: every permission the tool prints
+    QTest::addColumn<QString>("level"); // in Android's words; empty when the platform has none
+    QTest::addColumn<QString>("label"); // its zh-CN text; empty when not checked
+
+    QTest::newRow("every one aapt prints") << QString() << QString() << QString();
+    QTest::newRow("dangerous, with its Chinese label")
+        << QStringLiteral("android.permission.CAMERA") << QStringLiteral("dangerous|instant")
+        << QStringLiteral("拍摄照片和视频");
+    QTest::newRow("normal") << QStringLiteral("android.permission.INTERNET")
+                            << QStringLiteral("normal|instant") << QString();
+    QTest::newRow("signature") << QStringLiteral("android.permission.BIND_JOB_SERVICE")
+                               << QStringLiteral("signature") << QString();
+    QTest::newRow("privileged") << QStringLiteral("android.permission.INSTALL_PACKAGES")
+                                << QStringLiteral("signature|privileged") << QString();
+    QTest::newRow("flags in Android's order")
+        << QStringLiteral("android.permission.START_ACTIVITIES_FROM_BACKGROUND")
+        << QStringLiteral("signature|privileged|verifier|oem|vendorPrivileged") << QString();
+    QTest::newRow("flags of the development kind")
+        << QStringLiteral("android.permission.SYSTEM_ALERT_WINDOW")
+        << QStringLiteral("signature|development|appop|pre23|preinstalled") << QString();
+    QTest::newRow("a flag later releases dropped")
+        << QStringLiteral("android.permission.SUSPEND_APPS")
+        << QStringLiteral("signature|wellbeing") << QString();
+    QTest::newRow("not the platform's")
+        << QStringLiteral("org.example.permission.OWN") << QString() << QString();
+}
+
+void ApkContentsTest::platformPermissions()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, level);
+    QFETCH(QString, label);
+    const QHash<QString, PermissionDefinition> &platform = ThePlatformPermissions();
+    static const QHash<QString, quint32> tool = ToolPermissionLevels();
+    QVERIFY(tool.size() > 500);
+    if (name.isEmpty()) {
+        QHash<QString, quint32> read;
+        for (const PermissionDefinition &definition : platform)
+            read.insert(definition.name, definition.protectionLevel.value_or(~0u));
+        QCOMPARE(read, tool);
+        return;
+    }
+    const auto found = platform.constFind(name);
+    QCOMPARE(found != platform.cend(), !level.isEmpty());
+    if (level.isEmpty())
+        return;
+    QVERIFY(found->protectionLevel);
+    QCOMPARE(*found->protectionLevel, tool.value(name));
+    QCOMPARE(ProtectionLevelName(*found->protectionLevel), level);
+    QVERIFY(!found->description.isEmpty() || label.isEmpty());
+    if (!label.isEmpty())
+        QCOMPARE(found->label, label);
 }
 
 QTEST_GUILESS_MAIN(ApkContentsTest)

@@ -324,7 +324,8 @@ void ReportTest::initTestCase()
           QStringLiteral("CompactEntries")}},
     };
     // What a package holds: two DEX files and a Kotlin module's marker, alone and as the base
-    // of a flat .apks.
+    // of a flat .apks; permissions of the platform, its own (labelled through its table, in the
+    // old signatureOrSystem) and another app's.
     const QDir holdings(directory.filePath(QStringLiteral("holdings")));
     QVERIFY(holdings.mkpath(QStringLiteral(".")));
     const QByteArray firstDex = AssembleDex(directory.path(), QStringLiteral("first"), 26,
@@ -346,6 +347,18 @@ void ReportTest::initTestCase()
         "<provider android:name='org.pelmora.Store' android:exported='true' "
         "android:authorities='org.pelmora.store;org.pelmora.backup' "
         "android:writePermission='org.pelmora.WRITE'/>");
+    coded.manifestElements = QStringLiteral(
+        "<permission android:name='org.pelmora.report.OWN' android:label='@string/own' "
+        "android:protectionLevel='signatureOrSystem' android:permissionGroup='org.pelmora.G'/>"
+        "<uses-permission android:name='android.permission.CAMERA'/>"
+        "<uses-permission android:name='android.permission.INTERNET' android:maxSdkVersion='28'/>"
+        "<uses-permission android:name='org.pelmora.report.OWN'/>"
+        "<uses-permission android:name='android.permission.CAMERA'/>"
+        "<uses-permission android:name='org.pelmora.other.UNKNOWN'/>");
+    coded.resources = {{QStringLiteral("values/own.xml"),
+                        "<resources><string name='own'>Own</string></resources>"},
+                       {QStringLiteral("values-zh-rCN/own.xml"),
+                        "<resources><string name='own'>自己的</string></resources>"}};
     const QString codedPackage = BuildTestPackage(
         holdings.path(), QStringLiteral("coded.apk"),
         {QStringLiteral("org.pelmora.report"), QStringLiteral("3.1"), QStringLiteral("报告")},
@@ -443,6 +456,22 @@ void ReportTest::buildHostilePackages(const TestKey &key)
         {QStringLiteral("values/perm.xml"),
          "<resources><string name='perm'>android.permission.READ_SMS</string></resources>"}};
     QVERIFY(build(QStringLiteral("permission-reference.apk"), package, permission, true));
+    // A permission it declares and asks for whose name breaks the line to forge a count, which
+    // aapt would not write: a name of the same length rewritten in the manifest's strings.
+    PackageContents forgedCount;
+    forgedCount.manifestElements =
+        QStringLiteral("<uses-sdk android:minSdkVersion='21' android:targetSdkVersion='29'/>"
+                       "<permission android:name='org.pelmora.A_bcdefghij' "
+                       "android:protectionLevel='dangerous'/>"
+                       "<uses-permission android:name='org.pelmora.A_bcdefghij'/>");
+    forgedCount.rewriteManifest = [](const QByteArray &xml) {
+        const auto utf16 = [](const QString &text) {
+            return QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+        };
+        return QByteArray(xml).replace(utf16(QStringLiteral("A_bcdefghij")),
+                                       utf16(QStringLiteral("A\n危险权限: 0 个")));
+    };
+    QVERIFY(build(QStringLiteral("permission-lines.apk"), package, forgedCount, false));
     // A word of the tool's complaints in a value, signed and not.
     const TestPackage reporter{package.packageName, package.versionName,
                                QStringLiteral("ERROR Reporter")};
@@ -761,6 +790,12 @@ void ReportTest::report_data()
                        QStringLiteral("签名校验: 未签名"), QStringLiteral("!签名校验: 通过"),
                        QStringLiteral("!预期签名者: 符合")}
         << int(Plain);
+    QTest::newRow("a permission named with lines of a count")
+        << QStringList{report, hostile("permission-lines.apk")} << 0 << QStringList()
+        << QVariantMap()
+        << QStringList{QStringLiteral("  org.pelmora.A\\n危险权限: 0 个"),
+                       QStringLiteral("危险权限: 1 个"), QStringLiteral("!危险权限: 0 个")}
+        << int(Plain);
     QStringList swappedArguments = {report, json};
     for (int i = 0; i < 24; ++i)
         swappedArguments.append(hostile("swapped.apk"));
@@ -822,7 +857,33 @@ void ReportTest::report_data()
         {QStringLiteral("findings/0/code"), QStringLiteral("exported-without-permission")},
         {QStringLiteral("findings/0/severity"), QStringLiteral("medium")},
         {QStringLiteral("findings/1/code"), QStringLiteral("play-target-sdk-update")},
-        {QStringLiteral("findings/2"), QVariant()}};
+        {QStringLiteral("findings/2"), QVariant()},
+        {QStringLiteral("permissionDetails/0/name"), QStringLiteral("android.permission.CAMERA")},
+        {QStringLiteral("permissionDetails/0/protectionLevel"),
+         QStringLiteral("dangerous|instant")},
+        {QStringLiteral("permissionDetails/0/source"), QStringLiteral("platform")},
+        {QStringLiteral("permissionDetails/0/label"), QStringLiteral("拍摄照片和视频")},
+        {QStringLiteral("permissionDetails/0/maxSdkVersion"), null},
+        {QStringLiteral("permissionDetails/1/maxSdkVersion"), qlonglong(28)},
+        {QStringLiteral("permissionDetails/1/protectionLevel"), QStringLiteral("normal|instant")},
+        {QStringLiteral("permissionDetails/2/source"), QStringLiteral("package")},
+        {QStringLiteral("permissionDetails/2/protectionLevel"),
+         QStringLiteral("signature|privileged")},
+        {QStringLiteral("permissionDetails/2/label"), QStringLiteral("自己的")},
+        {QStringLiteral("permissionDetails/3/name"), QStringLiteral("org.pelmora.other.UNKNOWN")},
+        {QStringLiteral("permissionDetails/3/source"), QStringLiteral("unknown")},
+        {QStringLiteral("permissionDetails/3/protectionLevel"), null},
+        {QStringLiteral("permissionDetails/3/label"), null},
+        // Then those the tool lists as Android implies them for a package that names no target.
+        {QStringLiteral("permissionDetails/4/name"),
+         QStringLiteral("android.permission.WRITE_EXTERNAL_STORAGE")},
+        {QStringLiteral("permissionDetails/4/protectionLevel"), QStringLiteral("dangerous")},
+        {QStringLiteral("declaredPermissions/0/name"), QStringLiteral("org.pelmora.report.OWN")},
+        {QStringLiteral("declaredPermissions/0/group"), QStringLiteral("org.pelmora.G")},
+        {QStringLiteral("declaredPermissions/0/protectionLevel"),
+         QStringLiteral("signature|privileged")},
+        {QStringLiteral("declaredPermissions/1"), QVariant()},
+        {QStringLiteral("permissionLevelsFrom"), QStringLiteral("Android 10 (API 29)")}};
     QTest::newRow("two DEX files and a framework, the download size asked for")
         << QStringList{report, json, sizes, QStringLiteral("holdings/coded.apk")} << 0
         << QStringList{ok} << codedFields << QStringList() << int(Plain);
@@ -833,20 +894,27 @@ void ReportTest::report_data()
         << QStringList{ok} << bundleFields << QStringList() << int(Plain);
     QTest::newRow("a damaged package: nothing of what it holds")
         << QStringList{report, json, sizes, QStringLiteral("corpus/damaged.apk")} << 1
-        << QStringList{damaged} << QVariantMap{{QStringLiteral("dex"), null},
-                                               {QStringLiteral("frameworks"), null},
-                                               {QStringLiteral("components"), null},
-                                               {QStringLiteral("launcherActivity"), null},
-                                               {QStringLiteral("flags"), null},
-                                               {QStringLiteral("findings"), null},
-                                               {QStringLiteral("sizes"), null}}
+        << QStringList{damaged}
+        << QVariantMap{{QStringLiteral("dex"), null},
+                       {QStringLiteral("frameworks"), null},
+                       {QStringLiteral("components"), null},
+                       {QStringLiteral("launcherActivity"), null},
+                       {QStringLiteral("flags"), null},
+                       {QStringLiteral("findings"), null},
+                       {QStringLiteral("sizes"), null},
+                       {QStringLiteral("permissionDetails"), null},
+                       {QStringLiteral("declaredPermissions"), null},
+                       {QStringLiteral("permissionLevelsFrom"), null}}
         << QStringList() << int(Plain);
     QTest::newRow("what a package holds as text")
         << QStringList{report, sizes, QStringLiteral("holdings/coded.apk")} << 0 << QStringList()
         << QVariantMap()
         << QStringList{QStringLiteral("classes.dex: 版本 38，类 2，方法 5，字段 3，字符串 "),
-                       QStringLiteral("  Kotlin"), QStringLiteral("代码: 存储 "),
-                       QStringLiteral("估计下载大小: "), QStringLiteral("导出且无权限保护: 2")}
+                       QStringLiteral("  Kotlin"),
+                       QStringLiteral("代码: 存储 "),
+                       QStringLiteral("估计下载大小: "),
+                       QStringLiteral("导出且无权限保护: 2"),
+                       QStringLiteral("危险权限: 4 个")}
         << int(Plain);
     QTest::newRow("the download size without a report")
         << QStringList{QStringLiteral("--contents"), sizes, signedPackage} << 2 << QStringList()

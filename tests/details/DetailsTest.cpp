@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "apk/DexFiles.h"
 #include "apk/DownloadEstimate.h"
+#include "apk/PermissionDefinitions.h"
 #include "apk/PlayTargetSdk.h"
 #include "archive/ZipArchive.h"
 #include "details/FileSizeText.h"
@@ -646,7 +647,8 @@ void DetailsTest::window()
     // Ctrl+I in a box; what opens is read, copied, and closed with Esc.
     CDetailsDlg *opened = nullptr;
     QString title, copied, fields, checked;
-    QStringList boldLines; // the lines of its lists drawn as warnings
+    QStringList boldLines;       // the lines of its lists drawn as warnings
+    QStringList boldPermissions; // the lines of 请求的权限 the window draws as warnings
     QSize icon;
     // At once: the progress bar and its text, and the package name and MD5 fields.
     bool progressAtOnce = false;
@@ -693,6 +695,13 @@ void DetailsTest::window()
         if (then == AwaitEstimate && !details->estimateShown())
             return;
         title = details->windowTitle();
+        for (auto *list : details->findChildren<QPlainTextEdit *>())
+            if (list->accessibleName() == QStringLiteral("请求的权限"))
+                for (QTextBlock line = list->document()->begin(); line.isValid();
+                     line = line.next())
+                    if (line.begin() != line.end() &&
+                        line.begin().fragment().charFormat().fontWeight() == QFont::Bold)
+                        boldPermissions.append(line.text());
         for (QWidget *field : details->findChildren<QWidget *>()) {
             const QString label = field->accessibleName() + QStringLiteral(": ");
             if (auto *line = qobject_cast<QLineEdit *>(field); line && line->isReadOnly())
@@ -821,21 +830,43 @@ void DetailsTest::window()
             "包名: org.example.details\n版本号: 2.5 'beta'\n版本代码: 7\n"
             "最低 SDK: 21\n目标 SDK: 29（低于 Google Play 对新应用和更新的要求（API %2））\n"
             "编译 SDK: 29 (10.0.0)\n"
-            "权限:\n  android.permission.INTERNET\n"
-            "  android.permission.BLUETOOTH (maxSdkVersion 30)\n"
-            "  android.permission.READ_CONTACTS\n"
             "原生平台: arm64-v8a, armeabi-v7a\n渠道: 无\n包类型: APK\n文件大小: %1 字节 (")
             .arg(size)
             .arg(RequiredTargetSdk(QDate::currentDate(), PlaySubmission::AppUpdate));
     const QString digests = QStringLiteral(")\nMD5: %1\nSHA-1: %2\nSHA-256: %3\n")
                                 .arg(digest("md5sum"), digest("sha1sum"), digest("sha256sum"));
-    // The package's rows, then the signature section of this unsigned package.
+    // The package's rows, its permissions, then the signature section of this unsigned package.
+    const QString permissionTitle = QStringLiteral("\n【权限】\n");
     const QString signatureTitle = QStringLiteral("\n【签名】\n");
+    const qsizetype permissionStart = copied.indexOf(permissionTitle);
     const qsizetype split = copied.indexOf(signatureTitle);
-    QVERIFY2(split > 0, qPrintable(copied));
-    const QString packageRows = copied.first(split);
+    QVERIFY2(permissionStart > 0 && split > permissionStart, qPrintable(copied));
+    const QString packageRows = copied.first(permissionStart);
+    const QString permissionRows = copied.sliced(permissionStart + permissionTitle.size(),
+                                                 split - permissionStart - permissionTitle.size());
     const QString signatureRows = copied.sliced(split + signatureTitle.size());
     QVERIFY2(packageRows.startsWith(expected) && packageRows.endsWith(digests), qPrintable(copied));
+    // Each permission once, in the manifest's order, with the platform's level and Chinese label;
+    // the one dangerous permission stands out, and says so in its own words.
+    const QHash<QString, PermissionDefinition> &platform = ThePlatformPermissions();
+    const QString contacts = QStringLiteral("android.permission.READ_CONTACTS");
+    const QStringList permissionLines = permissionRows.split(u'\n');
+    QVERIFY2(permissionLines.size() > 5, qPrintable(permissionRows));
+    const QStringList requested{QStringLiteral("android.permission.INTERNET"),
+                                QStringLiteral("android.permission.BLUETOOTH (maxSdkVersion 30)"),
+                                contacts};
+    for (qsizetype line = 0; line < requested.size(); ++line) {
+        const QString shown = permissionLines[line + 1];
+        const QString name = requested[line].section(u' ', 0, 0);
+        QVERIFY2(shown.startsWith(QStringLiteral("  ") + requested[line]), qPrintable(shown));
+        QVERIFY2(shown.endsWith(platform.value(name).label), qPrintable(shown));
+        QCOMPARE(shown.contains(QStringLiteral("危险")), name == contacts);
+    }
+    QCOMPARE(boldPermissions, QStringList{permissionLines[3].mid(2)});
+    QVERIFY2(permissionRows.contains(QStringLiteral("\n危险权限: 1 个\n声明的权限: 无\n")),
+             qPrintable(permissionRows));
+    QVERIFY2(permissionRows.contains(QStringLiteral("Android 10 (API 29)")),
+             qPrintable(permissionRows));
     QVERIFY2(signatureRows.contains(QStringLiteral("签名校验: 未签名\n")), qPrintable(copied));
     // Its libraries hold one byte each: no ELF file to read.
     const QString nativeTitle = QStringLiteral("\n【原生库】\n");
@@ -850,7 +881,7 @@ void DetailsTest::window()
                                               "\n【大小】\n")),
         qPrintable(copied));
     // The fields show the same, a list one item a line, the icon as an image.
-    QString titled = packageRows + signatureRows;
+    QString titled = packageRows + permissionRows + signatureRows;
     for (const char *title : {"组件", "安全标志", "发现", "原生库", "代码", "框架", "大小"})
         titled.remove(QStringLiteral("\n【%1】\n").arg(QString::fromUtf8(title)));
     QCOMPARE(fields, titled.remove(QStringLiteral("图标: ") + QString::fromLatin1(TopIcon) + u'\n')
