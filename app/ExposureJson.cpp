@@ -1,7 +1,9 @@
 #include "ExposureJson.h"
 
+#include "HoldingsJson.h"
 #include "details/ExposureFindings.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -12,26 +14,21 @@ QJsonValue Boolean(const std::optional<bool> &value)
     return value ? QJsonValue(*value) : QJsonValue();
 }
 
-QJsonValue TextOrNull(const QString &text)
-{
-    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
-}
-
-QString KindKey(ComponentKind kind)
+// The list a component is under: an activity-alias with the activities.
+QString ListKey(ComponentKind kind)
 {
     switch (kind) {
     case ComponentKind::Activity:
-        return QStringLiteral("activity");
     case ComponentKind::ActivityAlias:
-        return QStringLiteral("activity-alias");
+        return QStringLiteral("activities");
     case ComponentKind::Service:
-        return QStringLiteral("service");
+        return QStringLiteral("services");
     case ComponentKind::Receiver:
-        return QStringLiteral("receiver");
+        return QStringLiteral("receivers");
     case ComponentKind::Provider:
         break;
     }
-    return QStringLiteral("provider");
+    return QStringLiteral("providers");
 }
 
 QString ReasonKey(ExportedReason reason)
@@ -99,31 +96,32 @@ QJsonValue ComponentsValue(const std::optional<PackageExposure> &exposure)
 {
     if (!exposure)
         return {};
-    QJsonArray components;
+    QHash<QString, QJsonArray> lists;
     for (const DeclaredComponent &component : exposure->components.components) {
-        const bool provider = component.kind == ComponentKind::Provider;
         QJsonArray filters;
         for (const IntentFilter &filter : component.intentFilters)
             filters.append(FilterObject(filter));
-        components.append(QJsonObject{
-            {QStringLiteral("kind"), KindKey(component.kind)},
+        QJsonObject object{
             {QStringLiteral("name"), component.name},
             {QStringLiteral("exported"), Boolean(component.exported)},
             {QStringLiteral("exportedReason"), ReasonKey(component.reason)},
             {QStringLiteral("permission"), TextOrNull(component.permission)},
-            {QStringLiteral("readPermission"),
-             provider ? TextOrNull(component.readPermission) : QJsonValue()},
-            {QStringLiteral("writePermission"),
-             provider ? TextOrNull(component.writePermission) : QJsonValue()},
-            {QStringLiteral("targetActivity"), component.kind == ComponentKind::ActivityAlias
-                                                   ? QJsonValue(component.targetActivity)
-                                                   : QJsonValue()},
-            {QStringLiteral("authorities"),
-             provider ? QJsonValue(QJsonArray::fromStringList(component.authorities))
-                      : QJsonValue()},
             {QStringLiteral("intentFilters"), filters},
-        });
+        };
+        if (component.kind == ComponentKind::ActivityAlias)
+            object.insert(QStringLiteral("targetActivity"), component.targetActivity);
+        if (component.kind == ComponentKind::Provider) {
+            object.insert(QStringLiteral("authorities"),
+                          QJsonArray::fromStringList(component.authorities));
+            object.insert(QStringLiteral("readPermission"), TextOrNull(component.readPermission));
+            object.insert(QStringLiteral("writePermission"), TextOrNull(component.writePermission));
+        }
+        lists[ListKey(component.kind)].append(object);
     }
+    QJsonObject components;
+    for (const ComponentKind kind : {ComponentKind::Activity, ComponentKind::Service,
+                                     ComponentKind::Receiver, ComponentKind::Provider})
+        components.insert(ListKey(kind), lists.value(ListKey(kind)));
     return components;
 }
 
@@ -159,6 +157,6 @@ QJsonValue FindingsValue(const std::optional<PackageExposure> &exposure, QDate t
     for (const Finding &finding : ExposureFindings(*exposure, today))
         findings.append(QJsonObject{{QStringLiteral("code"), finding.code},
                                     {QStringLiteral("severity"), SeverityKey(finding.severity)},
-                                    {QStringLiteral("message"), finding.message}});
+                                    {QStringLiteral("text"), finding.message}});
     return findings;
 }

@@ -22,7 +22,8 @@ QJsonValue LabelValue(const PermissionDefinition &definition)
     return TextOrNull(definition.label);
 }
 
-QString SourceName(PermissionSource source)
+// Who defines it: "platform", "package", or null when neither does.
+QJsonValue DefinedBy(PermissionSource source)
 {
     switch (source) {
     case PermissionSource::Platform:
@@ -32,7 +33,7 @@ QString SourceName(PermissionSource source)
     case PermissionSource::Unknown:
         break;
     }
-    return QStringLiteral("unknown");
+    return {};
 }
 
 QJsonValue MaxSdkValue(const QString &maxSdk)
@@ -62,7 +63,7 @@ QJsonObject PermissionsObject(const std::optional<ApkManifest> &manifest,
             {QStringLiteral("name"), permission.name},
             {QStringLiteral("maxSdkVersion"), MaxSdkValue(permission.maxSdk)},
             {QStringLiteral("protectionLevel"), LevelValue(permission.definition.protectionLevel)},
-            {QStringLiteral("source"), SourceName(permission.source)},
+            {QStringLiteral("definedBy"), DefinedBy(permission.source)},
             {QStringLiteral("label"), LabelValue(permission.definition)},
             {QStringLiteral("description"), TextOrNull(permission.definition.description)},
         });

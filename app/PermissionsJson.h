@@ -7,7 +7,7 @@
 #include <optional>
 
 // The report's permission keys: `permissionDetails` ([{name, maxSdkVersion, protectionLevel,
-// source, label, description}], each permission asked for with its definition),
+// definedBy, label, description}], each permission asked for with its definition),
 // `declaredPermissions` ([{name, protectionLevel, group, label}]) and `permissionLevelsFrom`
 // ("Android 10 (API 29)"), each null when the manifest does not read (and the last when the
 // platform's package does not).
