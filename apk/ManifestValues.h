@@ -8,18 +8,23 @@
 #include <memory>
 #include <optional>
 
-// Android's attribute resource ids (android.R.attr) that say what a package exposes.
+// Android's attribute resource ids (android.R.attr) that say what a package exposes and
+// declares.
 namespace AndroidAttribute {
+constexpr quint32 Label = 0x01010001;
 constexpr quint32 Name = 0x01010003;
 constexpr quint32 Permission = 0x01010006;
 constexpr quint32 ReadPermission = 0x01010007;
 constexpr quint32 WritePermission = 0x01010008;
+constexpr quint32 ProtectionLevel = 0x01010009;
+constexpr quint32 PermissionGroup = 0x0101000a;
 constexpr quint32 SharedUserId = 0x0101000b;
 constexpr quint32 HasCode = 0x0101000c;
 constexpr quint32 Enabled = 0x0101000e;
 constexpr quint32 Debuggable = 0x0101000f;
 constexpr quint32 Exported = 0x01010010;
 constexpr quint32 Authorities = 0x01010018;
+constexpr quint32 Description = 0x01010020;
 constexpr quint32 Scheme = 0x01010027;
 constexpr quint32 Host = 0x01010028;
 constexpr quint32 Port = 0x01010029;

@@ -1,5 +1,6 @@
 #include "PermissionDefinitions.h"
 
+#include "ManifestValues.h"
 #include "PlatformPackage.h"
 #include "ProtectionLevel.h"
 #include "formats/ResourceResolver.h"
@@ -8,12 +9,6 @@
 #include <algorithm>
 
 namespace {
-
-constexpr quint32 LabelAttribute = 0x01010001;
-constexpr quint32 NameAttribute = 0x01010003;
-constexpr quint32 ProtectionLevelAttribute = 0x01010009;
-constexpr quint32 PermissionGroupAttribute = 0x0101000a;
-constexpr quint32 DescriptionAttribute = 0x01010020;
 
 bool IsPermission(const XmlElement &element)
 {
@@ -58,13 +53,13 @@ std::optional<quint32> ReadLevel(const XmlAttribute *attribute, ResourceResolver
 
 PermissionDefinition ReadDefinition(const XmlElement &element, ResourceResolver *resolver)
 {
-    const XmlAttribute *label = element.attribute(LabelAttribute);
+    const XmlAttribute *label = element.attribute(AndroidAttribute::Label);
     return {
-        LiteralString(element.attribute(NameAttribute)),
-        ReadLevel(element.attribute(ProtectionLevelAttribute), resolver),
-        LiteralString(element.attribute(PermissionGroupAttribute)),
+        LiteralString(element.attribute(AndroidAttribute::Name)),
+        ReadLevel(element.attribute(AndroidAttribute::ProtectionLevel), resolver),
+        LiteralString(element.attribute(AndroidAttribute::PermissionGroup)),
         ResolvedText(label, resolver),
-        ResolvedText(element.attribute(DescriptionAttribute), resolver),
+        ResolvedText(element.attribute(AndroidAttribute::Description), resolver),
         IsReference(label) ? label->data : 0,
     };
 }
