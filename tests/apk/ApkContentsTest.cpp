@@ -155,10 +155,11 @@ QHash<quint32, QString> AaptResourceNames(const QString &path)
 {
     const ProgramRun run = RunProgram(QStringLiteral(SYSTEM_AAPT),
                                       {QStringLiteral("dump"), QStringLiteral("resources"), path});
-    static const QRegularExpression Spec(
+    static const QRegularExpression ResourceLine(
         QStringLiteral("spec resource 0x([0-9a-f]{8}) [^:]+:([^:]+):"));
     QHash<quint32, QString> names;
-    for (const QRegularExpressionMatch &match : Spec.globalMatch(QString::fromUtf8(run.out))) {
+    for (const QRegularExpressionMatch &match :
+         ResourceLine.globalMatch(QString::fromUtf8(run.out))) {
         const quint32 id = match.captured(1).toUInt(nullptr, 16);
         names.insert(id, (id >> 24 == 1 ? QStringLiteral("@android:") : QStringLiteral("@")) +
                              match.captured(2));

@@ -84,18 +84,6 @@ QByteArray LeaseState(qint64 pid, ino_t inode)
     return {};
 }
 
-// Bytes process `pid` has read so far, through any file.
-qint64 BytesRead(qint64 pid)
-{
-    QFile io(QStringLiteral("/proc/%1/io").arg(pid));
-    if (!io.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : io.readAll().split('\n'))
-        if (line.startsWith("rchar:"))
-            return line.mid(6).trimmed().toLongLong();
-    return -1;
-}
-
 // Waits up to 30 s for `done`.
 bool WaitFor(const std::function<bool()> &done)
 {
@@ -608,7 +596,7 @@ Run ReportTest::runOpenedWhileRead(const QStringList &arguments, const QString &
         if (!WaitFor([&] { return !LeaseState(pid, info.st_ino).isEmpty(); }))
             return {};
         ::kill(pid_t(pid), SIGSTOP);
-        if (BytesRead(pid) > info.st_size / 2) {
+        if (BytesReadBy(QString::number(pid)) > info.st_size / 2) {
             ::kill(pid_t(pid), SIGCONT);
             Finished(pelmora);
             continue;

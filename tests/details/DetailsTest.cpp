@@ -154,18 +154,6 @@ InspectedPackage Inspect(const QString &path, const QString &toolSaw)
     return {QFile::encodeName(path), tool.readAllStandardOutput(), md5, {}, {}, file};
 }
 
-// Bytes this process has read so far, through any file.
-qint64 BytesReadSoFar()
-{
-    QFile io(QStringLiteral("/proc/self/io"));
-    if (!io.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : io.readAll().split('\n'))
-        if (line.startsWith("rchar:"))
-            return line.mid(6).trimmed().toLongLong();
-    return -1;
-}
-
 // What the window test does once the details window is open.
 enum Then
 {
@@ -606,7 +594,7 @@ void DetailsTest::window()
             comparisonPending =
                 comparisonPending || (bar && bar->isVisible() && comparison->copyText().isEmpty());
             if (then == CloseComparison && readBeforeClosing < 0) {
-                readBeforeClosing = BytesReadSoFar();
+                readBeforeClosing = BytesReadBy(QStringLiteral("self"));
                 QTest::keyClick(comparison, Qt::Key_Escape);
             }
             return;
@@ -627,7 +615,7 @@ void DetailsTest::window()
         if (then == CloseComparison) {
             // Closed long before the new package was read: its reading stopped.
             QVERIFY(readBeforeClosing >= 0 && compared.isEmpty());
-            const qint64 read = BytesReadSoFar() - readBeforeClosing;
+            const qint64 read = BytesReadBy(QStringLiteral("self")) - readBeforeClosing;
             QVERIFY2(read < QFileInfo(other).size() / 2, qPrintable(QString::number(read)));
             return;
         }
@@ -675,7 +663,7 @@ void DetailsTest::window()
         auto *progress = details->findChild<QProgressBar *>();
         if (!opened) {
             opened = details;
-            readBefore = BytesReadSoFar();
+            readBefore = BytesReadBy(QStringLiteral("self"));
             progressAtOnce = progress && progress->isVisible();
             progressText = progress ? progress->text() : QString();
             nameAtOnce = field(details, QStringLiteral("包名"));
@@ -738,7 +726,7 @@ void DetailsTest::window()
     });
     watcher.start(10);
     QTest::keyClick(dialog.GetDlgItem(CPelmoraDlg::PackageBox), Qt::Key_I, Qt::ControlModifier);
-    const qint64 readAfter = BytesReadSoFar();
+    const qint64 readAfter = BytesReadBy(QStringLiteral("self"));
     QTest::qWait(50);
     QCOMPARE(opened != nullptr, enabled);
     QVERIFY(dialog.isVisible()); // Esc closed the details window only

@@ -381,3 +381,14 @@ int RunCopyBesideTool(const QString &tool, const QString &testFunction, const QS
         return -1;
     return child.exitCode();
 }
+
+qint64 BytesReadBy(const QString &pid)
+{
+    QFile io(QStringLiteral("/proc/%1/io").arg(pid));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : io.readAll().split('\n'))
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    return -1;
+}

@@ -13,6 +13,8 @@
 QByteArray ReadFile(const QString &path);
 // Writes `bytes` as the whole of `path`, making its folder first.
 bool WriteFile(const QString &path, const QByteArray &bytes);
+// Bytes process `pid` ("self" for this one) has read so far, through any file; -1 when unknown.
+qint64 BytesReadBy(const QString &pid);
 
 // A package for the tests, built with the real aapt against the framework's resources.
 struct TestPackage
