@@ -240,11 +240,6 @@ QByteArray Sign(EVP_PKEY *key, quint32 algorithm, const QByteArray &data)
     return signature;
 }
 
-QByteArray LengthPrefixed(const QByteArray &bytes)
-{
-    return Bytes(quint32(bytes.size())) + bytes;
-}
-
 // A signer of `parts` and `certificate` whose signature under each algorithm `sign` makes.
 QByteArray CraftSigner(const SignerParts &parts, const QByteArray &certificate,
                        const std::function<QByteArray(quint32, const QByteArray &)> &sign)
@@ -270,6 +265,11 @@ QByteArray CraftSigner(const SignerParts &parts, const QByteArray &certificate,
 }
 
 } // namespace
+
+QByteArray LengthPrefixed(const QByteArray &bytes)
+{
+    return Bytes(quint32(bytes.size())) + bytes;
+}
 
 SignerParts FirstSignerParts(const QByteArray &value, bool v3)
 {

@@ -30,6 +30,9 @@ WithBlockPairs(const QByteArray &package,
 // One pair of a signing block.
 QByteArray BlockPair(quint32 id, const QByteArray &value);
 
+// `bytes` after their length in four bytes, as signing blocks hold their fields.
+QByteArray LengthPrefixed(const QByteArray &bytes);
+
 // Writes META-INF/MANIFEST.MF, META-INF/CERT.SF and META-INF/CERT.RSA under `directory`: a
 // manifest whose only section, for `entryName` holding `entryBytes`, is padded to about
 // `sectionSize` bytes, and a signature file naming that section `repeats` times, signed by
