@@ -48,27 +48,17 @@ Ruling ApksignersRuling(Change change, const QString &)
 
 } // namespace
 
-class ArchiveIntegrityTest : public QObject
+class ArchiveIntegrityTest : public SignatureRulesTest
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void matchesApksigner_data();
-    void matchesApksigner();
+    void addRows() override;
+    void checkRow() override;
 
-private:
     Alteration alteration(Change change) const;
     bool addBomb(const QString &path) const;
     QByteArray hostile(Change change, const QByteArray &bytes) const;
-
-    SignedPackages packages;
 };
-
-void ArchiveIntegrityTest::initTestCase()
-{
-    QVERIFY(packages.init());
-}
 
 bool ArchiveIntegrityTest::addBomb(const QString &path) const
 {
@@ -132,45 +122,41 @@ QByteArray ArchiveIntegrityTest::hostile(Change change, const QByteArray &bytes)
 
 Alteration ArchiveIntegrityTest::alteration(Change change) const
 {
-    Alteration alteration;
+    if (change == Change::None)
+        return {};
     if (change == Change::ArchiveComment)
-        alteration.beforeSigning = AddComment;
+        return {.beforeSigning = AddComment};
+    Alteration alteration =
+        AfterSigning([this, change](const QByteArray &bytes) { return hostile(change, bytes); });
     if (change == Change::Bomb || change == Change::BombNamedOften)
         alteration.beforeSigning = [this](const QString &path) { return addBomb(path); };
-    if (change != Change::None && change != Change::ArchiveComment)
-        alteration.afterSigning = [this, change](const QString &, const QByteArray &bytes) {
-            return hostile(change, bytes);
-        };
     return alteration;
 }
 
-void ArchiveIntegrityTest::matchesApksigner_data()
+void ArchiveIntegrityTest::addRows()
 {
     AddSignedPackageColumns<Change>();
 
-    const QString v1v2v3 = QStringLiteral("v1 (JAR), v2, v3");
-    const QString rsa = QStringLiteral("RSA 2048 位");
-    const QString failed = QStringLiteral("失败：");
-    const QString malformed = failed + QStringLiteral("ZIP 结构异常：");
+    const QString malformed = Failed + QStringLiteral("ZIP 结构异常：");
 
     QTest::newRow("unsigned") << 0 << QString() << QStringList() << Change::None << QByteArray()
                               << QStringLiteral("无") << QStringLiteral("未签名") << QString();
     QTest::newRow("v1 v2 v3, archive comment")
         << 0 << QStringLiteral("rsa") << QStringList() << Change::ArchiveComment << QByteArray()
-        << v1v2v3 << QStringLiteral("通过") << rsa;
+        << AllSchemes << QStringLiteral("通过") << Rsa2048;
     QTest::newRow("v1 v2 v3, entry byte changed")
         << 0 << QStringLiteral("rsa") << QStringList() << Change::FlipEntryByte << QByteArray()
-        << v1v2v3 << failed + QStringLiteral("v1 文件 classes.dex 摘要不符") << rsa;
+        << AllSchemes << Failed + QStringLiteral("v1 文件 classes.dex 摘要不符") << Rsa2048;
     QTest::newRow("v2 only, entry byte changed")
         << 24 << QStringLiteral("rsa") << V2Only << Change::FlipEntryByte << QByteArray()
-        << QStringLiteral("v2") << failed + QStringLiteral("v2 内容摘要不符") << rsa;
+        << QStringLiteral("v2") << Failed + QStringLiteral("v2 内容摘要不符") << Rsa2048;
     QTest::newRow("truncated") << 0 << QStringLiteral("rsa") << QStringList() << Change::Truncate
                                << QByteArray() << QStringLiteral("无")
-                               << failed + QStringLiteral("ZIP 结构损坏") << QString();
+                               << Failed + QStringLiteral("ZIP 结构损坏") << QString();
     QTest::newRow("v1 only, an entry named twice")
         << 0 << QStringLiteral("rsa") << V1Only << Change::DuplicateEntry << QByteArray()
         << QStringLiteral("无")
-        << failed + QStringLiteral("ZIP 结构异常：文件 classes.dex 重复出现") << QString();
+        << Failed + QStringLiteral("ZIP 结构异常：文件 classes.dex 重复出现") << QString();
     QTest::newRow("two end records")
         << 0 << QStringLiteral("rsa") << V1Only << Change::SecondArchive << QByteArray()
         << QStringLiteral("无") << malformed + QStringLiteral("有多个结束记录") << QString();
@@ -182,16 +168,16 @@ void ArchiveIntegrityTest::matchesApksigner_data()
         << QStringLiteral("无") << malformed + QStringLiteral("多个条目共用同一数据") << QString();
     QTest::newRow("deflate bomb") << 0 << QStringLiteral("rsa") << V1Only << Change::Bomb
                                   << QByteArray() << QStringLiteral("v1 (JAR)")
-                                  << failed + QStringLiteral("v1 解压后的数据超过上限") << rsa;
+                                  << Failed + QStringLiteral("v1 解压后的数据超过上限") << Rsa2048;
     QTest::newRow("4,000 aliased JAR signers")
         << 0 << QStringLiteral("rsa") << V1Only << Change::AliasedSigners << QByteArray()
         << QStringLiteral("无") << malformed + QStringLiteral("多个条目共用同一数据") << QString();
     QTest::newRow("ZIP64 marker") << 0 << QString() << QStringList() << Change::Zip64Marker
                                   << QByteArray() << QStringLiteral("无")
-                                  << failed + QStringLiteral("不支持 ZIP64") << QString();
+                                  << Failed + QStringLiteral("不支持 ZIP64") << QString();
 }
 
-void ArchiveIntegrityTest::matchesApksigner()
+void ArchiveIntegrityTest::checkRow()
 {
     MatchesApksigner<Change>(
         packages, [this](Change change) { return alteration(change); }, ApksignersRuling);

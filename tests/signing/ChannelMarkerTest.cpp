@@ -41,9 +41,7 @@ Alteration MarkerAlteration(Change change)
 {
     if (change == Change::None)
         return {};
-    return {.afterSigning = [change](const QString &, const QByteArray &bytes) {
-        return WithMarker(change, bytes);
-    }};
+    return AfterSigning([change](const QByteArray &bytes) { return WithMarker(change, bytes); });
 }
 
 Ruling MarkerRuling(Change change, const QString &)
@@ -56,44 +54,38 @@ Ruling MarkerRuling(Change change, const QString &)
 
 } // namespace
 
-class ChannelMarkerTest : public QObject
+class ChannelMarkerTest : public SignatureRulesTest
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void matchesApksigner_data();
-    void matchesApksigner();
-
-private:
-    SignedPackages packages;
+    void addKeys() override;
+    void addRows() override;
+    void checkRow() override;
 };
 
-void ChannelMarkerTest::initTestCase()
+void ChannelMarkerTest::addKeys()
 {
-    QVERIFY(packages.init());
     QVERIFY(packages.addKey(QStringLiteral("ec"), {QStringLiteral("-newkey"), QStringLiteral("ec"),
                                                    QStringLiteral("-pkeyopt"),
                                                    QStringLiteral("ec_paramgen_curve:P-256")}));
 }
 
-void ChannelMarkerTest::matchesApksigner_data()
+void ChannelMarkerTest::addRows()
 {
     AddSignedPackageColumns<Change>();
 
     QTest::newRow("channel in a JSON pair")
         << 0 << QStringLiteral("rsa") << QStringList() << Change::WalleMarker << QByteArray()
-        << QStringLiteral("v1 (JAR), v2, v3") << QStringLiteral("通过")
-        << QStringLiteral("RSA 2048 位");
+        << AllSchemes << QStringLiteral("通过") << Rsa2048;
     QTest::newRow("channel in a pair of its own")
         << 24 << QStringLiteral("ec") << V2Only << Change::VasDollyMarker << QByteArray()
         << QStringLiteral("v2") << QStringLiteral("通过") << QStringLiteral("EC 256 位");
     QTest::newRow("channel in the ZIP comment")
         << 0 << QStringLiteral("rsa") << V1Only << Change::CommentMarker << QByteArray()
-        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << QStringLiteral("RSA 2048 位");
+        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << Rsa2048;
 }
 
-void ChannelMarkerTest::matchesApksigner()
+void ChannelMarkerTest::checkRow()
 {
     MatchesApksigner<Change>(packages, MarkerAlteration, MarkerRuling);
 }

@@ -78,29 +78,19 @@ Ruling ApksignersRuling(Change change, const QString &)
 
 } // namespace
 
-class JarSignatureTest : public QObject
+class JarSignatureTest : public SignatureRulesTest
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void matchesApksigner_data();
-    void matchesApksigner();
+    void addRows() override;
+    void checkRow() override;
 
-private:
     Alteration alteration(Change change) const;
     bool addRepeatedSection(const QString &path) const;
     bool addElevenSigners(const QString &path) const;
     QStringList writeJarFiles(const QString &package, const QString &folder, Change change) const;
     QByteArray withJarChange(Change change, const QByteArray &bytes) const;
-
-    SignedPackages packages;
 };
-
-void JarSignatureTest::initTestCase()
-{
-    QVERIFY(packages.init());
-}
 
 bool JarSignatureTest::addRepeatedSection(const QString &path) const
 {
@@ -205,87 +195,84 @@ Alteration JarSignatureTest::alteration(Change change) const
     case Change::RepeatedSection:
         return {.beforeSigning = [this](const QString &path) { return addRepeatedSection(path); }};
     default:
-        return {.afterSigning = [this, change](const QString &, const QByteArray &bytes) {
-            return withJarChange(change, bytes);
-        }};
+        return AfterSigning(
+            [this, change](const QByteArray &bytes) { return withJarChange(change, bytes); });
     }
 }
 
-void JarSignatureTest::matchesApksigner_data()
+void JarSignatureTest::addRows()
 {
     AddSignedPackageColumns<Change>();
 
-    const QString rsa = QStringLiteral("RSA 2048 位");
-    const QString failed = QStringLiteral("失败：");
-
     QTest::newRow("v1 only") << 0 << QStringLiteral("rsa") << V1Only << Change::None << QByteArray()
-                             << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << rsa;
+                             << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << Rsa2048;
     QTest::newRow("signature file repeating a section")
         << 0 << QString() << QStringList() << Change::RepeatedSection << QByteArray()
-        << QStringLiteral("v1 (JAR)") << failed + QStringLiteral("v1 没有有效的签名文件") << rsa;
+        << QStringLiteral("v1 (JAR)") << Failed + QStringLiteral("v1 没有有效的签名文件")
+        << Rsa2048;
     QTest::newRow("eleven JAR signers")
         << 0 << QStringLiteral("rsa") << V1Only << Change::ElevenSigners << QByteArray()
-        << QStringLiteral("v1 (JAR)") << failed + QStringLiteral("v1 签名者过多") << QString();
+        << QStringLiteral("v1 (JAR)") << Failed + QStringLiteral("v1 签名者过多") << QString();
 
     // The range of versions each rule holds for is the package's own, from its minimum SDK.
     const QString block = QStringLiteral("META-INF/CERT.RSA");
     QTest::newRow("signed attributes")
         << 21 << QStringLiteral("rsa") << V1Only << Change::SignedAttributes << QByteArray()
-        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << rsa;
+        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << Rsa2048;
     QTest::newRow("signed attributes without a content type")
         << 21 << QStringLiteral("rsa") << V1Only << Change::AttributesNoContentType << QByteArray()
         << QStringLiteral("v1 (JAR)")
-        << failed + QStringLiteral("v1 %1 的签名属性缺少内容类型").arg(block) << QString();
+        << Failed + QStringLiteral("v1 %1 的签名属性缺少内容类型").arg(block) << QString();
     QTest::newRow("signed attributes with a wrong content type")
         << 21 << QStringLiteral("rsa") << V1Only << Change::AttributesWrongContentType
         << QByteArray() << QStringLiteral("v1 (JAR)")
-        << failed + QStringLiteral("v1 签名文件 %1 校验失败").arg(block) << QString();
+        << Failed + QStringLiteral("v1 签名文件 %1 校验失败").arg(block) << QString();
     QTest::newRow("signed attributes with two message digests")
         << 21 << QStringLiteral("rsa") << V1Only << Change::AttributesTwoDigests << QByteArray()
         << QStringLiteral("v1 (JAR)")
-        << failed + QStringLiteral("v1 %1 的签名属性格式错误").arg(block) << QString();
+        << Failed + QStringLiteral("v1 %1 的签名属性格式错误").arg(block) << QString();
     // Before 7.0 Android takes the first SignerInfo, from 7.0 on the first that verifies.
     QTest::newRow("two SignerInfos, the first refused from 7.0 on, minimum SDK 21")
         << 21 << QStringLiteral("rsa") << V1Only << Change::TwoSignerInfos << QByteArray()
         << QStringLiteral("v1 (JAR)")
-        << failed + QStringLiteral("v1 签名文件 %1 校验失败").arg(block) << QString();
+        << Failed + QStringLiteral("v1 签名文件 %1 校验失败").arg(block) << QString();
     QTest::newRow("two SignerInfos, the first refused from 7.0 on, minimum SDK 24")
         << 24 << QStringLiteral("rsa") << V1Only << Change::TwoSignerInfos << QByteArray()
-        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << rsa;
+        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << Rsa2048;
     QTest::newRow("SHA-384 digests in MANIFEST.MF and the signature file")
         << 18 << QStringLiteral("rsa") << V1Only << Change::Sha384Digests << QByteArray()
-        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << rsa;
+        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << Rsa2048;
     QTest::newRow("wrong digest of the manifest's main attributes")
         << 18 << QStringLiteral("rsa") << V1Only << Change::WrongMainAttributes << QByteArray()
         << QStringLiteral("v1 (JAR)")
-        << failed + QStringLiteral("v1 META-INF/CERT.SF 与清单的主属性不符") << rsa;
+        << Failed + QStringLiteral("v1 META-INF/CERT.SF 与清单的主属性不符") << Rsa2048;
     QTest::newRow("wrong SHA-384 digest beside a right SHA-256 one")
         << 18 << QStringLiteral("rsa") << V1Only << Change::WrongStrongerDigest << QByteArray()
-        << QStringLiteral("v1 (JAR)") << failed + QStringLiteral("v1 文件 classes.dex 摘要不符")
-        << rsa;
+        << QStringLiteral("v1 (JAR)") << Failed + QStringLiteral("v1 文件 classes.dex 摘要不符")
+        << Rsa2048;
     QTest::newRow("manifest section given twice")
         << 18 << QStringLiteral("rsa") << V1Only << Change::SectionTwice << QByteArray()
-        << QStringLiteral("v1 (JAR)") << failed + QStringLiteral("v1 清单中 classes.dex 出现了两次")
-        << rsa;
+        << QStringLiteral("v1 (JAR)") << Failed + QStringLiteral("v1 清单中 classes.dex 出现了两次")
+        << Rsa2048;
     QTest::newRow("local header naming another method than the directory")
         << 0 << QStringLiteral("rsa") << V1Only << Change::LocalMethodStored << QByteArray()
-        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << rsa;
+        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << Rsa2048;
     QTest::newRow("method 21 in the central directory")
         << 0 << QStringLiteral("rsa") << V1Only << Change::Method21 << QByteArray()
-        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << rsa;
+        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << Rsa2048;
     QTest::newRow("signature file named in lower case")
         << 0 << QStringLiteral("rsa") << V1Only << Change::LowerCaseSignatureFile << QByteArray()
         << QStringLiteral("无") << QStringLiteral("未签名") << QString();
     QTest::newRow("extra META-INF entry")
         << 0 << QStringLiteral("rsa") << V1Only << Change::ExtraMetaInfEntry << QByteArray()
-        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << rsa;
+        << QStringLiteral("v1 (JAR)") << QStringLiteral("通过") << Rsa2048;
     QTest::newRow("manifest of 100,000 sections")
         << 0 << QStringLiteral("rsa") << V1Only << Change::ManifestBomb << QByteArray()
         << QStringLiteral("v1 (JAR)")
-        << failed + QStringLiteral("v1 META-INF/MANIFEST.MF 的节数或属性数超过上限") << rsa;
+        << Failed + QStringLiteral("v1 META-INF/MANIFEST.MF 的节数或属性数超过上限") << Rsa2048;
 }
 
-void JarSignatureTest::matchesApksigner()
+void JarSignatureTest::checkRow()
 {
     MatchesApksigner<Change>(
         packages, [this](Change change) { return alteration(change); }, ApksignersRuling);

@@ -87,74 +87,60 @@ Ruling AndroidRuling(Change change, const QString &)
 
 } // namespace
 
-class RequiredSchemesTest : public QObject
+class RequiredSchemesTest : public SignatureRulesTest
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void matchesApksigner_data();
-    void matchesApksigner();
-
-private:
-    SignedPackages packages;
+    void addRows() override;
+    void checkRow() override;
 };
 
-void RequiredSchemesTest::initTestCase()
-{
-    QVERIFY(packages.init());
-}
-
-void RequiredSchemesTest::matchesApksigner_data()
+void RequiredSchemesTest::addRows()
 {
     AddSignedPackageColumns<Change>();
-
-    const QString v1v2v3 = QStringLiteral("v1 (JAR), v2, v3");
-    const QString rsa = QStringLiteral("RSA 2048 位");
-    const QString failed = QStringLiteral("失败：");
 
     // What the platforms from the package's minimum through the newest need.
     QTest::newRow("v2 only, minimum SDK 21")
         << 21 << QStringLiteral("rsa") << V2Only << Change::None << QByteArray()
-        << QStringLiteral("v2") << failed + QStringLiteral("Android 7.0 以下需要 v1 (JAR) 签名")
-        << rsa;
+        << QStringLiteral("v2") << Failed + QStringLiteral("Android 7.0 以下需要 v1 (JAR) 签名")
+        << Rsa2048;
     QTest::newRow("v1 only, targetSandboxVersion 2")
         << 0 << QStringLiteral("rsa") << V1Only << Change::TargetSandbox2 << QByteArray()
         << QStringLiteral("v1 (JAR)")
-        << failed + QStringLiteral("targetSandboxVersion 2 需要 v2 或 v3 签名") << rsa;
+        << Failed + QStringLiteral("targetSandboxVersion 2 需要 v2 或 v3 签名") << Rsa2048;
     QTest::newRow("v1 only, targetSdkVersion 30")
         << 0 << QStringLiteral("rsa") << V1Only << Change::TargetSdk30 << QByteArray()
         << QStringLiteral("v1 (JAR)")
-        << failed + QStringLiteral("targetSdkVersion 30 需要 v2 或 v3 签名") << rsa;
+        << Failed + QStringLiteral("targetSdkVersion 30 需要 v2 或 v3 签名") << Rsa2048;
     // The manifest read by resource id, as Android's parser and apksig read it; a minimum that
     // cannot be told fails the verdict, and apksigner refuses to judge it. apksigner signs those
     // only for a minimum it is told: the lowest, so that every platform takes the signatures.
     const QStringList fromLevel1 = {QStringLiteral("--min-sdk-version"), QStringLiteral("1")};
     QTest::newRow("minSdkVersion with a wrong resource id, v2 and v3")
         << 24 << QStringLiteral("rsa") << V2V3 << Change::MinSdkWrongId << QByteArray()
-        << QStringLiteral("v2, v3") << failed + QStringLiteral("Android 7.0 以下需要 v1 (JAR) 签名")
-        << rsa;
+        << QStringLiteral("v2, v3") << Failed + QStringLiteral("Android 7.0 以下需要 v1 (JAR) 签名")
+        << Rsa2048;
     QTest::newRow("minSdkVersion a resource reference")
         << 0 << QStringLiteral("rsa") << fromLevel1 << Change::MinSdkReference << QByteArray()
-        << v1v2v3 << failed + QStringLiteral("minSdkVersion 无法确定") << rsa;
+        << AllSchemes << Failed + QStringLiteral("minSdkVersion 无法确定") << Rsa2048;
     QTest::newRow("v1 only, targetSdkVersion a resource reference")
         << 0 << QStringLiteral("rsa") << V1Only << Change::TargetSdkReference << QByteArray()
         << QStringLiteral("v1 (JAR)")
-        << failed + QStringLiteral("targetSdkVersion 无法确定，需要 v2 或 v3 签名") << rsa;
+        << Failed + QStringLiteral("targetSdkVersion 无法确定，需要 v2 或 v3 签名") << Rsa2048;
     QTest::newRow("v1 only, targetSandboxVersion a resource reference")
         << 0 << QStringLiteral("rsa") << V1Only << Change::SandboxReference << QByteArray()
         << QStringLiteral("v1 (JAR)")
-        << failed + QStringLiteral("targetSandboxVersion 无法确定，需要 v2 或 v3 签名") << rsa;
+        << Failed + QStringLiteral("targetSandboxVersion 无法确定，需要 v2 或 v3 签名") << Rsa2048;
     QTest::newRow("manifest past the cap, no uses-sdk, v2 and v3")
         << 0 << QStringLiteral("rsa") << V2V3 << Change::ManifestPastCap << QByteArray()
-        << QStringLiteral("v2, v3") << failed + QStringLiteral("AndroidManifest.xml 超过大小上限")
-        << rsa;
+        << QStringLiteral("v2, v3") << Failed + QStringLiteral("AndroidManifest.xml 超过大小上限")
+        << Rsa2048;
     QTest::newRow("manifest that is no binary XML")
         << 0 << QStringLiteral("rsa") << fromLevel1 << Change::ManifestNotXml << QByteArray()
-        << v1v2v3 << failed + QStringLiteral("AndroidManifest.xml 格式错误") << rsa;
+        << AllSchemes << Failed + QStringLiteral("AndroidManifest.xml 格式错误") << Rsa2048;
 }
 
-void RequiredSchemesTest::matchesApksigner()
+void RequiredSchemesTest::checkRow()
 {
     MatchesApksigner<Change>(packages, ManifestAlteration, AndroidRuling);
 }

@@ -103,25 +103,20 @@ Ruling AndroidRuling(Change change, const QString &)
 
 } // namespace
 
-class SigningBlockTest : public QObject
+class SigningBlockTest : public SignatureRulesTest
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void matchesApksigner_data();
-    void matchesApksigner();
+    void addKeys() override;
+    void addRows() override;
+    void checkRow() override;
 
-private:
     Alteration alteration(Change change) const;
     QByteArray withBlockChange(Change change, const QByteArray &bytes) const;
-
-    SignedPackages packages;
 };
 
-void SigningBlockTest::initTestCase()
+void SigningBlockTest::addKeys()
 {
-    QVERIFY(packages.init());
     // Over 3072 bits apksigner signs with SHA-512, and the content digest follows.
     QVERIFY(packages.addKey(QStringLiteral("rsa4096"),
                             {QStringLiteral("-newkey"), QStringLiteral("rsa:4096")}));
@@ -251,117 +246,115 @@ Alteration SigningBlockTest::alteration(Change change) const
             return ReadFile(aligned);
         }};
     default:
-        return {.afterSigning = [this, change](const QString &, const QByteArray &bytes) {
-            return withBlockChange(change, bytes);
-        }};
+        return AfterSigning(
+            [this, change](const QByteArray &bytes) { return withBlockChange(change, bytes); });
     }
 }
 
-void SigningBlockTest::matchesApksigner_data()
+void SigningBlockTest::addRows()
 {
     AddSignedPackageColumns<Change>();
-
-    const QString v1v2v3 = QStringLiteral("v1 (JAR), v2, v3");
-    const QString rsa = QStringLiteral("RSA 2048 位");
-    const QString failed = QStringLiteral("失败：");
 
     QTest::newRow("v2 only, EC key")
         << 24 << QStringLiteral("ec") << V2Only << Change::None << QByteArray()
         << QStringLiteral("v2") << QStringLiteral("通过") << QStringLiteral("EC 256 位");
     QTest::newRow("v1 v2 v3") << 0 << QStringLiteral("rsa") << QStringList() << Change::None
-                              << QByteArray() << v1v2v3 << QStringLiteral("通过") << rsa;
+                              << QByteArray() << AllSchemes << QStringLiteral("通过") << Rsa2048;
     QTest::newRow("v1 v2 v3, SHA-512")
-        << 0 << QStringLiteral("rsa4096") << QStringList() << Change::None << QByteArray() << v1v2v3
-        << QStringLiteral("通过") << QStringLiteral("RSA 4096 位");
+        << 0 << QStringLiteral("rsa4096") << QStringList() << Change::None << QByteArray()
+        << AllSchemes << QStringLiteral("通过") << QStringLiteral("RSA 4096 位");
     QTest::newRow("v3 with a rotated key")
-        << 0 << QStringLiteral("next") << QStringList() << Change::None << QByteArray() << v1v2v3
-        << QStringLiteral("通过") << rsa;
+        << 0 << QStringLiteral("next") << QStringList() << Change::None << QByteArray()
+        << AllSchemes << QStringLiteral("通过") << Rsa2048;
     QTest::newRow("v2 block stripped")
         << 0 << QStringLiteral("rsa") << V1V2 << Change::Realign << QByteArray()
-        << QStringLiteral("v1 (JAR)") << failed + QStringLiteral("v2/v3 签名已被剥离") << rsa;
+        << QStringLiteral("v1 (JAR)") << Failed + QStringLiteral("v2/v3 签名已被剥离") << Rsa2048;
 
     QTest::newRow("v3 stripped") << 24 << QStringLiteral("rsa") << V2V3 << Change::StripV3
                                  << QByteArray() << QStringLiteral("v2")
-                                 << failed + QStringLiteral("v3 签名已被剥离") << rsa;
+                                 << Failed + QStringLiteral("v3 签名已被剥离") << Rsa2048;
     QTest::newRow("v3.1 stripped")
         << 24 << QStringLiteral("rsa") << V2V3 << Change::StripV31 << QByteArray()
-        << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 签名已被剥离") << rsa;
+        << QStringLiteral("v2, v3") << Failed + QStringLiteral("v3 签名已被剥离") << Rsa2048;
     QTest::newRow("v3 signed by another key")
         << 24 << QStringLiteral("rsa") << V2V3 << Change::V3ByAnotherKey << QByteArray()
-        << QStringLiteral("v2, v3") << failed + QStringLiteral("各方案签名者不一致") << rsa;
+        << QStringLiteral("v2, v3") << Failed + QStringLiteral("各方案签名者不一致") << Rsa2048;
     QTest::newRow("v2 signed by another key than v1")
         << 0 << QStringLiteral("rsa") << V1V2 << Change::V2ByAnotherKey << QByteArray()
-        << QStringLiteral("v1 (JAR), v2") << failed + QStringLiteral("各方案签名者不一致") << rsa;
+        << QStringLiteral("v1 (JAR), v2") << Failed + QStringLiteral("各方案签名者不一致")
+        << Rsa2048;
     QTest::newRow("v3 signers overlap")
         << 24 << QStringLiteral("rsa") << V2V3 << Change::V3SignerTwice << QByteArray()
-        << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 签名者平台版本重叠") << rsa;
+        << QStringLiteral("v2, v3") << Failed + QStringLiteral("v3 签名者平台版本重叠") << Rsa2048;
 
     const QByteArray someValue = Bytes<quint32>(0x7109871a) + QByteArray(8, 'x');
     QTest::newRow("pair length past the end")
         << 0 << QString() << QStringList() << Change::None
         << Block(Bytes<quint64>(1000) + someValue) << QStringLiteral("无")
-        << failed + QStringLiteral("签名块格式错误") << QString();
+        << Failed + QStringLiteral("签名块格式错误") << QString();
     QTest::newRow("pair length over 32 bits")
         << 0 << QString() << QStringList() << Change::None
         << Block(Bytes<quint64>(Q_UINT64_C(0x100000000) + 12) + someValue) << QStringLiteral("无")
-        << failed + QStringLiteral("签名块格式错误") << QString();
+        << Failed + QStringLiteral("签名块格式错误") << QString();
     QTest::newRow("zero-length pair")
         << 0 << QString() << QStringList() << Change::None << Block(Bytes<quint64>(0) + someValue)
-        << QStringLiteral("无") << failed + QStringLiteral("签名块格式错误") << QString();
+        << QStringLiteral("无") << Failed + QStringLiteral("签名块格式错误") << QString();
     QTest::newRow("block sizes disagree")
         << 0 << QString() << QStringList() << Change::None
         << Block(BlockPair(0x7109871a, LengthPrefixed({})), 8) << QStringLiteral("无")
-        << failed + QStringLiteral("签名块大小不一致") << QString();
+        << Failed + QStringLiteral("签名块大小不一致") << QString();
     QTest::newRow("signer list past the end")
         << 0 << QString() << QStringList() << Change::None
         << Block(BlockPair(0x7109871a, Bytes<quint32>(0xfffffff0))) << QStringLiteral("v2")
-        << failed + QStringLiteral("v2 签名数据格式错误") << QString();
+        << Failed + QStringLiteral("v2 签名数据格式错误") << QString();
     QTest::newRow("two million signers")
         << 0 << QString() << QStringList() << Change::None
         << V2Block(LengthPrefixed({}).repeated(2'000'000)) << QStringLiteral("v2")
-        << failed + QStringLiteral("v2 签名者过多") << QString();
+        << Failed + QStringLiteral("v2 签名者过多") << QString();
 
     // v3.1, digests and lineages, and the platforms from the package's minimum through the
     // newest that v3's signers cover.
     const QStringList verity = V2V3 + QStringList{QStringLiteral("--verity-enabled")};
     QTest::newRow("v3.1 block alone")
         << 24 << QStringLiteral("rsa") << V2V3 << Change::V31Alone << QByteArray()
-        << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 签名已被剥离") << rsa;
+        << QStringLiteral("v2, v3") << Failed + QStringLiteral("v3 签名已被剥离") << Rsa2048;
     QTest::newRow("v3.1 takeover named wrong")
         << 24 << QStringLiteral("rsa") << V2V3 << Change::V31WrongRotation << QByteArray()
-        << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 签名者所记的 v3.1 起始版本不符")
-        << rsa;
+        << QStringLiteral("v2, v3") << Failed + QStringLiteral("v3 签名者所记的 v3.1 起始版本不符")
+        << Rsa2048;
     QTest::newRow("v3.1 signer for a development release")
         << 24 << QStringLiteral("rsa") << V2V3 << Change::V31DevRelease << QByteArray()
-        << QStringLiteral("v2, v3") << QStringLiteral("通过") << rsa;
+        << QStringLiteral("v2, v3") << QStringLiteral("通过") << Rsa2048;
     QTest::newRow("v2 digest listed twice")
         << 24 << QStringLiteral("rsa") << V2Only << Change::DigestListedTwice << QByteArray()
-        << QStringLiteral("v2") << failed + QStringLiteral("v2 内容摘要不符") << rsa;
+        << QStringLiteral("v2") << Failed + QStringLiteral("v2 内容摘要不符") << Rsa2048;
     QTest::newRow("lineage naming a certificate twice")
         << 24 << QStringLiteral("rsa") << V2V3 << Change::LineageRepeats << QByteArray()
-        << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 密钥轮换记录中有重复的证书")
-        << rsa;
+        << QStringLiteral("v2, v3") << Failed + QStringLiteral("v3 密钥轮换记录中有重复的证书")
+        << Rsa2048;
     QTest::newRow("v3 signers leave a gap")
         << 24 << QStringLiteral("rsa") << V2V3 << Change::V3Gap << QByteArray()
-        << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 签名者未覆盖 API 30") << rsa;
+        << QStringLiteral("v2, v3") << Failed + QStringLiteral("v3 签名者未覆盖 API 30") << Rsa2048;
     QTest::newRow("v3 signer from API 30 only")
         << 24 << QStringLiteral("rsa") << V2V3 << Change::V3Narrow << QByteArray()
-        << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 签名者未覆盖 API 28–29") << rsa;
+        << QStringLiteral("v2, v3") << Failed + QStringLiteral("v3 签名者未覆盖 API 28–29")
+        << Rsa2048;
     QTest::newRow("verity algorithms")
         << 24 << QStringLiteral("rsa") << verity << Change::None << QByteArray()
-        << QStringLiteral("v2, v3") << QStringLiteral("通过") << rsa;
+        << QStringLiteral("v2, v3") << QStringLiteral("通过") << Rsa2048;
     QTest::newRow("verity digest wrong")
         << 24 << QStringLiteral("rsa") << verity << Change::VerityWrong << QByteArray()
-        << QStringLiteral("v2, v3") << failed + QStringLiteral("v2 内容摘要不符") << rsa;
+        << QStringLiteral("v2, v3") << Failed + QStringLiteral("v2 内容摘要不符") << Rsa2048;
     QTest::newRow("v3 signers for 24–32 and 33 and up")
         << 24 << QStringLiteral("rsa") << V2V3 << Change::TwoV3Signers << QByteArray()
-        << QStringLiteral("v2, v3") << QStringLiteral("通过") << rsa;
+        << QStringLiteral("v2, v3") << QStringLiteral("通过") << Rsa2048;
     QTest::newRow("lineage past the cap")
         << 24 << QStringLiteral("rsa") << V2V3 << Change::LineageTooLong << QByteArray()
-        << QStringLiteral("v2, v3") << failed + QStringLiteral("v3 密钥轮换记录超过上限") << rsa;
+        << QStringLiteral("v2, v3") << Failed + QStringLiteral("v3 密钥轮换记录超过上限")
+        << Rsa2048;
 }
 
-void SigningBlockTest::matchesApksigner()
+void SigningBlockTest::checkRow()
 {
     MatchesApksigner<Change>(
         packages, [this](Change change) { return alteration(change); }, AndroidRuling);

@@ -172,28 +172,24 @@ Ruling AndroidRuling(Change change, const QString &key)
 
 } // namespace
 
-class SigningKeyTest : public QObject
+class SigningKeyTest : public SignatureRulesTest
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void matchesApksigner_data();
-    void matchesApksigner();
+    void addKeys() override;
+    void addRows() override;
+    void checkRow() override;
 
-private:
     Alteration alteration(Change change) const;
     QByteArray hostile(Change change, const QByteArray &bytes) const;
     bool replaceJarFiles(const QString &package, const QByteArray &certificate,
                          const std::function<QByteArray(const QByteArray &)> &sign) const;
 
-    SignedPackages packages;
     QByteArray exponentOne; // the rsa key's certificate with the public exponent 1
 };
 
-void SigningKeyTest::initTestCase()
+void SigningKeyTest::addKeys()
 {
-    QVERIFY(packages.init());
     const QStringList rsa2048 = {QStringLiteral("-newkey"), QStringLiteral("rsa:2048")};
     // A certificate whose modulus reads as a negative number, as some old signing tools wrote.
     QVERIFY(packages.addKey(QStringLiteral("negative"), rsa2048));
@@ -305,7 +301,10 @@ QByteArray SigningKeyTest::hostile(Change change, const QByteArray &bytes) const
 
 Alteration SigningKeyTest::alteration(Change change) const
 {
-    Alteration alteration;
+    if (change == Change::None || change == Change::HugeExponent)
+        return {};
+    Alteration alteration =
+        AfterSigning([this, change](const QByteArray &bytes) { return hostile(change, bytes); });
     // v2 signs over the JAR files, so they go in first; apksigner would drop JAR files it did
     // not write and re-encode the certificate: that row signs both schemes itself.
     if (change == Change::BerCertificate) {
@@ -316,34 +315,27 @@ Alteration SigningKeyTest::alteration(Change change) const
         };
         alteration.signedBefore = true;
     }
-    if (change != Change::None && change != Change::HugeExponent)
-        alteration.afterSigning = [this, change](const QString &, const QByteArray &bytes) {
-            return hostile(change, bytes);
-        };
     return alteration;
 }
 
-void SigningKeyTest::matchesApksigner_data()
+void SigningKeyTest::addRows()
 {
     AddSignedPackageColumns<Change>();
 
-    const QString rsa = QStringLiteral("RSA 2048 位");
-    const QString failed = QStringLiteral("失败：");
-
     QTest::newRow("negative RSA modulus in the certificate")
         << 24 << QStringLiteral("negative") << V2V3 << Change::None << QByteArray()
-        << QStringLiteral("v2, v3") << QStringLiteral("通过") << rsa;
+        << QStringLiteral("v2, v3") << QStringLiteral("通过") << Rsa2048;
     QTest::newRow("RSA exponent of 3,000 bits")
         << 24 << QStringLiteral("huge") << V2V3 << Change::HugeExponent << QByteArray()
-        << QStringLiteral("v2, v3") << failed + QStringLiteral("v2 RSA 公钥指数超过上限")
+        << QStringLiteral("v2, v3") << Failed + QStringLiteral("v2 RSA 公钥指数超过上限")
         << QStringLiteral("RSA 3072 位");
     QTest::newRow("certificate not DER")
         << 0 << QString() << QStringList() << Change::None << V2Block(SignerWithBrokenCertificate())
-        << QStringLiteral("v2") << failed + QStringLiteral("证书无法解析")
+        << QStringLiteral("v2") << Failed + QStringLiteral("证书无法解析")
         << QStringLiteral("证书无法解析");
     QTest::newRow("BER-encoded certificate, v1 and v2")
         << 18 << QStringLiteral("rsa") << QStringList() << Change::BerCertificate << QByteArray()
-        << QStringLiteral("v1 (JAR), v2") << QStringLiteral("通过") << rsa;
+        << QStringLiteral("v1 (JAR), v2") << QStringLiteral("通过") << Rsa2048;
 
     // A "signature" that is the padded digest under a public exponent of 1, in each scheme that
     // decides; an RSA key without NULL parameters in the certificate, then in the signer's key
@@ -351,22 +343,22 @@ void SigningKeyTest::matchesApksigner_data()
     const QString block = QStringLiteral("META-INF/CERT.RSA");
     QTest::newRow("RSA exponent of 1, v2")
         << 24 << QStringLiteral("rsa") << V2Only << Change::ExponentOne << QByteArray()
-        << QStringLiteral("v2") << failed + QStringLiteral("v2 RSA 公钥指数无效") << rsa;
+        << QStringLiteral("v2") << Failed + QStringLiteral("v2 RSA 公钥指数无效") << Rsa2048;
     QTest::newRow("RSA exponent of 1, v3")
         << 28 << QStringLiteral("rsa") << V3Only << Change::ExponentOne << QByteArray()
-        << QStringLiteral("v3") << failed + QStringLiteral("v3 RSA 公钥指数无效") << rsa;
+        << QStringLiteral("v3") << Failed + QStringLiteral("v3 RSA 公钥指数无效") << Rsa2048;
     QTest::newRow("RSA exponent of 1, v1")
         << 18 << QStringLiteral("rsa") << V1Only << Change::JarExponentOne << QByteArray()
         << QStringLiteral("v1 (JAR)")
-        << failed + QStringLiteral("v1 %1 的证书 RSA 公钥指数无效").arg(block) << QString();
+        << Failed + QStringLiteral("v1 %1 的证书 RSA 公钥指数无效").arg(block) << QString();
     QTest::newRow("certificate's RSA key without NULL parameters")
         << 0 << QStringLiteral("nonull") << QStringList() << Change::None << QByteArray()
-        << QStringLiteral("v1 (JAR), v2, v3") << QStringLiteral("通过") << rsa;
+        << AllSchemes << QStringLiteral("通过") << Rsa2048;
     QTest::newRow("signer's RSA key without NULL parameters, as its certificate's")
         << 24 << QStringLiteral("nonull") << V2Only << Change::KeyWithoutNull << QByteArray()
-        << QStringLiteral("v2") << failed + QStringLiteral("v2 公钥与证书不符") << rsa;
+        << QStringLiteral("v2") << Failed + QStringLiteral("v2 公钥与证书不符") << Rsa2048;
     const QString unsupported =
-        failed + QStringLiteral("v1 META-INF/RSA.RSA 的证书带有 Android API 1–%1 不支持的关键扩展 ")
+        Failed + QStringLiteral("v1 META-INF/RSA.RSA 的证书带有 Android API 1–%1 不支持的关键扩展 ")
                      .arg(ApiLevel::NewestKnown);
     QTest::newRow("critical proxyCertInfo")
         << 0 << QStringLiteral("proxy") << V1Only << Change::None << QByteArray()
@@ -381,7 +373,7 @@ void SigningKeyTest::matchesApksigner_data()
         << QStringLiteral("v1 (JAR)") << unsupported + QStringLiteral("2.5.29.14") << QString();
 }
 
-void SigningKeyTest::matchesApksigner()
+void SigningKeyTest::checkRow()
 {
     MatchesApksigner<Change>(
         packages, [this](Change change) { return alteration(change); }, AndroidRuling);

@@ -60,6 +60,19 @@ QByteArray V2Block(const QByteArray &signers)
     return Block(BlockPair(V2PairId, LengthPrefixed(signers)));
 }
 
+Alteration AfterSigning(const std::function<QByteArray(const QByteArray &bytes)> &change)
+{
+    return {.afterSigning = [change](const QString &, const QByteArray &bytes) {
+        return change(bytes);
+    }};
+}
+
+void SignatureRulesTest::initTestCase()
+{
+    QVERIFY(packages.init());
+    addKeys();
+}
+
 bool SignedPackages::init()
 {
     if (!directory.isValid())

@@ -39,6 +39,9 @@ struct Alteration
     std::function<QByteArray(const QString &path, const QByteArray &bytes)> afterSigning = {};
 };
 
+// The alteration of the signed package's bytes by `change` alone.
+Alteration AfterSigning(const std::function<QByteArray(const QByteArray &bytes)> &change);
+
 // Where the verdict is not apksigner's.
 struct Ruling
 {
@@ -46,6 +49,11 @@ struct Ruling
     bool refusedHere = false; // past a limit of Pelmora's own, where apksigner takes anything
     QString channel = {};     // the store's channel marker the package carries
 };
+
+// What the rows expect to be shown.
+inline const QString AllSchemes = QStringLiteral("v1 (JAR), v2, v3");
+inline const QString Rsa2048 = QStringLiteral("RSA 2048 位");
+inline const QString Failed = QStringLiteral("失败：");
 
 // apksigner's options that leave schemes out.
 inline const QStringList V1Only = {QStringLiteral("--v2-signing-enabled"), QStringLiteral("false"),
@@ -133,7 +141,7 @@ template <typename Change> void AddSignedPackageColumns()
     QTest::addColumn<QString>("publicKey");
 }
 
-// Every signature test's test function: the row's package made as `alteration` says for its
+// Every signature test's check of a row: the row's package made as `alteration` says for its
 // change and held against apksigner but where `ruling` says.
 template <typename Change>
 void MatchesApksigner(SignedPackages &packages,
@@ -149,3 +157,24 @@ void MatchesApksigner(SignedPackages &packages,
     QVERIFY(!path.isEmpty());
     packages.matchesApksigner(path, key, ruling(change, key));
 }
+
+// A signature test: one table of rows, each a package held against apksigner. A test derives
+// from it, adds its keys beside "rsa" and "next", its rows (AddSignedPackageColumns and its
+// own alterations) and checks a row with MatchesApksigner.
+class SignatureRulesTest : public QObject
+{
+    Q_OBJECT
+
+protected:
+    // Fails the test (QVERIFY) when a key cannot be made.
+    virtual void addKeys() {}
+    virtual void addRows() = 0;
+    virtual void checkRow() = 0;
+
+    SignedPackages packages;
+
+private slots:
+    void initTestCase();
+    void matchesApksigner_data() { addRows(); }
+    void matchesApksigner() { checkRow(); }
+};
