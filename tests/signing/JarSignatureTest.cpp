@@ -5,7 +5,6 @@
 #include "archive/ZipArchive.h"
 #include "digest/SafeFile.h"
 
-#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QTest>

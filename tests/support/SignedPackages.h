@@ -79,7 +79,8 @@ QByteArray V2Block(const QByteArray &signers);
 class SignedPackages
 {
 public:
-    // Makes the keys and the payload; false on failure. Keys are made once for a build
+    // Adds the keys "rsa" and "next" with apksigner's record of the rotation from the one to
+    // the other, and makes the payload; false on failure. Keys are made once for a build
     // directory and kept there: making them takes seconds and every signature test needs them.
     bool init();
 
