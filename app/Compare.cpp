@@ -4,20 +4,12 @@
 #include "base/NarrowText.h"
 #include "compare/ComparisonView.h"
 #include "compare/SizeChanges.h"
-#include "details/OutcomeText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <cstdio>
 
 namespace {
-
-ComparedPackage AsCompared(const ReportedPackage &package)
-{
-    if (!package.details)
-        return {package.path, OutcomeText(package.result), {}};
-    return {package.path, {}, *package.details};
-}
 
 QJsonValue OldAndNew(const QJsonValue &before, const QJsonValue &after)
 {
@@ -107,8 +99,8 @@ QByteArray JsonOf(const UpdateComparison &comparison, const QJsonObject &before,
 
 int RunCompare(const CompareRequest &request)
 {
-    const ReportedPackage before = ReadReportedPackage(request.oldPath);
-    const ReportedPackage after = ReadReportedPackage(request.newPath);
+    const PackageRecord before = ReadPackageRecord(request.oldPath);
+    const PackageRecord after = ReadPackageRecord(request.newPath);
     const ComparedPackage oldPackage = AsCompared(before);
     const ComparedPackage newPackage = AsCompared(after);
     const UpdateComparison comparison = CompareForUpdate(oldPackage, newPackage);

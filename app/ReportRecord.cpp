@@ -3,7 +3,6 @@
 #include "ExposureJson.h"
 #include "HoldingsJson.h"
 #include "PermissionsJson.h"
-#include "apk/DownloadEstimate.h"
 #include "apk/NativeLibraries.h"
 #include "base/NarrowText.h"
 #include "details/DescribeSignatures.h"
@@ -283,37 +282,9 @@ QString PackageText(const QByteArray &path, const InspectionResult &result,
 
 } // namespace
 
-ReportedPackage ReadReportedPackage(const QByteArray &path, std::chrono::milliseconds toolTimeout,
-                                    bool estimateDownload)
+QJsonObject ReportObject(const PackageRecord &record)
 {
-    // One read of the file feeds every digest the record carries.
-    ReportedPackage package{path,
-                            InspectPackage(path, InspectionRead::Everything, nullptr, toolTimeout),
-                            std::nullopt, std::nullopt};
-    InspectionResult &result = package.result;
-    std::optional<PackageDetails> &details = package.details;
-    if (result.package)
-        details = LoadPackageDetails(*result.package);
-    else if (result.outcome == InspectionOutcome::Damaged && result.inspected)
-        package.refused = LoadRefusedSignatures(*result.inspected);
-    if (estimateDownload && details && !details->fileChanged) {
-        const PackageFile &file = *result.package->file;
-        details->downloadEstimate = EstimateDownloadSize(file.file());
-        details->estimated = true;
-        // Estimated over another file than the one read.
-        details->fileChanged = file.changed();
-    }
-    // The file the tool vouched for changed before everything else was read of it.
-    if (result.outcome == InspectionOutcome::Ok && !(details && !details->fileChanged)) {
-        RefuseAsChanged(result, *result.package->file);
-        details.reset();
-    }
-    return package;
-}
-
-QJsonObject ReportObject(const ReportedPackage &package)
-{
-    return PackageObject(package.path, package.result, package.details, package.refused);
+    return PackageObject(record.path, record.result, record.details, record.refused);
 }
 
 bool RecordPassed(const QJsonObject &record, bool signersExpected)
@@ -345,13 +316,13 @@ QByteArray RecordPath(const QJsonObject &record)
 
 ReportRecord MakeReportRecord(const QByteArray &path, const ReportRequest &request)
 {
-    const ReportedPackage package =
-        ReadReportedPackage(path, request.toolTimeout, request.downloadSize);
-    const std::optional<PackageDetails> &details = package.details;
+    const PackageRecord record = ReadPackageRecord(
+        path, {.toolTimeout = request.toolTimeout, .estimateDownload = request.downloadSize});
+    const std::optional<PackageDetails> &details = record.details;
     // The text form is judged by the record the JSON form would write.
-    QJsonObject object = ReportObject(package);
+    QJsonObject object = ReportObject(record);
     QString text =
-        request.json ? QString() : PackageText(path, package.result, details, package.refused);
+        request.json ? QString() : PackageText(path, record.result, details, record.refused);
     const bool signersExpected = !request.expectedSigners.isEmpty();
     if (signersExpected) {
         const bool matched =

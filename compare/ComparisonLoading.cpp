@@ -1,6 +1,5 @@
 #include "ComparisonLoading.h"
 
-#include "details/OutcomeText.h"
 #include "digest/ReadOnce.h"
 #include "digest/ReadStop.h"
 
@@ -21,31 +20,25 @@ ComparisonLoading::ComparisonLoading(const InspectedPackage &shown, const QByteA
     : shown(shown), newPath(newPath), more(std::move(more)), newSize(SizeByName(newPath)),
       old(shown, this->more)
 {
-    inspecting = std::thread([this] { inspectNew(); });
+    readingNew = std::thread([this] { readNew(); });
 }
 
 ComparisonLoading::~ComparisonLoading()
 {
     stop = true;
-    // The inspecting thread starts the new package's loading, so it is joined first.
-    inspecting.join();
+    readingNew.join();
 }
 
-void ComparisonLoading::inspectNew()
+void ComparisonLoading::readNew()
 {
-    InspectionResult result;
-    {
-        const ScopedReadStop stopping(stop);
-        ByteCounter counter(newBytesRead);
-        result = InspectPackage(newPath, InspectionRead::Everything, &counter);
-    }
+    const ScopedReadStop stopping(stop);
+    ByteCounter counter(newBytesRead);
+    PackageRecord record = ReadPackageRecord(newPath, {.progress = &counter});
     if (stop)
         return;
     {
         const std::lock_guard lock(mutex);
-        if (result.package)
-            loadingNew = std::make_unique<DetailsLoading>(*result.package, more);
-        inspection = std::move(result);
+        newRecord = std::move(record);
     }
     more();
 }
@@ -53,7 +46,7 @@ void ComparisonLoading::inspectNew()
 bool ComparisonLoading::done() const
 {
     const std::lock_guard lock(mutex);
-    return old.done() && inspection && (!loadingNew || loadingNew->done());
+    return old.done() && newRecord;
 }
 
 double ComparisonLoading::readProgress() const
@@ -72,7 +65,5 @@ ComparedPackage ComparisonLoading::oldPackage() const
 ComparedPackage ComparisonLoading::newPackage() const
 {
     const std::lock_guard lock(mutex);
-    if (!inspection || !loadingNew)
-        return {newPath, inspection ? OutcomeText(*inspection) : QString(), {}};
-    return {newPath, {}, loadingNew->current()};
+    return newRecord ? AsCompared(*newRecord) : ComparedPackage{newPath, {}, {}};
 }

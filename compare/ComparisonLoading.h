@@ -2,19 +2,17 @@
 
 #include "UpdateCheck.h"
 #include "details/DetailsLoading.h"
-#include "inspect/Inspection.h"
 
 #include <atomic>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
 
 // The two packages of a comparison, read on threads of their own while a window waits: the
-// package shown, as the details window reads it (DetailsLoading), and the new one, inspected as a
-// drop would be, with the report's one read of the file for every digest and the signature
-// check, then read the same way. Destroying it stops both at their next read.
+// package shown, as the details window reads it (DetailsLoading), and the new one into its
+// record, as the report and `pelmora --compare` read it (ReadPackageRecord). Destroying it stops
+// both at their next read.
 class ComparisonLoading
 {
 public:
@@ -34,7 +32,7 @@ public:
     ComparedPackage newPackage() const;
 
 private:
-    void inspectNew();
+    void readNew();
 
     const InspectedPackage shown;
     const QByteArray newPath;
@@ -45,8 +43,7 @@ private:
     DetailsLoading old;
 
     mutable std::mutex mutex;
-    std::optional<InspectionResult> inspection;
-    std::unique_ptr<DetailsLoading> loadingNew; // once the new package is inspected and shown
+    std::optional<PackageRecord> newRecord;
 
-    std::thread inspecting;
+    std::thread readingNew;
 };

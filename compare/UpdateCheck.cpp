@@ -1,5 +1,6 @@
 #include "UpdateCheck.h"
 
+#include "details/OutcomeText.h"
 #include "details/ShownDetails.h"
 #include "signing/CertificateFacts.h"
 
@@ -131,6 +132,13 @@ std::optional<qint64> UpdateVersionCode(const PackageDetails &details, bool inst
     if (!details.parsedVersionCode || !installing)
         return details.parsedVersionCode;
     return qMin(*details.parsedVersionCode, details.manifest->updateCheckVersionCode);
+}
+
+ComparedPackage AsCompared(const PackageRecord &record)
+{
+    if (!record.details)
+        return {record.path, OutcomeText(record.result), {}};
+    return {record.path, {}, *record.details};
 }
 
 UpdateComparison CompareForUpdate(const ComparedPackage &oldPackage,

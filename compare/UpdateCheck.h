@@ -2,6 +2,7 @@
 
 #include "UpdateChanges.h"
 #include "details/PackageDetails.h"
+#include "details/PackageRecord.h"
 
 #include <QByteArray>
 #include <QList>
@@ -18,6 +19,10 @@ struct ComparedPackage
 
     bool read() const { return unreadable.isEmpty() && !details.fileChanged; }
 };
+
+// A package's record as a side of a comparison: its details, or why it was not read, as the
+// report's "结果:" line says it (OutcomeText).
+ComparedPackage AsCompared(const PackageRecord &record);
 
 // A rule of Android's that keeps the new package from replacing the old one.
 struct UpdateReason

@@ -126,8 +126,7 @@ void DetailsLoading::compose()
     }
     if (reading && contents) {
         finished = true;
-        // What was read is the inspected file only if it is still as it was opened.
-        shown = inspected.file->changed() ? UnknownFile(next) : next;
+        shown = AsStillOpened(next, inspected);
         if (estimate && !shown.fileChanged) {
             shown.estimatePending = true;
             estimateThread = std::thread([this] { estimateDownload(); });

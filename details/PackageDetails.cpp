@@ -203,6 +203,12 @@ PackageDetails UnknownFile(const PackageDetails &details)
     return unknown;
 }
 
+PackageDetails AsStillOpened(const PackageDetails &details, const InspectedPackage &inspected)
+{
+    // What was read is the inspected file only if it is still as it was opened.
+    return inspected.file->changed() ? UnknownFile(details) : details;
+}
+
 PackageDetails LoadPackageDetails(const InspectedPackage &inspected)
 {
     PackageDetails details = ToolDetails(inspected);
@@ -213,10 +219,7 @@ PackageDetails LoadPackageDetails(const InspectedPackage &inspected)
         return UnknownFile(details);
     LoadContents(details, inspected, *reading.archive);
     details.fileChanged = false;
-    // What was read is the inspected file only if it is still as it was opened.
-    if (inspected.file->changed())
-        return UnknownFile(details);
-    return details;
+    return AsStillOpened(details, inspected);
 }
 
 DetailsSection PackageSection(const PackageDetails &details)

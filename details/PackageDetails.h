@@ -86,8 +86,10 @@ void LoadContents(PackageDetails &details, const InspectedPackage &inspected,
 // otherwise;
 bool TakeReading(PackageDetails &details, const InspectedPackage &inspected,
                  const PackageReading &reading);
-// and, when the file is not the one inspected after all, only what the tool printed.
+// when the file is not the one inspected after all, only what the tool printed;
 PackageDetails UnknownFile(const PackageDetails &details);
+// and once all of them are in, `details` only while the file is still as it was opened.
+PackageDetails AsStillOpened(const PackageDetails &details, const InspectedPackage &inspected);
 
 // The signatures of a package the inspection refused, when its file is a readable archive: its
 // own, or a bundle's inner APKs' (the base the one the tool refused, or none found) and an
