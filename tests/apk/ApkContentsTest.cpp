@@ -742,9 +742,10 @@ void ApkContentsTest::downloadEstimate()
     QCOMPARE(gzip.exitCode, 0);
     // Both frame one deflate stream with the same 10-byte header (no name, no time) and 8-byte
     // trailer; gzip's own deflate and zlib's choose their matches a little differently, so the
-    // two lengths may differ by a few hundredths of a percent, never by a tenth.
+    // two lengths may differ by a few hundredths of a percent, never by a tenth; on a package of
+    // a few kilobytes a handful of bytes is already that much, so a few bytes are allowed besides.
     const qint64 expected = gzip.out.size();
-    QVERIFY2(qAbs(*estimate - expected) * 1000 <= expected,
+    QVERIFY2(qAbs(*estimate - expected) <= qMax<qint64>(expected / 1000, 16),
              qPrintable(QStringLiteral("%1 against gzip's %2").arg(*estimate).arg(expected)));
 }
 
