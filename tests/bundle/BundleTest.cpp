@@ -1,5 +1,6 @@
 // Bundles built at test time from packages made by aapt and signed by apksigner: which base is
-// found in each layout, and what the details window says about them.
+// found in each layout, and what the details window says about them; and inner APKs read two at
+// a time drawing on a bundle's budget as one after another would.
 #include "TestSupport.h"
 #include "archive/ZipArchive.h"
 #include "bundle/OpenBundleBase.h"
