@@ -82,7 +82,8 @@ bool Turns::draw(TurnBudget &reading, qint64 size)
         }
         changed.wait(lock);
     }
-    if (reading.undone)
+    // Run out before its turn: in order it would not have been read at all.
+    if (reading.undone || ranOutBefore)
         return false;
     // In order, the next read draws only after this one: what it drew ahead is handed back
     // when this draw would not fit otherwise.

@@ -516,6 +516,8 @@ void BundleTest::readInTurns_data()
         << qint64(100) << qint64(1000) << Draws{{10}, {20}} << Draws{{85}, {}};
     QTest::newRow("past its allowance the second waits for its turn")
         << qint64(100) << qint64(10) << Draws{{30}, {20, 40}} << Draws{{}, {5}};
+    QTest::newRow("runs out on the first while the second waits for its turn")
+        << qint64(100) << qint64(10) << Draws{{20, 90}, {30}} << Draws{{}, {}};
     QTest::newRow("a refused draw, then a smaller one that fits")
         << qint64(100) << qint64(1000) << Draws{{80, 50, 10}, {5}} << Draws{{}, {}};
     QTest::newRow("one APK") << qint64(10) << qint64(1000) << Draws{{20}} << Draws{{}};
