@@ -154,19 +154,21 @@ std::optional<QByteArray> ZipArchive::readEntry(const QByteArray &name, qint64 m
 }
 
 bool ZipArchive::streamEntry(const QByteArray &name,
-                             const std::function<void(const char *, qint64)> &consume) const
+                             const std::function<void(const char *, qint64)> &consume,
+                             InflateBudget *drawFrom) const
 {
-    return readPieces(name, -1, consume);
+    return readPieces(name, -1, consume, drawFrom);
 }
 
 bool ZipArchive::readPieces(const QByteArray &name, qint64 maxSize,
-                            const std::function<void(const char *, qint64)> &consume) const
+                            const std::function<void(const char *, qint64)> &consume,
+                            InflateBudget *drawFrom) const
 {
     const std::optional<qsizetype> index = indexOf(name);
     if (!index)
         return false;
     const ZipDirectoryEntry &record = entries[*index];
-    if ((maxSize >= 0 && record.uncompressedSize > maxSize) || !drawBudget(record))
+    if ((maxSize >= 0 && record.uncompressedSize > maxSize) || !drawBudget(record, drawFrom))
         return false;
     EntryReading reading(record, consume);
     const bool read = readRaw(
@@ -174,9 +176,9 @@ bool ZipArchive::readPieces(const QByteArray &name, qint64 maxSize,
     return read && reading.finish();
 }
 
-bool ZipArchive::drawBudget(const ZipDirectoryEntry &entry) const
+bool ZipArchive::drawBudget(const ZipDirectoryEntry &entry, InflateBudget *drawFrom) const
 {
-    if (budget->take(entry.uncompressedSize))
+    if ((drawFrom ? *drawFrom : *budget).take(entry.uncompressedSize))
         return true;
     limitReached = true;
     return false;
@@ -184,9 +186,10 @@ bool ZipArchive::drawBudget(const ZipDirectoryEntry &entry) const
 
 std::unique_ptr<EntryReading>
 ZipArchive::readFed(const ZipDirectoryEntry &record,
-                    const std::function<void(const char *, qint64)> &consume) const
+                    const std::function<void(const char *, qint64)> &consume,
+                    InflateBudget *drawFrom) const
 {
-    if (!drawBudget(record))
+    if (!drawBudget(record, drawFrom))
         return nullptr;
     return std::make_unique<EntryReading>(record, consume);
 }

@@ -18,19 +18,25 @@ class SafeFile;
 struct zip;
 
 // Uncompressed bytes that the archives sharing it may still hand out: one package, or a bundle
-// and every APK read out of it. Readers on several threads may draw on it at once.
+// and every APK read out of it. Readers on several threads may draw on it at once; a reader that
+// must see its draws in an order of its own hands its archives a budget that keeps that order.
 struct InflateBudget
 {
     explicit InflateBudget(qint64 bytes = 0) : left(bytes) {}
+    virtual ~InflateBudget() = default;
     // Takes `size` bytes; false, and exhausted from then on, when fewer are left.
-    bool take(qint64 size);
-    qint64 remaining() const { return left; }
+    virtual bool take(qint64 size);
+    virtual qint64 remaining() const { return left; }
+    // Hands back bytes taken for reads whose results are thrown away unseen; a refusal stays.
+    void giveBack(qint64 size) { left += size; }
     // Whether a read was refused for want of it.
     bool exhausted() const { return refused; }
 
+protected:
+    std::atomic<bool> refused = false;
+
 private:
     std::atomic<qint64> left;
-    std::atomic<bool> refused = false;
 };
 
 // Where an entry's bytes lie in the file and how they are kept there.
@@ -96,9 +102,11 @@ public:
     // Hands the uncompressed bytes of entry `name` to `consume` piece by piece, so that an entry
     // of any size takes little memory. False when it is missing, past the inflate limit, or
     // cannot be read whole (corrupt data, a checksum that does not match); the pieces handed
-    // over until then stay handed over.
+    // over until then stay handed over. Draws on `drawFrom` when given, instead of this
+    // archive's own budget.
     bool streamEntry(const QByteArray &name,
-                     const std::function<void(const char *data, qint64 size)> &consume) const;
+                     const std::function<void(const char *data, qint64 size)> &consume,
+                     InflateBudget *drawFrom = nullptr) const;
     // The first `count` uncompressed bytes of entry `name`, or all of them when it is shorter,
     // for headers at an entry's start. Nothing when it is missing or those bytes cannot be read.
     // The checksum covers the whole entry, so these bytes go unchecked.
@@ -109,21 +117,24 @@ public:
     const ZipDirectoryEntry *record(const QByteArray &name) const;
     // Reads the entry of `record` (this archive's) from its data as the file keeps it, fed by the
     // caller (a read of the whole file going by), with every check readEntry makes; `consume`
-    // gets its bytes. Its size is drawn from the inflate budget first: nothing when past the
-    // limit (inflateLimitReached() then says so). Calls nothing in libzip, so it may run beside
-    // another thread's reads of this archive.
+    // gets its bytes. Its size is drawn from the inflate budget first (`drawFrom` when given):
+    // nothing when past the limit (inflateLimitReached() then says so). Calls nothing in libzip,
+    // so it may run beside another thread's reads of this archive.
     std::unique_ptr<EntryReading>
     readFed(const ZipDirectoryEntry &record,
-            const std::function<void(const char *data, qint64 size)> &consume) const;
+            const std::function<void(const char *data, qint64 size)> &consume,
+            InflateBudget *drawFrom = nullptr) const;
 
 private:
     // Both reads: refuses an entry declared larger than `maxSize` (none when negative) or than
     // what the inflate limit leaves before reading it, and is true only when exactly the
     // declared bytes came and checked out.
     bool readPieces(const QByteArray &name, qint64 maxSize,
-                    const std::function<void(const char *, qint64)> &consume) const;
-    // Draws the entry's declared size from the budget; false, noting the limit, when it is spent.
-    bool drawBudget(const ZipDirectoryEntry &entry) const;
+                    const std::function<void(const char *, qint64)> &consume,
+                    InflateBudget *drawFrom = nullptr) const;
+    // Draws the entry's declared size from `drawFrom`, or this archive's budget when null; false,
+    // noting the limit, when it is spent.
+    bool drawBudget(const ZipDirectoryEntry &entry, InflateBudget *drawFrom = nullptr) const;
     // Hands entry `index`'s data as the file keeps it to `raw` in pieces of at most `pieceSize`
     // bytes until it returns false. False when libzip cannot read it.
     bool readRaw(qsizetype index, const std::function<bool(const char *, qint64)> &raw,

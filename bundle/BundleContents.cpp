@@ -2,15 +2,26 @@
 
 #include "ContainerMetadata.h"
 #include "InnerApk.h"
+#include "ReadInTurns.h"
 #include "apk/VerifyPackageSignatures.h"
 #include "archive/ZipArchive.h"
 #include "digest/SafeFile.h"
 
 #include <QRegularExpression>
+#include <vector>
 
 namespace {
 
 using EachApk = std::function<void(const QByteArray &, const SafeFile &, const ZipArchive &)>;
+
+// An inner APK read whole: its copy in memory unless it is read where it lies in the bundle,
+// its bytes as a file, and its entries.
+struct OpenInnerApk
+{
+    std::optional<MemoryFile> copy;
+    std::optional<SafeFile> file;
+    std::optional<ZipArchive> archive;
+};
 
 void Judge(const SafeFile &apk, const ZipArchive &archive, InnerApkFacts &facts)
 {
@@ -18,42 +29,47 @@ void Judge(const SafeFile &apk, const ZipArchive &archive, InnerApkFacts &facts)
     facts.signatures = VerifyPackageSignatures(apk, archive);
 }
 
-// Reads the inner APK `facts` names into it; its size stays -1 unless it could be read whole.
-void ReadInnerApk(const SafeFile &file, const ZipArchive &container, InnerApkFacts &facts,
-                  const EachApk &onEachApk)
+// Reads the inner APK `facts` names into it, it and everything read out of it drawing on
+// `budget`; its size stays -1 unless it could be read whole, and then `open` holds it.
+void ReadInnerApk(const SafeFile &file, const ZipArchive &container,
+                  const std::shared_ptr<InflateBudget> &budget, InnerApkFacts &facts,
+                  OpenInnerApk &open)
 {
     const QByteArray &name = facts.entry;
-    // The container's budget, so that all of a bundle inflates no more than it may.
-    const std::shared_ptr<InflateBudget> &budget = container.inflateBudget();
     const std::optional<EntryPlacement> placement = container.placement(name);
     const ZipDirectoryEntry *record = container.record(name);
     // Stored as it is: no copy, its bytes read in place.
     if (placement && placement->stored && record &&
         record->compressedSize == record->uncompressedSize &&
         record->uncompressedSize <= MaxInnerApkBytes) {
-        const SafeFile apk(file, placement->dataOffset, record->uncompressedSize);
-        std::optional<ZipArchive> archive;
+        open.file.emplace(file, placement->dataOffset, record->uncompressedSize);
         InnerApkFacts judged = facts;
-        if (!CheckStoredEntry(container, name, apk, [&] {
-                archive.emplace(apk, budget);
-                Judge(apk, *archive, judged);
+        if (!CheckStoredEntry(container, name, *open.file, *budget, [&] {
+                open.archive.emplace(*open.file, budget);
+                Judge(*open.file, *open.archive, judged);
             }))
             return;
         facts = judged;
         facts.size = record->uncompressedSize;
-        if (onEachApk)
-            onEachApk(name, apk, *archive);
         return;
     }
-    const std::optional<MemoryFile> copy = ExtractInnerApk(container, name);
-    if (!copy)
+    open.copy = ExtractInnerApk(file, container, name, budget.get());
+    if (!open.copy)
         return;
-    const SafeFile apk(copy->descriptor());
-    const ZipArchive archive(apk, budget);
-    facts.size = copy->size();
-    Judge(apk, archive, facts);
-    if (onEachApk)
-        onEachApk(name, apk, archive);
+    open.file.emplace(open.copy->descriptor());
+    open.archive.emplace(*open.file, budget);
+    facts.size = open.copy->size();
+    Judge(*open.file, *open.archive, facts);
+}
+
+// What an inner APK read ahead of its turn may inflate before the turn comes: twice its own
+// bytes in the bundle, room for its copy or checksum and its manifest. One that inflates more
+// waits for its turn there, so whatever reading ahead has to undo, a bundle inflates at most
+// twice its own size beyond its budget.
+qint64 ReadAheadAllowance(const ZipArchive &container, const QByteArray &name)
+{
+    const ZipDirectoryEntry *record = container.record(name);
+    return record ? 2 * record->compressedSize : 0;
 }
 
 } // namespace
@@ -68,15 +84,34 @@ BundleContents ReadBundleContents(const SafeFile &file, const ZipArchive &contai
     QList<QByteArray> order = layout.apks;
     if (order.removeOne(baseEntry))
         order.prepend(baseEntry);
-    for (const QByteArray &name : std::as_const(order)) {
-        InnerApkFacts facts{name, -1, false, std::nullopt, {}};
-        // Once the bundle has inflated all it may, the APKs left are not read.
-        const InflateBudget &budget = *container.inflateBudget();
-        if (!budget.exhausted())
-            ReadInnerApk(file, container, facts, onEachApk);
-        facts.overLimit = facts.size < 0 && budget.exhausted();
-        contents.apks.append(facts);
-    }
+    const auto unread = [&](qsizetype index) {
+        return InnerApkFacts{order[index], -1, false, std::nullopt, {}};
+    };
+    std::vector<InnerApkFacts> apks(std::size_t(order.size()));
+    std::vector<std::optional<OpenInnerApk>> open(std::size_t(order.size()));
+    const std::shared_ptr<InflateBudget> &budget = container.inflateBudget();
+    // Two at a time, their draws on the budget as if one after another: which APK a hostile
+    // bundle runs out on stays the same.
+    ReadInTurns(
+        budget, order.size(),
+        [&](qsizetype index) { return ReadAheadAllowance(container, order[index]); },
+        [&](qsizetype index, const std::shared_ptr<InflateBudget> &drawFrom) {
+            InnerApkFacts &facts = apks[std::size_t(index)];
+            facts = unread(index);
+            ReadInnerApk(file, container, drawFrom, facts, open[std::size_t(index)].emplace());
+        },
+        [&](qsizetype index, bool read) {
+            InnerApkFacts &facts = apks[std::size_t(index)];
+            std::optional<OpenInnerApk> &apk = open[std::size_t(index)];
+            if (!read)
+                facts = unread(index);
+            else if (facts.size >= 0 && onEachApk)
+                onEachApk(facts.entry, *apk->file, *apk->archive);
+            // Two APKs are held at most: the one whose turn it is and the one read ahead.
+            apk.reset();
+            facts.overLimit = facts.size < 0 && budget->exhausted();
+        });
+    contents.apks = QList<InnerApkFacts>(apks.begin(), apks.end());
     for (const QByteArray &name : layout.obbs)
         contents.obbs.append({name, container.entrySize(name).value_or(-1)});
     if (!contents.apks.isEmpty() && contents.apks.first().entry == baseEntry &&

@@ -39,15 +39,16 @@ struct BundleContents
     QStringList notes; // where the container's description disagrees with the base
 };
 
-// Reads every inner APK of `container`, one at a time, for its manifest and its signatures;
-// `file` is the container's own file, `layout` what its entries say and `baseEntry` the base
-// the inspection found. An APK the
-// container stores as it is is read where it lies, its checksum checked on a second thread
+// Reads every inner APK of `container`, two at a time (ReadInTurns), for its manifest and its
+// signatures; `file` is the container's own file, `layout` what its entries say and `baseEntry`
+// the base the inspection found. An APK the
+// container stores as it is is read where it lies, its checksum checked on another thread
 // meanwhile; any other is copied into memory first. Every inner APK inflates from the
-// container's budget, so that the whole bundle inflates no more than its container may; once
-// that is spent, the APKs left are not read at all. While each is open and has checked out,
-// `onEachApk` is handed its entry name, file and archive (for the icon, the native libraries)
-// so that it is read only once.
+// container's budget, in the APKs' order as if read one after another, so that the whole bundle
+// inflates no more than its container may; once that is spent, the APKs left are not read at
+// all. While each is open and has checked out, `onEachApk` is handed its entry name, file and
+// archive (for the icon, the native libraries) so that it is read only once; it is called for
+// one APK at a time, in their order, on either thread.
 BundleContents ReadBundleContents(
     const SafeFile &file, const ZipArchive &container, const BundleLayout &layout,
     const QByteArray &baseEntry,

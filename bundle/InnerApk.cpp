@@ -7,19 +7,32 @@
 
 #include <thread>
 
-std::optional<MemoryFile> ExtractInnerApk(const ZipArchive &container, const QByteArray &name)
+std::optional<MemoryFile> ExtractInnerApk(const SafeFile &file, const ZipArchive &container,
+                                          const QByteArray &name, InflateBudget *drawFrom)
 {
-    const std::optional<qint64> size = container.entrySize(name);
-    if (!size || *size > MaxInnerApkBytes)
+    const ZipDirectoryEntry *record = container.record(name);
+    if (!record || record->uncompressedSize > MaxInnerApkBytes)
         return std::nullopt;
-    MemoryFile file("pelmora-inner-apk");
-    bool written = file.isOpen();
-    const bool whole = written && container.streamEntry(name, [&](const char *data, qint64 count) {
-        written = written && file.append(data, count);
-    });
-    if (!whole || !written || file.size() != *size || !file.seal())
+    MemoryFile copy("pelmora-inner-apk");
+    bool written = copy.isOpen();
+    const std::unique_ptr<EntryReading> reading =
+        written ? container.readFed(
+                      *record,
+                      [&](const char *data, qint64 count) {
+                          written = written && copy.append(data, count);
+                      },
+                      drawFrom)
+                : nullptr;
+    const bool whole =
+        reading &&
+        file.readRange(record->dataOffset, record->compressedSize,
+                       [&](const unsigned char *data, std::size_t size) {
+                           reading->feed(reinterpret_cast<const char *>(data), qint64(size));
+                       }) &&
+        reading->finish();
+    if (!whole || !written || copy.size() != record->uncompressedSize || !copy.seal())
         return std::nullopt;
-    return file;
+    return copy;
 }
 
 std::optional<MemoryFile> CopyStoredInnerApk(const SafeFile &file, const ZipArchive &container,
@@ -36,11 +49,13 @@ std::optional<MemoryFile> CopyStoredInnerApk(const SafeFile &file, const ZipArch
 }
 
 bool CheckStoredEntry(const ZipArchive &container, const QByteArray &name, const SafeFile &bytes,
-                      const std::function<void()> &beside)
+                      InflateBudget &drawFrom, const std::function<void()> &beside)
 {
     const ZipDirectoryEntry *record = container.record(name);
     const std::unique_ptr<EntryReading> reading =
-        record ? container.readFed(*record, [](const char *, qint64) {}) : nullptr;
+        record ? container.readFed(
+                     *record, [](const char *, qint64) {}, &drawFrom)
+               : nullptr;
     if (!reading)
         return false;
     // The checker's reads stop when this thread's do.

@@ -16,10 +16,15 @@ struct InflateBudget;
 // near 200 MB), and a larger entry is refused before anything is inflated.
 constexpr qint64 MaxInnerApkBytes = qint64(2) << 30;
 
-// Copies entry `name` of `container` into a sealed anonymous memory file, piece by piece.
-// Nothing when the entry is missing, declares more than MaxInnerApkBytes, cannot be read whole
-// (corrupt data, a checksum that does not match) or the memory is refused.
-std::optional<MemoryFile> ExtractInnerApk(const ZipArchive &container, const QByteArray &name);
+// Copies entry `name` of `container`, whose file is `file`, into a sealed anonymous memory file,
+// piece by piece as its data is read from the file; libzip is not called, so two threads may copy
+// out of one container at once. Its size is drawn from `drawFrom`, or the container's budget when
+// null. Nothing when the entry is missing, declares more than MaxInnerApkBytes, is past the
+// budget, cannot be read whole (corrupt data, a checksum that does not match) or the memory is
+// refused.
+std::optional<MemoryFile> ExtractInnerApk(const SafeFile &file, const ZipArchive &container,
+                                          const QByteArray &name,
+                                          InflateBudget *drawFrom = nullptr);
 
 // The same for an entry the container stores uncompressed, as APKs in bundles usually are: the
 // kernel copies its bytes straight out of `file`, the container's own file, without reading them
@@ -29,13 +34,13 @@ std::optional<MemoryFile> CopyStoredInnerApk(const SafeFile &file, const ZipArch
                                              const QByteArray &name);
 
 // Checks entry `name`, which `container` stores as it is, against `bytes`, its stretch of the
-// container's own file read as a file of its own: its declared size is drawn from the
-// container's budget first, as copying it out would draw it, then another thread reads it for
-// its checksum while `beside` runs on this one, so an APK read in place is checked and judged at
-// once. False, without running `beside`, when the entry is missing or past the budget; otherwise
-// whether exactly the declared bytes came with the declared checksum.
+// container's own file read as a file of its own: its declared size is drawn from `drawFrom`
+// first, as copying it out would draw it, then another thread reads it for its checksum while
+// `beside` runs on this one, so an APK read in place is checked and judged at once. False,
+// without running `beside`, when the entry is missing or past the budget; otherwise whether
+// exactly the declared bytes came with the declared checksum.
 bool CheckStoredEntry(const ZipArchive &container, const QByteArray &name, const SafeFile &bytes,
-                      const std::function<void()> &beside);
+                      InflateBudget &drawFrom, const std::function<void()> &beside);
 
 // The manifest of the APK held in `apk`, inflated from `budget`, the bundle's; nothing when it is
 // not a ZIP with a readable one.

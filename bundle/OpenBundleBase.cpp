@@ -92,7 +92,7 @@ BundleOpening OpenBundleBase(const SafeFile &container, BaseCopy copy)
         }
         std::optional<MemoryFile> apk = CopyStoredInnerApk(container, archive, name);
         if (!apk)
-            apk = ExtractInnerApk(archive, name);
+            apk = ExtractInnerApk(container, archive, name);
         const std::optional<ApkManifest> manifest =
             apk ? ReadInnerManifest(*apk, opening.budget) : std::nullopt;
         if (manifest && manifest->split.isEmpty()) {

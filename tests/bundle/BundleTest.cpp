@@ -1,8 +1,10 @@
 // Bundles built at test time from packages made by aapt and signed by apksigner: which base is
-// found in each layout, and what the details window says about them.
+// found in each layout, and what the details window says about them; and inner APKs read two at
+// a time drawing on a bundle's budget as one after another would.
 #include "TestSupport.h"
 #include "archive/ZipArchive.h"
 #include "bundle/OpenBundleBase.h"
+#include "bundle/ReadInTurns.h"
 #include "details/PackageDetails.h"
 #include "digest/SafeFile.h"
 #include "formats/module/ApkSetToc.pb.h"
@@ -17,6 +19,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -69,6 +75,8 @@ private slots:
     void openBase();
     void details_data();
     void details();
+    void readInTurns_data();
+    void readInTurns();
 
 private:
     QString path(const QString &name) const { return directory.filePath(name); }
@@ -487,6 +495,80 @@ void BundleTest::details()
                  qPrintable(expected + QStringLiteral("\n not in\n") + rows.join(u'\n')));
     for (const QString &label : std::as_const(absent))
         QVERIFY2(!labels.contains(label), qPrintable(label));
+}
+
+using Draws = QList<QList<qint64>>;
+
+void BundleTest::readInTurns_data()
+{
+    QTest::addColumn<qint64>("budget");
+    QTest::addColumn<qint64>("allowance"); // what each may draw ahead of its turn
+    QTest::addColumn<Draws>("reads");      // each APK's draws while it is read
+    QTest::addColumn<Draws>("turns");      // and in its turn
+
+    QTest::newRow("every draw fits")
+        << qint64(1000) << qint64(1000) << Draws{{100, 50}, {200}, {10}} << Draws{{5}, {5}, {5}};
+    QTest::newRow("runs out on the second, the third unread")
+        << qint64(300) << qint64(1000) << Draws{{100, 100}, {150}, {10}} << Draws{{}, {}, {}};
+    QTest::newRow("the first needs what the second drew ahead")
+        << qint64(100) << qint64(1000) << Draws{{30, 60}, {50}} << Draws{{}, {}};
+    QTest::newRow("the first needs in its turn what the second drew ahead")
+        << qint64(100) << qint64(1000) << Draws{{10}, {20}} << Draws{{85}, {}};
+    QTest::newRow("past its allowance the second waits for its turn")
+        << qint64(100) << qint64(10) << Draws{{30}, {20, 40}} << Draws{{}, {5}};
+    QTest::newRow("runs out on the first while the second waits for its turn")
+        << qint64(100) << qint64(10) << Draws{{20, 90}, {30}} << Draws{{}, {}};
+    QTest::newRow("a refused draw, then a smaller one that fits")
+        << qint64(100) << qint64(1000) << Draws{{80, 50, 10}, {5}} << Draws{{}, {}};
+    QTest::newRow("one APK") << qint64(10) << qint64(1000) << Draws{{20}} << Draws{{}};
+}
+
+void BundleTest::readInTurns()
+{
+    QFETCH(qint64, budget);
+    QFETCH(qint64, allowance);
+    QFETCH(Draws, reads);
+    QFETCH(Draws, turns);
+    // Each APK's draws as granted (+) or refused (-).
+    const auto grant = [](bool granted) { return granted ? u'+' : u'-'; };
+    // One after another on one budget: what reading two at a time must come to.
+    InflateBudget inOrder(budget);
+    QStringList expected;
+    for (qsizetype i = 0; i < reads.size(); ++i) {
+        QString granted;
+        if (!inOrder.exhausted())
+            for (qint64 size : reads[i] + turns[i])
+                granted.append(grant(inOrder.take(size)));
+        expected.append(granted);
+    }
+
+    const auto shared = std::make_shared<InflateBudget>(budget);
+    std::vector<QString> granted(std::size_t(reads.size()));
+    std::vector<std::shared_ptr<InflateBudget>> drawnOn(std::size_t(reads.size()));
+    std::atomic<bool> firstRead = true;
+    ReadInTurns(
+        shared, reads.size(), [&](qsizetype) { return allowance; },
+        [&](qsizetype index, const std::shared_ptr<InflateBudget> &drawFrom) {
+            // The first starts late, so that the second draws ahead of it.
+            if (index == 0 && firstRead.exchange(false))
+                std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            const auto at = std::size_t(index);
+            drawnOn[at] = drawFrom;
+            granted[at].clear();
+            for (qint64 size : reads[index])
+                granted[at].append(grant(drawFrom->take(size)));
+        },
+        [&](qsizetype index, bool read) {
+            const auto at = std::size_t(index);
+            if (!read)
+                granted[at].clear();
+            else
+                for (qint64 size : turns[index])
+                    granted[at].append(grant(drawnOn[at]->take(size)));
+        });
+    QCOMPARE(QStringList(granted.begin(), granted.end()), expected);
+    QCOMPARE(shared->remaining(), inOrder.remaining());
+    QCOMPARE(shared->exhausted(), inOrder.exhausted());
 }
 
 QTEST_GUILESS_MAIN(BundleTest)
