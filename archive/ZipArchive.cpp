@@ -153,22 +153,14 @@ std::optional<QByteArray> ZipArchive::readEntry(const QByteArray &name, qint64 m
     return whole ? std::optional<QByteArray>(std::move(bytes)) : std::nullopt;
 }
 
-bool ZipArchive::streamEntry(const QByteArray &name,
-                             const std::function<void(const char *, qint64)> &consume,
-                             InflateBudget *drawFrom) const
-{
-    return readPieces(name, -1, consume, drawFrom);
-}
-
 bool ZipArchive::readPieces(const QByteArray &name, qint64 maxSize,
-                            const std::function<void(const char *, qint64)> &consume,
-                            InflateBudget *drawFrom) const
+                            const std::function<void(const char *, qint64)> &consume) const
 {
     const std::optional<qsizetype> index = indexOf(name);
     if (!index)
         return false;
     const ZipDirectoryEntry &record = entries[*index];
-    if ((maxSize >= 0 && record.uncompressedSize > maxSize) || !drawBudget(record, drawFrom))
+    if ((maxSize >= 0 && record.uncompressedSize > maxSize) || !drawBudget(record))
         return false;
     EntryReading reading(record, consume);
     const bool read = readRaw(

@@ -99,14 +99,6 @@ public:
     // once uncompressed, past the inflate limit, or cannot be read whole (corrupt data, a
     // checksum that does not match).
     std::optional<QByteArray> readEntry(const QByteArray &name, qint64 maxSize) const;
-    // Hands the uncompressed bytes of entry `name` to `consume` piece by piece, so that an entry
-    // of any size takes little memory. False when it is missing, past the inflate limit, or
-    // cannot be read whole (corrupt data, a checksum that does not match); the pieces handed
-    // over until then stay handed over. Draws on `drawFrom` when given, instead of this
-    // archive's own budget.
-    bool streamEntry(const QByteArray &name,
-                     const std::function<void(const char *data, qint64 size)> &consume,
-                     InflateBudget *drawFrom = nullptr) const;
     // The first `count` uncompressed bytes of entry `name`, or all of them when it is shorter,
     // for headers at an entry's start. Nothing when it is missing or those bytes cannot be read.
     // The checksum covers the whole entry, so these bytes go unchecked.
@@ -126,12 +118,11 @@ public:
             InflateBudget *drawFrom = nullptr) const;
 
 private:
-    // Both reads: refuses an entry declared larger than `maxSize` (none when negative) or than
-    // what the inflate limit leaves before reading it, and is true only when exactly the
-    // declared bytes came and checked out.
+    // Refuses an entry declared larger than `maxSize` (none when negative) or than what the
+    // inflate limit leaves before reading it, and is true only when exactly the declared bytes
+    // came and checked out.
     bool readPieces(const QByteArray &name, qint64 maxSize,
-                    const std::function<void(const char *, qint64)> &consume,
-                    InflateBudget *drawFrom = nullptr) const;
+                    const std::function<void(const char *, qint64)> &consume) const;
     // Draws the entry's declared size from `drawFrom`, or this archive's budget when null; false,
     // noting the limit, when it is spent.
     bool drawBudget(const ZipDirectoryEntry &entry, InflateBudget *drawFrom = nullptr) const;
