@@ -16,6 +16,16 @@ enum class FailureCode
     // signing/
 
     // apk/
+    DexShorterThanHeader,
+    DexBadMagic,
+    DexBigEndian,
+    DexBadEndianTag,
+    DexBadHeaderSize,
+    DexSizeMismatch,
+    DexTableOutsideFile, // the table's name
+    DexUnreadable,
+    PlatformPackageUnreadable, // the framework package's path
+    PlatformPackageMalformed,  // the framework package's path
 
     // bundle/
 

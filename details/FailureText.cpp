@@ -16,6 +16,26 @@ QString Wording(FailureCode code)
         // signing/
 
         // apk/
+    case FailureCode::DexShorterThanHeader:
+        return QStringLiteral("短于 DEX 文件头");
+    case FailureCode::DexBadMagic:
+        return QStringLiteral("不是 DEX 文件");
+    case FailureCode::DexBigEndian:
+        return QStringLiteral("大端序 DEX 文件，Android 不加载");
+    case FailureCode::DexBadEndianTag:
+        return QStringLiteral("DEX 字节序标记错误");
+    case FailureCode::DexBadHeaderSize:
+        return QStringLiteral("DEX 文件头长度错误");
+    case FailureCode::DexSizeMismatch:
+        return QStringLiteral("DEX 文件大小与条目不符");
+    case FailureCode::DexTableOutsideFile:
+        return QStringLiteral("DEX 文件头的 %1 超出文件");
+    case FailureCode::DexUnreadable:
+        return QStringLiteral("无法读取");
+    case FailureCode::PlatformPackageUnreadable:
+        return QStringLiteral("无法读取 %1");
+    case FailureCode::PlatformPackageMalformed:
+        return QStringLiteral("%1 格式错误");
 
         // bundle/
     }
