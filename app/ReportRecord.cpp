@@ -6,7 +6,9 @@
 #include "apk/DownloadEstimate.h"
 #include "apk/NativeLibraries.h"
 #include "base/NarrowText.h"
+#include "details/BundleText.h"
 #include "details/DescribeSignatures.h"
+#include "details/FailureText.h"
 #include "details/OutcomeText.h"
 #include "details/PackageDetails.h"
 #include "details/ShownDetails.h"
@@ -263,8 +265,9 @@ QJsonObject PackageObject(const QByteArray &path, const InspectionResult &result
     object.insert(QStringLiteral("containerSignature"),
                   judged ? ContainerSignatureValue(*judged) : none);
     object.insert(QStringLiteral("disagreements"),
-                  QJsonArray::fromStringList(judged && judged->bundle ? judged->bundle->notes
-                                                                      : QStringList()));
+                  QJsonArray::fromStringList(judged && judged->bundle
+                                                 ? FailureTexts(judged->bundle->notes)
+                                                 : QStringList()));
     return object;
 }
 

@@ -34,6 +34,32 @@ const char *FailureCodeName(FailureCode code)
         return "platform-package-malformed";
 
         // bundle/
+    case FailureCode::BundleDescriptionOverLimit:
+        return "bundle-description-over-limit";
+    case FailureCode::BundleBaseMissing:
+        return "bundle-base-missing";
+    case FailureCode::BundleBaseUnreadable:
+        return "bundle-base-unreadable";
+    case FailureCode::BundleDescriptionUnreadable:
+        return "bundle-description-unreadable";
+    case FailureCode::BundleDescriptionPackageDiffers:
+        return "bundle-description-package-differs";
+    case FailureCode::BundleDescriptionVersionCodeDiffers:
+        return "bundle-description-version-code-differs";
+    case FailureCode::BundleDescriptionVersionNameDiffers:
+        return "bundle-description-version-name-differs";
+    case FailureCode::BundleDescriptionBaseDiffers:
+        return "bundle-description-base-differs";
+    case FailureCode::BundleApkFails:
+        return "bundle-apk-fails";
+    case FailureCode::BundleApkOverLimit:
+        return "bundle-apk-over-limit";
+    case FailureCode::BundleApkUnreadable:
+        return "bundle-apk-unreadable";
+    case FailureCode::BundleApkUnsigned:
+        return "bundle-apk-unsigned";
+    case FailureCode::BundleApkSignerDiffers:
+        return "bundle-apk-signer-differs";
     }
     return "";
 }

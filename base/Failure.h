@@ -28,7 +28,19 @@ enum class FailureCode
     PlatformPackageMalformed,  // the framework package's path
 
     // bundle/
-
+    BundleDescriptionOverLimit, // the description's entry
+    BundleBaseMissing,
+    BundleBaseUnreadable,
+    BundleDescriptionUnreadable,         // the description's entry
+    BundleDescriptionPackageDiffers,     // the entry, what it says, what the base says
+    BundleDescriptionVersionCodeDiffers, // the entry, what it says, what the base says
+    BundleDescriptionVersionNameDiffers, // the entry, what it says, what the base says
+    BundleDescriptionBaseDiffers,        // the entry, the APK it names, the base found
+    BundleApkFails,                      // the inner APK's entry; wraps why
+    BundleApkOverLimit,
+    BundleApkUnreadable,
+    BundleApkUnsigned,
+    BundleApkSignerDiffers,
 };
 
 // The stable name of a code, lower case with hyphens ("zip-duplicate-entry"); empty for None.

@@ -38,6 +38,32 @@ QString Wording(FailureCode code)
         return QStringLiteral("%1 格式错误");
 
         // bundle/
+    case FailureCode::BundleDescriptionOverLimit:
+        return QStringLiteral("%1 超过上限");
+    case FailureCode::BundleBaseMissing:
+        return QStringLiteral("找不到基础 APK");
+    case FailureCode::BundleBaseUnreadable:
+        return QStringLiteral("找不到可读取的基础 APK");
+    case FailureCode::BundleDescriptionUnreadable:
+        return QStringLiteral("%1 无法读取");
+    case FailureCode::BundleDescriptionPackageDiffers:
+        return QStringLiteral("%1 的包名“%2”与基础 APK 的“%3”不同");
+    case FailureCode::BundleDescriptionVersionCodeDiffers:
+        return QStringLiteral("%1 的版本代码“%2”与基础 APK 的“%3”不同");
+    case FailureCode::BundleDescriptionVersionNameDiffers:
+        return QStringLiteral("%1 的版本号“%2”与基础 APK 的“%3”不同");
+    case FailureCode::BundleDescriptionBaseDiffers:
+        return QStringLiteral("%1 指定的基础 APK“%2”不是基础 APK，实为“%3”");
+    case FailureCode::BundleApkFails:
+        return QStringLiteral("%1 %2");
+    case FailureCode::BundleApkOverLimit:
+        return QStringLiteral("解压后的数据超过上限");
+    case FailureCode::BundleApkUnreadable:
+        return QStringLiteral("无法读取");
+    case FailureCode::BundleApkUnsigned:
+        return QStringLiteral("未签名");
+    case FailureCode::BundleApkSignerDiffers:
+        return QStringLiteral("签名者与基础 APK 不同");
     }
     return {};
 }
@@ -72,4 +98,13 @@ QString FailureText(const Failure &failure)
     if (failure.cause)
         values.append(FailureText(*failure.cause));
     return Fill(Wording(failure.code), values);
+}
+
+QStringList FailureTexts(const QList<Failure> &failures)
+{
+    QStringList texts;
+    texts.reserve(failures.size());
+    for (const Failure &failure : failures)
+        texts.append(FailureText(failure));
+    return texts;
 }

@@ -1,5 +1,6 @@
 #include "HoldingsSections.h"
 
+#include "ContentsText.h"
 #include "FailureText.h"
 #include "FileSizeText.h"
 #include "PackageDetails.h"

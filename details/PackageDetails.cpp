@@ -1,8 +1,10 @@
 #include "PackageDetails.h"
 
+#include "BundleText.h"
 #include "BundleVerdict.h"
 #include "DescribeSignatures.h"
 #include "ExposureSections.h"
+#include "FailureText.h"
 #include "FileSizeText.h"
 #include "HoldingsSections.h"
 #include "ManifestFacts.h"
@@ -286,7 +288,8 @@ std::optional<DetailsSection> SplitSection(const PackageDetails &details)
         section.rows.append(
             {FromNarrow(obb.entry), QStringLiteral("OBB 数据，") + FileSizeText(obb.size)});
     if (!details.bundle->notes.isEmpty())
-        section.rows.append({QStringLiteral("说明不符"), details.bundle->notes.join(u'\n'), true});
+        section.rows.append(
+            {QStringLiteral("说明不符"), FailureTexts(details.bundle->notes).join(u'\n'), true});
     return section;
 }
 

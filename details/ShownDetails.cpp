@@ -18,6 +18,17 @@ template <typename Text> void Escape(QList<Text> &items)
         Escape(item);
 }
 
+// Its arguments and those of the failures it wraps; its wording is the program's own.
+void Escape(Failure &failure)
+{
+    Escape(failure.args);
+    if (failure.cause) {
+        Failure cause = *failure.cause;
+        Escape(cause);
+        failure.cause = std::make_shared<const Failure>(std::move(cause));
+    }
+}
+
 void Escape(CertificateFacts &facts)
 {
     for (QString *text :
@@ -49,7 +60,8 @@ void Escape(BundleContents &bundle)
     }
     for (ObbFacts &obb : bundle.obbs)
         Escape(obb.entry);
-    Escape(bundle.notes);
+    for (Failure &note : bundle.notes)
+        Escape(note);
 }
 
 void Escape(PackageFacts &facts)
