@@ -6,12 +6,202 @@ const char *FailureCodeName(FailureCode code)
     case FailureCode::None:
         return "";
         // archive/
+    case FailureCode::FileUnreadable:
+        return "file-unreadable";
+    case FailureCode::ZipDamaged:
+        return "zip-damaged";
+    case FailureCode::ZipSeveralEndRecords:
+        return "zip-several-end-records";
+    case FailureCode::Zip64Unsupported:
+        return "zip64-unsupported";
+    case FailureCode::ZipDirectoryTooLarge:
+        return "zip-directory-too-large";
+    case FailureCode::ZipDirectoryMismatch:
+        return "zip-directory-mismatch";
+    case FailureCode::ZipStoredSizesDiffer:
+        return "zip-stored-sizes-differ";
+    case FailureCode::ZipDuplicateEntry:
+        return "zip-duplicate-entry";
+    case FailureCode::ZipSharedData:
+        return "zip-shared-data";
+    case FailureCode::ZipOverlappingEntries:
+        return "zip-overlapping-entries";
+    case FailureCode::ZipLocalHeaderMismatch:
+        return "zip-local-header-mismatch";
+    case FailureCode::ZipEntryPastDirectory:
+        return "zip-entry-past-directory";
+    case FailureCode::ZipTwoReadings:
+        return "zip-two-readings";
 
         // formats/
+    case FailureCode::FormatModuleMissing:
+        return "format-module-missing";
+    case FailureCode::FormatModuleNoDirectory:
+        return "format-module-no-directory";
+    case FailureCode::FormatModuleWrongVersion:
+        return "format-module-wrong-version";
+    case FailureCode::ManifestTooLarge:
+        return "manifest-too-large";
+    case FailureCode::ManifestInflateLimit:
+        return "manifest-inflate-limit";
+    case FailureCode::ManifestUnreadable:
+        return "manifest-unreadable";
+    case FailureCode::ManifestMalformed:
+        return "manifest-malformed";
 
         // signing/
+    case FailureCode::ZipEntryOverlapsSigningBlock:
+        return "zip-entry-overlaps-signing-block";
+    case FailureCode::SigningBlockMalformed:
+        return "signing-block-malformed";
+    case FailureCode::SigningBlockSizesDiffer:
+        return "signing-block-sizes-differ";
+    case FailureCode::SigningBlockUnaligned:
+        return "signing-block-unaligned";
+    case FailureCode::SignedDataMalformed:
+        return "signed-data-malformed";
+    case FailureCode::TooManySigners:
+        return "too-many-signers";
+    case FailureCode::NoSigners:
+        return "no-signers";
+    case FailureCode::SignerNoCertificate:
+        return "signer-no-certificate";
+    case FailureCode::CertificateUnparsable:
+        return "certificate-unparsable";
+    case FailureCode::PublicKeyUnparsable:
+        return "public-key-unparsable";
+    case FailureCode::PublicKeyMismatch:
+        return "public-key-mismatch";
+    case FailureCode::RsaKeyUnreadable:
+        return "rsa-key-unreadable";
+    case FailureCode::RsaKeyTooLong:
+        return "rsa-key-too-long";
+    case FailureCode::RsaKeyTooShort:
+        return "rsa-key-too-short";
+    case FailureCode::RsaModulusInvalid:
+        return "rsa-modulus-invalid";
+    case FailureCode::RsaExponentTooLarge:
+        return "rsa-exponent-too-large";
+    case FailureCode::RsaExponentInvalid:
+        return "rsa-exponent-invalid";
+    case FailureCode::SignerRangeInvalid:
+        return "signer-range-invalid";
+    case FailureCode::NoVerifiableAlgorithm:
+        return "no-verifiable-algorithm";
+    case FailureCode::SignatureMismatch:
+        return "signature-mismatch";
+    case FailureCode::DigestAlgorithmsMismatch:
+        return "digest-algorithms-mismatch";
+    case FailureCode::SdkRangeMismatch:
+        return "sdk-range-mismatch";
+    case FailureCode::LineageTooLong:
+        return "lineage-too-long";
+    case FailureCode::LineageDuplicateCertificate:
+        return "lineage-duplicate-certificate";
+    case FailureCode::LineageBroken:
+        return "lineage-broken";
+    case FailureCode::ContentDigestMismatch:
+        return "content-digest-mismatch";
+    case FailureCode::SignersUncoveredFrom:
+        return "signers-uncovered-from";
+    case FailureCode::SignersUncoveredLevel:
+        return "signers-uncovered-level";
+    case FailureCode::SignersUncoveredRange:
+        return "signers-uncovered-range";
+    case FailureCode::SignerRangesOverlap:
+        return "signer-ranges-overlap";
+    case FailureCode::V31MinSdkMismatch:
+        return "v31-min-sdk-mismatch";
+    case FailureCode::V31Failed:
+        return "v31-failed";
+    case FailureCode::V3Stripped:
+        return "v3-stripped";
+    case FailureCode::V2V3Stripped:
+        return "v2-v3-stripped";
+    case FailureCode::JarManifestMissing:
+        return "jar-manifest-missing";
+    case FailureCode::JarEntryTooLarge:
+        return "jar-entry-too-large";
+    case FailureCode::JarEntryUnreadable:
+        return "jar-entry-unreadable";
+    case FailureCode::JarBlockMalformed:
+        return "jar-block-malformed";
+    case FailureCode::JarBlockOverLimit:
+        return "jar-block-over-limit";
+    case FailureCode::JarBlockNoSigner:
+        return "jar-block-no-signer";
+    case FailureCode::JarAlgorithmUnsupported:
+        return "jar-algorithm-unsupported";
+    case FailureCode::JarBlockNoCertificate:
+        return "jar-block-no-certificate";
+    case FailureCode::JarCriticalExtension:
+        return "jar-critical-extension";
+    case FailureCode::JarCertificateNotForSigning:
+        return "jar-certificate-not-for-signing";
+    case FailureCode::JarKeyAlgorithmMismatch:
+        return "jar-key-algorithm-mismatch";
+    case FailureCode::JarKeyRefused:
+        return "jar-key-refused";
+    case FailureCode::JarSignedAttributesTooOld:
+        return "jar-signed-attributes-too-old";
+    case FailureCode::JarSignedAttributesMalformed:
+        return "jar-signed-attributes-malformed";
+    case FailureCode::JarSignedAttributesNoContentType:
+        return "jar-signed-attributes-no-content-type";
+    case FailureCode::JarSignedAttributesNoDigest:
+        return "jar-signed-attributes-no-digest";
+    case FailureCode::JarSignatureFileFailed:
+        return "jar-signature-file-failed";
+    case FailureCode::JarSectionsOverLimit:
+        return "jar-sections-over-limit";
+    case FailureCode::JarDigestNotBase64:
+        return "jar-digest-not-base64";
+    case FailureCode::JarDigestAlgorithmsOverLimit:
+        return "jar-digest-algorithms-over-limit";
+    case FailureCode::JarMainAttributesMismatch:
+        return "jar-main-attributes-mismatch";
+    case FailureCode::JarSignatureFileMismatch:
+        return "jar-signature-file-mismatch";
+    case FailureCode::JarManifestUnnamedSection:
+        return "jar-manifest-unnamed-section";
+    case FailureCode::JarManifestEntryTwice:
+        return "jar-manifest-entry-twice";
+    case FailureCode::JarManifestEntryMissing:
+        return "jar-manifest-entry-missing";
+    case FailureCode::JarNoValidSignatureFile:
+        return "jar-no-valid-signature-file";
+    case FailureCode::JarEntryNotInManifest:
+        return "jar-entry-not-in-manifest";
+    case FailureCode::JarEntryUnsigned:
+        return "jar-entry-unsigned";
+    case FailureCode::JarEntrySignersDiffer:
+        return "jar-entry-signers-differ";
+    case FailureCode::JarEntryNoDigest:
+        return "jar-entry-no-digest";
+    case FailureCode::JarNoSignedEntries:
+        return "jar-no-signed-entries";
+    case FailureCode::JarEntryDigestMismatch:
+        return "jar-entry-digest-mismatch";
+    case FailureCode::InflateLimit:
+        return "inflate-limit";
+    case FailureCode::SignersDifferAcrossSchemes:
+        return "signers-differ-across-schemes";
+    case FailureCode::SandboxUnknownNeedsV2:
+        return "sandbox-unknown-needs-v2";
+    case FailureCode::SandboxNeedsV2:
+        return "sandbox-needs-v2";
+    case FailureCode::JarNeededBelowNougat:
+        return "jar-needed-below-nougat";
+    case FailureCode::TargetSdkUnknownNeedsV2:
+        return "target-sdk-unknown-needs-v2";
+    case FailureCode::TargetSdkNeedsV2:
+        return "target-sdk-needs-v2";
 
         // apk/
+        // apk/: the signature check's platforms
+    case FailureCode::MinSdkUnknown:
+        return "min-sdk-unknown";
+        // apk/: DEX headers and the framework package
     case FailureCode::DexShorterThanHeader:
         return "dex-shorter-than-header";
     case FailureCode::DexBadMagic:
@@ -50,8 +240,6 @@ const char *FailureCodeName(FailureCode code)
         return "bundle-description-version-name-differs";
     case FailureCode::BundleDescriptionBaseDiffers:
         return "bundle-description-base-differs";
-    case FailureCode::BundleApkFails:
-        return "bundle-apk-fails";
     case FailureCode::BundleApkOverLimit:
         return "bundle-apk-over-limit";
     case FailureCode::BundleApkUnreadable:
