@@ -201,6 +201,7 @@ QJsonObject PackageObject(const QByteArray &path, const InspectionResult &result
     const bool known = details && !details->fileChanged;
     const QJsonValue none;
     object.insert(QStringLiteral("reason"), TextOrNull(ReasonText(result)));
+    object.insert(QStringLiteral("code"), CodeOrNull(result.bundleProblem));
     QJsonArray complaints;
     if (result.inspected)
         for (const QByteArray &line : ToolComplaints(result.inspected->toolOutput))

@@ -1,6 +1,7 @@
 #include "BundleVerdict.h"
 
 #include "DescribeSignatures.h"
+#include "FailureText.h"
 
 #include <algorithm>
 
@@ -14,22 +15,36 @@ QStringList SignerDigests(const SignatureReport &report)
     return digests;
 }
 
-// Why `apk` cannot be installed with the base; nothing when it can.
-std::optional<QString> InstallFailure(const InnerApkFacts &apk, const InnerApkFacts &base)
+// Whether `apk` can be installed with the base: read, verified and signed by the base's signers.
+bool Installable(const InnerApkFacts &apk, const InnerApkFacts &base)
+{
+    return apk.size >= 0 && apk.signatures.verdict() == SignatureVerdict::Verified &&
+           SignerDigests(apk.signatures) == SignerDigests(base.signatures);
+}
+
+// Why `apk`, not installable, cannot be installed with the base: for a signature that fails, the
+// failure that decides it.
+Failure InstallFailure(const InnerApkFacts &apk, const InnerApkFacts &base)
 {
     if (apk.size < 0)
-        return apk.overLimit ? QStringLiteral("解压后的数据超过上限") : QStringLiteral("无法读取");
+        return {apk.overLimit ? FailureCode::BundleApkOverLimit : FailureCode::BundleApkUnreadable};
     switch (apk.signatures.verdict()) {
     case SignatureVerdict::Unsigned:
-        return QStringLiteral("未签名");
+        return {FailureCode::BundleApkUnsigned};
     case SignatureVerdict::Failed:
-        return FailureReason(apk.signatures);
+        return DecidingFailure(apk.signatures);
     case SignatureVerdict::Verified:
         break;
     }
-    if (SignerDigests(apk.signatures) != SignerDigests(base.signatures))
-        return QStringLiteral("签名者与基础 APK 不同");
-    return std::nullopt;
+    return Installable(apk, base) ? Failure() : Failure(FailureCode::BundleApkSignerDiffers);
+}
+
+// Why so, in words: a signature that fails as its own verdict says it, with its scheme.
+QString InstallFailureText(const InnerApkFacts &apk, const InnerApkFacts &base)
+{
+    if (apk.size >= 0 && apk.signatures.verdict() == SignatureVerdict::Failed)
+        return FailureReason(apk.signatures);
+    return FailureText(InstallFailure(apk, base));
 }
 
 bool HasBase(const BundleContents &contents)
@@ -43,19 +58,9 @@ const InnerApkFacts *FirstFailingApk(const BundleContents &contents)
     if (!HasBase(contents))
         return nullptr;
     for (const InnerApkFacts &apk : contents.apks)
-        if (InstallFailure(apk, contents.apks.first()))
+        if (!Installable(apk, contents.apks.first()))
             return &apk;
     return nullptr;
-}
-
-// The first APK that cannot be installed with the base, and why; nothing when all can.
-std::optional<QString> FirstFailure(const BundleContents &contents)
-{
-    if (!HasBase(contents))
-        return QStringLiteral("找不到基础 APK");
-    if (const InnerApkFacts *apk = FirstFailingApk(contents))
-        return QString::fromUtf8(apk->entry) + u' ' + *InstallFailure(*apk, contents.apks.first());
-    return std::nullopt;
 }
 
 } // namespace
@@ -69,32 +74,40 @@ SignatureVerdict BundleVerdict(const BundleContents &contents)
         });
     if (allUnsigned)
         return SignatureVerdict::Unsigned;
-    return FirstFailure(contents) ? SignatureVerdict::Failed : SignatureVerdict::Verified;
+    return !HasBase(contents) || FirstFailingApk(contents) ? SignatureVerdict::Failed
+                                                           : SignatureVerdict::Verified;
 }
 
 QString BundleVerdictText(const BundleContents &contents)
 {
-    return VerdictText(BundleVerdict(contents), FirstFailure(contents).value_or(QString()));
+    QString failure;
+    if (!HasBase(contents))
+        failure = FailureText(BundleVerdictFailure(contents));
+    else if (const InnerApkFacts *apk = FirstFailingApk(contents))
+        failure =
+            QString::fromUtf8(apk->entry) + u' ' + InstallFailureText(*apk, contents.apks.first());
+    return VerdictText(BundleVerdict(contents), failure);
 }
 
 Failure BundleVerdictFailure(const BundleContents &contents)
 {
+    if (!HasBase(contents))
+        return {FailureCode::BundleBaseMissing};
     const InnerApkFacts *apk = FirstFailingApk(contents);
-    if (!apk || apk->size < 0)
-        return {};
-    return DecidingFailure(apk->signatures);
+    return apk ? InstallFailure(*apk, contents.apks.first()) : Failure();
 }
 
 QString InnerApkVerdictsText(const BundleContents &contents)
 {
     QStringList lines;
     for (const InnerApkFacts &apk : contents.apks) {
-        const std::optional<QString> failure = InstallFailure(apk, contents.apks.first());
+        const InnerApkFacts &base = contents.apks.first();
         const bool isUnsigned =
             apk.size >= 0 && apk.signatures.verdict() == SignatureVerdict::Unsigned;
-        const QString state = !failure     ? QStringLiteral("通过")
-                              : isUnsigned ? *failure
-                                           : QStringLiteral("失败：") + *failure;
+        const QString state = Installable(apk, base) ? QStringLiteral("通过")
+                              : isUnsigned
+                                  ? InstallFailureText(apk, base)
+                                  : QStringLiteral("失败：") + InstallFailureText(apk, base);
         lines.append(QString::fromUtf8(apk.entry) + QStringLiteral(": ") + state);
     }
     return lines.join(QLatin1Char('\n'));
