@@ -61,7 +61,7 @@ ContentsListing ListContents(const SafeFile &file, const ZipArchive &archive)
         entryData += record.compressedSize;
     }
     const PackageLayout layout = ReadPackageLayout(file, archive.endRecord());
-    if (layout.error.isEmpty() && !layout.block.isEmpty())
+    if (!layout.error.failed() && !layout.block.isEmpty())
         listing.signingBlock = layout.block.size();
     listing.structure = listing.fileSize - entryData - listing.signingBlock;
     Add(listing.byCategory[int(SizeCategory::Signature)], listing.signingBlock,

@@ -10,14 +10,112 @@ enum class FailureCode
 {
     None,
     // archive/
+    FileUnreadable,
+    ZipDamaged,
+    ZipSeveralEndRecords,
+    Zip64Unsupported,
+    ZipDirectoryTooLarge,
+    ZipDirectoryMismatch,
+    ZipStoredSizesDiffer,
+    ZipDuplicateEntry,
+    ZipSharedData,
+    ZipOverlappingEntries,
+    ZipLocalHeaderMismatch,
+    ZipEntryPastDirectory,
+    ZipTwoReadings,
 
     // formats/
+    FormatModuleMissing,
+    FormatModuleNoDirectory,
+    FormatModuleWrongVersion,
+    ManifestTooLarge,
+    ManifestInflateLimit,
+    ManifestUnreadable,
+    ManifestMalformed,
 
     // signing/
+    ZipEntryOverlapsSigningBlock,
+    SigningBlockMalformed,
+    SigningBlockSizesDiffer,
+    SigningBlockUnaligned,
+    SignedDataMalformed,
+    TooManySigners,
+    NoSigners,
+    SignerNoCertificate,
+    CertificateUnparsable,
+    PublicKeyUnparsable,
+    PublicKeyMismatch,
+    RsaKeyUnreadable,
+    RsaKeyTooLong,
+    RsaKeyTooShort,
+    RsaModulusInvalid,
+    RsaExponentTooLarge,
+    RsaExponentInvalid,
+    SignerRangeInvalid,
+    NoVerifiableAlgorithm,
+    SignatureMismatch,
+    DigestAlgorithmsMismatch,
+    SdkRangeMismatch,
+    LineageTooLong,
+    LineageDuplicateCertificate,
+    LineageBroken,
+    ContentDigestMismatch,
+    SignersUncoveredFrom,
+    SignersUncoveredLevel,
+    SignersUncoveredRange,
+    SignerRangesOverlap,
+    V31MinSdkMismatch,
+    V31Failed,
+    V3Stripped,
+    V2V3Stripped,
+    JarManifestMissing,
+    JarEntryTooLarge,
+    JarEntryUnreadable,
+    JarBlockMalformed,
+    JarBlockOverLimit,
+    JarBlockNoSigner,
+    JarAlgorithmUnsupported,
+    JarBlockNoCertificate,
+    JarCriticalExtension,
+    JarCertificateNotForSigning,
+    JarKeyAlgorithmMismatch,
+    JarKeyRefused,
+    JarSignedAttributesTooOld,
+    JarSignedAttributesMalformed,
+    JarSignedAttributesNoContentType,
+    JarSignedAttributesNoDigest,
+    JarSignatureFileFailed,
+    JarSectionsOverLimit,
+    JarDigestNotBase64,
+    JarDigestAlgorithmsOverLimit,
+    JarMainAttributesMismatch,
+    JarSignatureFileMismatch,
+    JarManifestUnnamedSection,
+    JarManifestEntryTwice,
+    JarManifestEntryMissing,
+    JarNoValidSignatureFile,
+    JarEntryNotInManifest,
+    JarEntryUnsigned,
+    JarEntrySignersDiffer,
+    JarEntryNoDigest,
+    JarNoSignedEntries,
+    JarEntryDigestMismatch,
+    InflateLimit,
+    SignersDifferAcrossSchemes,
+    SandboxUnknownNeedsV2,
+    SandboxNeedsV2,
+    JarNeededBelowNougat,
+    TargetSdkUnknownNeedsV2,
+    TargetSdkNeedsV2,
 
     // apk/
+    // apk/: the signature check's platforms
+    MinSdkUnknown,
 
     // bundle/
+    BundleDescriptionOverLimit,
+    BundleBaseMissing,
+    BundleBaseUnreadable,
 
 };
 
@@ -28,6 +126,14 @@ const char *FailureCodeName(FailureCode code);
 // sizes as text), and the failure below it that it wraps, if any.
 struct Failure
 {
+    Failure() = default;
+    // Not explicit, so that a layer may say `return {FailureCode::ZipDamaged};`: -Wextra would
+    // find fields missing in such an aggregate's braces.
+    Failure(FailureCode code, QStringList args = {}, std::shared_ptr<const Failure> cause = {})
+        : code(code), args(std::move(args)), cause(std::move(cause))
+    {
+    }
+
     FailureCode code = FailureCode::None;
     QStringList args;
     std::shared_ptr<const Failure> cause;

@@ -37,14 +37,24 @@ bool HasBase(const BundleContents &contents)
     return !contents.apks.isEmpty() && contents.apks.first().entry == contents.baseEntry;
 }
 
+// The first APK that cannot be installed with the base; null when all can, or there is no base.
+const InnerApkFacts *FirstFailingApk(const BundleContents &contents)
+{
+    if (!HasBase(contents))
+        return nullptr;
+    for (const InnerApkFacts &apk : contents.apks)
+        if (InstallFailure(apk, contents.apks.first()))
+            return &apk;
+    return nullptr;
+}
+
 // The first APK that cannot be installed with the base, and why; nothing when all can.
 std::optional<QString> FirstFailure(const BundleContents &contents)
 {
     if (!HasBase(contents))
         return QStringLiteral("找不到基础 APK");
-    for (const InnerApkFacts &apk : contents.apks)
-        if (const std::optional<QString> why = InstallFailure(apk, contents.apks.first()))
-            return QString::fromUtf8(apk.entry) + u' ' + *why;
+    if (const InnerApkFacts *apk = FirstFailingApk(contents))
+        return QString::fromUtf8(apk->entry) + u' ' + *InstallFailure(*apk, contents.apks.first());
     return std::nullopt;
 }
 
@@ -65,6 +75,14 @@ SignatureVerdict BundleVerdict(const BundleContents &contents)
 QString BundleVerdictText(const BundleContents &contents)
 {
     return VerdictText(BundleVerdict(contents), FirstFailure(contents).value_or(QString()));
+}
+
+Failure BundleVerdictFailure(const BundleContents &contents)
+{
+    const InnerApkFacts *apk = FirstFailingApk(contents);
+    if (!apk || apk->size < 0)
+        return {};
+    return DecidingFailure(apk->signatures);
 }
 
 QString InnerApkVerdictsText(const BundleContents &contents)

@@ -9,5 +9,7 @@
 SignatureVerdict BundleVerdict(const BundleContents &contents);
 // "通过", "未签名" or "失败：" naming the first APK that fails.
 QString BundleVerdictText(const BundleContents &contents);
+// The signature failure of the first APK that fails, when that is why; no failure otherwise.
+Failure BundleVerdictFailure(const BundleContents &contents);
 // One line per inner APK: "name: 通过", "name: 失败：…".
 QString InnerApkVerdictsText(const BundleContents &contents);

@@ -385,14 +385,33 @@ SignatureVerdict PackageVerdict(const PackageDetails &details)
     return details.bundle ? BundleVerdict(*details.bundle) : details.signatures.verdict();
 }
 
+namespace {
+
+// Whether a bundle fails for its container's own signature alone.
+bool FailsForContainer(const PackageDetails &details)
+{
+    return BundleVerdict(*details.bundle) != SignatureVerdict::Failed &&
+           PackageVerdict(details) == SignatureVerdict::Failed;
+}
+
+} // namespace
+
 QString PackageVerdictText(const PackageDetails &details)
 {
     if (!details.bundle)
         return VerdictText(details.signatures);
-    if (BundleVerdict(*details.bundle) == SignatureVerdict::Failed ||
-        PackageVerdict(details) != SignatureVerdict::Failed)
+    if (!FailsForContainer(details))
         return BundleVerdictText(*details.bundle);
     return QStringLiteral("失败：容器签名 ") + FailureReason(*details.container);
+}
+
+Failure PackageVerdictFailure(const PackageDetails &details)
+{
+    if (!details.bundle)
+        return DecidingFailure(details.signatures);
+    if (!FailsForContainer(details))
+        return BundleVerdictFailure(*details.bundle);
+    return DecidingFailure(*details.container);
 }
 
 DetailsSection SignatureSection(const PackageDetails &details)

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "archive/ZipArchive.h"
 #include "bundle/OpenBundleBase.h"
+#include "details/FailureText.h"
 #include "details/PackageDetails.h"
 #include "digest/SafeFile.h"
 #include "formats/module/ApkSetToc.pb.h"
@@ -290,7 +291,7 @@ void BundleTest::openBase()
     QFETCH(BundleOutcome, outcome);
     const BundleOpening opening = OpenBundleBase(SafeFile(QFile::encodeName(file)));
     QCOMPARE(opening.outcome, outcome);
-    QTEST(opening.problem, "problem");
+    QTEST(FailureText(opening.problem), "problem");
     QTEST(opening.layout.kind, "kind");
     QTEST(opening.baseEntry, "baseEntry");
     QCOMPARE(opening.base.has_value(), outcome == BundleOutcome::Bundle);
