@@ -88,16 +88,6 @@ QString SchemesPresentText(const SignatureReport &report)
     return present.isEmpty() ? QStringLiteral("无") : present.join(QStringLiteral(", "));
 }
 
-QString FailureReason(const SignatureReport &report)
-{
-    if (report.failure.failed())
-        return FailureText(report.failure);
-    const QList<NamedScheme> schemes = Schemes(report);
-    if (const NamedScheme *scheme = FailedScheme(schemes))
-        return SchemeFailureText(*scheme);
-    return FailureText(report.platformFailure);
-}
-
 Failure DecidingFailure(const SignatureReport &report)
 {
     if (report.failure.failed())
@@ -106,6 +96,13 @@ Failure DecidingFailure(const SignatureReport &report)
     if (const NamedScheme *scheme = FailedScheme(schemes))
         return scheme->result.reason;
     return report.platformFailure;
+}
+
+QString FailureReason(const SignatureReport &report)
+{
+    const QList<NamedScheme> schemes = Schemes(report);
+    const NamedScheme *scheme = report.failure.failed() ? nullptr : FailedScheme(schemes);
+    return scheme ? SchemeFailureText(*scheme) : FailureText(DecidingFailure(report));
 }
 
 QString VerdictText(SignatureVerdict verdict, const QString &failure)
