@@ -22,10 +22,9 @@ QList<DexFile> ReadDexFiles(const ZipArchive &archive)
     for (const QByteArray &name : LoadedDexNames(archive)) {
         const qint64 size = archive.record(name)->uncompressedSize;
         const std::optional<QByteArray> start = archive.readEntryStart(name, DexHeaderBytes);
-        files.append(
-            {name, size,
-             start ? ParseDexHeader(*start, size)
-                   : DexHeaderReading{std::nullopt, {FailureCode::DexUnreadable, {}, nullptr}}});
+        files.append({name, size,
+                      start ? ParseDexHeader(*start, size)
+                            : DexHeaderReading{std::nullopt, {FailureCode::DexUnreadable}}});
     }
     return files;
 }

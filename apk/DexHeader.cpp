@@ -63,7 +63,7 @@ std::optional<int> MagicVersion(QByteArrayView start)
 
 DexHeaderReading Refused(FailureCode code, const QStringList &args = {})
 {
-    return {std::nullopt, {code, args, nullptr}};
+    return {std::nullopt, {code, args}};
 }
 
 } // namespace

@@ -13,15 +13,14 @@ PlatformPackage ReadPlatformPackage()
     const ZipArchive archive(file);
     if (!archive.isOpen()) {
         platform.problem = {FailureCode::PlatformPackageUnreadable,
-                            {QLatin1String(PlatformPackage::Path)},
-                            nullptr};
+                            {QLatin1String(PlatformPackage::Path)}};
         return platform;
     }
     platform.table = OpenResourceTable(archive);
     platform.manifest = ReadManifestDocument(archive);
     if (!platform.table || !platform.manifest)
-        platform.problem = {
-            FailureCode::PlatformPackageMalformed, {QLatin1String(PlatformPackage::Path)}, nullptr};
+        platform.problem = {FailureCode::PlatformPackageMalformed,
+                            {QLatin1String(PlatformPackage::Path)}};
     return platform;
 }
 

@@ -113,13 +113,13 @@ QList<Failure> MetadataDisagreements(const ContainerMetadata &metadata, const Ap
         return notes;
     const QString source = FromNarrow(metadata.source);
     if (metadata.overLimit)
-        return {{FailureCode::BundleDescriptionOverLimit, {source}, nullptr}};
+        return {{FailureCode::BundleDescriptionOverLimit, {source}}};
     if (!metadata.readable)
-        return {{FailureCode::BundleDescriptionUnreadable, {source}, nullptr}};
+        return {{FailureCode::BundleDescriptionUnreadable, {source}}};
     // A value the base gives only as a resource reference is not compared.
     const auto compare = [&](FailureCode field, const QString &said, const QString &truth) {
         if (!said.isEmpty() && !truth.isEmpty() && said != truth)
-            notes.append({field, {source, said, truth}, nullptr});
+            notes.append({field, {source, said, truth}});
     };
     compare(FailureCode::BundleDescriptionPackageDiffers, metadata.packageName, base.packageName);
     compare(FailureCode::BundleDescriptionVersionCodeDiffers, metadata.versionCode,
@@ -128,7 +128,6 @@ QList<Failure> MetadataDisagreements(const ContainerMetadata &metadata, const Ap
             base.versionName);
     if (!metadata.baseEntry.isEmpty() && metadata.baseEntry != baseEntry)
         notes.append({FailureCode::BundleDescriptionBaseDiffers,
-                      {source, FromNarrow(metadata.baseEntry), FromNarrow(baseEntry)},
-                      nullptr});
+                      {source, FromNarrow(metadata.baseEntry), FromNarrow(baseEntry)}});
     return notes;
 }

@@ -91,6 +91,9 @@ QString BundleVerdictText(const BundleContents &contents)
 
 Failure BundleVerdictFailure(const BundleContents &contents)
 {
+    // A bundle all unsigned is not failed: no failure, as for an unsigned APK.
+    if (BundleVerdict(contents) != SignatureVerdict::Failed)
+        return {};
     if (!HasBase(contents))
         return {FailureCode::BundleBaseMissing};
     const InnerApkFacts *apk = FirstFailingApk(contents);

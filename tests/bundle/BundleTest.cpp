@@ -442,13 +442,12 @@ void BundleTest::details_data()
     QTest::newRow("base changed before packing")
         << containers.value(QStringLiteral("damagedbase.apks")) << QByteArray("base.apk")
         << QStringList{QStringLiteral("签名校验: 失败：base.apk ")} << whole
-        << QStringList{QStringLiteral("DAMAGEDBASE")};
+        << QStringList{QStringLiteral("signature-mismatch")};
     QTest::newRow("inner APKs inflating past what the bundle may")
         << containers.value(QStringLiteral("inflating.apks")) << QByteArray("base.apk")
         << QStringList{QStringLiteral("签名校验: 失败：split_a.apk *超过上限"),
                        QStringLiteral("各 APK 校验: base.apk: 通过")}
-        << QStringList{QStringLiteral("容器签名")}
-        << QStringList{QStringLiteral("bundle-apk-over-limit")};
+        << QStringList{QStringLiteral("容器签名")} << QStringList{QStringLiteral("inflate-limit")};
 }
 
 void BundleTest::details()

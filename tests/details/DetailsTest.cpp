@@ -301,8 +301,8 @@ void DetailsTest::failureCodes()
         QVERIFY2(StableName.match(name).hasMatch(), qPrintable(name));
         QVERIFY2(!names.contains(name), qPrintable(name));
         names.insert(name);
-        const Failure failure{
-            code, {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}, nullptr};
+        const Failure failure{code,
+                              {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}};
         QVERIFY2(!FailureText(failure).trimmed().isEmpty(), qPrintable(name));
     }
     // Past the last code no value is named: none in the middle was left nameless.
