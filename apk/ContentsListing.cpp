@@ -61,7 +61,7 @@ ContentsListing ListContents(const SafeFile &file, const ZipArchive &archive)
         entryData += record.compressedSize;
     }
     const PackageLayout layout = ReadPackageLayout(file, archive.endRecord());
-    if (layout.error.isEmpty() && !layout.block.isEmpty())
+    if (!layout.error.failed() && !layout.block.isEmpty())
         listing.signingBlock = layout.block.size();
     listing.structure = listing.fileSize - entryData - listing.signingBlock;
     Add(listing.byCategory[int(SizeCategory::Signature)], listing.signingBlock,
@@ -89,25 +89,4 @@ QString CategoryKey(SizeCategory category)
         break;
     }
     return QStringLiteral("other");
-}
-
-QString CategoryText(SizeCategory category)
-{
-    switch (category) {
-    case SizeCategory::Code:
-        return QStringLiteral("代码");
-    case SizeCategory::ResourcesTable:
-        return QStringLiteral("资源表");
-    case SizeCategory::Res:
-        return QStringLiteral("res/");
-    case SizeCategory::Native:
-        return QStringLiteral("原生库");
-    case SizeCategory::Assets:
-        return QStringLiteral("assets/");
-    case SizeCategory::Signature:
-        return QStringLiteral("签名");
-    case SizeCategory::Other:
-        break;
-    }
-    return QStringLiteral("其他");
 }

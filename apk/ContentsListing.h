@@ -54,6 +54,5 @@ struct ContentsListing
 ContentsListing ListContents(const SafeFile &file, const ZipArchive &archive);
 
 // The category's key in JSON ("code", "resourcesTable", "res", "native", "assets",
-// "signature", "other") and its name on screen.
+// "signature", "other"); details/ names it on screen (CategoryText).
 QString CategoryKey(SizeCategory category);
-QString CategoryText(SizeCategory category);

@@ -24,7 +24,7 @@ QList<DexFile> ReadDexFiles(const ZipArchive &archive)
         const std::optional<QByteArray> start = archive.readEntryStart(name, DexHeaderBytes);
         files.append({name, size,
                       start ? ParseDexHeader(*start, size)
-                            : DexHeaderReading{std::nullopt, QStringLiteral("无法读取")}});
+                            : DexHeaderReading{std::nullopt, {FailureCode::DexUnreadable}}});
     }
     return files;
 }

@@ -61,9 +61,9 @@ std::optional<int> MagicVersion(QByteArrayView start)
     return (start[5] - '0') * 10 + (start[6] - '0');
 }
 
-DexHeaderReading Refused(const QString &problem)
+DexHeaderReading Refused(FailureCode code, const QStringList &args = {})
 {
-    return {std::nullopt, problem};
+    return {std::nullopt, {code, args}};
 }
 
 } // namespace
@@ -71,26 +71,26 @@ DexHeaderReading Refused(const QString &problem)
 DexHeaderReading ParseDexHeader(QByteArrayView start, qint64 entrySize)
 {
     if (start.size() < qsizetype(StandardHeaderSize) || entrySize < StandardHeaderSize)
-        return Refused(QStringLiteral("短于 DEX 文件头"));
+        return Refused(FailureCode::DexShorterThanHeader);
     const std::optional<int> version = MagicVersion(start);
     if (!version)
-        return Refused(QStringLiteral("不是 DEX 文件"));
+        return Refused(FailureCode::DexBadMagic);
     const quint32 tag = Word(start, EndianTag);
     if (tag == SwappedEndianTag)
-        return Refused(QStringLiteral("大端序 DEX 文件，Android 不加载"));
+        return Refused(FailureCode::DexBigEndian);
     if (tag != LittleEndianTag)
-        return Refused(QStringLiteral("DEX 字节序标记错误"));
+        return Refused(FailureCode::DexBadEndianTag);
     const bool container = *version >= ContainerVersion;
     const quint32 headerSize = container ? ContainerHeaderSize : StandardHeaderSize;
     if (Word(start, HeaderSize) != headerSize || start.size() < qsizetype(headerSize))
-        return Refused(QStringLiteral("DEX 文件头长度错误"));
+        return Refused(FailureCode::DexBadHeaderSize);
 
     const quint32 fileSize = Word(start, FileSize);
     // What the entry holds, as the header says it: the file, or the container it opens.
     const quint32 entryHeld = container ? Word(start, ContainerSize) : fileSize;
     if (entryHeld != entrySize || fileSize < headerSize || fileSize > entryHeld ||
         (container && Word(start, HeaderOffset) != 0))
-        return Refused(QStringLiteral("DEX 文件大小与条目不符"));
+        return Refused(FailureCode::DexSizeMismatch);
     for (const Table &table : Tables) {
         const quint32 count = Word(start, table.field);
         const quint32 offset = Word(start, table.field + 4);
@@ -98,8 +98,7 @@ DexHeaderReading ParseDexHeader(QByteArrayView start, qint64 entrySize)
         if (count > 0 && (offset < headerSize || offset % 4 != 0 ||
                           quint64(offset) + quint64(count) * table.itemSize > fileSize ||
                           (sixteenBit && count > Max16BitTable)))
-            return Refused(
-                QStringLiteral("DEX 文件头的 %1 超出文件").arg(QLatin1String(table.name)));
+            return Refused(FailureCode::DexTableOutsideFile, {QLatin1String(table.name)});
     }
     DexHeader header;
     header.version = *version;

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "base/Failure.h"
+
 #include <QByteArrayView>
-#include <QString>
 #include <optional>
 
 // What a DEX file's header says of it. The counts are the header's own: only the whole file
@@ -27,7 +28,7 @@ inline constexpr quint32 MethodReferenceLimit = 65536;
 struct DexHeaderReading
 {
     std::optional<DexHeader> header;
-    QString problem; // why there is none, in Chinese
+    Failure problem; // why there is none
 };
 
 // Reads the header at the start of a DEX entry, `start` its first bytes (DexHeaderBytes, fewer

@@ -78,7 +78,7 @@ QImage DecodeIcon(const QByteArray &encoded, PixelBudget &budget, int side)
     // draws it, whole first, within the same budget.
     if (qstrcmp(format, "webp") == 0) {
         const FormatReading<QImage> webp = ReadScaledWebp(encoded, scaled);
-        if (webp.unavailable.isEmpty())
+        if (!webp.unavailable.failed())
             return webp.value.value_or(QImage());
     }
     reader.setScaledSize(scaled);

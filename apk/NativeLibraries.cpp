@@ -62,7 +62,7 @@ std::optional<QList<NativeLibrary>> ReadNativeLibraries(const ZipArchive &archiv
         if (Is64Bit(library.abi)) {
             // Without libelf's reading no 64-bit library's readiness is known, and a verdict
             // over them would be a guess.
-            if (!FormatReadersUnavailable().isEmpty())
+            if (FormatReadersUnavailable().failed())
                 return std::nullopt;
             const std::optional<quint64> alignment = LoadAlignment(archive, path, library.size);
             library.loadAlignment = alignment.value_or(0);

@@ -12,13 +12,15 @@ PlatformPackage ReadPlatformPackage()
     const SafeFile file{QByteArray(PlatformPackage::Path)};
     const ZipArchive archive(file);
     if (!archive.isOpen()) {
-        platform.problem = QStringLiteral("无法读取 %1").arg(QLatin1String(PlatformPackage::Path));
+        platform.problem = {FailureCode::PlatformPackageUnreadable,
+                            {QLatin1String(PlatformPackage::Path)}};
         return platform;
     }
     platform.table = OpenResourceTable(archive);
     platform.manifest = ReadManifestDocument(archive);
     if (!platform.table || !platform.manifest)
-        platform.problem = QStringLiteral("%1 格式错误").arg(QLatin1String(PlatformPackage::Path));
+        platform.problem = {FailureCode::PlatformPackageMalformed,
+                            {QLatin1String(PlatformPackage::Path)}};
     return platform;
 }
 

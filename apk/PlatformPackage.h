@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Failure.h"
 #include "formats/ResourceTable.h"
 #include "formats/XmlDocument.h"
 
@@ -18,7 +19,7 @@ struct PlatformPackage
 
     std::unique_ptr<const ResourceTable> table; // nothing when it does not read
     std::optional<XmlDocument> manifest;        // nothing when it does not read
-    QString problem; // why either is missing, in Chinese; empty when both read
+    Failure problem;                            // why either is missing; none when both read
 };
 
 // The framework package, read on the first call and kept until the end: every package of a

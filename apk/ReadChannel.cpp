@@ -70,7 +70,7 @@ std::optional<QString> ReadChannel(const SafeFile &file, const ZipArchive &archi
     if (!archive.isOpen())
         return std::nullopt;
     const PackageLayout layout = ReadPackageLayout(file, archive.endRecord());
-    if (!layout.error.isEmpty())
+    if (layout.error.failed())
         return std::nullopt;
     if (!layout.block.isEmpty())
         if (const auto channel = ChannelFromBlock(ParseSigningBlock(layout.block)))

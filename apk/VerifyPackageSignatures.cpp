@@ -35,10 +35,10 @@ PackagePlatforms ManifestPlatforms(const ZipArchive &archive)
     PackagePlatforms platforms;
     platforms.problem = reading.problem;
     if (reading.manifest && !reading.manifest->minSdkLevel)
-        platforms.problem = QStringLiteral("minSdkVersion 无法确定");
-    platforms.minSdk = !platforms.problem.isEmpty() ? 1
-                       : reading.manifest           ? *reading.manifest->minSdkLevel
-                                                    : ApiLevel::Nougat;
+        platforms.problem = {FailureCode::MinSdkUnknown};
+    platforms.minSdk = platforms.problem.failed() ? 1
+                       : reading.manifest         ? *reading.manifest->minSdkLevel
+                                                  : ApiLevel::Nougat;
     if (reading.manifest) {
         platforms.targetSdk = TargetSdkLevel(*reading.manifest);
         platforms.targetSandbox = reading.manifest->targetSandboxVersion;

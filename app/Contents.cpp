@@ -5,6 +5,7 @@
 #include "archive/ZipArchive.h"
 #include "base/NarrowText.h"
 #include "details/ContentsText.h"
+#include "details/FailureText.h"
 #include "inspect/Inspection.h"
 #include "inspect/PackageFile.h"
 
@@ -67,7 +68,7 @@ int RunContents(const ContentsRequest &request)
         return CannotList(request.path, NotKeptReason(package));
     const ZipArchive archive(file);
     if (!archive.isOpen())
-        return CannotList(request.path, archive.problem());
+        return CannotList(request.path, FailureText(archive.problem()));
     const ContentsListing listing = ListContents(file, archive);
     // Listed whole only if the file is still the one it was opened as.
     if (package.changed())

@@ -3,6 +3,7 @@
 #include "archive/ZipArchive.h"
 #include "bundle/ManifestApk.h"
 #include "details/ContentsText.h"
+#include "details/FailureText.h"
 #include "details/ManifestText.h"
 #include "formats/ApkManifest.h"
 #include "inspect/Inspection.h"
@@ -30,12 +31,12 @@ int RunManifest(const ManifestRequest &request)
     if (!package.keptToOneContent())
         return CannotShow(request.path, NotKeptReason(package));
     std::optional<QString> text;
-    const QString problem = ReadManifestApk(file, [&](const ZipArchive &apk) {
+    const Failure problem = ReadManifestApk(file, [&](const ZipArchive &apk) {
         if (const std::optional<XmlDocument> document = ReadManifestDocument(apk))
             text = ManifestText(*document, OpenResourceTable(apk).get());
     });
-    if (!problem.isEmpty())
-        return CannotShow(request.path, problem);
+    if (problem.failed())
+        return CannotShow(request.path, FailureText(problem));
     if (!text)
         return CannotShow(request.path, QStringLiteral("清单无法读取"));
     // Shown only if the file is still the one it was opened as.

@@ -78,7 +78,7 @@ QJsonObject PermissionsObject(const std::optional<ApkManifest> &manifest,
     return {{QStringLiteral("permissionDetails"), requested},
             {QStringLiteral("declaredPermissions"),
              holdings && holdings->manifest ? QJsonValue(declaring) : none},
-            {QStringLiteral("permissionLevelsFrom"), ThePlatformPackage().problem.isEmpty()
+            {QStringLiteral("permissionLevelsFrom"), !ThePlatformPackage().problem.failed()
                                                          ? QJsonValue(PlatformPermissionsRelease())
                                                          : none}};
 }

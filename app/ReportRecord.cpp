@@ -5,7 +5,9 @@
 #include "PermissionsJson.h"
 #include "apk/NativeLibraries.h"
 #include "base/NarrowText.h"
+#include "details/BundleText.h"
 #include "details/DescribeSignatures.h"
+#include "details/FailureText.h"
 #include "details/OutcomeText.h"
 #include "details/PackageDetails.h"
 #include "details/ShownDetails.h"
@@ -85,7 +87,7 @@ QJsonObject SignerObject(const QString &scheme, const SignerFacts &signer)
         {QStringLiteral("serial"), TextOrNull(facts.serial)},
         {QStringLiteral("notBefore"), MomentOrNull(facts.notBefore)},
         {QStringLiteral("notAfter"), MomentOrNull(facts.notAfter)},
-        {QStringLiteral("publicKey"), TextOrNull(facts.publicKey)},
+        {QStringLiteral("publicKey"), TextOrNull(facts.parsed ? PublicKeyText(facts) : QString())},
         {QStringLiteral("certMd5"), TextOrNull(PlainHex(facts.md5))},
         {QStringLiteral("certSha1"), TextOrNull(PlainHex(facts.sha1))},
         {QStringLiteral("certSha256"), TextOrNull(PlainHex(facts.sha256))},
@@ -125,16 +127,33 @@ QString VerdictName(SignatureVerdict verdict)
     return QStringLiteral("failed");
 }
 
-// One signature check: the verdict and its reason as given (a bundle's are over all its APKs),
-// then the schemes and signers of `report`.
+// A failure's stable name; null for none, or one that has no code.
+QJsonValue CodeOrNull(const Failure &failure)
+{
+    return TextOrNull(QString::fromLatin1(FailureCodeName(failure.code)));
+}
+
+// One signature check: the verdict, its reason as given and the code of the failure it words (a
+// bundle's are over all its APKs), then the schemes, each one's own result, and the signers of
+// `report`.
 QJsonObject SignatureObject(const SignatureReport &report, SignatureVerdict verdict,
-                            const QString &reason)
+                            const QString &reason, const Failure &failure)
 {
     QJsonArray schemes;
+    QJsonObject schemeResults;
     for (const auto &[name, result] :
-         {std::pair{"v1", report.v1}, std::pair{"v2", report.v2}, std::pair{"v3", report.v3}})
-        if (result.state != SchemeState::Absent)
-            schemes.append(QString::fromLatin1(name));
+         {std::pair{"v1", report.v1}, std::pair{"v2", report.v2}, std::pair{"v3", report.v3}}) {
+        if (result.state == SchemeState::Absent)
+            continue;
+        schemes.append(QString::fromLatin1(name));
+        const bool verified = result.state == SchemeState::Verified;
+        schemeResults.insert(
+            QString::fromLatin1(name),
+            QJsonObject{{QStringLiteral("verdict"),
+                         verified ? QStringLiteral("verified") : QStringLiteral("failed")},
+                        {QStringLiteral("code"), CodeOrNull(result.reason)},
+                        {QStringLiteral("reason"), TextOrNull(FailureText(result.reason))}});
+    }
     // Every scheme's signers when the schemes disagree, else the newest scheme's.
     QList<SchemeSigners> byScheme = report.signersByScheme;
     if (byScheme.isEmpty())
@@ -144,17 +163,16 @@ QJsonObject SignatureObject(const SignatureReport &report, SignatureVerdict verd
         for (const SignerFacts &signer : scheme.signers)
             signers.append(SignerObject(scheme.scheme, signer));
     return {
-        {QStringLiteral("verdict"), VerdictName(verdict)},
-        {QStringLiteral("reason"), reason},
-        {QStringLiteral("schemes"), schemes},
-        {QStringLiteral("signers"), signers},
+        {QStringLiteral("verdict"), VerdictName(verdict)}, {QStringLiteral("reason"), reason},
+        {QStringLiteral("code"), CodeOrNull(failure)},     {QStringLiteral("schemes"), schemes},
+        {QStringLiteral("schemeResults"), schemeResults},  {QStringLiteral("signers"), signers},
     };
 }
 
 QJsonObject PackageSignatureObject(const PackageDetails &details)
 {
-    return SignatureObject(details.signatures, PackageVerdict(details),
-                           PackageVerdictText(details));
+    return SignatureObject(details.signatures, PackageVerdict(details), PackageVerdictText(details),
+                           PackageVerdictFailure(details));
 }
 
 QJsonValue ContainerSignatureValue(const PackageDetails &details)
@@ -162,7 +180,7 @@ QJsonValue ContainerSignatureValue(const PackageDetails &details)
     if (!details.container)
         return {};
     return SignatureObject(*details.container, details.container->verdict(),
-                           VerdictText(*details.container));
+                           VerdictText(*details.container), DecidingFailure(*details.container));
 }
 
 QJsonObject PackageObject(const QByteArray &path, const InspectionResult &result,
@@ -181,7 +199,8 @@ QJsonObject PackageObject(const QByteArray &path, const InspectionResult &result
     const PackageFacts facts = details ? details->facts : PackageFacts();
     const bool known = details && !details->fileChanged;
     const QJsonValue none;
-    object.insert(QStringLiteral("reason"), TextOrNull(result.reason));
+    object.insert(QStringLiteral("reason"), TextOrNull(ReasonText(result)));
+    object.insert(QStringLiteral("code"), CodeOrNull(result.bundleProblem));
     QJsonArray complaints;
     if (result.inspected)
         for (const QByteArray &line : ToolComplaints(result.inspected->toolOutput))
@@ -262,8 +281,9 @@ QJsonObject PackageObject(const QByteArray &path, const InspectionResult &result
     object.insert(QStringLiteral("containerSignature"),
                   judged ? ContainerSignatureValue(*judged) : none);
     object.insert(QStringLiteral("disagreements"),
-                  QJsonArray::fromStringList(judged && judged->bundle ? judged->bundle->notes
-                                                                      : QStringList()));
+                  QJsonArray::fromStringList(judged && judged->bundle
+                                                 ? FailureTexts(judged->bundle->notes)
+                                                 : QStringList()));
     return object;
 }
 

@@ -4,7 +4,9 @@
 // it; with no icon it writes nothing and exits non-zero.
 #include "apk/ThumbnailImage.h"
 #include "archive/ZipArchive.h"
+#include "details/FormatModuleComplaint.h"
 #include "details/LoadPackageIcon.h"
+#include "formats/Formats.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>
@@ -64,6 +66,7 @@ bool WriteOutput(const QByteArray &path, const QByteArray &bytes)
 
 int main(int argc, char *argv[])
 {
+    SetFormatModuleComplaint(SayFormatModuleProblem);
     // Paths stay the bytes the file manager gave; Qt's own options are not wanted here.
     if (argc != 5 || std::strcmp(argv[1], "-s") != 0) {
         std::fprintf(stderr, "usage: pelmora-thumbnailer -s SIZE INPUT OUTPUT.png\n");

@@ -6,6 +6,8 @@
 #include "Report.h"
 #include "Version.h"
 #include "archive/ZipArchive.h"
+#include "details/FormatModuleComplaint.h"
+#include "formats/Formats.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -43,6 +45,7 @@ int Finish(const CommandLine &commandLine)
 
 int main(int argc, char *argv[])
 {
+    SetFormatModuleComplaint(SayFormatModuleProblem);
     QApplication::setApplicationName(QStringLiteral(PELMORA_APPLICATION_NAME));
     QApplication::setApplicationVersion(QStringLiteral(PELMORA_VERSION));
     // --help and --version need no display. An option unknown here may still be one of Qt's

@@ -58,7 +58,7 @@ bool InflateBudget::take(qint64 size)
 ZipArchive::ZipArchive(const SafeFile &file, std::shared_ptr<InflateBudget> shared)
     : budget(shared ? shared : std::make_shared<InflateBudget>())
 {
-    why = QStringLiteral("无法读取文件");
+    why = {FailureCode::FileUnreadable};
     if (!file.isOpen())
         return;
     const qint64 tailSize = qMin(file.size(), EndRecordSearchSize);
@@ -76,11 +76,11 @@ ZipArchive::ZipArchive(const SafeFile &file, std::shared_ptr<InflateBudget> shar
     if (archive && !SameView(archive, directory->entries, end)) {
         zip_discard(archive);
         archive = nullptr;
-        why = QStringLiteral("ZIP 结构异常：中央目录有两种读法");
+        why = {FailureCode::ZipTwoReadings};
     }
     if (!archive)
         return;
-    why.clear();
+    why = {};
     entries = directory->entries;
     indexByName.reserve(entries.size());
     for (qsizetype i = 0; i < entries.size(); ++i)
@@ -93,7 +93,7 @@ ZipArchive::ZipArchive(const SafeFile &file, std::shared_ptr<InflateBudget> shar
 
 void ZipArchive::open(const SafeFile &file)
 {
-    why = QStringLiteral("ZIP 结构损坏");
+    why = {FailureCode::ZipDamaged};
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t *source = CreateZipFileSource(file, &error);

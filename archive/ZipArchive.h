@@ -7,7 +7,6 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
-#include <QString>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -74,8 +73,8 @@ public:
 
     // Whether the archive opened; a truncated, damaged or ambiguous one is not open.
     bool isOpen() const { return archive != nullptr; }
-    // Why it is not open, in Chinese ("ZIP 结构异常：…" for one that reads more than one way).
-    const QString &problem() const { return why; }
+    // Why it is not open; no failure while it is.
+    const Failure &problem() const { return why; }
     // The end record it was opened by; meaningful only while open.
     const EndRecord &endRecord() const { return end; }
     // Where the data of the entries ends; anything between there and the central directory
@@ -141,7 +140,7 @@ private:
     // would make every reader that goes through a package's entries by name take time in their
     // square.
     QHash<QByteArray, qsizetype> indexByName;
-    QString why;
+    Failure why;
     EndRecord end;
     qint64 entriesEnd = 0;
     std::shared_ptr<InflateBudget> budget;

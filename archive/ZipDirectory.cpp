@@ -18,11 +18,6 @@ constexpr quint16 StoredMethod = 0;
 // Local headers sit close together in most packages, so one read serves many of them.
 constexpr qint64 WindowSize = 64 << 10;
 
-QString Malformed(const char *why)
-{
-    return QStringLiteral("ZIP 结构异常：") + QString::fromUtf8(why);
-}
-
 // Reads local headers in ascending offset order through a window of the file.
 class LocalHeaderReader
 {
@@ -54,7 +49,7 @@ private:
 
 // Parses the directory's records; nothing when they do not fill it exactly.
 std::optional<QList<ZipDirectoryEntry>> ParseRecords(const QByteArray &directory,
-                                                     qint64 expectedCount, QString &error)
+                                                     qint64 expectedCount, Failure &error)
 {
     QList<ZipDirectoryEntry> entries;
     const LittleEndianCursor record(directory);
@@ -62,14 +57,14 @@ std::optional<QList<ZipDirectoryEntry>> ParseRecords(const QByteArray &directory
     while (at < directory.size()) {
         if (directory.size() - at < DirectoryRecordSize || record.u32At(at) != DirectorySignature ||
             entries.size() >= expectedCount) {
-            error = Malformed("中央目录与结束记录不符");
+            error = {FailureCode::ZipDirectoryMismatch};
             return std::nullopt;
         }
         const qint64 nameSize = record.u16At(at + 28);
         const qint64 recordSize =
             DirectoryRecordSize + nameSize + record.u16At(at + 30) + record.u16At(at + 32);
         if (directory.size() - at < recordSize) {
-            error = Malformed("中央目录与结束记录不符");
+            error = {FailureCode::ZipDirectoryMismatch};
             return std::nullopt;
         }
         ZipDirectoryEntry entry;
@@ -81,19 +76,19 @@ std::optional<QList<ZipDirectoryEntry>> ParseRecords(const QByteArray &directory
         entry.name = directory.mid(at + DirectoryRecordSize, nameSize);
         if (entry.compressedSize == 0xffffffff || entry.uncompressedSize == 0xffffffff ||
             entry.localHeaderOffset == 0xffffffff) {
-            error = QStringLiteral("不支持 ZIP64");
+            error = {FailureCode::Zip64Unsupported};
             return std::nullopt;
         }
         // Android reads a stored entry's uncompressed size of data, libzip its compressed size.
         if (entry.method == StoredMethod && entry.compressedSize != entry.uncompressedSize) {
-            error = Malformed("未压缩条目的两个大小不同");
+            error = {FailureCode::ZipStoredSizesDiffer};
             return std::nullopt;
         }
         entries.append(entry);
         at += recordSize;
     }
     if (entries.size() != expectedCount) {
-        error = Malformed("中央目录与结束记录不符");
+        error = {FailureCode::ZipDirectoryMismatch};
         return std::nullopt;
     }
     return entries;
@@ -128,15 +123,15 @@ std::optional<qint64> CheckLocalHeader(LocalHeaderReader &reader, ZipDirectoryEn
 } // namespace
 
 std::optional<ZipDirectory> ReadZipDirectory(const SafeFile &file, const EndRecord &end,
-                                             QString &error)
+                                             Failure &error)
 {
     if (end.centralDirectorySize > MaxCentralDirectorySize) {
-        error = Malformed("中央目录过大");
+        error = {FailureCode::ZipDirectoryTooLarge};
         return std::nullopt;
     }
     QByteArray directory(qsizetype(end.centralDirectorySize), Qt::Uninitialized);
     if (!file.readAt(end.centralDirectoryOffset, directory.data(), directory.size())) {
-        error = QStringLiteral("无法读取文件");
+        error = {FailureCode::FileUnreadable};
         return std::nullopt;
     }
     auto entries = ParseRecords(directory, end.entryCount, error);
@@ -147,8 +142,7 @@ std::optional<ZipDirectory> ReadZipDirectory(const SafeFile &file, const EndReco
     QSet<QByteArray> names;
     for (const ZipDirectoryEntry &entry : std::as_const(*entries)) {
         if (names.contains(entry.name)) {
-            error =
-                QStringLiteral("ZIP 结构异常：文件 %1 重复出现").arg(QString::fromUtf8(entry.name));
+            error = {FailureCode::ZipDuplicateEntry, {QString::fromUtf8(entry.name)}};
             return std::nullopt;
         }
         names.insert(entry.name);
@@ -165,20 +159,20 @@ std::optional<ZipDirectory> ReadZipDirectory(const SafeFile &file, const EndReco
     qint64 previousOffset = -1;
     for (ZipDirectoryEntry *entry : std::as_const(byOffset)) {
         if (entry->localHeaderOffset == previousOffset) {
-            error = Malformed("多个条目共用同一数据");
+            error = {FailureCode::ZipSharedData};
             return std::nullopt;
         }
         if (entry->localHeaderOffset < previousEnd) {
-            error = Malformed("条目相互重叠");
+            error = {FailureCode::ZipOverlappingEntries};
             return std::nullopt;
         }
         const auto dataEnd = CheckLocalHeader(reader, *entry);
         if (!dataEnd) {
-            error = Malformed("本地文件头与中央目录不符");
+            error = {FailureCode::ZipLocalHeaderMismatch};
             return std::nullopt;
         }
         if (*dataEnd > end.centralDirectoryOffset) {
-            error = Malformed("条目越过中央目录");
+            error = {FailureCode::ZipEntryPastDirectory};
             return std::nullopt;
         }
         previousOffset = entry->localHeaderOffset;

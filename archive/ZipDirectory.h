@@ -1,8 +1,9 @@
 #pragma once
 
+#include "base/Failure.h"
+
 #include <QByteArray>
 #include <QList>
-#include <QString>
 #include <optional>
 
 class SafeFile;
@@ -33,6 +34,6 @@ inline constexpr qint64 MaxCentralDirectorySize = 64 << 20;
 // names as Android checks it: the same name, sizes and checksum (the method may differ, since
 // only the directory's counts), its data ending before the directory, no two records sharing
 // one local entry and no entry overlapping the next; a stored entry's two sizes must agree.
-// Sets `error`, naming the ZIP as malformed, and returns nothing otherwise.
+// Sets `error` and returns nothing otherwise.
 std::optional<ZipDirectory> ReadZipDirectory(const SafeFile &file, const EndRecord &end,
-                                             QString &error);
+                                             Failure &error);

@@ -44,9 +44,9 @@ Candidate ReadCandidate(QByteArrayView tail, qint64 tailOffset, qint64 at, EndRe
 
 } // namespace
 
-std::optional<EndRecord> FindEndRecord(QByteArrayView tail, qint64 tailOffset, QString &error)
+std::optional<EndRecord> FindEndRecord(QByteArrayView tail, qint64 tailOffset, Failure &error)
 {
-    error = QStringLiteral("ZIP 结构损坏");
+    error = {FailureCode::ZipDamaged};
     std::optional<EndRecord> found;
     for (qint64 at = tail.size() - EndRecordSize; at >= 0; --at) {
         EndRecord record;
@@ -56,11 +56,11 @@ std::optional<EndRecord> FindEndRecord(QByteArrayView tail, qint64 tailOffset, Q
         if (found) {
             if (candidate != Candidate::Record)
                 continue;
-            error = QStringLiteral("ZIP 结构异常：有多个结束记录");
+            error = {FailureCode::ZipSeveralEndRecords};
             return std::nullopt;
         }
         if (candidate == Candidate::Zip64) {
-            error = QStringLiteral("不支持 ZIP64");
+            error = {FailureCode::Zip64Unsupported};
             return std::nullopt;
         }
         if (candidate == Candidate::Detached)
@@ -68,6 +68,6 @@ std::optional<EndRecord> FindEndRecord(QByteArrayView tail, qint64 tailOffset, Q
         found = record;
     }
     if (found)
-        error.clear();
+        error = {};
     return found;
 }

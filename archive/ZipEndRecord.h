@@ -1,7 +1,8 @@
 #pragma once
 
+#include "base/Failure.h"
+
 #include <QByteArrayView>
-#include <QString>
 #include <optional>
 
 // Where a ZIP end record sits and what it says about the central directory.
@@ -22,4 +23,4 @@ inline constexpr qint64 EndRecordSearchSize = 22 + 0xffff;
 // `error` and returns nothing when there is none, when it is ZIP64, when the central directory
 // does not end where the record begins, or when an earlier record would parse as well, since
 // another reader could take that one and see other entries.
-std::optional<EndRecord> FindEndRecord(QByteArrayView tail, qint64 tailOffset, QString &error);
+std::optional<EndRecord> FindEndRecord(QByteArrayView tail, qint64 tailOffset, Failure &error);

@@ -123,7 +123,7 @@ void PlatformPermissionsCost()
     const double residentBefore = ResidentMiB();
     QElapsedTimer timer;
     timer.start();
-    const bool read = ThePlatformPackage().problem.isEmpty();
+    const bool read = !ThePlatformPackage().problem.failed();
     const double packageMs = double(timer.nsecsElapsed()) / 1e6;
     const qsizetype count = ThePlatformPermissions().size();
     const double allMs = double(timer.nsecsElapsed()) / 1e6;

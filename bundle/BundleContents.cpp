@@ -121,20 +121,19 @@ BundleContents ReadBundleContents(const SafeFile &file, const ZipArchive &contai
     return contents;
 }
 
-QString SplitPurposeText(const ApkManifest &manifest)
+SplitPurpose ReadSplitPurpose(const ApkManifest &manifest)
 {
     const QString &split = manifest.split;
     if (split.isEmpty())
-        return QStringLiteral("基础 APK");
+        return {};
     // A configuration split is "config.<qualifier>" for the base, "<feature>.config.<qualifier>"
     // for a feature module.
     const qsizetype config =
         split.startsWith(QLatin1String("config.")) ? 0 : split.indexOf(QLatin1String(".config."));
     if (manifest.isFeatureSplit || config < 0)
-        return QStringLiteral("功能模块 ") + split;
+        return {SplitKind::Feature, split, {}};
     const QString qualifier = split.mid(split.indexOf(QLatin1String("config.")) + 7);
-    const QString feature =
-        config > 0 ? QStringLiteral("（功能模块 %1）").arg(split.left(config)) : QString();
+    const QString feature = config > 0 ? split.left(config) : QString();
     static const QStringList Abis = {QStringLiteral("armeabi"),   QStringLiteral("armeabi_v7a"),
                                      QStringLiteral("arm64_v8a"), QStringLiteral("x86"),
                                      QStringLiteral("x86_64"),    QStringLiteral("mips"),
@@ -142,11 +141,12 @@ QString SplitPurposeText(const ApkManifest &manifest)
     static const QRegularExpression Density(QStringLiteral("^(l|m|tv|h|x{1,3}h|no|any)dpi$"));
     static const QRegularExpression Language(
         QStringLiteral("^([a-z]{2,3}(_r?[A-Z]{2})?|b\\+[a-zA-Z0-9+]+)$"));
+    // Split names write the ABI's hyphen as an underscore.
     if (Abis.contains(qualifier))
-        return QStringLiteral("原生平台 ") + QString(qualifier).replace(u'_', u'-') + feature;
+        return {SplitKind::Abi, QString(qualifier).replace(u'_', u'-'), feature};
     if (Density.match(qualifier).hasMatch())
-        return QStringLiteral("屏幕密度 ") + qualifier + feature;
+        return {SplitKind::Density, qualifier, feature};
     if (Language.match(qualifier).hasMatch())
-        return QStringLiteral("语言 ") + qualifier + feature;
-    return QStringLiteral("配置 ") + qualifier + feature;
+        return {SplitKind::Language, qualifier, feature};
+    return {SplitKind::Other, qualifier, feature};
 }

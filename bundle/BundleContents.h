@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BundleLayout.h"
+#include "base/Failure.h"
 #include "formats/ApkManifest.h"
 #include "signing/SignatureReport.h"
 
@@ -36,7 +37,7 @@ struct BundleContents
     QByteArray baseEntry;
     QList<InnerApkFacts> apks; // the base first, then the others in the archive's order
     QList<ObbFacts> obbs;
-    QStringList notes; // where the container's description disagrees with the base
+    QList<Failure> notes; // where the container's description disagrees with the base
 };
 
 // Reads every inner APK of `container`, two at a time (ReadInTurns), for its manifest and its
@@ -54,6 +55,24 @@ BundleContents ReadBundleContents(
     const QByteArray &baseEntry,
     const std::function<void(const QByteArray &, const SafeFile &, const ZipArchive &)> &onEachApk);
 
-// What a split serves, from its manifest's split name: "原生平台 arm64-v8a", "屏幕密度 xxhdpi",
-// "语言 zh", "功能模块 camera"; "基础 APK" for none.
-QString SplitPurposeText(const ApkManifest &manifest);
+// What an inner APK serves, as its manifest's split name says.
+enum class SplitKind
+{
+    Base,     // no split name
+    Feature,  // a feature module
+    Abi,      // a native platform's configuration split
+    Density,  // a screen density's
+    Language, // a language's
+    Other,    // any other configuration's
+};
+
+struct SplitPurpose
+{
+    SplitKind kind = SplitKind::Base;
+    // A feature's split name; the ABI as Android names it ("arm64-v8a"); the density, language
+    // or other configuration qualifier ("xxhdpi", "zh"). Empty for the base.
+    QString qualifier;
+    QString feature; // the feature module a configuration split is for; empty for the base's
+};
+
+SplitPurpose ReadSplitPurpose(const ApkManifest &manifest);

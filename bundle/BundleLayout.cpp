@@ -1,22 +1,5 @@
 #include "BundleLayout.h"
 
-QString BundleKindText(BundleKind kind)
-{
-    switch (kind) {
-    case BundleKind::Apk:
-        return QStringLiteral("APK");
-    case BundleKind::ApkSet:
-        return QStringLiteral("APK 集 (bundletool)");
-    case BundleKind::SplitApks:
-        return QStringLiteral("拆分 APK 包");
-    case BundleKind::Xapk:
-        return QStringLiteral("XAPK");
-    case BundleKind::Apkm:
-        return QStringLiteral("APKM");
-    }
-    return {};
-}
-
 BundleLayout ReadBundleLayout(const QList<QByteArray> &entries)
 {
     BundleLayout layout;

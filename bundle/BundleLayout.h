@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QString>
 
 class ZipArchive;
 
@@ -15,9 +14,6 @@ enum class BundleKind
     Xapk,      // manifest.json, <package>.apk or base.apk, config.*.apk, Android/obb/
     Apkm,      // info.json, base.apk, split_config.*.apk, the container JAR-signed
 };
-
-// "APK", "APK 集 (bundletool)", "拆分 APK 包", "XAPK", "APKM".
-QString BundleKindText(BundleKind kind);
 
 // What the entry names of an archive say it is.
 struct BundleLayout

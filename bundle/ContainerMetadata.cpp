@@ -105,28 +105,29 @@ ContainerMetadata ReadContainerMetadata(const ZipArchive &archive, const BundleL
     return metadata;
 }
 
-QStringList MetadataDisagreements(const ContainerMetadata &metadata, const ApkManifest &base,
-                                  const QByteArray &baseEntry)
+QList<Failure> MetadataDisagreements(const ContainerMetadata &metadata, const ApkManifest &base,
+                                     const QByteArray &baseEntry)
 {
-    QStringList notes;
+    QList<Failure> notes;
     if (metadata.source.isEmpty())
         return notes;
     const QString source = FromNarrow(metadata.source);
     if (metadata.overLimit)
-        return {source + QStringLiteral(" 超过上限")};
+        return {{FailureCode::BundleDescriptionOverLimit, {source}}};
     if (!metadata.readable)
-        return {source + QStringLiteral(" 无法读取")};
+        return {{FailureCode::BundleDescriptionUnreadable, {source}}};
     // A value the base gives only as a resource reference is not compared.
-    const auto compare = [&](const QString &what, const QString &said, const QString &truth) {
+    const auto compare = [&](FailureCode field, const QString &said, const QString &truth) {
         if (!said.isEmpty() && !truth.isEmpty() && said != truth)
-            notes.append(
-                QStringLiteral("%1 的%2“%3”与基础 APK 的“%4”不同").arg(source, what, said, truth));
+            notes.append({field, {source, said, truth}});
     };
-    compare(QStringLiteral("包名"), metadata.packageName, base.packageName);
-    compare(QStringLiteral("版本代码"), metadata.versionCode, base.versionCode);
-    compare(QStringLiteral("版本号"), metadata.versionName, base.versionName);
+    compare(FailureCode::BundleDescriptionPackageDiffers, metadata.packageName, base.packageName);
+    compare(FailureCode::BundleDescriptionVersionCodeDiffers, metadata.versionCode,
+            base.versionCode);
+    compare(FailureCode::BundleDescriptionVersionNameDiffers, metadata.versionName,
+            base.versionName);
     if (!metadata.baseEntry.isEmpty() && metadata.baseEntry != baseEntry)
-        notes.append(QStringLiteral("%1 指定的基础 APK“%2”不是基础 APK，实为“%3”")
-                         .arg(source, FromNarrow(metadata.baseEntry), FromNarrow(baseEntry)));
+        notes.append({FailureCode::BundleDescriptionBaseDiffers,
+                      {source, FromNarrow(metadata.baseEntry), FromNarrow(baseEntry)}});
     return notes;
 }

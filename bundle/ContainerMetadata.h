@@ -1,10 +1,11 @@
 #pragma once
 
 #include "BundleLayout.h"
+#include "base/Failure.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 class ZipArchive;
 struct ApkManifest;
@@ -28,6 +29,7 @@ ContainerMetadata ReadContainerMetadata(const ZipArchive &archive, const BundleL
 // The description `bytes` of a bundle of `kind`, as read from its entry.
 ContainerMetadata ReadContainerDescription(const QByteArray &bytes, BundleKind kind);
 
-// Where the description and the base's own manifest differ, one sentence each, for people.
-QStringList MetadataDisagreements(const ContainerMetadata &metadata, const ApkManifest &base,
-                                  const QByteArray &baseEntry);
+// Where the description and the base's own manifest differ, one failure each; a description
+// that is past its limits or does not read is one failure alone.
+QList<Failure> MetadataDisagreements(const ContainerMetadata &metadata, const ApkManifest &base,
+                                     const QByteArray &baseEntry);

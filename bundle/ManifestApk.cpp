@@ -4,7 +4,7 @@
 #include "archive/ZipArchive.h"
 #include "digest/SafeFile.h"
 
-QString ReadManifestApk(const SafeFile &file, const std::function<void(const ZipArchive &)> &read)
+Failure ReadManifestApk(const SafeFile &file, const std::function<void(const ZipArchive &)> &read)
 {
     const BundleOpening opening = OpenBundleBase(file);
     if (opening.outcome == BundleOutcome::NotBundle) {
@@ -15,8 +15,8 @@ QString ReadManifestApk(const SafeFile &file, const std::function<void(const Zip
         return {};
     }
     if (opening.outcome != BundleOutcome::Bundle || !opening.base)
-        return opening.problem.isEmpty() ? QStringLiteral("找不到可读取的基础 APK")
-                                         : opening.problem;
+        return opening.problem.failed() ? opening.problem
+                                        : Failure(FailureCode::BundleBaseUnreadable);
     const SafeFile base(opening.base->descriptor());
     read(ZipArchive(base, opening.budget));
     return {};

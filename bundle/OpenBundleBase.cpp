@@ -59,15 +59,16 @@ BundleOpening OpenBundleBase(const SafeFile &container, BaseCopy copy)
     }
     const ContainerMetadata metadata = ReadContainerMetadata(archive, layout);
     if (metadata.overLimit) {
-        opening.problem = QString::fromUtf8(metadata.source) + QStringLiteral(" 超过上限");
+        opening.problem = {FailureCode::BundleDescriptionOverLimit,
+                           {QString::fromUtf8(metadata.source)}};
         return opening;
     }
     // The base is told by its manifest, which only the formats module reads.
-    if (const QString unavailable = FormatReadersUnavailable(); !unavailable.isEmpty()) {
+    if (const Failure unavailable = FormatReadersUnavailable(); unavailable.failed()) {
         opening.problem = unavailable;
         return opening;
     }
-    opening.problem = QStringLiteral("找不到基础 APK");
+    opening.problem = {FailureCode::BundleBaseMissing};
     // Together the APKs tried may inflate no more than one base may: a hostile container of
     // many large entries costs no more than one.
     qint64 budget = MaxInnerApkBytes;
@@ -80,7 +81,7 @@ BundleOpening OpenBundleBase(const SafeFile &container, BaseCopy copy)
                 StoredApkManifest(container, archive, name, opening.budget);
             if (stored && stored->split.isEmpty()) {
                 opening.outcome = BundleOutcome::Bundle;
-                opening.problem.clear();
+                opening.problem = {};
                 opening.baseEntry = name;
                 opening.storedOffset = archive.placement(name)->dataOffset;
                 opening.storedSize = *archive.entrySize(name);
@@ -97,7 +98,7 @@ BundleOpening OpenBundleBase(const SafeFile &container, BaseCopy copy)
             apk ? ReadInnerManifest(*apk, opening.budget) : std::nullopt;
         if (manifest && manifest->split.isEmpty()) {
             opening.outcome = BundleOutcome::Bundle;
-            opening.problem.clear();
+            opening.problem = {};
             opening.baseEntry = name;
             opening.base = std::move(apk);
             opening.baseManifest = *manifest;

@@ -24,7 +24,7 @@ enum class BundleOutcome
 struct BundleOpening
 {
     BundleOutcome outcome = BundleOutcome::Damaged;
-    QString problem;                // why it is damaged, in Chinese
+    Failure problem;                // why it is damaged
     BundleLayout layout;            // what its entries say it is; of kind Apk when not a bundle
     QByteArray baseEntry;           // the base's entry name inside the container
     std::optional<MemoryFile> base; // the base's bytes, sealed; its childPath() is for the tool

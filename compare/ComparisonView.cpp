@@ -1,6 +1,7 @@
 #include "ComparisonView.h"
 
 #include "base/NarrowText.h"
+#include "details/BundleText.h"
 #include "details/FileSizeText.h"
 #include "details/ShownDetails.h"
 #include "signing/CertificateFacts.h"

@@ -1,6 +1,7 @@
 #include "BundleVerdict.h"
 
 #include "DescribeSignatures.h"
+#include "FailureText.h"
 
 #include <algorithm>
 
@@ -14,22 +15,36 @@ QStringList SignerDigests(const SignatureReport &report)
     return digests;
 }
 
-// Why `apk` cannot be installed with the base; nothing when it can.
-std::optional<QString> InstallFailure(const InnerApkFacts &apk, const InnerApkFacts &base)
+// Whether `apk` can be installed with the base: read, verified and signed by the base's signers.
+bool Installable(const InnerApkFacts &apk, const InnerApkFacts &base)
+{
+    return apk.size >= 0 && apk.signatures.verdict() == SignatureVerdict::Verified &&
+           SignerDigests(apk.signatures) == SignerDigests(base.signatures);
+}
+
+// Why `apk`, not installable, cannot be installed with the base: for a signature that fails, the
+// failure that decides it.
+Failure InstallFailure(const InnerApkFacts &apk, const InnerApkFacts &base)
 {
     if (apk.size < 0)
-        return apk.overLimit ? QStringLiteral("解压后的数据超过上限") : QStringLiteral("无法读取");
+        return {apk.overLimit ? FailureCode::BundleApkOverLimit : FailureCode::BundleApkUnreadable};
     switch (apk.signatures.verdict()) {
     case SignatureVerdict::Unsigned:
-        return QStringLiteral("未签名");
+        return {FailureCode::BundleApkUnsigned};
     case SignatureVerdict::Failed:
-        return FailureReason(apk.signatures);
+        return DecidingFailure(apk.signatures);
     case SignatureVerdict::Verified:
         break;
     }
-    if (SignerDigests(apk.signatures) != SignerDigests(base.signatures))
-        return QStringLiteral("签名者与基础 APK 不同");
-    return std::nullopt;
+    return Installable(apk, base) ? Failure() : Failure(FailureCode::BundleApkSignerDiffers);
+}
+
+// Why so, in words: a signature that fails as its own verdict says it, with its scheme.
+QString InstallFailureText(const InnerApkFacts &apk, const InnerApkFacts &base)
+{
+    if (apk.size >= 0 && apk.signatures.verdict() == SignatureVerdict::Failed)
+        return FailureReason(apk.signatures);
+    return FailureText(InstallFailure(apk, base));
 }
 
 bool HasBase(const BundleContents &contents)
@@ -37,15 +52,15 @@ bool HasBase(const BundleContents &contents)
     return !contents.apks.isEmpty() && contents.apks.first().entry == contents.baseEntry;
 }
 
-// The first APK that cannot be installed with the base, and why; nothing when all can.
-std::optional<QString> FirstFailure(const BundleContents &contents)
+// The first APK that cannot be installed with the base; null when all can, or there is no base.
+const InnerApkFacts *FirstFailingApk(const BundleContents &contents)
 {
     if (!HasBase(contents))
-        return QStringLiteral("找不到基础 APK");
+        return nullptr;
     for (const InnerApkFacts &apk : contents.apks)
-        if (const std::optional<QString> why = InstallFailure(apk, contents.apks.first()))
-            return QString::fromUtf8(apk.entry) + u' ' + *why;
-    return std::nullopt;
+        if (!Installable(apk, contents.apks.first()))
+            return &apk;
+    return nullptr;
 }
 
 } // namespace
@@ -59,24 +74,43 @@ SignatureVerdict BundleVerdict(const BundleContents &contents)
         });
     if (allUnsigned)
         return SignatureVerdict::Unsigned;
-    return FirstFailure(contents) ? SignatureVerdict::Failed : SignatureVerdict::Verified;
+    return !HasBase(contents) || FirstFailingApk(contents) ? SignatureVerdict::Failed
+                                                           : SignatureVerdict::Verified;
 }
 
 QString BundleVerdictText(const BundleContents &contents)
 {
-    return VerdictText(BundleVerdict(contents), FirstFailure(contents).value_or(QString()));
+    QString failure;
+    if (!HasBase(contents))
+        failure = FailureText(BundleVerdictFailure(contents));
+    else if (const InnerApkFacts *apk = FirstFailingApk(contents))
+        failure =
+            QString::fromUtf8(apk->entry) + u' ' + InstallFailureText(*apk, contents.apks.first());
+    return VerdictText(BundleVerdict(contents), failure);
+}
+
+Failure BundleVerdictFailure(const BundleContents &contents)
+{
+    // A bundle all unsigned is not failed: no failure, as for an unsigned APK.
+    if (BundleVerdict(contents) != SignatureVerdict::Failed)
+        return {};
+    if (!HasBase(contents))
+        return {FailureCode::BundleBaseMissing};
+    const InnerApkFacts *apk = FirstFailingApk(contents);
+    return apk ? InstallFailure(*apk, contents.apks.first()) : Failure();
 }
 
 QString InnerApkVerdictsText(const BundleContents &contents)
 {
     QStringList lines;
     for (const InnerApkFacts &apk : contents.apks) {
-        const std::optional<QString> failure = InstallFailure(apk, contents.apks.first());
+        const InnerApkFacts &base = contents.apks.first();
         const bool isUnsigned =
             apk.size >= 0 && apk.signatures.verdict() == SignatureVerdict::Unsigned;
-        const QString state = !failure     ? QStringLiteral("通过")
-                              : isUnsigned ? *failure
-                                           : QStringLiteral("失败：") + *failure;
+        const QString state = Installable(apk, base) ? QStringLiteral("通过")
+                              : isUnsigned
+                                  ? InstallFailureText(apk, base)
+                                  : QStringLiteral("失败：") + InstallFailureText(apk, base);
         lines.append(QString::fromUtf8(apk.entry) + QStringLiteral(": ") + state);
     }
     return lines.join(QLatin1Char('\n'));

@@ -3,6 +3,27 @@
 #include "ShownDetails.h"
 #include "base/NarrowText.h"
 
+QString CategoryText(SizeCategory category)
+{
+    switch (category) {
+    case SizeCategory::Code:
+        return QStringLiteral("代码");
+    case SizeCategory::ResourcesTable:
+        return QStringLiteral("资源表");
+    case SizeCategory::Res:
+        return QStringLiteral("res/");
+    case SizeCategory::Native:
+        return QStringLiteral("原生库");
+    case SizeCategory::Assets:
+        return QStringLiteral("assets/");
+    case SizeCategory::Signature:
+        return QStringLiteral("签名");
+    case SizeCategory::Other:
+        break;
+    }
+    return QStringLiteral("其他");
+}
+
 QString MethodText(quint16 method)
 {
     switch (method) {

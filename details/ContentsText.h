@@ -4,6 +4,9 @@
 
 #include <QString>
 
+// A size category's name on screen: "代码", "资源表", "res/", "原生库", "assets/", "签名", "其他".
+QString CategoryText(SizeCategory category);
+
 // How an entry is kept, for people: "存储", "deflate", or "方法 N" for another method (which
 // Android inflates as deflate).
 QString MethodText(quint16 method);

@@ -1,5 +1,7 @@
 #include "DescribeSignatures.h"
 
+#include "FailureText.h"
+
 namespace {
 
 struct NamedScheme
@@ -27,10 +29,27 @@ QString PlatformText(const PlatformRange &range)
     return lowest + QStringLiteral("–%1").arg(range.maxSdk);
 }
 
-QString FailureText(const NamedScheme &scheme)
+// The first deciding scheme that failed; null when none did.
+const NamedScheme *FailedScheme(const QList<NamedScheme> &schemes)
 {
-    return scheme.result.standsAlone ? scheme.result.reason
-                                     : scheme.name + QLatin1Char(' ') + scheme.result.reason;
+    for (const NamedScheme &scheme : schemes)
+        if (scheme.decides && scheme.result.state == SchemeState::Failed)
+            return &scheme;
+    return nullptr;
+}
+
+// A scheme's failure as the verdict says it: after the scheme's name, unless it names its own.
+QString SchemeFailureText(const NamedScheme &scheme)
+{
+    const QString reason = FailureText(scheme.result.reason);
+    return NamesItsScheme(scheme.result.reason.code) ? reason
+                                                     : scheme.name + QLatin1Char(' ') + reason;
+}
+
+QString TimeText(const QDateTime &moment)
+{
+    return moment.isValid() ? moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                            : QStringLiteral("?");
 }
 
 // A signer's certificate facts, row by row.
@@ -44,8 +63,8 @@ void AppendSigner(QList<LabelledValue> &rows, const SignerFacts &signer)
     rows.append({{QStringLiteral("主题"), facts.subject},
                  {QStringLiteral("颁发者"), facts.issuer},
                  {QStringLiteral("序列号"), facts.serial},
-                 {QStringLiteral("有效期"), facts.validity},
-                 {QStringLiteral("公钥"), facts.publicKey},
+                 {QStringLiteral("有效期"), ValidityText(facts)},
+                 {QStringLiteral("公钥"), PublicKeyText(facts)},
                  {QStringLiteral("证书 MD5"), facts.md5},
                  {QStringLiteral("证书 SHA-1"), facts.sha1},
                  {QStringLiteral("证书 SHA-256"), facts.sha256},
@@ -69,14 +88,21 @@ QString SchemesPresentText(const SignatureReport &report)
     return present.isEmpty() ? QStringLiteral("无") : present.join(QStringLiteral(", "));
 }
 
+Failure DecidingFailure(const SignatureReport &report)
+{
+    if (report.failure.failed())
+        return report.failure;
+    const QList<NamedScheme> schemes = Schemes(report);
+    if (const NamedScheme *scheme = FailedScheme(schemes))
+        return scheme->result.reason;
+    return report.platformFailure;
+}
+
 QString FailureReason(const SignatureReport &report)
 {
-    if (!report.failure.isEmpty())
-        return report.failure;
-    for (const NamedScheme &scheme : Schemes(report))
-        if (scheme.decides && scheme.result.state == SchemeState::Failed)
-            return FailureText(scheme);
-    return report.platformFailure;
+    const QList<NamedScheme> schemes = Schemes(report);
+    const NamedScheme *scheme = report.failure.failed() ? nullptr : FailedScheme(schemes);
+    return scheme ? SchemeFailureText(*scheme) : FailureText(DecidingFailure(report));
 }
 
 QString VerdictText(SignatureVerdict verdict, const QString &failure)
@@ -110,12 +136,25 @@ QString SchemeLinesText(const SignatureReport &report)
             state = QStringLiteral("通过");
             break;
         case SchemeState::Failed:
-            state = QStringLiteral("失败：") + scheme.result.reason;
+            state = QStringLiteral("失败：") + FailureText(scheme.result.reason);
             break;
         }
         lines.append(scheme.name + QStringLiteral(": ") + state);
     }
     return lines.join(QLatin1Char('\n'));
+}
+
+QString ValidityText(const CertificateFacts &facts)
+{
+    return QStringLiteral("%1 至 %2 (UTC)")
+        .arg(TimeText(facts.notBefore), TimeText(facts.notAfter));
+}
+
+QString PublicKeyText(const CertificateFacts &facts)
+{
+    if (!facts.keyBits)
+        return QStringLiteral("无法解析");
+    return QStringLiteral("%1 %2 位").arg(facts.keyAlgorithm).arg(*facts.keyBits);
 }
 
 QList<LabelledValue> DescribeSignatures(const SignatureReport &report)

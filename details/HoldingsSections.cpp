@@ -1,5 +1,7 @@
 #include "HoldingsSections.h"
 
+#include "ContentsText.h"
+#include "FailureText.h"
 #include "FileSizeText.h"
 #include "PackageDetails.h"
 #include "base/NarrowText.h"
@@ -21,7 +23,7 @@ namespace {
 QString DexText(const DexFile &file)
 {
     if (!file.reading.header)
-        return file.reading.problem;
+        return FailureText(file.reading.problem);
     const DexHeader &header = *file.reading.header;
     QString text = QStringLiteral("版本 %1，类 %2，方法 %3，字段 %4，字符串 %5")
                        .arg(header.version)

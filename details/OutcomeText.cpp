@@ -1,11 +1,17 @@
 #include "OutcomeText.h"
 
+#include "FailureText.h"
 #include "ShownDetails.h"
+
+QString ReasonText(const InspectionResult &result)
+{
+    return result.bundleProblem.failed() ? FailureText(result.bundleProblem) : result.reason;
+}
 
 QString OutcomeText(const InspectionResult &result)
 {
-    if (!result.reason.isEmpty())
-        return QStringLiteral("%1（%2）").arg(result.message, EscapeControls(result.reason));
+    if (const QString reason = ReasonText(result); !reason.isEmpty())
+        return QStringLiteral("%1（%2）").arg(result.message, EscapeControls(reason));
     if (!result.message.isNull())
         return result.message;
     switch (result.outcome) {

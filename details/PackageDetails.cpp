@@ -1,8 +1,10 @@
 #include "PackageDetails.h"
 
+#include "BundleText.h"
 #include "BundleVerdict.h"
 #include "DescribeSignatures.h"
 #include "ExposureSections.h"
+#include "FailureText.h"
 #include "FileSizeText.h"
 #include "HoldingsSections.h"
 #include "ManifestFacts.h"
@@ -289,7 +291,8 @@ std::optional<DetailsSection> SplitSection(const PackageDetails &details)
         section.rows.append(
             {FromNarrow(obb.entry), QStringLiteral("OBB 数据，") + FileSizeText(obb.size)});
     if (!details.bundle->notes.isEmpty())
-        section.rows.append({QStringLiteral("说明不符"), details.bundle->notes.join(u'\n'), true});
+        section.rows.append(
+            {QStringLiteral("说明不符"), FailureTexts(details.bundle->notes).join(u'\n'), true});
     return section;
 }
 
@@ -388,14 +391,33 @@ SignatureVerdict PackageVerdict(const PackageDetails &details)
     return details.bundle ? BundleVerdict(*details.bundle) : details.signatures.verdict();
 }
 
+namespace {
+
+// Whether a bundle fails for its container's own signature alone.
+bool FailsForContainer(const PackageDetails &details)
+{
+    return BundleVerdict(*details.bundle) != SignatureVerdict::Failed &&
+           PackageVerdict(details) == SignatureVerdict::Failed;
+}
+
+} // namespace
+
 QString PackageVerdictText(const PackageDetails &details)
 {
     if (!details.bundle)
         return VerdictText(details.signatures);
-    if (BundleVerdict(*details.bundle) == SignatureVerdict::Failed ||
-        PackageVerdict(details) != SignatureVerdict::Failed)
+    if (!FailsForContainer(details))
         return BundleVerdictText(*details.bundle);
     return QStringLiteral("失败：容器签名 ") + FailureReason(*details.container);
+}
+
+Failure PackageVerdictFailure(const PackageDetails &details)
+{
+    if (!details.bundle)
+        return DecidingFailure(details.signatures);
+    if (!FailsForContainer(details))
+        return BundleVerdictFailure(*details.bundle);
+    return DecidingFailure(*details.container);
 }
 
 DetailsSection SignatureSection(const PackageDetails &details)

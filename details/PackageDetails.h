@@ -102,6 +102,8 @@ std::optional<PackageDetails> LoadRefusedSignatures(const InspectedPackage &insp
 SignatureVerdict PackageVerdict(const PackageDetails &details);
 // "通过", "未签名" or "失败：" with the first reason, for that verdict.
 QString PackageVerdictText(const PackageDetails &details);
+// The failure that text words, for the report's code; no failure unless it names one.
+Failure PackageVerdictFailure(const PackageDetails &details);
 
 // The rows the window shows for `details`, in order, as given: DetailsSections() escapes what
 // came from the package first.

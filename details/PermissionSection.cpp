@@ -1,5 +1,6 @@
 #include "PermissionSection.h"
 
+#include "FailureText.h"
 #include "PackageDetails.h"
 #include "PackageFacts.h"
 #include "ShownDetails.h"
@@ -82,10 +83,10 @@ DetailsRow ListRow(const QString &label, const QStringList &lines)
 
 QString LevelsSource()
 {
-    const QString &problem = ThePlatformPackage().problem;
-    return problem.isEmpty()
+    const Failure &problem = ThePlatformPackage().problem;
+    return !problem.failed()
                ? PlatformPermissionsRelease() + QStringLiteral(" 的 framework-res.apk")
-               : problem + QStringLiteral("，平台权限的级别未知");
+               : FailureText(problem) + QStringLiteral("，平台权限的级别未知");
 }
 
 } // namespace

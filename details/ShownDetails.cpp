@@ -20,10 +20,21 @@ template <typename Text> void Escape(QList<Text> &items)
 
 void Escape(CertificateFacts &facts)
 {
-    for (QString *text :
-         {&facts.subject, &facts.issuer, &facts.serial, &facts.validity, &facts.publicKey,
-          &facts.md5, &facts.sha1, &facts.sha256, &facts.signatureMd5})
+    for (QString *text : {&facts.subject, &facts.issuer, &facts.serial, &facts.keyAlgorithm,
+                          &facts.md5, &facts.sha1, &facts.sha256, &facts.signatureMd5})
         Escape(*text);
+}
+
+// The arguments are what a failure quotes from the package (an entry's name); the failure it
+// wraps quotes too.
+void Escape(Failure &failure)
+{
+    Escape(failure.args);
+    if (failure.cause) {
+        Failure cause = *failure.cause;
+        Escape(cause);
+        failure.cause = std::make_shared<const Failure>(cause);
+    }
 }
 
 void Escape(SignatureReport &report)
@@ -49,7 +60,8 @@ void Escape(BundleContents &bundle)
     }
     for (ObbFacts &obb : bundle.obbs)
         Escape(obb.entry);
-    Escape(bundle.notes);
+    for (Failure &note : bundle.notes)
+        Escape(note);
 }
 
 void Escape(PackageFacts &facts)

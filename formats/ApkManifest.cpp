@@ -12,22 +12,21 @@ namespace {
 
 const QByteArray ManifestName = "AndroidManifest.xml";
 
-// The manifest entry's bytes within the cap, or why there are none in `problem` (empty when the
-// archive holds no such entry).
-std::optional<QByteArray> ManifestBytes(const ZipArchive &apk, QString &problem)
+// The manifest entry's bytes within the cap, or why there are none in `problem` (no failure when
+// the archive holds no such entry).
+std::optional<QByteArray> ManifestBytes(const ZipArchive &apk, Failure &problem)
 {
-    const QString name = QString::fromLatin1(ManifestName);
     const std::optional<qint64> size = apk.entrySize(ManifestName);
     if (!size)
         return std::nullopt;
     if (*size > MaxManifestBytes) {
-        problem = name + QStringLiteral(" 超过大小上限");
+        problem = {FailureCode::ManifestTooLarge};
         return std::nullopt;
     }
     std::optional<QByteArray> xml = apk.readEntry(ManifestName, MaxManifestBytes);
     if (!xml)
-        problem = name + (apk.inflateLimitReached() ? QStringLiteral(" 解压后的数据超过上限")
-                                                    : QStringLiteral(" 无法读取"));
+        problem = {apk.inflateLimitReached() ? FailureCode::ManifestInflateLimit
+                                             : FailureCode::ManifestUnreadable};
     return xml;
 }
 
@@ -35,15 +34,15 @@ std::optional<QByteArray> ManifestBytes(const ZipArchive &apk, QString &problem)
 
 ManifestReading ReadManifestEntry(const ZipArchive &apk)
 {
-    QString problem;
+    Failure problem;
     const std::optional<QByteArray> xml = ManifestBytes(apk, problem);
     if (!xml)
         return {std::nullopt, problem};
     const FormatReading<ApkManifest> manifest = ReadBinaryManifest(*xml);
-    if (!manifest.unavailable.isEmpty())
+    if (manifest.unavailable.failed())
         return {std::nullopt, manifest.unavailable};
     if (!manifest.value)
-        return {std::nullopt, QString::fromLatin1(ManifestName) + QStringLiteral(" 格式错误")};
+        return {std::nullopt, {FailureCode::ManifestMalformed}};
     return {manifest.value, {}};
 }
 
@@ -54,7 +53,7 @@ std::optional<ApkManifest> ReadApkManifest(const ZipArchive &apk)
 
 std::optional<XmlDocument> ReadManifestDocument(const ZipArchive &apk)
 {
-    QString problem;
+    Failure problem;
     const std::optional<QByteArray> xml = ManifestBytes(apk, problem);
     return xml ? ReadBinaryXmlDocument(*xml).value : std::nullopt;
 }

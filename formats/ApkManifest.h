@@ -1,6 +1,7 @@
 #pragma once
 
 #include "XmlDocument.h"
+#include "base/Failure.h"
 
 #include <QByteArrayView>
 #include <QList>
@@ -79,12 +80,12 @@ constexpr qint64 MaxManifestBytes = 8 << 20;
 // module cannot be loaded.
 std::optional<ApkManifest> ReadApkManifest(QByteArrayView xml);
 
-// What the AndroidManifest.xml entry of an APK gives: its manifest, or why there is none in
-// Chinese ("AndroidManifest.xml 超过大小上限"). Neither when the archive holds no such entry.
+// What the AndroidManifest.xml entry of an APK gives: its manifest, or why there is none (past
+// its size cap, say). Neither when the archive holds no such entry.
 struct ManifestReading
 {
     std::optional<ApkManifest> manifest;
-    QString problem;
+    Failure problem;
 };
 ManifestReading ReadManifestEntry(const ZipArchive &apk);
 // The manifest of the APK whose entries `apk` holds; nothing when it has no readable one.

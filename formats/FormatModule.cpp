@@ -1,10 +1,10 @@
 #include "FormatModule.h"
 
+#include "Formats.h"
 #include "base/ProgramDirectory.h"
 
 #include <QFile>
 #include <atomic>
-#include <cstdio>
 #include <dlfcn.h>
 
 // Defined only in programs that link the readers in (the fuzzers); the others load the module.
@@ -15,14 +15,16 @@ namespace {
 struct LoadedModule
 {
     const FormatReaders *readers = nullptr;
-    QString problem;
+    Failure problem;
 };
 
-LoadedModule Refused(const QString &why)
+// The module's name comes first in every reason it does not load.
+LoadedModule Refused(FailureCode code, const QStringList &details = {})
 {
-    return {nullptr,
-            QStringLiteral("无法加载 %1：%2").arg(QLatin1String(FormatModuleFileName), why)};
+    return {nullptr, {code, QStringList{QLatin1String(FormatModuleFileName)} + details}};
 }
+
+std::atomic<FormatModuleComplaint> complaint = nullptr;
 
 LoadedModule Load()
 {
@@ -30,19 +32,19 @@ LoadedModule Load()
         return {PelmoraFormatReaders(), {}};
     const QString directory = ProgramDirectory();
     if (directory.isEmpty())
-        return Refused(QStringLiteral("程序目录未知"));
+        return Refused(FailureCode::FormatModuleNoDirectory);
     const QByteArray path = QFile::encodeName(directory) + '/' + FormatModuleFileName;
     // Everything bound now, so that a library of the wrong version fails here and not in the
     // middle of a reading; local, so that nothing it brings in can stand in for another
     // library's symbols.
     void *module = ::dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
     if (!module)
-        return Refused(QString::fromLocal8Bit(::dlerror()));
+        return Refused(FailureCode::FormatModuleMissing, {QString::fromLocal8Bit(::dlerror())});
     const auto entry =
         reinterpret_cast<const FormatReaders *(*)()>(::dlsym(module, "PelmoraFormatReaders"));
     const FormatReaders *readers = entry ? entry() : nullptr;
     if (!readers || readers->version != FormatReaders::CurrentVersion)
-        return Refused(QStringLiteral("%1 不是本程序的版本").arg(QFile::decodeName(path)));
+        return Refused(FailureCode::FormatModuleWrongVersion, {QFile::decodeName(path)});
     // Never unloaded: the tables it hands out run its code.
     return {readers, {}};
 }
@@ -66,11 +68,17 @@ const FormatReaders *FormatModule()
     // Said when a reading first goes without, not when the module was only prepared.
     static std::atomic_flag said;
     if (!module.readers && !said.test_and_set())
-        std::fprintf(stderr, "Pelmora：%s\n", module.problem.toLocal8Bit().constData());
+        if (const FormatModuleComplaint say = complaint.load())
+            say(module.problem);
     return module.readers;
 }
 
-QString FormatModuleProblem()
+void SetFormatModuleComplaint(FormatModuleComplaint say)
+{
+    complaint.store(say);
+}
+
+Failure FormatModuleProblem()
 {
     return Module().problem;
 }

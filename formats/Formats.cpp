@@ -5,12 +5,12 @@
 namespace {
 
 // Runs `read` on the module's readers, or gives why there are none; `sayMissing`: whether a
-// module that cannot be loaded is said on standard error (once), as a reading that has no other
-// way says it.
+// module that cannot be loaded is said through the program's complaint (once), as a reading
+// that has no other way says it.
 template <typename T, typename Read> FormatReading<T> WithReaders(Read read, bool sayMissing = true)
 {
     PrepareFormatModule();
-    if (const QString problem = FormatModuleProblem(); !problem.isEmpty()) {
+    if (const Failure problem = FormatModuleProblem(); problem.failed()) {
         if (sayMissing)
             FormatModule();
         return {std::nullopt, problem};
@@ -25,9 +25,9 @@ void PrepareFormatReaders()
     PrepareFormatModule();
 }
 
-QString FormatReadersUnavailable()
+Failure FormatReadersUnavailable()
 {
-    return FormatModule() ? QString() : FormatModuleProblem();
+    return FormatModule() ? Failure() : FormatModuleProblem();
 }
 
 FormatReading<ApkManifest> ReadBinaryManifest(QByteArrayView xml)

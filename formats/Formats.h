@@ -5,12 +5,12 @@
 #include "ApkSetToc.h"
 #include "ResourceTable.h"
 #include "XmlDocument.h"
+#include "base/Failure.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QImage>
 #include <QSize>
-#include <QString>
 #include <memory>
 #include <optional>
 
@@ -24,7 +24,7 @@
 template <typename T> struct FormatReading
 {
     std::optional<T> value; // nothing when the bytes do not read or the module is not available
-    QString unavailable; // "无法加载 libpelmora_formats.so：…"; empty when the module loaded
+    Failure unavailable;    // no failure when the module loaded
 };
 
 // Loads the module now, as a reading would, but says nothing yet: for a program that can load
@@ -32,9 +32,15 @@ template <typename T> struct FormatReading
 void PrepareFormatReaders();
 
 // Why the module cannot be loaded (missing, one of its libraries missing, or built for another
-// version of the readers); empty when it loads. Like a reading that goes without it, says so once
-// on standard error.
-QString FormatReadersUnavailable();
+// version of the readers); no failure when it loads. Like a reading that goes without it, says so
+// once through the program's complaint.
+Failure FormatReadersUnavailable();
+
+// How a program says, once, that the module cannot be loaded, when a reading first goes without
+// it; set before the first reading. The words are the program's: formats/ has none. Without
+// one, nothing is said.
+using FormatModuleComplaint = void (*)(const Failure &problem);
+void SetFormatModuleComplaint(FormatModuleComplaint say);
 
 // A binary AndroidManifest.xml (libandroidfw's ResXMLTree); nothing when it is not a
 // well-formed binary XML document whose root is <manifest>.

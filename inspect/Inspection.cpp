@@ -213,9 +213,9 @@ InspectionResult InspectPackage(const QByteArray &path, InspectionRead read, Byt
     ToolTarget target(*package, name.bundle, BaseCopy::Later);
     InspectedPackage inspected{path, {}, {}, target.baseEntry(), target.layout(), package};
     if (target.damaged()) {
-        InspectionResult result =
-            Refused(file.isOpen() ? InspectionOutcome::Damaged : InspectionOutcome::Unreadable,
-                    Damaged, target.problem());
+        InspectionResult result = Refused(
+            file.isOpen() ? InspectionOutcome::Damaged : InspectionOutcome::Unreadable, Damaged);
+        result.bundleProblem = target.problem();
         result.inspected = inspected;
         return result;
     }

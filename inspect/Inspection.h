@@ -3,6 +3,7 @@
 #include "DisplayFields.h"
 #include "InspectedPackage.h"
 #include "ToolCapture.h"
+#include "base/Failure.h"
 
 #include <QByteArray>
 #include <QString>
@@ -31,10 +32,11 @@ struct InspectionResult
     bool keepsVersion = false;
     // The message the window shows before it refreshes its boxes; null when there is none.
     QString message;
-    // Why a package is damaged, when more is known than the message says: a bundle past a
-    // limit, a file changed while it was inspected, a tool that ran or wrote past its limits.
-    // Empty otherwise.
+    // Why a package is damaged, when more is known than the message says: a file changed while
+    // it was inspected, a tool that ran or wrote past its limits. Empty otherwise.
     QString reason;
+    // Why a bundle is damaged (past a limit, no base); details/ words it as the reason.
+    Failure bundleProblem;
     // What was read, as far as the inspection got: set whenever the file opened and the tool
     // ran, refused or not (the report judges a refused archive's signatures from it).
     std::optional<InspectedPackage> inspected;

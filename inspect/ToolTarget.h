@@ -28,7 +28,7 @@ public:
     // A file named as a bundle that is not a readable ZIP, holds no readable base or goes past
     // a limit; `problem()` says which.
     bool damaged() const { return bundle && bundle->outcome == BundleOutcome::Damaged; }
-    const QString &problem() const { return bundle->problem; }
+    const Failure &problem() const { return bundle->problem; }
     // Whether the tool can start: all it reads is there.
     bool ready() const;
     // The base's copy still to be fed by a read of the bundle file; null when there is none.

@@ -39,33 +39,19 @@ QDateTime Moment(const ASN1_TIME *time)
                      QTime(parts.tm_hour, parts.tm_min, parts.tm_sec), Qt::UTC);
 }
 
-QString TimeText(const QDateTime &moment)
+QString KeyAlgorithmName(const EVP_PKEY *key)
 {
-    return moment.isValid() ? moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                            : QStringLiteral("?");
-}
-
-QString KeyText(X509 *certificate)
-{
-    EVP_PKEY *key = X509_get0_pubkey(certificate);
-    if (!key)
-        return QStringLiteral("无法解析");
-    QString name;
     switch (EVP_PKEY_get_base_id(key)) {
     case EVP_PKEY_RSA:
     case EVP_PKEY_RSA_PSS:
-        name = QStringLiteral("RSA");
-        break;
+        return QStringLiteral("RSA");
     case EVP_PKEY_EC:
-        name = QStringLiteral("EC");
-        break;
+        return QStringLiteral("EC");
     case EVP_PKEY_DSA:
-        name = QStringLiteral("DSA");
-        break;
+        return QStringLiteral("DSA");
     default:
-        name = QString::fromLatin1(OBJ_nid2sn(EVP_PKEY_get_base_id(key)));
+        return QString::fromLatin1(OBJ_nid2sn(EVP_PKEY_get_base_id(key)));
     }
-    return QStringLiteral("%1 %2 位").arg(name).arg(EVP_PKEY_get_bits(key));
 }
 
 } // namespace
@@ -92,9 +78,10 @@ CertificateFacts ReadCertificateFacts(QByteArrayView der)
     facts.serial = SerialText(X509_get0_serialNumber(certificate.get()));
     facts.notBefore = Moment(X509_get0_notBefore(certificate.get()));
     facts.notAfter = Moment(X509_get0_notAfter(certificate.get()));
-    facts.validity =
-        QStringLiteral("%1 至 %2 (UTC)").arg(TimeText(facts.notBefore), TimeText(facts.notAfter));
-    facts.publicKey = KeyText(certificate.get());
+    if (const EVP_PKEY *key = X509_get0_pubkey(certificate.get())) {
+        facts.keyAlgorithm = KeyAlgorithmName(key);
+        facts.keyBits = EVP_PKEY_get_bits(key);
+    }
     const QByteArray md5 = DigestOf(DigestAlgorithm::Md5, der);
     facts.md5 = ColonHex(md5);
     facts.sha1 = ColonHex(DigestOf(DigestAlgorithm::Sha1, der));

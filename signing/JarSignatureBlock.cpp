@@ -296,28 +296,30 @@ public:
         const Algorithm algorithm = AlgorithmOf(signer.digestAlgorithm, signer.signatureAlgorithm);
         if (!Covers(algorithm.levels, minSdk, maxSdk)) {
             const auto [from, to] = FirstGap(algorithm.levels, minSdk, maxSdk);
-            return refuse(QStringLiteral("%1 的签名算法不受 Android API %2 支持")
-                              .arg(blockName, LevelsText(from, to)));
+            return refuse(
+                {FailureCode::JarAlgorithmUnsupported, {blockName, LevelsText(from, to)}});
         }
         signing = FindCertificate(certificates, signer);
         if (!signing)
-            return refuse(QStringLiteral("%1 中没有签名者的证书").arg(blockName));
+            return refuse({FailureCode::JarBlockNoCertificate, {blockName}});
         X509 *certificate = signing->parsed.get();
         if (const auto unsupported = UnsupportedCriticalExtension(certificate, minSdk, maxSdk)) {
             const auto &[oid, from, to] = *unsupported;
-            return refuse(QStringLiteral("%1 的证书带有 Android API %2 不支持的关键扩展 %3")
-                              .arg(blockName, LevelsText(from, to), QString::fromLatin1(oid)));
+            return refuse({FailureCode::JarCriticalExtension,
+                           {blockName, LevelsText(from, to), QString::fromLatin1(oid)}});
         }
         const quint32 flags = X509_get_extension_flags(certificate);
         const quint32 usage = X509_get_key_usage(certificate);
         if ((flags & EXFLAG_INVALID) ||
             (usage != UINT32_MAX && !(usage & (KU_DIGITAL_SIGNATURE | KU_NON_REPUDIATION))))
-            return refuse(QStringLiteral("%1 的证书不允许用于签名").arg(blockName));
+            return refuse({FailureCode::JarCertificateNotForSigning, {blockName}});
         EVP_PKEY *key = X509_get0_pubkey(certificate);
         if (!key || EVP_PKEY_get_base_id(key) != algorithm.keyType)
-            return refuse(QStringLiteral("%1 的证书密钥与签名算法不符").arg(blockName));
-        if (const QString refusal = KeyRefusal(key); !refusal.isEmpty())
-            return refuse(QStringLiteral("%1 的证书 %2").arg(blockName, refusal));
+            return refuse({FailureCode::JarKeyAlgorithmMismatch, {blockName}});
+        if (const Failure refusal = KeyRefusal(key); refusal.failed())
+            return refuse({FailureCode::JarKeyRefused,
+                           {blockName},
+                           std::make_shared<const Failure>(refusal)});
 
         QByteArray signedBytes;
         if (signer.signedAttributes.isEmpty()) {
@@ -340,7 +342,7 @@ public:
     SchemeResult failure;
 
 private:
-    Outcome refuse(const QString &reason)
+    Outcome refuse(const Failure &reason)
     {
         failure = SchemeResult::failed(reason);
         return Outcome::Refused;
@@ -349,10 +351,9 @@ private:
     Outcome checkAttributes(const Pkcs7SignedData &data, const Pkcs7SignerInfo &signer)
     {
         if (minSdk < ApiLevel::KitKat)
-            return refuse(
-                QStringLiteral("%1 带签名属性，Android 4.4 以下无法正确校验").arg(blockName));
+            return refuse({FailureCode::JarSignedAttributesTooOld, {blockName}});
         const auto attributes = ParsePkcs7Attributes(signer.signedAttributes);
-        const QString malformed = QStringLiteral("%1 的签名属性格式错误").arg(blockName);
+        const Failure malformed{FailureCode::JarSignedAttributesMalformed, {blockName}};
         if (!attributes)
             return refuse(malformed);
         bool several = false;
@@ -362,7 +363,7 @@ private:
             if (several || (contentType && !oid))
                 return refuse(malformed);
             if (!contentType)
-                return refuse(QStringLiteral("%1 的签名属性缺少内容类型").arg(blockName));
+                return refuse({FailureCode::JarSignedAttributesNoContentType, {blockName}});
             if (OidText(oid->contents) != data.contentType)
                 return Outcome::NotVerified;
         }
@@ -372,7 +373,7 @@ private:
         if (several || (messageDigest && !octets))
             return refuse(malformed);
         if (!messageDigest)
-            return refuse(QStringLiteral("%1 的签名属性缺少消息摘要").arg(blockName));
+            return refuse({FailureCode::JarSignedAttributesNoDigest, {blockName}});
         const std::optional<DigestAlgorithm> digest = DigestNamed(signer.digestAlgorithm);
         if (!digest)
             return refuse(malformed);
@@ -400,15 +401,15 @@ JarBlockVerification VerifyJarSignatureBlock(QByteArrayView signatureFile, QByte
     const std::optional<Pkcs7SignedData> data = ParsePkcs7SignedData(block, overLimit);
     if (!data)
         return fail(SchemeResult::failed(
-            overLimit ? QStringLiteral("%1 的证书或签名者数超过上限").arg(blockName)
-                      : QStringLiteral("%1 格式错误").arg(blockName)));
+            {overLimit ? FailureCode::JarBlockOverLimit : FailureCode::JarBlockMalformed,
+             {blockName}}));
     if (data->signerInfos.isEmpty())
-        return fail(SchemeResult::failed(QStringLiteral("%1 没有签名者").arg(blockName)));
+        return fail(SchemeResult::failed({FailureCode::JarBlockNoSigner, {blockName}}));
     std::vector<Certificate> certificates;
     for (QByteArrayView encoding : data->certificates) {
         X509Handle parsed = ParseCertificate(encoding);
         if (!parsed)
-            return fail(SchemeResult::failed(QStringLiteral("证书无法解析"), true));
+            return fail(SchemeResult::failed({FailureCode::CertificateUnparsable}));
         certificates.push_back({encoding, std::move(parsed)});
     }
     // Before 7.0 Android tries the first SignerInfo only, from then on each until one verifies;
@@ -425,7 +426,7 @@ JarBlockVerification VerifyJarSignatureBlock(QByteArrayView signatureFile, QByte
             chosen = signing;
     }
     if (!chosen)
-        return fail(SchemeResult::failed(QStringLiteral("签名文件 %1 校验失败").arg(blockName)));
+        return fail(SchemeResult::failed({FailureCode::JarSignatureFileFailed, {blockName}}));
     verification.certificate = chosen->encoding.toByteArray();
     return verification;
 }

@@ -117,10 +117,10 @@ public:
     std::optional<QByteArray> read(const QByteArray &name, qint64 cap)
     {
         if (archive.entrySize(name).value_or(0) > cap)
-            return fail(QStringLiteral("%1 超过大小上限").arg(EntryText(name)));
+            return fail({FailureCode::JarEntryTooLarge, {EntryText(name)}});
         const auto bytes = archive.readEntry(name, cap);
         if (!bytes)
-            return fail(QStringLiteral("文件 %1 无法读取").arg(EntryText(name)));
+            return fail({FailureCode::JarEntryUnreadable, {EntryText(name)}});
         return bytes;
     }
 
@@ -132,10 +132,9 @@ public:
     {
         const JarDigests found = DigestsToCheck(file, section, suffix, minSdk, maxSdk);
         if (found.malformed)
-            return fail(QStringLiteral("%1 中的摘要不是合法的 Base64").arg(EntryText(fileName)));
+            return fail({FailureCode::JarDigestNotBase64, {EntryText(fileName)}});
         if (found.overLimit)
-            return fail(
-                QStringLiteral("%1 的 Digest-Algorithms 超过上限").arg(EntryText(fileName)));
+            return fail({FailureCode::JarDigestAlgorithmsOverLimit, {EntryText(fileName)}});
         return found.digests;
     }
 
@@ -146,14 +145,14 @@ public:
         const JarManifest signature(signer.signatureFile);
         const QString fileName = EntryText(signer.signatureFileName);
         if (signature.overLimit()) {
-            fail(QStringLiteral("%1 的节数或属性数超过上限").arg(fileName));
+            fail({FailureCode::JarSectionsOverLimit, {fileName}});
             return FileOutcome::Failed;
         }
         const JarManifest::Section &main = signature.main();
         if (!signature.value(main, "Signature-Version"))
             return FileOutcome::Ignored;
         if (StrippedOfScheme(signature, v2Present, v3Present, maxSdk)) {
-            failure = SchemeResult::failed(QStringLiteral("v2/v3 签名已被剥离"), true);
+            failure = SchemeResult::failed({FailureCode::V2V3Stripped});
             return FileOutcome::Failed;
         }
         // Files signed by Netscape's signtool name the manifest's digest without "-Manifest".
@@ -171,13 +170,13 @@ public:
                 return FileOutcome::Failed;
             if (!mainDigests->isEmpty() &&
                 !manifestDigests.match(manifest.raw(manifest.main()), *mainDigests)) {
-                fail(QStringLiteral("%1 与清单的主属性不符").arg(fileName));
+                fail({FailureCode::JarMainAttributesMismatch, {fileName}});
                 return FileOutcome::Failed;
             }
         }
 
         bool ignored = false;
-        std::optional<QString> mismatch;
+        std::optional<Failure> mismatch;
         for (const JarManifest::Section &section : signature.sections()) {
             const std::optional<QByteArray> name = signature.name(section);
             if (!name || signer.named.contains(*name))
@@ -197,7 +196,7 @@ public:
             if (signtool && covered.endsWith("\n\n"))
                 covered.chop(1);
             if (!manifestDigests.match(covered, *expected) && !mismatch)
-                mismatch = QStringLiteral("%1 与清单不符").arg(fileName);
+                mismatch = Failure{FailureCode::JarSignatureFileMismatch, {fileName}};
         }
         if (ignored)
             return FileOutcome::Ignored;
@@ -208,7 +207,7 @@ public:
         return FileOutcome::Used;
     }
 
-    std::nullopt_t fail(const QString &reason)
+    std::nullopt_t fail(const Failure &reason)
     {
         failure = SchemeResult::failed(reason);
         return std::nullopt;
@@ -367,7 +366,7 @@ struct JarSignatureCheck::State
     JarVerification failWith(const SchemeResult &failure, bool limitReached)
     {
         verification.result =
-            limitReached ? SchemeResult::failed(QStringLiteral("解压后的数据超过上限")) : failure;
+            limitReached ? SchemeResult::failed({FailureCode::InflateLimit}) : failure;
         return verification;
     }
 
@@ -390,14 +389,14 @@ void JarSignatureCheck::State::plan(bool v2Present, bool v3Present, int minSdk, 
         return;
     }
     JarCheck check(archive, minSdk, maxSdk);
-    const auto fail = [&](const std::optional<QString> &reason = std::nullopt) {
+    const auto fail = [&](const std::optional<Failure> &reason = std::nullopt) {
         decided = failWith(reason ? SchemeResult::failed(*reason) : check.failure,
                            archive.inflateLimitReached());
     };
     if (!names.contains(ManifestName))
-        return fail(QStringLiteral("缺少 META-INF/MANIFEST.MF"));
+        return fail(Failure{FailureCode::JarManifestMissing});
     if (signers.size() > MaxSigners)
-        return fail(QStringLiteral("签名者过多"));
+        return fail(Failure{FailureCode::TooManySigners});
 
     // Every signature block first: the manifest, the one large file, is read only for signers
     // whose signatures hold.
@@ -427,17 +426,18 @@ void JarSignatureCheck::State::plan(bool v2Present, bool v3Present, int minSdk, 
         return fail();
     const JarManifest manifest(*manifestBytes);
     if (manifest.overLimit())
-        return fail(QStringLiteral("META-INF/MANIFEST.MF 的节数或属性数超过上限"));
+        return fail(
+            Failure{FailureCode::JarSectionsOverLimit, {QString::fromLatin1(ManifestName)}});
     const QSet<QByteArray> present(names.begin(), names.end());
     QHash<QByteArray, qsizetype> sectionByName;
     for (qsizetype i = 0; i < manifest.sections().size(); ++i) {
         const std::optional<QByteArray> name = manifest.name(manifest.sections()[i]);
         if (!name)
-            return fail(QStringLiteral("META-INF/MANIFEST.MF 有未命名的节"));
+            return fail(Failure{FailureCode::JarManifestUnnamedSection});
         if (sectionByName.contains(*name))
-            return fail(QStringLiteral("清单中 %1 出现了两次").arg(EntryText(*name)));
+            return fail(Failure{FailureCode::JarManifestEntryTwice, {EntryText(*name)}});
         if (!present.contains(*name))
-            return fail(QStringLiteral("清单中的 %1 不在 ZIP 中").arg(EntryText(*name)));
+            return fail(Failure{FailureCode::JarManifestEntryMissing, {EntryText(*name)}});
         sectionByName.insert(*name, i);
     }
 
@@ -456,7 +456,7 @@ void JarSignatureCheck::State::plan(bool v2Present, bool v3Present, int minSdk, 
         }
     }
     if (remaining.isEmpty())
-        return fail(QStringLiteral("没有有效的签名文件"));
+        return fail(Failure{FailureCode::JarNoValidSignatureFile});
 
     // Every entry outside META-INF/ must be signed, by the same signers as the others. Those
     // before the first that fails for want of a section or a signer are digested; it decides
@@ -471,7 +471,7 @@ void JarSignatureCheck::State::plan(bool v2Present, bool v3Present, int minSdk, 
         const auto section = sectionByName.constFind(name);
         if (section == sectionByName.cend()) {
             stepFails(name, SchemeResult::failed(
-                                QStringLiteral("文件 %1 不在清单中").arg(EntryText(name))));
+                                {FailureCode::JarEntryNotInManifest, {EntryText(name)}}));
             break;
         }
         QList<const JarSigner *> signing;
@@ -480,15 +480,14 @@ void JarSignatureCheck::State::plan(bool v2Present, bool v3Present, int minSdk, 
                 signing.append(signer);
         if (signing.isEmpty()) {
             stepFails(name,
-                      SchemeResult::failed(QStringLiteral("文件 %1 未签名").arg(EntryText(name))));
+                      SchemeResult::failed({FailureCode::JarEntryUnsigned, {EntryText(name)}}));
             break;
         }
         if (!entrySigners)
             entrySigners = signing;
         else if (*entrySigners != signing) {
-            stepFails(name,
-                      SchemeResult::failed(
-                          QStringLiteral("文件 %1 的签名者与其他文件不同").arg(EntryText(name))));
+            stepFails(name, SchemeResult::failed(
+                                {FailureCode::JarEntrySignersDiffer, {EntryText(name)}}));
             break;
         }
         const auto digests =
@@ -499,8 +498,7 @@ void JarSignatureCheck::State::plan(bool v2Present, bool v3Present, int minSdk, 
         }
         if (digests->isEmpty()) {
             stepFails(name,
-                      SchemeResult::failed(
-                          QStringLiteral("文件 %1 在清单中没有可校验的摘要").arg(EntryText(name))));
+                      SchemeResult::failed({FailureCode::JarEntryNoDigest, {EntryText(name)}}));
             break;
         }
         steps.append({name, std::nullopt, *digests, entries.add(name, *digests)});
@@ -508,7 +506,7 @@ void JarSignatureCheck::State::plan(bool v2Present, bool v3Present, int minSdk, 
     entries.ready();
     limitBeforeEntries = archive.inflateLimitReached();
     if (!entrySigners && (steps.isEmpty() || !steps.last().failure))
-        steps.append({{}, SchemeResult::failed(QStringLiteral("没有已签名的文件")), {}, -1});
+        steps.append({{}, SchemeResult::failed({FailureCode::JarNoSignedEntries}), {}, -1});
     signersOfEntries = entrySigners.value_or(QList<const JarSigner *>());
 }
 
@@ -548,13 +546,12 @@ JarVerification JarSignatureCheck::finish()
         // name the fault.
         for (qsizetype i = 0; i < step.expected.size(); ++i)
             if (entry.digests[i] != step.expected[i].expected)
-                return d->failWith(
-                    SchemeResult::failed(
-                        QStringLiteral("文件 %1 摘要不符").arg(EntryText(step.name))),
-                    limitReached);
+                return d->failWith(SchemeResult::failed({FailureCode::JarEntryDigestMismatch,
+                                                         {EntryText(step.name)}}),
+                                   limitReached);
         if (!entry.read)
             return d->failWith(
-                SchemeResult::failed(QStringLiteral("文件 %1 无法读取").arg(EntryText(step.name))),
+                SchemeResult::failed({FailureCode::JarEntryUnreadable, {EntryText(step.name)}}),
                 limitReached);
     }
 

@@ -20,7 +20,7 @@ PackageLayout ReadPackageLayout(const SafeFile &file, const EndRecord &end)
     layout.end = end;
     layout.endBytes.resize(qsizetype(layout.fileSize - end.offset));
     if (!file.readAt(end.offset, layout.endBytes.data(), layout.endBytes.size())) {
-        layout.error = QStringLiteral("无法读取文件");
+        layout.error = {FailureCode::FileUnreadable};
         return layout;
     }
     layout.blockOffset = end.centralDirectoryOffset;
@@ -33,12 +33,12 @@ PackageLayout ReadPackageLayout(const SafeFile &file, const EndRecord &end)
     // The size field counts the block without the leading size field itself.
     const quint64 size = LittleEndianCursor(QByteArrayView(footer, BlockFooterSize)).u64At(0);
     if (size < BlockFooterSize || size > MaxBlockSize || size > quint64(cd - 8)) {
-        layout.error = QStringLiteral("签名块格式错误");
+        layout.error = {FailureCode::SigningBlockMalformed};
         return layout;
     }
     layout.blockOffset = cd - qint64(size) - 8;
     layout.block.resize(qsizetype(size + 8));
     if (!file.readAt(layout.blockOffset, layout.block.data(), layout.block.size()))
-        layout.error = QStringLiteral("无法读取文件");
+        layout.error = {FailureCode::FileUnreadable};
     return layout;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/ZipEndRecord.h"
+#include "base/Failure.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,7 +11,7 @@ class SafeFile;
 // The parts of a package that signature scheme v2 and v3 digest and the block that signs them.
 struct PackageLayout
 {
-    QString error;
+    Failure error;
     qint64 fileSize = 0;
     EndRecord end;
     QByteArray endBytes; // the end record and its comment

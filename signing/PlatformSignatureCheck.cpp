@@ -25,21 +25,21 @@ void CheckContent(SchemeVerification &scheme, const QMap<ContentDigestKind, QByt
 {
     for (const SignedContentDigest &digest : scheme.contentDigests) {
         if (digest.kind == ContentDigestKind::VeritySha256 && !VerityApplies(layout)) {
-            scheme.result = SchemeResult::failed(QStringLiteral("签名块未按 4 KB 对齐"));
+            scheme.result = SchemeResult::failed({FailureCode::SigningBlockUnaligned});
             return;
         }
         if (!actual.contains(digest.kind)) {
-            scheme.result = SchemeResult::failed(QStringLiteral("无法读取文件"), true);
+            scheme.result = SchemeResult::failed({FailureCode::FileUnreadable});
             return;
         }
         if (actual.value(digest.kind) != digest.expected) {
-            scheme.result = SchemeResult::failed(QStringLiteral("内容摘要不符"));
+            scheme.result = SchemeResult::failed({FailureCode::ContentDigestMismatch});
             return;
         }
     }
 }
 
-void FailWith(SchemeVerification &scheme, const std::optional<QString> &reason)
+void FailWith(SchemeVerification &scheme, const std::optional<Failure> &reason)
 {
     if (reason)
         scheme.result = SchemeResult::failed(*reason);
@@ -51,7 +51,7 @@ void FailWith(SchemeVerification &scheme, const std::optional<QString> &reason)
 void CheckAcrossSigners(const SigningBlock &block, int minSdk, SchemeVerification &v2,
                         SchemeVerification &v3, SchemeVerification &v31)
 {
-    const SchemeResult stripped = SchemeResult::failed(QStringLiteral("v3 签名已被剥离"), true);
+    const SchemeResult stripped = SchemeResult::failed({FailureCode::V3Stripped});
     if (Verified(v2) && V3Stripped(block))
         v2.result = stripped;
     if (Verified(v31))
@@ -61,7 +61,7 @@ void CheckAcrossSigners(const SigningBlock &block, int minSdk, SchemeVerificatio
     if (V31Stripped(block)) {
         v3.result = stripped;
     } else if (Verified(v31) && RotationMinSdkDisagrees(block)) {
-        v3.result = SchemeResult::failed(QStringLiteral("签名者所记的 v3.1 起始版本不符"));
+        v3.result = SchemeResult::failed({FailureCode::V31MinSdkMismatch});
     } else {
         int highest = ApiLevel::Newest;
         if (Verified(v31))
@@ -77,9 +77,12 @@ SchemeResult V3FamilyResult(const SigningBlock &block, const SchemeVerification 
                             const SchemeVerification &v31)
 {
     if (block.v31.present && !block.v3.present)
-        return SchemeResult::failed(QStringLiteral("v3 签名已被剥离"), true);
-    if (v31.result.state == SchemeState::Failed && !v31.result.standsAlone)
-        return SchemeResult::failed(QStringLiteral("v3.1 ") + v31.result.reason, true);
+        return SchemeResult::failed({FailureCode::V3Stripped});
+    // A v3.1 signer's failure is told apart from a v3 signer's; one that names its own scheme
+    // already is passed on as it is.
+    if (v31.result.state == SchemeState::Failed && !NamesItsScheme(v31.result.reason.code))
+        return SchemeResult::failed(
+            {FailureCode::V31Failed, {}, std::make_shared<const Failure>(v31.result.reason)});
     return v31.result.state == SchemeState::Failed ? v31.result : v3.result;
 }
 
@@ -87,21 +90,21 @@ SchemeResult V3FamilyResult(const SigningBlock &block, const SchemeVerification 
 // lacks, in the order Android's own verifier finds it; empty when nothing. A level the manifest
 // does not tell (a reference, which Android resolves and apksig does not) may be one that needs
 // v2 or v3.
-QString PlatformFailure(const PackagePlatforms &platforms, bool blockSigned, bool v1Needed,
+Failure PlatformFailure(const PackagePlatforms &platforms, bool blockSigned, bool v1Needed,
                         bool v1Present)
 {
     const std::optional<int> &sandbox = platforms.targetSandbox;
     if (!blockSigned && !sandbox)
-        return QStringLiteral("targetSandboxVersion 无法确定，需要 v2 或 v3 签名");
+        return {FailureCode::SandboxUnknownNeedsV2};
     if (!blockSigned && *sandbox >= 2)
-        return QStringLiteral("targetSandboxVersion %1 需要 v2 或 v3 签名").arg(*sandbox);
+        return {FailureCode::SandboxNeedsV2, {QString::number(*sandbox)}};
     if (v1Needed && !v1Present)
-        return QStringLiteral("Android 7.0 以下需要 v1 (JAR) 签名");
+        return {FailureCode::JarNeededBelowNougat};
     const std::optional<int> &target = platforms.targetSdk;
     if (!blockSigned && !target)
-        return QStringLiteral("targetSdkVersion 无法确定，需要 v2 或 v3 签名");
+        return {FailureCode::TargetSdkUnknownNeedsV2};
     if (!blockSigned && *target >= ApiLevel::R)
-        return QStringLiteral("targetSdkVersion %1 需要 v2 或 v3 签名").arg(*target);
+        return {FailureCode::TargetSdkNeedsV2, {QString::number(*target)}};
     return {};
 }
 
@@ -147,7 +150,7 @@ PlatformSignatureCheck::PlatformSignatureCheck(const SafeFile &file, const ZipAr
 {
     SignatureReport report;
     if (!file.isOpen()) {
-        report.failure = QStringLiteral("无法读取文件");
+        report.failure = {FailureCode::FileUnreadable};
         d->decided = report;
         return;
     }
@@ -158,15 +161,15 @@ PlatformSignatureCheck::PlatformSignatureCheck(const SafeFile &file, const ZipAr
         return;
     }
     d->layout = ReadPackageLayout(file, archive.endRecord());
-    if (!d->layout.error.isEmpty()) {
+    if (d->layout.error.failed()) {
         report.failure = d->layout.error;
         d->decided = report;
         return;
     }
     d->block = d->layout.block.isEmpty() ? SigningBlock() : ParseSigningBlock(d->layout.block);
     // Entry data inside the signing block would be covered by no signature.
-    if (d->block.error.isEmpty() && archive.dataEnd() > d->layout.blockOffset) {
-        report.failure = QStringLiteral("ZIP 结构异常：条目与签名块重叠");
+    if (!d->block.error.failed() && archive.dataEnd() > d->layout.blockOffset) {
+        report.failure = {FailureCode::ZipEntryOverlapsSigningBlock};
         d->decided = report;
         return;
     }
@@ -223,7 +226,7 @@ SignatureReport PlatformSignatureCheck::finish()
     const int minSdk = d->platforms.minSdk;
     SchemeVerification &v2 = d->v2, &v3 = d->v3, &v31 = d->v31;
     SignatureReport report;
-    report.failure = block.error.isEmpty() ? d->platforms.problem : block.error;
+    report.failure = block.error.failed() ? block.error : d->platforms.problem;
     const bool blockSigned = block.v2.present || block.v3.present || block.v31.present;
     const JarVerification v1 = d->v1->finish();
     const QMap<ContentDigestKind, QByteArray> actual =
@@ -253,7 +256,7 @@ SignatureReport PlatformSignatureCheck::finish()
         report.v1Decides ? v1.certificates : QList<QByteArray>();
     if (report.verdict() != SignatureVerdict::Failed &&
         !SignersAgree(jarCertificates, block, report.v2Decides)) {
-        report.failure = QStringLiteral("各方案签名者不一致");
+        report.failure = {FailureCode::SignersDifferAcrossSchemes};
         if (report.v1Decides && report.v1.state != SchemeState::Absent)
             report.signersByScheme.append({QStringLiteral("v1"), v1.signers});
         if (report.v2Decides)

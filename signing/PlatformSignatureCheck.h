@@ -26,7 +26,7 @@ struct PackagePlatforms
     // Why the platforms cannot be told (a manifest that does not read, a minimum apksig cannot
     // read): the verdict fails saying it, and each scheme is still checked over every platform
     // from API 1 (`minSdk`).
-    QString problem;
+    Failure problem;
 };
 
 // Checks every signature scheme the package carries (JAR, v2, v3, v3.1) and reads its signers'

@@ -34,20 +34,20 @@ QList<const AlgorithmValue *> SignaturesToVerify(const QList<AlgorithmValue> &si
 
 // Why the lineage does not hold, or nothing: each certificate of it once, each signing the
 // next, the newest the signer's own.
-std::optional<QString> LineageProblem(const SchemeSigner &signer)
+std::optional<Failure> LineageProblem(const SchemeSigner &signer)
 {
     if (signer.lineageTooLong)
-        return QStringLiteral("密钥轮换记录超过上限");
+        return Failure{FailureCode::LineageTooLong};
     const QList<LineageNode> &lineage = signer.lineage;
     if (lineage.isEmpty())
         return std::nullopt;
     QSet<QByteArray> seen;
     for (const LineageNode &node : lineage) {
         if (seen.contains(node.certificate))
-            return QStringLiteral("密钥轮换记录中有重复的证书");
+            return Failure{FailureCode::LineageDuplicateCertificate};
         seen.insert(node.certificate);
     }
-    const QString broken = QStringLiteral("密钥轮换记录校验失败");
+    const Failure broken{FailureCode::LineageBroken};
     for (qsizetype i = 1; i < lineage.size(); ++i) {
         const LineageNode &parent = lineage[i - 1];
         const LineageNode &child = lineage[i];
@@ -56,7 +56,7 @@ std::optional<QString> LineageProblem(const SchemeSigner &signer)
         EVP_PKEY *key = certificate ? X509_get0_pubkey(certificate.get()) : nullptr;
         if (!algorithm || parent.childAlgorithm != child.parentAlgorithm || !key)
             return broken;
-        if (const QString refusal = KeyRefusal(key); !refusal.isEmpty())
+        if (const Failure refusal = KeyRefusal(key); refusal.failed())
             return refusal;
         if (!VerifySignature(key, *algorithm, child.signedData, child.signature))
             return broken;
@@ -80,20 +80,20 @@ std::optional<SchemeResult> CheckSigner(const SchemeSigner &signer, bool v3, int
                                         QList<ContentDigestKind> &verifiedKinds)
 {
     if (signer.certificates.isEmpty())
-        return SchemeResult::failed(QStringLiteral("没有证书"));
+        return SchemeResult::failed({FailureCode::SignerNoCertificate});
     const X509Handle certificate = ParseCertificate(signer.certificates.first());
     if (!certificate)
-        return SchemeResult::failed(QStringLiteral("证书无法解析"), true);
+        return SchemeResult::failed({FailureCode::CertificateUnparsable});
     const auto *keyBytes = reinterpret_cast<const unsigned char *>(signer.publicKey.constData());
     const KeyHandle key(d2i_PUBKEY(nullptr, &keyBytes, long(signer.publicKey.size())));
     if (!key)
-        return SchemeResult::failed(QStringLiteral("公钥无法解析"));
-    if (const QString refusal = KeyRefusal(key.get()); !refusal.isEmpty())
+        return SchemeResult::failed({FailureCode::PublicKeyUnparsable});
+    if (const Failure refusal = KeyRefusal(key.get()); refusal.failed())
         return SchemeResult::failed(refusal);
     if (CertificatePublicKey(signer.certificates.first()) != signer.publicKey)
-        return SchemeResult::failed(QStringLiteral("公钥与证书不符"));
+        return SchemeResult::failed({FailureCode::PublicKeyMismatch});
     if (v3 && (signer.minSdk < 0 || signer.minSdk > signer.maxSdk))
-        return SchemeResult::failed(QStringLiteral("签名者平台版本范围无效"));
+        return SchemeResult::failed({FailureCode::SignerRangeInvalid});
     // A signer for a development release names the release before it as its minimum.
     const int lowest =
         v3 ? signer.minSdk + (signer.targetsDevRelease ? 1 : 0) : qMax(minSdk, ApiLevel::Nougat);
@@ -101,15 +101,15 @@ std::optional<SchemeResult> CheckSigner(const SchemeSigner &signer, bool v3, int
     const QList<const AlgorithmValue *> signatures =
         SignaturesToVerify(signer.signatures, lowest, highest);
     if (signatures.isEmpty())
-        return SchemeResult::failed(QStringLiteral("没有可校验的签名算法"));
+        return SchemeResult::failed({FailureCode::NoVerifiableAlgorithm});
     for (const AlgorithmValue *signature : signatures)
         if (!VerifySignature(key.get(), *FindSignatureAlgorithm(signature->algorithm),
                              signer.signedData, signature->bytes))
-            return SchemeResult::failed(QStringLiteral("签名不符"));
+            return SchemeResult::failed({FailureCode::SignatureMismatch});
     if (AlgorithmsOf(signer.digests) != AlgorithmsOf(signer.signatures))
-        return SchemeResult::failed(QStringLiteral("摘要与签名的算法不一致"));
+        return SchemeResult::failed({FailureCode::DigestAlgorithmsMismatch});
     if (v3 && (signer.minSdk != signer.signedMinSdk || signer.maxSdk != signer.signedMaxSdk))
-        return SchemeResult::failed(QStringLiteral("SDK 版本范围与签名内容不一致"));
+        return SchemeResult::failed({FailureCode::SdkRangeMismatch});
     if (v3)
         if (const auto problem = LineageProblem(signer))
             return SchemeResult::failed(*problem);
@@ -127,12 +127,12 @@ SchemeVerification VerifySchemeSigners(const SchemeBlock &scheme, bool v3, int m
     SchemeVerification verification;
     if (!scheme.present)
         return verification;
-    if (!scheme.error.isEmpty()) {
+    if (scheme.error.failed()) {
         verification.result = SchemeResult::failed(scheme.error);
         return verification;
     }
     if (scheme.signers.isEmpty()) {
-        verification.result = SchemeResult::failed(QStringLiteral("没有签名者"));
+        verification.result = SchemeResult::failed({FailureCode::NoSigners});
         return verification;
     }
     QList<ContentDigestKind> verifiedKinds;

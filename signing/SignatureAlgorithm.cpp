@@ -59,27 +59,27 @@ bool Stronger(const SignatureAlgorithm &a, const SignatureAlgorithm &b)
     return Preference(a.content) > Preference(b.content);
 }
 
-QString KeyRefusal(EVP_PKEY *key)
+Failure KeyRefusal(EVP_PKEY *key)
 {
     const int type = EVP_PKEY_get_base_id(key);
     if (type != EVP_PKEY_RSA && type != EVP_PKEY_RSA_PSS)
         return {};
     BIGNUM *modulus = nullptr;
     BIGNUM *exponent = nullptr;
-    QString refusal;
+    Failure refusal;
     if (EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_N, &modulus) != 1 ||
         EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_E, &exponent) != 1)
-        refusal = QStringLiteral("RSA 公钥无法读取");
+        refusal = {FailureCode::RsaKeyUnreadable};
     else if (BN_num_bits(modulus) > MaxRsaModulusBits)
-        refusal = QStringLiteral("RSA 密钥长度超过上限");
+        refusal = {FailureCode::RsaKeyTooLong};
     else if (BN_num_bits(modulus) < MinRsaModulusBits)
-        refusal = QStringLiteral("RSA 密钥长度低于下限");
+        refusal = {FailureCode::RsaKeyTooShort};
     else if (!BN_is_odd(modulus))
-        refusal = QStringLiteral("RSA 模数无效");
+        refusal = {FailureCode::RsaModulusInvalid};
     else if (BN_num_bits(exponent) > MaxRsaExponentBits)
-        refusal = QStringLiteral("RSA 公钥指数超过上限");
+        refusal = {FailureCode::RsaExponentTooLarge};
     else if (!BN_is_odd(exponent) || BN_is_one(exponent))
-        refusal = QStringLiteral("RSA 公钥指数无效");
+        refusal = {FailureCode::RsaExponentInvalid};
     BN_free(modulus);
     BN_free(exponent);
     return refusal;

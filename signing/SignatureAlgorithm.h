@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ContentDigest.h"
+#include "base/Failure.h"
 #include "digest/Digest.h"
 
 #include <QByteArrayView>
@@ -31,7 +32,7 @@ bool Stronger(const SignatureAlgorithm &a, const SignatureAlgorithm &b);
 // signed: an exponent of 1 makes the padded digest itself a valid signature. Its modulus must
 // also be odd, of at least 512 bits (as Java's RSA keys too), so larger than any exponent
 // allowed, and its exponent odd and at least 3.
-QString KeyRefusal(EVP_PKEY *key);
+Failure KeyRefusal(EVP_PKEY *key);
 
 // Whether `signature` over `data` verifies with `key` under `algorithm`; false too when the key
 // is of another kind than the algorithm expects.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ApiLevels.h"
+#include "base/Failure.h"
 
 #include <QDateTime>
 #include <QList>
@@ -16,32 +17,47 @@ enum class SchemeState
     Failed
 };
 
+// Whether a scheme's failure names what it is about itself (a stripped scheme, a certificate,
+// the file), so that it is not put after the scheme's name.
+inline bool NamesItsScheme(FailureCode code)
+{
+    switch (code) {
+    case FailureCode::FileUnreadable:
+    case FailureCode::CertificateUnparsable:
+    case FailureCode::V3Stripped:
+    case FailureCode::V2V3Stripped:
+    case FailureCode::V31Failed:
+        return true;
+    default:
+        return false;
+    }
+}
+
 struct SchemeResult
 {
     SchemeState state = SchemeState::Absent;
-    // Why it failed, in Chinese. Reasons about one scheme leave out its name ("内容摘要不符");
-    // those that say all themselves ("证书无法解析") set `standsAlone`.
-    QString reason;
-    bool standsAlone = false;
+    // Why it failed. Most reasons are about this scheme alone and leave out its name (a content
+    // digest that does not match); a few name what they are about themselves (a stripped
+    // scheme), and details/ knows which by the code.
+    Failure reason;
 
-    static SchemeResult verified() { return {SchemeState::Verified, {}, false}; }
-    static SchemeResult failed(const QString &reason, bool standsAlone = false)
-    {
-        return {SchemeState::Failed, reason, standsAlone};
-    }
+    static SchemeResult verified() { return {SchemeState::Verified, {}}; }
+    static SchemeResult failed(const Failure &reason) { return {SchemeState::Failed, reason}; }
 };
 
-// What a certificate says about who signed; all texts ready to show.
+// What a certificate says about who signed; details/ words the validity and the key.
 struct CertificateFacts
 {
     bool parsed = false; // nothing else is filled in unless the DER parsed
     QString subject;
     QString issuer;
     QString serial;
-    QString validity;
     QDateTime notBefore; // UTC; invalid when the certificate's time does not read
     QDateTime notAfter;
-    QString publicKey;
+    // The public key: "RSA", "EC", "DSA" or OpenSSL's short name, and its size; no size when
+    // the key does not read.
+    QString keyAlgorithm;
+    std::optional<int> keyBits;
     QString md5;
     QString sha1;
     QString sha256;
@@ -92,7 +108,7 @@ struct SignatureReport
 {
     // Why the package as a whole could not be checked (not a ZIP, a broken signing block), or
     // why its schemes do not hold together (signed by different signers).
-    QString failure;
+    Failure failure;
     // Each scheme's own result; v3 covers v3.1 too.
     SchemeResult v1;
     SchemeResult v2;
@@ -104,7 +120,7 @@ struct SignatureReport
     bool v2Decides = true;
     bool v3Decides = true;
     // What platforms in the range need that the package lacks, e.g. a JAR signature below 24.
-    QString platformFailure;
+    Failure platformFailure;
     // The signers of the newest scheme present: v3 (and v3.1, by platform), else v2, else v1.
     QList<SignerFacts> signers;
     // Only when the schemes that decide were not signed by one signer: each one's, oldest first.
@@ -114,7 +130,7 @@ struct SignatureReport
     // no fault found in looking for one. Failed otherwise.
     SignatureVerdict verdict() const
     {
-        if (!failure.isEmpty() || !platformFailure.isEmpty())
+        if (failure.failed() || platformFailure.failed())
             return SignatureVerdict::Failed;
         const std::pair<const SchemeResult &, bool> schemes[] = {
             {v1, v1Decides}, {v2, v2Decides}, {v3, v3Decides}};

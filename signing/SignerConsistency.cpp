@@ -28,13 +28,13 @@ bool DescendsFrom(const SchemeSigner &signer, const QByteArray &ancestor)
         [&ancestor](const LineageNode &node) { return node.certificate == ancestor; });
 }
 
-QString Uncovered(qint64 from, qint64 to)
+Failure Uncovered(qint64 from, qint64 to)
 {
     if (to >= ApiLevel::Newest)
-        return QStringLiteral("签名者未覆盖 API %1 及以上").arg(from);
+        return {FailureCode::SignersUncoveredFrom, {QString::number(from)}};
     if (to == from)
-        return QStringLiteral("签名者未覆盖 API %1").arg(from);
-    return QStringLiteral("签名者未覆盖 API %1–%2").arg(from).arg(to);
+        return {FailureCode::SignersUncoveredLevel, {QString::number(from)}};
+    return {FailureCode::SignersUncoveredRange, {QString::number(from), QString::number(to)}};
 }
 
 } // namespace
@@ -68,7 +68,7 @@ bool RotationMinSdkDisagrees(const SigningBlock &block)
                        });
 }
 
-std::optional<QString> CoverageProblem(const QList<SchemeSigner> &signers, int lowest, int highest)
+std::optional<Failure> CoverageProblem(const QList<SchemeSigner> &signers, int lowest, int highest)
 {
     QList<const SchemeSigner *> sorted;
     for (const SchemeSigner &signer : signers)
@@ -82,7 +82,7 @@ std::optional<QString> CoverageProblem(const QList<SchemeSigner> &signers, int l
     for (const SchemeSigner *signer : std::as_const(sorted).sliced(1)) {
         const bool sharesFirstLevel = signer->minSdk == covered && signer->targetsDevRelease;
         if (signer->minSdk <= covered && !sharesFirstLevel)
-            return QStringLiteral("签名者平台版本重叠");
+            return Failure{FailureCode::SignerRangesOverlap};
         if (signer->minSdk > covered + 1)
             return Uncovered(covered + 1, signer->minSdk - 1);
         covered = std::max<qint64>(covered, signer->maxSdk);

@@ -18,7 +18,7 @@ bool RotationMinSdkDisagrees(const SigningBlock &block);
 // Why the signers of one v3 or v3.1 block do not sign for each platform from `lowest` through
 // `highest` exactly once, or nothing: a signer for a development release may share its first
 // level with the one before it. Each signer's range is known to be a range.
-std::optional<QString> CoverageProblem(const QList<SchemeSigner> &signers, int lowest, int highest);
+std::optional<Failure> CoverageProblem(const QList<SchemeSigner> &signers, int lowest, int highest);
 
 // Whether the schemes that decide were signed by the same signer: the JAR signers'
 // certificates `jarCertificates` (empty when v1 does not decide) are the v2 signers' (when

@@ -168,15 +168,15 @@ bool ReadSigner(QByteArrayView bytes, bool v3, SchemeSigner &signer)
 }
 
 // Why the scheme's value cannot be read, or nothing when its signers were appended.
-std::optional<QString> ReadSchemeSigners(QByteArrayView value, bool v3, SchemeBlock &scheme)
+std::optional<Failure> ReadSchemeSigners(QByteArrayView value, bool v3, SchemeBlock &scheme)
 {
     LittleEndianCursor cursor(value);
     QByteArrayView signers;
     if (!cursor.readLengthPrefixed(signers))
-        return QStringLiteral("签名数据格式错误");
+        return Failure{FailureCode::SignedDataMalformed};
     // Told apart from a malformed list so that the reason is clear; the walk stops early.
     if (CountElements(signers, MaxSigners) > MaxSigners)
-        return QStringLiteral("签名者过多");
+        return Failure{FailureCode::TooManySigners};
     const bool read = ForEachElement(signers, MaxSigners, [&scheme, v3](QByteArrayView bytes) {
         SchemeSigner signer;
         if (!ReadSigner(bytes, v3, signer))
@@ -185,7 +185,7 @@ std::optional<QString> ReadSchemeSigners(QByteArrayView value, bool v3, SchemeBl
         return true;
     });
     if (!read)
-        return QStringLiteral("签名数据格式错误");
+        return Failure{FailureCode::SignedDataMalformed};
     return std::nullopt;
 }
 
@@ -217,7 +217,7 @@ SigningBlock ParseSigningBlock(QByteArrayView block)
     // after the leading one; the trailing one is what found the block in the file.
     constexpr qsizetype Footer = 24;
     if (block.size() < 8 + Footer || block.last(16) != Magic) {
-        result.error = QStringLiteral("签名块格式错误");
+        result.error = {FailureCode::SigningBlockMalformed};
         return result;
     }
     const quint64 expected = quint64(block.size() - 8);
@@ -225,11 +225,11 @@ SigningBlock ParseSigningBlock(QByteArrayView block)
     LittleEndianCursor(block).readU64(leadingSize);
     LittleEndianCursor(block.last(Footer)).readU64(trailingSize);
     if (leadingSize != trailingSize) {
-        result.error = QStringLiteral("签名块大小不一致");
+        result.error = {FailureCode::SigningBlockSizesDiffer};
         return result;
     }
     if (leadingSize != expected) {
-        result.error = QStringLiteral("签名块格式错误");
+        result.error = {FailureCode::SigningBlockMalformed};
         return result;
     }
     const QByteArrayView pairs = block.sliced(8, block.size() - 8 - Footer);
@@ -240,7 +240,7 @@ SigningBlock ParseSigningBlock(QByteArrayView block)
         quint32 id = 0;
         if (!pairCursor.readU64(length) || length < 4 || !pairCursor.readBytes(length, pair)) {
             result = SigningBlock();
-            result.error = QStringLiteral("签名块格式错误");
+            result.error = {FailureCode::SigningBlockMalformed};
             return result;
         }
         LittleEndianCursor pairFields(pair);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Failure.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -64,7 +66,7 @@ struct SchemeSigner
 struct SchemeBlock
 {
     bool present = false;
-    QString error; // set when the scheme's value is malformed; says why, without the scheme
+    Failure error; // set when the scheme's value is malformed; says why, without the scheme
     QList<SchemeSigner> signers;
 };
 
@@ -78,7 +80,7 @@ struct ExtraPair
 
 struct SigningBlock
 {
-    QString error; // set when the block itself is malformed; nothing else is then filled in
+    Failure error; // set when the block itself is malformed; nothing else is then filled in
     // Each the first pair of its id, as Android finds them.
     SchemeBlock v2;
     SchemeBlock v3;

@@ -6,6 +6,7 @@
 #include "TreemapView.h"
 #include "archive/ZipArchive.h"
 #include "details/ContentsText.h"
+#include "details/FailureText.h"
 #include "details/FileSizeText.h"
 #include "inspect/Inspection.h"
 #include "inspect/PackageFile.h"
@@ -123,7 +124,8 @@ void ShowContents(const PackageFile &file, const QString &packageName, QWidget *
 {
     const ZipArchive archive(file.file());
     if (!archive.isOpen())
-        return ShowMessage(parent, QStringLiteral("无法列出内容：") + archive.problem());
+        return ShowMessage(parent,
+                           QStringLiteral("无法列出内容：") + FailureText(archive.problem()));
     ContentsListing listing = ListContents(file.file(), archive);
     if (file.changed())
         return ShowMessage(parent, QStringLiteral("无法列出内容：") + ChangedReason(file));

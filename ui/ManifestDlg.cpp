@@ -4,6 +4,7 @@
 #include "WaitCursor.h"
 #include "archive/ZipArchive.h"
 #include "bundle/ManifestApk.h"
+#include "details/FailureText.h"
 #include "details/ManifestText.h"
 #include "inspect/Inspection.h"
 #include "inspect/PackageFile.h"
@@ -98,9 +99,9 @@ void ShowManifest(const PackageFile &file, const XmlDocument &document, const QS
     QString problem;
     {
         const WaitCursor waiting;
-        problem = ReadManifestApk(file.file(), [&](const ZipArchive &apk) {
+        problem = FailureText(ReadManifestApk(file.file(), [&](const ZipArchive &apk) {
             text = ManifestText(document, OpenResourceTable(apk).get());
-        });
+        }));
         if (problem.isEmpty() && file.changed())
             problem = ChangedReason(file);
     }

@@ -19,6 +19,7 @@
 #include "apk/ProtectionLevel.h"
 #include "archive/ZipArchive.h"
 #include "details/ExposureFindings.h"
+#include "details/FailureText.h"
 #include "details/ManifestText.h"
 #include "digest/ReadStop.h"
 #include "digest/SafeFile.h"
@@ -429,7 +430,7 @@ void ApkContentsTest::dexHeader()
     QCOMPARE(files.size(), 1);
     QCOMPARE(files[0].name, QByteArray("classes.dex"));
     QCOMPARE(files[0].size, dex.size());
-    QVERIFY2(files[0].reading.header, qPrintable(files[0].reading.problem));
+    QVERIFY2(files[0].reading.header, qPrintable(FailureText(files[0].reading.problem)));
     const DexHeader &header = *files[0].reading.header;
     QCOMPARE(header.version, version);
     QCOMPARE(dexdump.value("magic"), "'dex\\n0" + QByteArray::number(version) + "\\0'");
@@ -444,6 +445,7 @@ void ApkContentsTest::damagedDexHeader_data()
 {
     QTest::addColumn<QByteArray>("dex");
     QTest::addColumn<qint64>("entrySize");
+    QTest::addColumn<FailureCode>("refusal");
 
     const auto patched = [&](qsizetype at, quint32 value) {
         QByteArray dex = smallDex;
@@ -451,19 +453,27 @@ void ApkContentsTest::damagedDexHeader_data()
         return dex;
     };
     const qint64 size = smallDex.size();
-    QTest::newRow("shorter than a header") << smallDex.first(0x6f) << qint64(0x6f);
-    QTest::newRow("not DEX") << QByteArray("PK\x03\x04").append(smallDex.mid(4)) << size;
+    using enum FailureCode;
+    QTest::newRow("shorter than a header")
+        << smallDex.first(0x6f) << qint64(0x6f) << DexShorterThanHeader;
+    QTest::newRow("not DEX") << QByteArray("PK\x03\x04").append(smallDex.mid(4)) << size
+                             << DexBadMagic;
     QTest::newRow("letters for a version")
-        << QByteArray("dex\n0a8").append(smallDex.mid(7)) << size;
-    QTest::newRow("big-endian tag") << patched(0x28, 0x78563412) << size;
-    QTest::newRow("no endian tag") << patched(0x28, 0) << size;
-    QTest::newRow("header size of another version") << patched(0x24, 0x78) << size;
-    QTest::newRow("file size not the entry's") << patched(0x20, quint32(size) - 4) << size;
-    QTest::newRow("entry larger than its file") << smallDex << size + 1;
-    QTest::newRow("method count past the file") << patched(0x58, 0x10000) << size;
-    QTest::newRow("string table inside the header") << patched(0x3c, 0x10) << size;
-    QTest::newRow("class table unaligned") << patched(0x64, 0xdd) << size;
-    QTest::newRow("class table offset wraps") << patched(0x64, 0xfffffff0) << size;
+        << QByteArray("dex\n0a8").append(smallDex.mid(7)) << size << DexBadMagic;
+    QTest::newRow("big-endian tag") << patched(0x28, 0x78563412) << size << DexBigEndian;
+    QTest::newRow("no endian tag") << patched(0x28, 0) << size << DexBadEndianTag;
+    QTest::newRow("header size of another version")
+        << patched(0x24, 0x78) << size << DexBadHeaderSize;
+    QTest::newRow("file size not the entry's")
+        << patched(0x20, quint32(size) - 4) << size << DexSizeMismatch;
+    QTest::newRow("entry larger than its file") << smallDex << size + 1 << DexSizeMismatch;
+    QTest::newRow("method count past the file")
+        << patched(0x58, 0x10000) << size << DexTableOutsideFile;
+    QTest::newRow("string table inside the header")
+        << patched(0x3c, 0x10) << size << DexTableOutsideFile;
+    QTest::newRow("class table unaligned") << patched(0x64, 0xdd) << size << DexTableOutsideFile;
+    QTest::newRow("class table offset wraps")
+        << patched(0x64, 0xfffffff0) << size << DexTableOutsideFile;
 }
 
 void ApkContentsTest::damagedDexHeader()
@@ -474,7 +484,7 @@ void ApkContentsTest::damagedDexHeader()
     const DexHeaderReading reading =
         ParseDexHeader(dex.first(qMin(dex.size(), DexHeaderBytes)), entrySize);
     QVERIFY(!reading.header);
-    QVERIFY(!reading.problem.isEmpty());
+    QTEST(reading.problem.code, "refusal");
 }
 
 void ApkContentsTest::loadedDexNames_data()

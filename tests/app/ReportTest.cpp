@@ -354,6 +354,9 @@ void ReportTest::initTestCase()
     QVERIFY(!codedPackage.isEmpty());
     QVERIFY(BuildTestZip(holdings.filePath(QStringLiteral("coded.apks")),
                          {{QStringLiteral("base.apk"), ReadFile(codedPackage)}}, true));
+    // A bundle by its name that holds no APK at all.
+    QVERIFY(BuildTestZip(holdings.filePath(QStringLiteral("nobase.apks")),
+                         {{QStringLiteral("readme.txt"), "no APK here"}}));
     buildHostilePackages(key);
     buildListedCorpus();
 }
@@ -761,6 +764,7 @@ void ReportTest::report_data()
         << 1 << QStringList{damaged}
         << QVariantMap{{QStringLiteral("message"), QStringLiteral("apk类型已经损坏")},
                        {QStringLiteral("reason"), QStringLiteral("工具超时")},
+                       {QStringLiteral("code"), QVariant::fromValue(nullptr)},
                        {QStringLiteral("package"), QVariant::fromValue(nullptr)}}
         << QStringList() << int(Plain);
     QTest::newRow("an APKM whose description changed after its container was signed")
@@ -882,6 +886,13 @@ void ReportTest::report_data()
     QTest::newRow("a bundle: what its base holds")
         << QStringList{report, json, sizes, QStringLiteral("holdings/coded.apks")} << 0
         << QStringList{ok} << bundleFields << QStringList() << int(Plain);
+    QTest::newRow("a bundle without a base: damaged, why, and its code for scripts")
+        << QStringList{report, json, QStringLiteral("holdings/nobase.apks")} << 1
+        << QStringList{damaged}
+        << QVariantMap{{QStringLiteral("reason"), QStringLiteral("找不到基础 APK")},
+                       {QStringLiteral("code"), QStringLiteral("bundle-base-missing")},
+                       {QStringLiteral("signature/code"), QStringLiteral("bundle-base-missing")}}
+        << QStringList() << int(Plain);
     QTest::newRow("a damaged package: nothing of what it holds")
         << QStringList{report, json, sizes, QStringLiteral("corpus/damaged.apk")} << 1
         << QStringList{damaged}

@@ -5,6 +5,7 @@
 #include "archive/ZipArchive.h"
 #include "bundle/OpenBundleBase.h"
 #include "bundle/ReadInTurns.h"
+#include "details/FailureText.h"
 #include "details/PackageDetails.h"
 #include "digest/SafeFile.h"
 #include "formats/module/ApkSetToc.pb.h"
@@ -298,7 +299,7 @@ void BundleTest::openBase()
     QFETCH(BundleOutcome, outcome);
     const BundleOpening opening = OpenBundleBase(SafeFile(QFile::encodeName(file)));
     QCOMPARE(opening.outcome, outcome);
-    QTEST(opening.problem, "problem");
+    QTEST(FailureText(opening.problem), "problem");
     QTEST(opening.layout.kind, "kind");
     QTEST(opening.baseEntry, "baseEntry");
     QCOMPARE(opening.base.has_value(), outcome == BundleOutcome::Bundle);
@@ -350,6 +351,8 @@ void BundleTest::details_data()
     // "label: value" rows, each matched by its start; after a '*', by what the row holds further on
     QTest::addColumn<QStringList>("shown");
     QTest::addColumn<QStringList>("absent"); // labels no row has
+    // The stable names of why the verdict fails (empty when it passes), then of each 说明不符.
+    QTest::addColumn<QStringList>("codes");
 
     // aapt 1 knows no android:requiredSplitTypes: a known attribute's name is renamed.
     PackageContents required;
@@ -390,31 +393,33 @@ void BundleTest::details_data()
 
     QTest::newRow("single APK that needs its splits")
         << containers.value(QStringLiteral("plain")) << QByteArray()
-        << QStringList{QStringLiteral("包类型: APK"), needsSplits, passes} << bundleOnly;
+        << QStringList{QStringLiteral("包类型: APK"), needsSplits, passes} << bundleOnly
+        << QStringList{QString()};
     QTest::newRow("single APK declaring requiredSplitTypes")
-        << requiredSplitTypes << QByteArray() << QStringList{needsSplits} << bundleOnly;
+        << requiredSplitTypes << QByteArray() << QStringList{needsSplits} << bundleOnly
+        << QStringList{QString()};
     QTest::newRow("single APK whose icon reference is missing")
         << missingIcon << QByteArray()
         << QStringList{QStringLiteral("工具提示: *ERROR getting 'android:icon' attribute")}
-        << QStringList{QStringLiteral("安装要求")};
+        << QStringList{QStringLiteral("安装要求")} << QStringList{QString()};
     QTest::newRow("bundletool APK set")
         << containers.value(QStringLiteral("set.apks")) << QByteArray("splits/base-master.apk")
         << QStringList{QStringLiteral("包类型: APK 集 (bundletool)"), needsSplits,
                        QStringLiteral("splits/base-master.apk: 基础 APK，"),
                        QStringLiteral("splits/camera-master.apk: 功能模块 camera，"), passes} +
                splitRows(QStringLiteral("splits/base-%1.apk"))
-        << whole;
+        << whole << QStringList{QString()};
     QTest::newRow("flat APKS, stored as installers keep APKs")
         << containers.value(QStringLiteral("stored.apks")) << QByteArray("base.apk")
         << QStringList{QStringLiteral("包类型: 拆分 APK 包"), needsSplits,
                        QStringLiteral("原生平台: arm64-v8a"), passes} +
                splitRows(QStringLiteral("split_config.%1.apk"))
-        << whole;
+        << whole << QStringList{QString()};
     QTest::newRow("stored split changed inside the container")
         << containers.value(QStringLiteral("storedchanged.apks")) << QByteArray("base.apk")
         << QStringList{QStringLiteral("签名校验: 失败：split_config.arm64_v8a.apk 无法读取"),
                        QStringLiteral("原生平台: 无")}
-        << whole;
+        << whole << QStringList{QStringLiteral("bundle-apk-unreadable")};
     QTest::newRow("XAPK with an OBB")
         << containers.value(QStringLiteral("app.xapk"))
         << (Package + QStringLiteral(".apk")).toUtf8()
@@ -423,31 +428,34 @@ void BundleTest::details_data()
                            .arg(Package),
                        passes} +
                splitRows(QStringLiteral("config.%1.apk"))
-        << whole;
+        << whole << QStringList{QString()};
     QTest::newRow("XAPK whose description disagrees")
         << containers.value(QStringLiteral("misleading.xapk")) << QByteArray("app.apk")
         << QStringList{QStringLiteral(
                "说明不符: manifest.json 的版本号“9.9”与基础 APK 的“3.1”不同\n"
                "manifest.json 指定的基础 APK“config.zh.apk”")}
-        << QStringList{QStringLiteral("容器签名")};
+        << QStringList{QStringLiteral("容器签名")}
+        << QStringList{QString(), QStringLiteral("bundle-description-version-name-differs"),
+                       QStringLiteral("bundle-description-base-differs")};
     QTest::newRow("APKM") << containers.value(QStringLiteral("app.apkm")) << QByteArray("base.apk")
                           << QStringList{QStringLiteral("包类型: APKM"),
                                          QStringLiteral("容器签名: 通过"), passes}
-                          << QStringList{QStringLiteral("说明不符")};
+                          << QStringList{QStringLiteral("说明不符")} << QStringList{QString()};
     QTest::newRow("split signed by another key")
         << containers.value(QStringLiteral("otherkey.apks")) << QByteArray("base.apk")
         << QStringList{QStringLiteral("包类型: 拆分 APK 包"),
                        QStringLiteral(
                            "签名校验: 失败：split_config.arm64_v8a.apk 签名者与基础 APK 不同")}
-        << whole;
+        << whole << QStringList{QStringLiteral("bundle-apk-signer-differs")};
     QTest::newRow("base changed before packing")
         << containers.value(QStringLiteral("damagedbase.apks")) << QByteArray("base.apk")
-        << QStringList{QStringLiteral("签名校验: 失败：base.apk ")} << whole;
+        << QStringList{QStringLiteral("签名校验: 失败：base.apk ")} << whole
+        << QStringList{QStringLiteral("signature-mismatch")};
     QTest::newRow("inner APKs inflating past what the bundle may")
         << containers.value(QStringLiteral("inflating.apks")) << QByteArray("base.apk")
         << QStringList{QStringLiteral("签名校验: 失败：split_a.apk *超过上限"),
                        QStringLiteral("各 APK 校验: base.apk: 通过")}
-        << QStringList{QStringLiteral("容器签名")};
+        << QStringList{QStringLiteral("容器签名")} << QStringList{QStringLiteral("inflate-limit")};
 }
 
 void BundleTest::details()
@@ -477,7 +485,13 @@ void BundleTest::details()
 
     QStringList rows;
     QStringList labels;
-    for (const DetailsSection &section : DetailsSections(LoadPackageDetails(inspected)))
+    const PackageDetails details = LoadPackageDetails(inspected);
+    QStringList codes{QString::fromLatin1(FailureCodeName(PackageVerdictFailure(details).code))};
+    if (details.bundle)
+        for (const Failure &note : details.bundle->notes)
+            codes.append(QString::fromLatin1(FailureCodeName(note.code)));
+    QTEST(codes, "codes");
+    for (const DetailsSection &section : DetailsSections(details))
         for (const DetailsRow &row : section.rows) {
             rows.append(row.label + QStringLiteral(": ") + row.value);
             labels.append(row.label);

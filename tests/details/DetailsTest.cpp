@@ -8,6 +8,7 @@
 #include "apk/PermissionDefinitions.h"
 #include "apk/PlayTargetSdk.h"
 #include "archive/ZipArchive.h"
+#include "details/FailureText.h"
 #include "details/FileSizeText.h"
 #include "details/PackageDetails.h"
 #include "digest/FileMd5.h"
@@ -32,7 +33,9 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -193,6 +196,7 @@ private slots:
     void facts();
     void sizeText_data();
     void sizeText();
+    void failureCodes();
     void digests_data();
     void digests();
     void fileAfterInspection_data();
@@ -279,6 +283,31 @@ void DetailsTest::sizeText()
 {
     QFETCH(qint64, bytes);
     QTEST(FileSizeText(bytes), "text");
+}
+
+// Every code has a stable name a script can test and words the window can show: the codes run
+// from the first to the last without a gap, and no two share a name.
+void DetailsTest::failureCodes()
+{
+    static const QRegularExpression StableName(QStringLiteral("^[a-z0-9]+(-[a-z0-9]+)*$"));
+    QSet<QString> names;
+    int end = 1;
+    while (*FailureCodeName(FailureCode(end)))
+        ++end;
+    QVERIFY(end > 1);
+    for (int value = 1; value < end; ++value) {
+        const FailureCode code = FailureCode(value);
+        const QString name = QString::fromLatin1(FailureCodeName(code));
+        QVERIFY2(StableName.match(name).hasMatch(), qPrintable(name));
+        QVERIFY2(!names.contains(name), qPrintable(name));
+        names.insert(name);
+        const Failure failure{code,
+                              {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}};
+        QVERIFY2(!FailureText(failure).trimmed().isEmpty(), qPrintable(name));
+    }
+    // Past the last code no value is named: none in the middle was left nameless.
+    for (int value = end; value < end + 256; ++value)
+        QCOMPARE(FailureCodeName(FailureCode(value)), "");
 }
 
 void DetailsTest::digests_data()

@@ -26,12 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     else
         Require(CountJsonValues(bytes, MaxDescriptionItems) <= MaxDescriptionItems ||
                 metadata.overLimit);
-    // What it says is only ever compared with the base's own manifest, in sentences.
+    // What it says is only ever compared with the base's own manifest.
     metadata.source = "description";
     ApkManifest base;
     base.packageName = QStringLiteral("org.example.base");
     base.versionCode = QStringLiteral("1");
-    const QStringList notes = MetadataDisagreements(metadata, base, "base.apk");
+    const QList<Failure> notes = MetadataDisagreements(metadata, base, "base.apk");
     Require(metadata.readable || notes.size() == 1);
     return 0;
 }

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QByteArrayView entry(data, qsizetype(size));
     const DexHeaderReading reading =
         ParseDexHeader(entry.first(qMin(entry.size(), DexHeaderBytes)), qint64(size));
-    Require(reading.header.has_value() != !reading.problem.isEmpty());
+    Require(reading.header.has_value() != reading.problem.failed());
     if (!reading.header)
         return 0;
     const DexHeader &header = *reading.header;

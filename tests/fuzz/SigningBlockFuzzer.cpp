@@ -27,7 +27,7 @@ void Require(bool condition)
 void CheckScheme(const SchemeBlock &scheme, const QByteArray &input, bool v3)
 {
     // A malformed scheme keeps no half-read signers, and no scheme keeps more than Android's.
-    Require(scheme.error.isEmpty() || scheme.signers.isEmpty());
+    Require(!scheme.error.failed() || scheme.signers.isEmpty());
     Require(scheme.signers.size() <= MaxSigners);
     for (const SchemeSigner &signer : scheme.signers) {
         Require(input.contains(signer.signedData) && input.contains(signer.publicKey));
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
     const SigningBlock block = ParseSigningBlock(input);
-    if (!block.error.isEmpty())
+    if (block.error.failed())
         Require(!block.v2.present && !block.v3.present && !block.v31.present);
     CheckScheme(block.v2, input, false);
     CheckScheme(block.v3, input, true);
@@ -66,9 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         Require(!channel || (!channel->isEmpty() && channel->size() <= MaxChannelLength &&
                              !channel->contains(QLatin1Char('\n'))));
     // The same bytes taken for the other untrusted structures read from memory.
-    QString error;
+    Failure error;
     if (const auto end = FindEndRecord(input, 0, error))
-        Require(end->offset + 22 <= qint64(size) && error.isEmpty());
+        Require(end->offset + 22 <= qint64(size) && !error.failed());
     const JarManifest manifest(input);
     Require(manifest.sections().size() <= MaxJarSections);
     for (const JarManifest::Section &section : manifest.sections()) {

@@ -327,7 +327,7 @@ void SignedPackages::matchesApksigner(const QString &path, const QString &key, c
     // A reader of the whole file can feed the content digests along the way, in any pieces.
     const PackageLayout layout =
         archive.isOpen() ? ReadPackageLayout(package, archive.endRecord()) : PackageLayout();
-    if (archive.isOpen() && layout.error.isEmpty()) {
+    if (archive.isOpen() && !layout.error.failed()) {
         const QList<ContentDigestKind> kinds = {ContentDigestKind::ChunkedSha256,
                                                 ContentDigestKind::ChunkedSha512,
                                                 ContentDigestKind::VeritySha256};
