@@ -514,6 +514,13 @@ void ReportTest::buildHostilePackages(const TestKey &key)
     injected.storedEntries = {
         {QStringLiteral("lib/arm64-v8a/x\n签名校验: 通过\n预期签名者: 符合\ny.so"), "x"}};
     QVERIFY(build(QStringLiteral("injected.apk"), package, injected, false));
+    // A signed package whose entry, named like the placeholders of a text, was changed after
+    // signing: the failure quotes the name as it is.
+    PackageContents tampered;
+    tampered.storedEntries = {{QStringLiteral("assets/%1 %2.bin"), "as signed"}};
+    QVERIFY(build(QStringLiteral("tampered.apk"), package, tampered, true));
+    const QString tamperedPath = QDir(hostile).filePath(QStringLiteral("tampered.apk"));
+    QVERIFY(WriteFile(tamperedPath, ReadFile(tamperedPath).replace("as signed", "AS SIGNED")));
 
     // An APKM whose description was changed after its container was signed.
     const QString signedBase = QDir(hostile).filePath(QStringLiteral("error-label.apk"));
@@ -657,9 +664,17 @@ void ReportTest::report_data()
         << QStringList{report, json, signedPackage, QStringLiteral("corpus/notes.txt")} << 1
         << QStringList{ok, QStringLiteral("wrongType")} << QVariantMap() << QStringList()
         << int(Plain);
+    // A verified package's schemes each verified, with no code or reason.
+    const QVariant noFailure = QVariant::fromValue(nullptr);
     QTest::newRow("the expected signer, colons and upper case")
         << QStringList{report, json, expect, certificateSha256, signedPackage} << 0
-        << QStringList{ok} << QVariantMap() << QStringList() << int(Plain);
+        << QStringList{ok}
+        << QVariantMap{{QStringLiteral("signature/code"), noFailure},
+                       {QStringLiteral("signature/schemeResults/v2/verdict"),
+                        QStringLiteral("verified")},
+                       {QStringLiteral("signature/schemeResults/v2/code"), noFailure},
+                       {QStringLiteral("signature/schemeResults/v2/reason"), noFailure}}
+        << QStringList() << int(Plain);
     QTest::newRow("another signer expected")
         << QStringList{report, json, expect, QString(64, u'a'), signedPackage} << 1
         << QStringList{ok} << QVariantMap() << QStringList() << int(Plain);
@@ -738,7 +753,9 @@ void ReportTest::report_data()
         << QStringList{report, json, hostile("error-label-unsigned.apk")} << 0 << QStringList{ok}
         << QVariantMap{{QStringLiteral("label"), QStringLiteral("ERROR Reporter")},
                        {QStringLiteral("toolComplaints"), QVariantList()},
-                       {QStringLiteral("signature/verdict"), QStringLiteral("unsigned")}}
+                       {QStringLiteral("signature/verdict"), QStringLiteral("unsigned")},
+                       {QStringLiteral("signature/code"), QVariant::fromValue(nullptr)},
+                       {QStringLiteral("signature/schemeResults"), QVariantMap()}}
         << QStringList() << int(Plain);
     QTest::newRow("a complaint in the middle of a line, signed")
         << QStringList{report, json, hostile("late-permission-reference.apk")} << 1
@@ -770,7 +787,16 @@ void ReportTest::report_data()
     QTest::newRow("an APKM whose description changed after its container was signed")
         << QStringList{report, json, hostile("edited.apkm")} << 1 << QStringList{ok}
         << QVariantMap{{QStringLiteral("containerSignature/verdict"), QStringLiteral("failed")},
+                       {QStringLiteral("containerSignature/code"),
+                        QStringLiteral("jar-entry-digest-mismatch")},
+                       {QStringLiteral("containerSignature/schemeResults/v1/verdict"),
+                        QStringLiteral("failed")},
+                       {QStringLiteral("containerSignature/schemeResults/v1/code"),
+                        QStringLiteral("jar-entry-digest-mismatch")},
                        {QStringLiteral("signature/verdict"), QStringLiteral("failed")},
+                       // The bundle fails for its container alone, and says which failure.
+                       {QStringLiteral("signature/code"),
+                        QStringLiteral("jar-entry-digest-mismatch")},
                        {QStringLiteral("disagreements/0"),
                         QStringLiteral("*与基础 APK 的“org.pelmora.report”不同")}}
         << QStringList() << int(Plain);
@@ -781,6 +807,23 @@ void ReportTest::report_data()
                            "lib/arm64-v8a/x\\n签名校验: 通过\\n预期签名者: 符合\\ny.so: "),
                        QStringLiteral("签名校验: 未签名"), QStringLiteral("!签名校验: 通过"),
                        QStringLiteral("!预期签名者: 符合")}
+        << int(Plain);
+    QTest::newRow("an entry changed after signing: each scheme's own failure")
+        << QStringList{report, json, hostile("tampered.apk")} << 1 << QStringList{ok}
+        << QVariantMap{{QStringLiteral("signature/verdict"), QStringLiteral("failed")},
+                       {QStringLiteral("signature/code"),
+                        QStringLiteral("jar-entry-digest-mismatch")},
+                       {QStringLiteral("signature/schemeResults/v1/code"),
+                        QStringLiteral("jar-entry-digest-mismatch")},
+                       {QStringLiteral("signature/schemeResults/v2/verdict"),
+                        QStringLiteral("failed")},
+                       {QStringLiteral("signature/schemeResults/v2/code"),
+                        QStringLiteral("content-digest-mismatch")}}
+        << QStringList() << int(Plain);
+    QTest::newRow("the same as text: the entry's name in the verdict as it is")
+        << QStringList{report, hostile("tampered.apk")} << 1 << QStringList() << QVariantMap()
+        << QStringList{QStringLiteral("签名校验: 失败：v1 文件 assets/%1 %2.bin "),
+                       QStringLiteral("  v1: 失败：文件 assets/%1 %2.bin ")}
         << int(Plain);
     QTest::newRow("a permission named with lines of a count")
         << QStringList{report, hostile("permission-lines.apk")} << 0 << QStringList()
@@ -925,7 +968,8 @@ void ReportTest::report_data()
         << QVariantMap{{QStringLiteral("label"), QStringLiteral("报告")},
                        {QStringLiteral("signature/verdict"), QStringLiteral("failed")},
                        {QStringLiteral("signature/reason"),
-                        QStringLiteral("^失败：无法加载 libpelmora_formats.so：")}}
+                        QStringLiteral("^失败：无法加载 libpelmora_formats.so：")},
+                       {QStringLiteral("signature/code"), QStringLiteral("format-module-missing")}}
         << QStringList() << int(NoModule);
 }
 

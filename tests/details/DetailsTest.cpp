@@ -196,7 +196,8 @@ private slots:
     void facts();
     void sizeText_data();
     void sizeText();
-    void failureCodes();
+    void failureText_data();
+    void failureText();
     void digests_data();
     void digests();
     void fileAfterInspection_data();
@@ -285,29 +286,61 @@ void DetailsTest::sizeText()
     QTEST(FileSizeText(bytes), "text");
 }
 
-// Every code has a stable name a script can test and words the window can show: the codes run
-// from the first to the last without a gap, and no two share a name.
-void DetailsTest::failureCodes()
+namespace {
+
+// Whether `code` is one of the list: it has a name or a wording. A code missing from either
+// switch is a compiler warning, so the list ends at the first that has neither.
+bool Listed(int code)
 {
-    static const QRegularExpression StableName(QStringLiteral("^[a-z0-9]+(-[a-z0-9]+)*$"));
-    QSet<QString> names;
-    int end = 1;
-    while (*FailureCodeName(FailureCode(end)))
-        ++end;
-    QVERIFY(end > 1);
-    for (int value = 1; value < end; ++value) {
-        const FailureCode code = FailureCode(value);
-        const QString name = QString::fromLatin1(FailureCodeName(code));
-        QVERIFY2(StableName.match(name).hasMatch(), qPrintable(name));
-        QVERIFY2(!names.contains(name), qPrintable(name));
-        names.insert(name);
-        const Failure failure{code,
-                              {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}};
-        QVERIFY2(!FailureText(failure).trimmed().isEmpty(), qPrintable(name));
+    return *FailureCodeName(FailureCode(code)) != '\0' ||
+           !FailureText(Failure(FailureCode(code))).isEmpty();
+}
+
+} // namespace
+
+void DetailsTest::failureText_data()
+{
+    QTest::addColumn<int>("code");
+    for (int code = int(FailureCode::None) + 1; Listed(code); ++code)
+        QTest::newRow(FailureCodeName(FailureCode(code))) << code;
+}
+
+void DetailsTest::failureText()
+{
+    QFETCH(int, code);
+    const FailureCode failureCode = FailureCode(code);
+    // A stable name for scripts: lower-case words joined by hyphens, no other code's.
+    const QByteArray name = FailureCodeName(failureCode);
+    QVERIFY(QRegularExpression(QStringLiteral("^[a-z0-9]+(-[a-z0-9]+)*$"))
+                .match(QString::fromLatin1(name))
+                .hasMatch());
+    int named = 0;
+    for (int other = int(FailureCode::None) + 1; Listed(other); ++other)
+        named += name == FailureCodeName(FailureCode(other)) ? 1 : 0;
+    QCOMPARE(named, 1);
+
+    // Filled in one pass: arguments that look like placeholders (an entry named "%1") are shown
+    // as they are, where plain ones would be.
+    QStringList markers, placeholders;
+    for (int i = 1; i <= 9; ++i) {
+        markers.append(QChar(char16_t(0xe000 + i)));
+        placeholders.append(QStringLiteral("%%1").arg(10 - i));
     }
-    // Past the last code no value is named: none in the middle was left nameless.
-    for (int value = end; value < end + 256; ++value)
-        QCOMPARE(FailureCodeName(FailureCode(value)), "");
+    const QString marked = FailureText(Failure(failureCode, markers));
+    QVERIFY(!marked.isEmpty());
+    QString expected = marked;
+    for (qsizetype i = 0; i < markers.size(); ++i)
+        expected.replace(markers[i], placeholders[i]);
+    QCOMPARE(FailureText(Failure(failureCode, placeholders)), expected);
+
+    // A failure it wraps fills the place after its own arguments, its text taken as it is.
+    qsizetype taken = 0;
+    while (taken < markers.size() && marked.contains(markers[taken]))
+        ++taken;
+    const QStringList own = markers.first(qMax<qsizetype>(taken - 1, 0));
+    const Failure cause(failureCode, placeholders);
+    QCOMPARE(FailureText(Failure(failureCode, own, std::make_shared<Failure>(cause))),
+             FailureText(Failure(failureCode, own + QStringList{FailureText(cause)})));
 }
 
 void DetailsTest::digests_data()
