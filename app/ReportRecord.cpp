@@ -280,10 +280,13 @@ QJsonObject PackageObject(const QByteArray &path, const InspectionResult &result
                   judged ? QJsonValue(PackageSignatureObject(*judged)) : none);
     object.insert(QStringLiteral("containerSignature"),
                   judged ? ContainerSignatureValue(*judged) : none);
-    object.insert(QStringLiteral("disagreements"),
-                  QJsonArray::fromStringList(judged && judged->bundle
-                                                 ? FailureTexts(judged->bundle->notes)
-                                                 : QStringList()));
+    const QList<Failure> notes =
+        judged && judged->bundle ? judged->bundle->notes : QList<Failure>();
+    object.insert(QStringLiteral("disagreements"), QJsonArray::fromStringList(FailureTexts(notes)));
+    QJsonArray noteCodes;
+    for (const Failure &note : notes)
+        noteCodes.append(QString::fromLatin1(FailureCodeName(note.code)));
+    object.insert(QStringLiteral("disagreementCodes"), noteCodes);
     return object;
 }
 

@@ -798,7 +798,9 @@ void ReportTest::report_data()
                        {QStringLiteral("signature/code"),
                         QStringLiteral("jar-entry-digest-mismatch")},
                        {QStringLiteral("disagreements/0"),
-                        QStringLiteral("*与基础 APK 的“org.pelmora.report”不同")}}
+                        QStringLiteral("*与基础 APK 的“org.pelmora.report”不同")},
+                       {QStringLiteral("disagreementCodes/0"),
+                        QStringLiteral("bundle-description-package-differs")}}
         << QStringList() << int(Plain);
     QTest::newRow("an entry named with lines of a verdict")
         << QStringList{report, expect, QString(64, u'a'), hostile("injected.apk")} << 1
