@@ -9,6 +9,8 @@
 #include "formats/Formats.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QRandomGenerator>
 #include <cerrno>
 #include <cstdio>
@@ -62,6 +64,18 @@ bool WriteOutput(const QByteArray &path, const QByteArray &bytes)
     return false;
 }
 
+// Qt 6.4 paints and scales large images on its global thread pool, whose threads are detached.
+// The application object stops them on its way out, but one may still be ending when the
+// process exits, and what it would free on the way is then freed by no one. So the process
+// waits, a moment at most, until its own thread is the only one left.
+void AwaitEndingThreads()
+{
+    const QDeadlineTimer deadline(500);
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    while (tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() > 1 && !deadline.hasExpired())
+        ::usleep(100);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -85,10 +99,14 @@ int main(int argc, char *argv[])
     // The tool is found beside the program through the application object; images need no
     // display, so no GUI application is made.
     int qtArgc = 1;
-    QCoreApplication application(qtArgc, argv);
-    const std::optional<PackageIcon> icon = LoadPackageIcon(input);
-    const QByteArray png = icon ? ThumbnailPng(icon->bytes, size) : QByteArray();
-    if (png.isEmpty())
-        return NoIcon;
-    return WriteOutput(output, png) ? Written : NotWritten;
+    Exit status = NoIcon;
+    {
+        QCoreApplication application(qtArgc, argv);
+        const std::optional<PackageIcon> icon = LoadPackageIcon(input);
+        const QByteArray png = icon ? ThumbnailPng(icon->bytes, size) : QByteArray();
+        if (!png.isEmpty())
+            status = WriteOutput(output, png) ? Written : NotWritten;
+    }
+    AwaitEndingThreads();
+    return status;
 }
