@@ -17,6 +17,7 @@ struct PlatformPackage
     static constexpr int ApiLevel = 29;
     static constexpr char Release[] = "10"; // the Android version of that API level
 
+    std::shared_ptr<const void> mapping;        // the file's pages the table may point into
     std::unique_ptr<const ResourceTable> table; // nothing when it does not read
     std::optional<XmlDocument> manifest;        // nothing when it does not read
     Failure problem;                            // why either is missing; none when both read

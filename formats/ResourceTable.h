@@ -57,3 +57,5 @@ constexpr qint64 MaxTableBytes = 128 << 20;
 // entries), which Pelmora's own reader (ArscReader) reads. Nothing when there is no table, it
 // does not read, or it needs the module and that cannot be loaded.
 std::unique_ptr<const ResourceTable> OpenResourceTable(const ZipArchive &apk);
+// The same for a table's bytes already read, which the table may point into for its lifetime.
+std::unique_ptr<const ResourceTable> ReadResourceTable(const QByteArray &bytes);
