@@ -25,7 +25,7 @@ std::optional<QByteArray> MapStoredTable(const SafeFile &file, const ZipArchive 
                            off_t(file.origin()));
     if (address == MAP_FAILED)
         return std::nullopt;
-    mapping.reset(address, [length](const void *start) {
+    std::shared_ptr<const void> pages(address, [length](const void *start) {
         ::munmap(const_cast<void *>(start), std::size_t(length));
     });
     // The directory was read from this file, so the entry's data lies within it.
@@ -34,6 +34,7 @@ std::optional<QByteArray> MapStoredTable(const SafeFile &file, const ZipArchive 
         archive.readFed(*record, [](const char *, qint64) {});
     if (!check || !check->feed(data, record->compressedSize) || !check->finish())
         return std::nullopt;
+    mapping = std::move(pages);
     return QByteArray::fromRawData(data, qsizetype(record->uncompressedSize));
 }
 
