@@ -3,15 +3,12 @@
 #include "ReadStop.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-constexpr std::size_t PageSize = 4096;
 
 // One pread, retried when a signal interrupts it. Returns the bytes read, 0 at the end, -1 on
 // an error.
@@ -25,17 +22,6 @@ ssize_t ReadSome(int fd, void *buffer, std::size_t count, qint64 offset)
 }
 
 } // namespace
-
-void FreeChunk::operator()(unsigned char *p) const
-{
-    std::free(p);
-}
-
-ChunkBuffer AllocateChunk(qint64 size)
-{
-    return ChunkBuffer(
-        static_cast<unsigned char *>(std::aligned_alloc(PageSize, std::size_t(size))));
-}
 
 SafeFile::SafeFile(const QByteArray &path)
 {
@@ -103,7 +89,7 @@ bool SafeFile::readAt(qint64 offset, void *buffer, qint64 count) const
 
 bool SafeFile::readWhole(const ChunkConsumer &consume, const std::function<bool()> &keepGoing) const
 {
-    const ChunkBuffer buffer = AllocateChunk();
+    const ChunkBuffer buffer = AllocateChunk(ChunkSize);
     return buffer && readWhole(consume, keepGoing, [&buffer] { return buffer.get(); });
 }
 
@@ -138,7 +124,7 @@ bool SafeFile::readWhole(const ChunkConsumer &consume, const std::function<bool(
 
 bool SafeFile::readRange(qint64 offset, qint64 count, const ChunkConsumer &consume) const
 {
-    const ChunkBuffer buffer = AllocateChunk();
+    const ChunkBuffer buffer = AllocateChunk(ChunkSize);
     if (!buffer)
         return false;
     for (qint64 done = 0; done < count; done += ChunkSize) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ChunkBuffer.h"
+
 #include <QByteArray>
 #include <cstddef>
 #include <functional>
@@ -68,12 +70,3 @@ private:
     qint64 length = -1;
     bool part = false;
 };
-
-struct FreeChunk
-{
-    void operator()(unsigned char *p) const;
-};
-// A buffer of `size` bytes, a multiple of the page size, page-aligned: an unaligned one costs
-// the kernel's copy noticeably. Null when the memory is refused.
-using ChunkBuffer = std::unique_ptr<unsigned char, FreeChunk>;
-ChunkBuffer AllocateChunk(qint64 size = SafeFile::ChunkSize);

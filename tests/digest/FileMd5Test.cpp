@@ -7,7 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 class FileMd5Test : public QObject
 {
@@ -42,38 +44,53 @@ void FileMd5Test::knownDigests_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QByteArray>("digest");
+    QTest::addColumn<int>("readers"); // hashing the file at once, each on a thread of its own
     // The test suite of RFC 1321 (its empty string is a row of filesWithoutDigest: an empty file
     // gets no digest).
-    QTest::newRow("a") << QByteArray("a") << QByteArray("0cc175b9c0f1b6a831c399e269772661");
-    QTest::newRow("abc") << QByteArray("abc") << QByteArray("900150983cd24fb0d6963f7d28e17f72");
+    QTest::newRow("a") << QByteArray("a") << QByteArray("0cc175b9c0f1b6a831c399e269772661") << 1;
+    QTest::newRow("abc") << QByteArray("abc") << QByteArray("900150983cd24fb0d6963f7d28e17f72")
+                         << 1;
     QTest::newRow("message digest")
-        << QByteArray("message digest") << QByteArray("f96b697d7cb7938d525a2f31aaf161d0");
+        << QByteArray("message digest") << QByteArray("f96b697d7cb7938d525a2f31aaf161d0") << 1;
     QTest::newRow("a-z") << QByteArray("abcdefghijklmnopqrstuvwxyz")
-                         << QByteArray("c3fcd3d76192e4007dfb496cca67e13b");
+                         << QByteArray("c3fcd3d76192e4007dfb496cca67e13b") << 1;
     QTest::newRow("A-Za-z0-9")
         << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789")
-        << QByteArray("d174ab98d277d9f5a5611c2c9f419d9f");
-    QTest::newRow("8 x 1234567890")
-        << QByteArray("1234567890").repeated(8) << QByteArray("57edf4a22be3c955ac49da2e2107b67a");
+        << QByteArray("d174ab98d277d9f5a5611c2c9f419d9f") << 1;
+    QTest::newRow("8 x 1234567890") << QByteArray("1234567890").repeated(8)
+                                    << QByteArray("57edf4a22be3c955ac49da2e2107b67a") << 1;
     // More than one read: 3 MiB + 1 of 'a'.
     QTest::newRow("several chunks")
-        << QByteArray((3 << 20) + 1, 'a') << QByteArray("9aa778d728a1108a6e8457026db5a877");
+        << QByteArray((3 << 20) + 1, 'a') << QByteArray("9aa778d728a1108a6e8457026db5a877") << 1;
     // The same length in runs of 4,099 bytes, each run's byte one more than the last: hashing a
     // buffer the read has already filled again would change the digest.
     QByteArray runs((3 << 20) + 1, Qt::Uninitialized);
     for (qsizetype i = 0; i < runs.size(); ++i)
         runs[i] = char(i / 4099 % 256);
     QTest::newRow("several chunks, each unlike the last")
-        << runs << QByteArray("de01dd46f39f5eefc6bc107cde84c8a0");
+        << runs << QByteArray("de01dd46f39f5eefc6bc107cde84c8a0") << 1;
+    // Read buffers are kept for reuse: no two reads may be handed the same one.
+    QTest::newRow("several chunks, four readers at once")
+        << runs << QByteArray("de01dd46f39f5eefc6bc107cde84c8a0") << 4;
 }
 
 void FileMd5Test::knownDigests()
 {
     QFETCH(QByteArray, content);
+    QFETCH(int, readers);
     const QString path = write(QStringLiteral("known.apk"), content);
-    QByteArray out;
-    QCOMPARE(ComputeFileMd5(QFile::encodeName(path), out), 1);
-    QTEST(out, "digest");
+    std::vector<QByteArray> out(static_cast<std::size_t>(readers));
+    std::vector<int> results(static_cast<std::size_t>(readers));
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < out.size(); ++i)
+        threads.emplace_back(
+            [&, i] { results[i] = ComputeFileMd5(QFile::encodeName(path), out[i]); });
+    for (std::thread &thread : threads)
+        thread.join();
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        QCOMPARE(results[i], 1);
+        QTEST(out[i], "digest");
+    }
 }
 
 void FileMd5Test::filesWithoutDigest_data()
