@@ -2,12 +2,12 @@
 
 #include "ZipDirectory.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 EntryReading::EntryReading(const ZipDirectoryEntry &record,
                            std::function<void(const char *, qint64)> consume)
     : inflater(record.method == 0), consume(std::move(consume)),
-      declaredSize(record.uncompressedSize), declaredCrc(record.crc), crc(crc32(0, nullptr, 0))
+      declaredSize(record.uncompressedSize), declaredCrc(record.crc)
 {
 }
 
@@ -22,7 +22,7 @@ bool EntryReading::feed(const char *data, qint64 size)
             return false;
         }
         total += count;
-        crc = crc32(crc, reinterpret_cast<const Bytef *>(bytes), uInt(count));
+        crc = libdeflate_crc32(crc, bytes, std::size_t(count));
         consume(bytes, count);
         return true;
     });

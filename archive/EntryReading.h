@@ -30,6 +30,6 @@ private:
     qint64 declaredSize;
     quint32 declaredCrc;
     qint64 total = 0;
-    unsigned long crc;
+    quint32 crc = 0;
     bool overlong = false;
 };

@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
     # build
     cmake g++ make pkgconf qt6-base-dev libssl-dev libzip-dev
+    # entries' checksums
+    libdeflate-dev
     # native libraries' ELF headers; icons written as PNG, and large PNG and WebP icons decoded
     # scaled down
     libelf-dev libpng-dev libwebp-dev
