@@ -23,6 +23,7 @@ struct OpenInnerApk
     std::optional<ZipArchive> archive;
 };
 
+// Reads `apk`'s manifest and checks its signatures, reading the rest of it itself.
 void Judge(const SafeFile &apk, const ZipArchive &archive, InnerApkFacts &facts)
 {
     facts.manifest = ReadApkManifest(archive);
@@ -43,13 +44,16 @@ void ReadInnerApk(const SafeFile &file, const ZipArchive &container,
         record->compressedSize == record->uncompressedSize &&
         record->uncompressedSize <= MaxInnerApkBytes) {
         open.file.emplace(file, placement->dataOffset, record->uncompressedSize);
-        InnerApkFacts judged = facts;
-        if (!CheckStoredEntry(container, name, *open.file, *budget, [&] {
+        std::optional<SignatureCheck> signatures;
+        if (!CheckStoredEntry(container, name, *open.file, *budget, [&]() -> QList<ByteSink *> {
                 open.archive.emplace(*open.file, budget);
-                Judge(*open.file, *open.archive, judged);
-            }))
+                facts.manifest = ReadApkManifest(*open.archive);
+                return {&signatures.emplace(*open.file, *open.archive)};
+            })) {
+            facts.manifest.reset();
             return;
-        facts = judged;
+        }
+        facts.signatures = signatures->finish();
         facts.size = record->uncompressedSize;
         return;
     }

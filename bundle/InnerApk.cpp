@@ -2,10 +2,8 @@
 
 #include "archive/EntryReading.h"
 #include "archive/ZipArchive.h"
-#include "digest/ReadStop.h"
+#include "digest/ReadOnce.h"
 #include "digest/SafeFile.h"
-
-#include <thread>
 
 std::optional<MemoryFile> ExtractInnerApk(const SafeFile &file, const ZipArchive &container,
                                           const QByteArray &name, InflateBudget *drawFrom)
@@ -48,8 +46,26 @@ std::optional<MemoryFile> CopyStoredInnerApk(const SafeFile &file, const ZipArch
     return apk;
 }
 
+namespace {
+
+// An entry's bytes as the file keeps them, checked as they go by.
+class EntryCheck : public ByteSink
+{
+public:
+    explicit EntryCheck(EntryReading &reading) : reading(reading) {}
+    void feed(qint64, const unsigned char *data, std::size_t size) override
+    {
+        reading.feed(reinterpret_cast<const char *>(data), qint64(size));
+    }
+
+private:
+    EntryReading &reading;
+};
+
+} // namespace
+
 bool CheckStoredEntry(const ZipArchive &container, const QByteArray &name, const SafeFile &bytes,
-                      InflateBudget &drawFrom, const std::function<void()> &beside)
+                      InflateBudget &drawFrom, const std::function<QList<ByteSink *>()> &prepare)
 {
     const ZipDirectoryEntry *record = container.record(name);
     const std::unique_ptr<EntryReading> reading =
@@ -58,20 +74,9 @@ bool CheckStoredEntry(const ZipArchive &container, const QByteArray &name, const
                : nullptr;
     if (!reading)
         return false;
-    // The checker's reads stop when this thread's do.
-    const std::atomic<bool> *stop = CurrentReadStop();
-    bool whole = false;
-    std::thread checker([&] {
-        std::optional<ScopedReadStop> stopping;
-        if (stop)
-            stopping.emplace(*stop);
-        whole = bytes.readRange(0, bytes.size(), [&](const unsigned char *data, std::size_t size) {
-            reading->feed(reinterpret_cast<const char *>(data), qint64(size));
-        }) && reading->finish();
-    });
-    beside();
-    checker.join();
-    return whole;
+    EntryCheck check(*reading);
+    // The checksum is the lighter work, so the sinks' lane sets the pace.
+    return ReadOnce(bytes, {&check}, prepare(), nullptr, NarrowReadAhead) && reading->finish();
 }
 
 std::optional<ApkManifest> ReadInnerManifest(const MemoryFile &apk,

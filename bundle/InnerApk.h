@@ -4,10 +4,12 @@
 #include "formats/ApkManifest.h"
 
 #include <QByteArray>
+#include <QList>
 #include <functional>
 #include <memory>
 #include <optional>
 
+class ByteSink;
 class SafeFile;
 class ZipArchive;
 struct InflateBudget;
@@ -35,12 +37,13 @@ std::optional<MemoryFile> CopyStoredInnerApk(const SafeFile &file, const ZipArch
 
 // Checks entry `name`, which `container` stores as it is, against `bytes`, its stretch of the
 // container's own file read as a file of its own: its declared size is drawn from `drawFrom`
-// first, as copying it out would draw it, then another thread reads it for its checksum while
-// `beside` runs on this one, so an APK read in place is checked and judged at once. False,
-// without running `beside`, when the entry is missing or past the budget; otherwise whether
-// exactly the declared bytes came with the declared checksum.
+// first, as copying it out would draw it, then `prepare` runs and names what else is to be fed
+// the entry's bytes, and one read of them feeds its checksum on this thread and those sinks on
+// another, so an APK read in place is read once to be checked and judged. False, without
+// running `prepare`, when the entry is missing or past the budget; otherwise whether exactly the
+// declared bytes came with the declared checksum.
 bool CheckStoredEntry(const ZipArchive &container, const QByteArray &name, const SafeFile &bytes,
-                      InflateBudget &drawFrom, const std::function<void()> &beside);
+                      InflateBudget &drawFrom, const std::function<QList<ByteSink *>()> &prepare);
 
 // The manifest of the APK held in `apk`, inflated from `budget`, the bundle's; nothing when it is
 // not a ZIP with a readable one.
